@@ -1,0 +1,66 @@
+// Allocation helpers. std::bad_alloc (or a size past what a vector can hold)
+// is turned into the fatal "Memoria insuficient" exit here, and nowhere else.
+#include "linalg/memoria.h"
+
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+long peticionesHastaFallo = -1;  // test hook; -1: never fail
+
+// Counts one request and says whether the hook makes it fail.
+bool esFalloForzado() {
+  if (peticionesHastaFallo < 0) return false;
+  return peticionesHastaFallo-- == 0;
+}
+
+// Gives v room for n elements of T, or ends the run.
+template <typename T>
+void reservaOTermina(std::vector<T>& v, std::size_t n, Salto salto) {
+  if (esFalloForzado() && n > 0) terminaConError(kSinMemoria, salto);
+  try {
+    v.reserve(n);
+  } catch (const std::bad_alloc&) {
+    terminaConError(kSinMemoria, salto);
+  } catch (const std::length_error&) {
+    terminaConError(kSinMemoria, salto);
+  }
+}
+
+}  // namespace
+
+void fallaPeticion(long k) { peticionesHastaFallo = k < 0 ? -1 : k; }
+
+Vector reservaVector(std::size_t n, Salto salto) {
+  Vector v;
+  reservaOTermina(v, n, salto);
+  return v;
+}
+
+Vector nuevoVector(std::size_t n, Salto salto) {
+  Vector v = reservaVector(n, salto);
+  v.resize(n, 0.0);  // within the reserved room: cannot throw
+  return v;
+}
+
+Matrix reservaMatriz(std::size_t n, Salto salto) {
+  Matrix m;
+  reservaOTermina(m, n, salto);
+  for (std::size_t i = 0; i < n; ++i) m.push_back(reservaVector(n, salto));
+  return m;
+}
+
+Matrix nuevaMatriz(std::size_t n, Salto salto) {
+  Matrix m;
+  reservaOTermina(m, n, salto);
+  for (std::size_t i = 0; i < n; ++i) m.push_back(nuevoVector(n, salto));
+  return m;
+}
+
+std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto) {
+  std::vector<std::int32_t> v;
+  reservaOTermina(v, n, salto);
+  v.resize(n, 0);
+  return v;
+}

@@ -1,0 +1,30 @@
+// Writing the report: bytes into a stream opened in binary mode, line ends
+// written as CR LF by the callers' literals, and any write that fails ends
+// the run with "Error en escriure el fitxer de sortida".
+#pragma once
+
+#include <cstdio>
+#include <string_view>
+
+#include "linalg/tipos.h"
+#include "report/formato.h"
+
+// Opens output.txt (created or truncated); nullptr when it cannot be opened.
+std::FILE* abreInforme(const char* nombre);
+
+void escribeTexto(std::FILE* out, std::string_view texto);
+
+// Row by row: the elements in column order, each in f, then CR LF.
+void escribeMatriz(std::FILE* out, const Matrix& M, FormatoReal f);
+
+// One matrix row: the elements in column order, each in f, then CR LF.
+void escribeFila(std::FILE* out, const Vector& fila, FormatoReal f);
+
+// The elements in index order on one line, each in f; no line end.
+void escribeVector(std::FILE* out, const Vector& v, FormatoReal f);
+
+// The integers in index order, each in "%-6d "; no line end.
+void escribeEnteros(std::FILE* out, const std::vector<std::int32_t>& v);
+
+// Flushes and closes the report; a failure ends the run.
+void cierraInforme(std::FILE* out);

@@ -1,0 +1,50 @@
+// Number formatting. std::to_chars with a precision is specified to give
+// exactly printf's text in the C locale, and it is fast; only the exponent
+// width and the padding are ours.
+#include "report/formato.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace {
+
+// Widens the exponent of the text [ini, fin) to at least three digits;
+// returns the new end.
+char* ensanchaExponente(char* ini, char* fin) {
+  char* e = static_cast<char*>(std::memchr(ini, 'e', static_cast<std::size_t>(fin - ini)));
+  if (e == nullptr) return fin;
+  char* cifras = e + 2;  // past 'e' and the sign
+  const std::ptrdiff_t faltan = 3 - (fin - cifras);
+  if (faltan <= 0) return fin;
+  std::memmove(cifras + faltan, cifras, static_cast<std::size_t>(fin - cifras));
+  std::memset(cifras, '0', static_cast<std::size_t>(faltan));
+  return fin + faltan;
+}
+
+// Pads the text [dst, fin) with blanks to ancho, then adds the format's blank.
+char* rellena(char* dst, char* fin, int ancho) {
+  while (fin - dst < ancho) *fin++ = ' ';
+  *fin++ = ' ';
+  return fin;
+}
+
+}  // namespace
+
+char* formatoG(char* dst, double v, int ancho, int precision) {
+  char* fin = std::to_chars(dst, dst + kMaxNumero, v, std::chars_format::general, precision).ptr;
+  return rellena(dst, ensanchaExponente(dst, fin), ancho);
+}
+
+char* formatoE(char* dst, double v, int ancho, int precision) {
+  char* fin = std::to_chars(dst, dst + kMaxNumero, v, std::chars_format::scientific, precision).ptr;
+  return rellena(dst, ensanchaExponente(dst, fin), ancho);
+}
+
+char* formatoEntero(char* dst, std::int32_t v, int ancho) {
+  return rellena(dst, std::to_chars(dst, dst + kMaxNumero, v).ptr, ancho);
+}
+
+char* formatoReal(char* dst, double v, FormatoReal f) {
+  return f.exponente ? formatoE(dst, v, f.ancho, f.precision)
+                     : formatoG(dst, v, f.ancho, f.precision);
+}

@@ -1,0 +1,36 @@
+// Writers of the sections before the results. The report is ISO 8859-1:
+// "Á" is the byte 0xC1 and "ó" the byte 0xF3.
+#include "report/preliminares.h"
+
+#include <string>
+
+#include "report/escritura.h"
+
+void escribeInput(std::FILE* out, const NetworkState& estado) {
+  escribeTexto(out, "INPUT\r\n\r\n");
+  escribeTexto(out, "Matriz de obligaciones nominales (L):\r\n\r\n");
+  escribeMatriz(out, estado.L, kFormatoL);
+  escribeTexto(out, "\r\nVector de fujos ex\xF3genos de dinero (e):\r\n\r\n");
+  escribeVector(out, estado.e, kFormatoVector);
+  escribeTexto(out, "\r\n");
+}
+
+void escribeSeparadores(std::FILE* out) {
+  escribeTexto(out, "\r\n" + std::string(89, '-') + "\r\n");
+}
+
+void escribeSistema(std::FILE* out, const NetworkState& estado) {
+  escribeTexto(out, "C\xC1LCULOS PRELIMINARES\r\n\r\n");
+  escribeTexto(out, "Matriz de obligaciones relativas (PI):\r\n\r\n");
+  escribeMatriz(out, estado.PI, kFormatoPI);
+  escribeTexto(out, "\r\nObligaciones nominales totales (pBarra):\r\n\r\n");
+  escribeVector(out, estado.pBarra, kFormatoVector);
+  escribeTexto(out, "\r\n");
+}
+
+void escribeCabeceraDiagonales(std::FILE* out) { escribeTexto(out, "DIAGONALES\r\n"); }
+
+void escribePaso(std::FILE* out, int k, const Matrix& lambda) {
+  escribeTexto(out, "\r\nPaso " + std::to_string(k) + ":\r\n\r\n");
+  escribeMatriz(out, lambda, kFormatoPI);
+}

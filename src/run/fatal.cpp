@@ -1,0 +1,22 @@
+// Fatal exits. std::exit flushes and closes every C stream, so whatever the
+// report held reaches output.txt before the process ends.
+#include "run/fatal.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+void terminaConError(std::string_view mensaje, Salto salto) {
+#ifdef _WIN32
+  // The CR LF below is written explicitly; a text-mode stdout would double the CR.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  std::fwrite(mensaje.data(), 1, mensaje.size(), stdout);
+  if (salto == Salto::con) std::fwrite("\r\n", 1, 2, stdout);
+  std::fflush(stdout);
+  std::exit(1);
+}

@@ -1,0 +1,19 @@
+// The one way out on failure: a message on standard output, the report
+// flushed as far as it got, exit status 1.
+#pragma once
+
+#include <string_view>
+
+enum class Salto { con, sin };  // whether CR LF follows the message
+
+// Writes mensaje (and CR LF when salto is Salto::con) to standard output,
+// flushes every open stream and ends the process with status 1.
+[[noreturn]] void terminaConError(std::string_view mensaje, Salto salto);
+
+// The messages; some are written with their line feed, some without.
+inline constexpr const char* kErrorEntrada = "Error al abrir el documento de entrada";
+inline constexpr const char* kErrorSalida = "Error en obrir el fitxer de sortida";
+inline constexpr const char* kErrorEscritura = "Error en escriure el fitxer de sortida";
+inline constexpr const char* kSinMemoria = "Memoria insuficient";
+inline constexpr const char* kIndeterminado = "El sistema es indeterminado";
+inline constexpr const char* kNoConverge = "El algoritmo no converge";

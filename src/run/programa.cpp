@@ -1,0 +1,59 @@
+// The order of the run: files, dimension, the state's buffers, the data,
+// the report's opening, the iteration, the results, closing.
+#include "run/programa.h"
+
+#include <cstddef>
+
+#include "clearing/datos.h"
+#include "clearing/iteracion.h"
+#include "clearing/lector.h"
+#include "linalg/memoria.h"
+#include "report/escritura.h"
+#include "report/preliminares.h"
+#include "report/resultado.h"
+#include "run/estado.h"
+#include "run/fatal.h"
+
+namespace {
+
+// The run's own buffers, in this order; a failure writes the message with no
+// line feed. L and e get room only: they are filled as the numbers arrive.
+void reservaEstado(NetworkState& estado) {
+  if (estado.dim < 0) terminaConError(kSinMemoria, Salto::sin);
+  const auto n = static_cast<std::size_t>(estado.dim);
+  estado.ordenQuiebra = nuevoVectorEntero(n, Salto::sin);
+  estado.e = reservaVector(n, Salto::sin);
+  estado.L = reservaMatriz(n, Salto::sin);
+  estado.pPrima = reservaVector(n, Salto::sin);
+}
+
+}  // namespace
+
+int ejecutaPrograma(bool literal) {
+  Lector entrada;
+  if (!abreLector(entrada, "input.txt")) terminaConError(kErrorEntrada, Salto::con);
+  std::FILE* out = abreInforme("output.txt");
+  if (out == nullptr) terminaConError(kErrorSalida, Salto::con);
+
+  NetworkState estado;
+  estado.literal = literal;
+  estado.dim = leeDimension(entrada);
+  reservaEstado(estado);
+  leerDatos(entrada, estado);
+  estado.pBarra = calculaPBarra(estado);
+  estado.PI = calculaPI(estado);
+
+  escribeInput(out, estado);
+  escribeSeparadores(out);
+  escribeSistema(out, estado);
+  escribeSeparadores(out);
+  escribeCabeceraDiagonales(out);
+  iteraQuiebras(out, estado);
+  escribeSeparadores(out);
+  escribeResultado(out, estado);
+  escribeMatPagos(out, estado);
+
+  cierraLector(entrada);
+  cierraInforme(out);
+  return 0;  // the state's buffers are released with it
+}
