@@ -122,10 +122,9 @@ std::string_view siguienteToken(Lector& lector) {
 }
 
 bool esEnteroValido(std::string_view s, std::int32_t& valor) {
-  if (!s.empty() && s[0] == '+') s.remove_prefix(1);
-  if (s.empty() || s[0] == '+') return false;
-  const std::size_t inicio = s[0] == '-' ? 1 : 0;
+  const std::size_t inicio = (!s.empty() && (s[0] == '+' || s[0] == '-')) ? 1 : 0;
   if (inicio == s.size() || pasaDigitos(s, inicio) != s.size()) return false;
+  if (s[0] == '+') s.remove_prefix(1);  // from_chars takes no plus sign
   const auto [fin, ec] = std::from_chars(s.data(), s.data() + s.size(), valor);
   return ec == std::errc() && fin == s.data() + s.size();
 }

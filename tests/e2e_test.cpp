@@ -1,0 +1,144 @@
+// End to end: the real binary in a fresh directory, its stdout, exit status
+// and output.txt compared byte for byte.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "proceso.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kFormato = "Error en el formato del documento de entrada: ";
+const std::string kCadena = "3\n0 10 0\n0 0 10\n0 0 0\n5 2 0\n";
+
+std::string golden(const std::string& nombre) {
+  return leeArchivo(fs::path(CLEARING_TEST_DIR) / "golden" / (nombre + ".txt"));
+}
+
+// What a case prepares in its directory besides input.txt.
+enum class Montaje { normal, sinEntrada, entradaDirectorio, salidaDirectorio, salidaLlena };
+
+struct Caso {
+  const char* nombre;
+  std::string entrada;
+  std::string stdoutEsperado;
+  int estado;
+  std::optional<std::string> informe;  // nullopt: output.txt must not exist
+  Montaje montaje = Montaje::normal;
+  long limiteMemoria = 0;
+};
+
+Salida ejecutaCaso(const Caso& c, const fs::path& dir, const std::string& binario) {
+  if (c.montaje == Montaje::entradaDirectorio) fs::create_directory(dir / "input.txt");
+  else if (c.montaje != Montaje::sinEntrada) escribeArchivo(dir / "input.txt", c.entrada);
+  if (c.montaje == Montaje::salidaDirectorio) fs::create_directory(dir / "output.txt");
+  if (c.montaje == Montaje::salidaLlena) fs::create_symlink("/dev/full", dir / "output.txt");
+  return ejecutaBinario(binario, dir, {}, c.limiteMemoria);
+}
+
+void compruebaCaso(const Caso& c) {
+  SCOPED_TRACE(c.nombre);
+  const fs::path dir = directorioTemporal();
+  const Salida s = ejecutaCaso(c, dir, CLEARING_BINARIO);
+  EXPECT_EQ(s.stdoutTexto, c.stdoutEsperado);
+  EXPECT_EQ(s.estado, c.estado);
+  if (c.montaje == Montaje::normal || c.montaje == Montaje::sinEntrada ||
+      c.montaje == Montaje::entradaDirectorio) {
+    EXPECT_EQ(fs::exists(dir / "output.txt"), c.informe.has_value());
+    if (c.informe) {
+      EXPECT_TRUE(leeArchivo(dir / "output.txt") == *c.informe) << "report differs";
+    }
+  }
+  fs::remove_all(dir);
+}
+
+TEST(E2E, FilesAndMessages) {
+  const Caso casos[] = {
+      {"chain", kCadena, "", 0, golden("cadena")},
+      {"chain with BOM, CR LF and tabs", "\xEF\xBB\xBF" "3\r\n0\t10 0\r\n0 0 10\r0 0 0\r\n5 2 0",
+       "", 0, golden("cadena")},
+      {"trailing text after e is ignored", kCadena + "fin del documento 1,5", "", 0,
+       golden("cadena")},
+      {"empty input", "", "", 0, golden("vacio")},
+      {"blank input", " \r\n\t\n", "", 0, golden("vacio")},
+      {"dim 0", "0", "", 0, golden("vacio")},
+      {"no input.txt", "", "Error al abrir el documento de entrada\r\n", 1, std::nullopt,
+       Montaje::sinEntrada},
+      {"input.txt is a directory", "", "Error al abrir el documento de entrada\r\n", 1,
+       std::nullopt, Montaje::entradaDirectorio},
+      {"output.txt is a directory", kCadena, "Error en obrir el fitxer de sortida\r\n", 1, "",
+       Montaje::salidaDirectorio},
+      {"disk full", kCadena, "Error en escriure el fitxer de sortida\r\n", 1, "",
+       Montaje::salidaLlena},
+      {"negative dim", "-1 5", "Memoria insuficient", 1, ""},
+      {"dim too large for the memory limit", "100000000", "Memoria insuficient", 1, "",
+       Montaje::normal, 1L << 30},
+      {"huge dim in a short file", "20000 1 2", kFormato + "falta el dato L[0][2]\r\n", 1, ""},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(E2E, MalformedInput) {
+  const std::string largo(40, 'x');
+  const Caso casos[] = {
+      {"word for dim", "abc", kFormato + "dato incorrecto \"abc\" en dim\r\n", 1, ""},
+      {"dim past 32 bits", "2147483648", kFormato + "dato incorrecto \"2147483648\" en dim\r\n",
+       1, ""},
+      {"decimal dim", "2.0 1 1 1 1 1 1", kFormato + "dato incorrecto \"2.0\" en dim\r\n", 1, ""},
+      {"word in L", "2 1 2 x 4 5 6", kFormato + "dato incorrecto \"x\" en L[1][0]\r\n", 1, ""},
+      {"decimal comma", "2 1 2,5 3 4 5 6", kFormato + "dato incorrecto \"2,5\" en L[0][1]\r\n",
+       1, ""},
+      {"nan in e", "2 1 2 3 4 5 nan", kFormato + "dato incorrecto \"nan\" en e[1]\r\n", 1, ""},
+      {"overflow", "1 1e999 1", kFormato + "dato incorrecto \"1e999\" en L[0][0]\r\n", 1, ""},
+      {"hexadecimal", "1 0x10 1", kFormato + "dato incorrecto \"0x10\" en L[0][0]\r\n", 1, ""},
+      {"long token cut to 32 bytes", "1 1 " + largo,
+       kFormato + "dato incorrecto \"" + largo.substr(0, 32) + "\" en e[0]\r\n", 1, ""},
+      {"too few numbers in L", "2 1 2 3", kFormato + "falta el dato L[1][1]\r\n", 1, ""},
+      {"too few numbers in e", "2 1 2 3 4 5", kFormato + "falta el dato e[1]\r\n", 1, ""},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(E2E, AllocationFailuresLeaveAPrefixOfTheReport) {
+  // Request k fails for k = 0, 1, …: every run ends with the message, status 1
+  // and a prefix of the complete report, until a k that nothing reaches.
+  const std::string completo = golden("cadena");
+  int k = 0;
+  int sinSalto = 0;
+  for (;; ++k) {
+    const fs::path dir = directorioTemporal();
+    escribeArchivo(dir / "input.txt", kCadena);
+    const Salida s = ejecutaBinario(CLEARING_FALLO_BINARIO, dir,
+                                    {"CLEARING_FALLA_PETICION=" + std::to_string(k)});
+    const std::string informe = leeArchivo(dir / "output.txt");
+    fs::remove_all(dir);
+    if (s.estado == 0) {
+      EXPECT_EQ(informe, completo);
+      break;
+    }
+    SCOPED_TRACE(k);
+    EXPECT_EQ(s.estado, 1);
+    EXPECT_EQ(completo.compare(0, informe.size(), informe), 0) << "not a prefix";
+    // The run's own buffers (ordenQuiebra, e, L's array and 3 rows, pPrima)
+    // and the capital's final subtraction fail with no line feed; the run's
+    // own before anything is written, the subtraction before RESULTADO.
+    const bool propia = k < 7;
+    const bool conSalto = s.stdoutTexto == "Memoria insuficient\r\n";
+    if (propia) {
+      EXPECT_EQ(s.stdoutTexto, "Memoria insuficient");
+      EXPECT_EQ(informe, "");
+    } else if (!conSalto) {
+      EXPECT_EQ(s.stdoutTexto, "Memoria insuficient");
+      EXPECT_EQ(informe.size(), completo.find("RESULTADO"));
+      ++sinSalto;
+    }
+  }
+  EXPECT_EQ(sinSalto, 1);  // only restaVec, of all the operations
+  EXPECT_GT(k, 20);
+}
+
+}  // namespace

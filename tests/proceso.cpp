@@ -1,0 +1,87 @@
+// POSIX process plumbing for the tests (the program itself stays portable).
+#include "proceso.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string leeTodo(int fd) {
+  std::string texto;
+  char bufer[4096];
+  ssize_t n;
+  while ((n = read(fd, bufer, sizeof bufer)) > 0) texto.append(bufer, static_cast<size_t>(n));
+  return texto;
+}
+
+int estadoDe(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+// Forks; the child's stdout goes into a pipe that the parent drains.
+Salida ejecutaConTuberia(const std::function<void()>& enHijo) {
+  int tubo[2];
+  if (pipe(tubo) != 0) std::abort();
+  std::fflush(stdout);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(tubo[0]);
+    dup2(tubo[1], STDOUT_FILENO);
+    close(tubo[1]);
+    enHijo();
+    std::fflush(stdout);
+    _exit(0);
+  }
+  close(tubo[1]);
+  Salida salida;
+  salida.stdoutTexto = leeTodo(tubo[0]);
+  close(tubo[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  salida.estado = estadoDe(status);
+  return salida;
+}
+
+}  // namespace
+
+Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& dir,
+                      const std::vector<std::string>& entorno, long limiteMemoria) {
+  return ejecutaConTuberia([&] {
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    for (const std::string& e : entorno) putenv(const_cast<char*>(e.c_str()));
+    if (limiteMemoria > 0) {
+      const rlimit limite{static_cast<rlim_t>(limiteMemoria), static_cast<rlim_t>(limiteMemoria)};
+      setrlimit(RLIMIT_AS, &limite);
+    }
+    execl(binario.c_str(), binario.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  });
+}
+
+Salida ejecutaEnHijo(const std::function<void()>& cuerpo) { return ejecutaConTuberia(cuerpo); }
+
+std::filesystem::path directorioTemporal() {
+  std::string plantilla = (std::filesystem::temp_directory_path() / "clearing-XXXXXX").string();
+  if (mkdtemp(plantilla.data()) == nullptr) std::abort();
+  return plantilla;
+}
+
+std::string leeArchivo(const std::filesystem::path& ruta) {
+  std::ifstream f(ruta, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+void escribeArchivo(const std::filesystem::path& ruta, const std::string& bytes) {
+  std::ofstream f(ruta, std::ios::binary);
+  f << bytes;
+}

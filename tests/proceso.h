@@ -1,0 +1,27 @@
+// Test support: run the real binary, or a piece of the library, in a child
+// process and collect its standard output and exit status.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct Salida {
+  std::string stdoutTexto;
+  int estado = -1;  // exit status, or 128 + signal
+};
+
+// Runs binario with cwd = dir, extra environment entries "K=V", and an
+// address-space limit in bytes when limiteMemoria > 0.
+Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& dir,
+                      const std::vector<std::string>& entorno = {}, long limiteMemoria = 0);
+
+// Runs cuerpo in a forked child; the child exits 0 if cuerpo returns.
+Salida ejecutaEnHijo(const std::function<void()>& cuerpo);
+
+// A fresh empty directory under the system's temporary directory.
+std::filesystem::path directorioTemporal();
+
+std::string leeArchivo(const std::filesystem::path& ruta);
+void escribeArchivo(const std::filesystem::path& ruta, const std::string& bytes);
