@@ -103,6 +103,52 @@ TEST(E2E, MalformedInput) {
   for (const Caso& c : casos) compruebaCaso(c);
 }
 
+TEST(E2E, Iteration) {
+  const std::string kIndeterminado = "El sistema es indeterminado\r\n";
+  const Caso casos[] = {
+      {"one node owing itself, enough cash", "1\n4\n1\n", "", 0, golden("uno")},
+      {"two nodes owing each other, no cash", "2\n0 1\n1 0\n0 0\n", "", 0, golden("mutuo")},
+      {"mutual debts, negative cash: no pivot", "2\n0 1\n1 0\n-0.5 -0.5\n", kIndeterminado, 1,
+       golden("indeterminado_mutuo")},
+      {"one node owing itself, negative cash", "1\n4\n-1\n", kIndeterminado, 1,
+       golden("indeterminado_uno")},
+      // The round bound no longer hides that node 1 cannot pay: a second round
+      // marks both nodes, and their system has no solution.
+      {"two nodes without a clearing vector", "2\n0 10\n10 0\n-5 0\n", kIndeterminado, 1,
+       golden("dos_nodos_sin_solucion")},
+      {"negative zeros keep their sign", "2\n0 0\n0 0\n0 -1\n", "", 0,
+       golden("ceros_negativos")},
+      {"capital at tol and just below", "2\n0 0\n0 0\n1e-8 9.999999999999999e-09\n", "", 0,
+       golden("capital_tol")},
+      // |p − φ(p)| stays above tol through rounding alone at this scale; the
+      // unchanged default set ends the rounds.
+      {"amounts around 1e12",
+       "2\n333333333333.33331 333333333333.33331\n3000000000000 333333333333.33331\n"
+       "1000000000000 500000000000\n",
+       "", 0, golden("importes_grandes")},
+      // Negative obligations make the default set cycle: {2}, {0, 2}, {2}, …
+      {"default sets that cycle", "3\n2 -2 1\n-2 0 -2\n3 1 -1\n0.5 2 0.5\n",
+       "El algoritmo no converge\r\n", 1, golden("no_converge")},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(E2E, BundledExamples) {
+  int vistos = 0;
+  for (const auto& ejemplo : fs::directory_iterator(fs::path(CLEARING_TEST_DIR) / ".." / "examples")) {
+    SCOPED_TRACE(ejemplo.path().string());
+    const fs::path dir = directorioTemporal();
+    fs::copy_file(ejemplo.path() / "input.txt", dir / "input.txt");
+    const Salida s = ejecutaBinario(CLEARING_BINARIO, dir);
+    EXPECT_EQ(s.estado, 0);
+    EXPECT_EQ(s.stdoutTexto, "");
+    EXPECT_TRUE(leeArchivo(dir / "output.txt") == leeArchivo(ejemplo.path() / "expected" / "output.txt"));
+    fs::remove_all(dir);
+    ++vistos;
+  }
+  EXPECT_GE(vistos, 3);
+}
+
 TEST(E2E, AllocationFailuresLeaveAPrefixOfTheReport) {
   // Request k fails for k = 0, 1, …: every run ends with the message, status 1
   // and a prefix of the complete report, until a k that nothing reaches.
