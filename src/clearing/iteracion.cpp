@@ -1,11 +1,15 @@
-// The rounds of the iteration and the system of each round, built through
-// the dense operations exactly as the formulas read.
+// The rounds of the iteration. Each step has two forms with the same bits:
+// the literal formulas (the reference build, and any network whose data are
+// not all finite) and the structure-aware ones of clearing/impago.h.
 #include "clearing/iteracion.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <utility>
 
+#include "clearing/impago.h"
 #include "clearing/mapa.h"
+#include "linalg/bloque.h"
 #include "linalg/memoria.h"
 #include "linalg/operaciones.h"
 #include "linalg/solucion.h"
@@ -14,29 +18,56 @@
 
 namespace {
 
-// True when the two default matrices mark the same nodes.
-bool esMismoImpago(const Matrix& a, const Matrix& b) {
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if ((a[i][i] == 1.0) != (b[i][i] == 1.0)) return false;
-  return true;
+std::vector<std::int32_t> marcasDe(const Matrix& lambda) {
+  std::vector<std::int32_t> marcas = nuevoVectorEntero(lambda.size(), Salto::con);
+  for (std::size_t i = 0; i < lambda.size(); ++i) marcas[i] = lambda[i][i] == 1.0 ? 1 : 0;
+  return marcas;
 }
 
-// True when the rounds can stop at the new vector: it reproduces itself, or
+// True when the rounds can stop at the new pPrima: it reproduces itself, or
 // its default set is the one just solved for (another round would solve the
 // same system again).
-bool esFinal(const NetworkState& estado, const Matrix& lambdaResuelta) {
-  if (esSolucion(estado.pPrima, phiP(estado, estado.pPrima))) return true;
-  return esMismoImpago(lambdaResuelta, diagonalP(estado, estado.pPrima));
+bool esFinal(const NetworkState& estado, const std::vector<std::int32_t>& resueltas) {
+  const Vector& p = estado.pPrima;
+  if (estado.literal)
+    return esSolucion(p, phiP(estado, p)) || marcasDe(diagonalP(estado, p)) == resueltas;
+  const Vector phi = phiEstructurado(estado, p);
+  return esSolucion(p, phi) || calculaImpago(estado, phi) == resueltas;
+}
+
+// pPrima = A\b for the round whose defaulting nodes are marked. Ab is the
+// work matrix of the block, kept from round to round.
+void resuelveRonda(NetworkState& estado, const std::vector<std::int32_t>& marcas, Matrix& Ab) {
+  if (!estado.literal) {
+    const Bloque bloque = calculaBloque(marcas);
+    Vector b;
+    Vector x;
+    construyeSistema(estado, bloque, Ab, b);
+    if (resuelveBloque(Ab, bloque, b, x)) {
+      estado.pPrima = std::move(x);
+      return;
+    }
+  }
+  Vector b = terminoIndep(estado, estado.pPrima);
+  Matrix A = matrizSistema(estado, estado.pPrima);
+  estado.pPrima = solucionSistema(A, b);
 }
 
 }  // namespace
 
-Matrix escribeDiagonal(std::FILE* out, NetworkState& estado, int k) {
-  Matrix lambda = diagonalP(estado, estado.pPrima);
-  escribePaso(out, k, lambda);
-  for (std::size_t i = 0; i < lambda.size(); ++i)
-    if (lambda[i][i] == 1.0 && estado.ordenQuiebra[i] == 0) estado.ordenQuiebra[i] = k;
-  return lambda;
+std::vector<std::int32_t> escribeDiagonal(std::FILE* out, NetworkState& estado, int k) {
+  std::vector<std::int32_t> marcas;
+  if (estado.literal) {
+    const Matrix lambda = diagonalP(estado, estado.pPrima);
+    escribePaso(out, k, lambda);
+    marcas = marcasDe(lambda);
+  } else {
+    marcas = calculaImpago(estado, phiEstructurado(estado, estado.pPrima));
+    escribePasoMarcas(out, k, marcas);
+  }
+  for (std::size_t i = 0; i < marcas.size(); ++i)
+    if (marcas[i] != 0 && estado.ordenQuiebra[i] == 0) estado.ordenQuiebra[i] = k;
+  return marcas;
 }
 
 Matrix matrizSistema(const NetworkState& estado, const Vector& p) {
@@ -60,13 +91,12 @@ Vector terminoIndep(const NetworkState& estado, const Vector& p) {
 void iteraQuiebras(std::FILE* out, NetworkState& estado) {
   estado.pPrima.assign(estado.pBarra.begin(), estado.pBarra.end());  // within the run's room
   const int maxRondas = std::max<int>(estado.dim, 1);
-  for (int k = 1;; ) {
-    const Matrix lambda = escribeDiagonal(out, estado, k);
-    Vector b = terminoIndep(estado, estado.pPrima);
-    Matrix A = matrizSistema(estado, estado.pPrima);
-    estado.pPrima = solucionSistema(A, b);
+  Matrix Ab;
+  for (int k = 1;;) {
+    const std::vector<std::int32_t> marcas = escribeDiagonal(out, estado, k);
+    resuelveRonda(estado, marcas, Ab);
     k = k + 1;
-    if (esFinal(estado, lambda)) return;
+    if (esFinal(estado, marcas)) return;
     if (k - 1 >= maxRondas) terminaConError(kNoConverge, Salto::con);
   }
 }

@@ -3,22 +3,26 @@
 // they pay what they have and every other node pays in full.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "run/estado.h"
 
 // Runs the rounds from pPrima = pBarra; leaves the clearing vector in pPrima
-// and the default steps in ordenQuiebra. Ends the run with "El sistema es
-// indeterminado" or "El algoritmo no converge" when there is no clearing vector
-// to be found this way.
+// and the default steps in ordenQuiebra. Stops when the vector reproduces
+// itself within tol, or when its default set is the one just solved for.
+// Ends the run with "El sistema es indeterminado" when a round's system has
+// no solution, and with "El algoritmo no converge" after max(dim, 1) rounds.
 void iteraQuiebras(std::FILE* out, NetworkState& estado);
 
 // Round k's first act: Λ(pPrima), written as the "Paso k" block; nodes it
-// marks for the first time get default step k. Returns Λ.
-Matrix escribeDiagonal(std::FILE* out, NetworkState& estado, int k);
+// marks for the first time get default step k. Returns Λ's diagonal marks.
+std::vector<std::int32_t> escribeDiagonal(std::FILE* out, NetworkState& estado, int k);
 
-// A = Λ·(PIᵀ·Λ) − I, with Λ = Λ(p).
+// A = Λ·(PIᵀ·Λ) − I, with Λ = Λ(p), by the literal formula.
 Matrix matrizSistema(const NetworkState& estado, const Vector& p);
 
-// b = −((z + w) + u) with u = (I − Λ)·pBarra, w = Λ·e, z = ((Λ·PIᵀ)·(I − Λ))·pBarra.
+// b = −((z + w) + u) with u = (I − Λ)·pBarra, w = Λ·e, z = ((Λ·PIᵀ)·(I − Λ))·pBarra,
+// by the literal formula.
 Vector terminoIndep(const NetworkState& estado, const Vector& p);

@@ -15,6 +15,19 @@ bool esFalloForzado() {
   return peticionesHastaFallo-- == 0;
 }
 
+// Resizes v to n elements of T (new ones value-initialised), or ends the run.
+template <typename T>
+void redimensionaOTermina(std::vector<T>& v, std::size_t n, Salto salto) {
+  if (esFalloForzado() && n > v.capacity()) terminaConError(kSinMemoria, salto);
+  try {
+    v.resize(n);
+  } catch (const std::bad_alloc&) {
+    terminaConError(kSinMemoria, salto);
+  } catch (const std::length_error&) {
+    terminaConError(kSinMemoria, salto);
+  }
+}
+
 // Gives v room for n elements of T, or ends the run.
 template <typename T>
 void reservaOTermina(std::vector<T>& v, std::size_t n, Salto salto) {
@@ -63,4 +76,10 @@ std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto) {
   reservaOTermina(v, n, salto);
   v.resize(n, 0);
   return v;
+}
+
+void ajustaMatriz(Matrix& M, std::size_t m, Salto salto) {
+  if (M.size() < m) redimensionaOTermina(M, m, salto);
+  for (Vector& fila : M)
+    if (fila.size() < m) redimensionaOTermina(fila, m, salto);
 }

@@ -29,3 +29,7 @@ std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto);
 // Test hook: the request numbered k from now on (0 = the next one) fails as
 // if the memory were exhausted; a negative k switches the hook off.
 void fallaPeticion(long k);
+
+// Makes M at least m×m (rows may be longer), keeping what it holds: a work
+// matrix that lives across rounds and grows only when it must.
+void ajustaMatriz(Matrix& M, std::size_t m, Salto salto);

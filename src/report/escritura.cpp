@@ -3,6 +3,7 @@
 // thousand calls into the stream.
 #include "report/escritura.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -43,6 +44,23 @@ void anadeFinLinea(std::FILE* out, Bloque& bloque) {
   bloque.usados += 2;
 }
 
+// "0      " over and over: the text of a run of zero cells of a default matrix.
+constexpr std::size_t kAnchoCelda = 7;
+constexpr std::size_t kCeldasTira = 4096;
+constexpr auto kTiraCeros = [] {
+  std::array<char, kAnchoCelda * kCeldasTira> tira{};
+  for (std::size_t i = 0; i < tira.size(); ++i) tira[i] = i % kAnchoCelda == 0 ? '0' : ' ';
+  return tira;
+}();
+
+void escribeCeros(std::FILE* out, std::size_t celdas) {
+  while (celdas > 0) {
+    const std::size_t n = celdas < kCeldasTira ? celdas : kCeldasTira;
+    escribeBytes(out, kTiraCeros.data(), n * kAnchoCelda);
+    celdas -= n;
+  }
+}
+
 }  // namespace
 
 std::FILE* abreInforme(const char* nombre) { return std::fopen(nombre, "wb"); }
@@ -65,6 +83,20 @@ void escribeFila(std::FILE* out, const Vector& fila, FormatoReal f) {
   for (double v : fila) anadeReal(out, bloque, v, f);
   anadeFinLinea(out, bloque);
   vuelca(out, bloque);
+}
+
+void escribeMatrizMarcas(std::FILE* out, const std::vector<std::int32_t>& marcas) {
+  const std::size_t n = marcas.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    if (marcas[i] == 0) {
+      escribeCeros(out, n);
+    } else {
+      escribeCeros(out, i);
+      escribeBytes(out, "1      ", kAnchoCelda);
+      escribeCeros(out, n - i - 1);
+    }
+    escribeBytes(out, "\r\n", 2);
+  }
 }
 
 void escribeVector(std::FILE* out, const Vector& v, FormatoReal f) {

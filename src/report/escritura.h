@@ -3,8 +3,10 @@
 // the run with "Error en escriure el fitxer de sortida".
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
+#include <vector>
 
 #include "linalg/tipos.h"
 #include "report/formato.h"
@@ -19,6 +21,11 @@ void escribeMatriz(std::FILE* out, const Matrix& M, FormatoReal f);
 
 // One matrix row: the elements in column order, each in f, then CR LF.
 void escribeFila(std::FILE* out, const Vector& fila, FormatoReal f);
+
+// The default matrix of the marked nodes, as escribeMatriz writes it in
+// "%-6.2g ": 1 on the diagonal of a marked node, 0 elsewhere. Its text is
+// copied from a fixed run of zeros, not formatted value by value.
+void escribeMatrizMarcas(std::FILE* out, const std::vector<std::int32_t>& marcas);
 
 // The elements in index order on one line, each in f; no line end.
 void escribeVector(std::FILE* out, const Vector& v, FormatoReal f);

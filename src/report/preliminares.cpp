@@ -30,7 +30,20 @@ void escribeSistema(std::FILE* out, const NetworkState& estado) {
 
 void escribeCabeceraDiagonales(std::FILE* out) { escribeTexto(out, "DIAGONALES\r\n"); }
 
-void escribePaso(std::FILE* out, int k, const Matrix& lambda) {
+namespace {
+
+void escribeCabeceraPaso(std::FILE* out, int k) {
   escribeTexto(out, "\r\nPaso " + std::to_string(k) + ":\r\n\r\n");
+}
+
+}  // namespace
+
+void escribePaso(std::FILE* out, int k, const Matrix& lambda) {
+  escribeCabeceraPaso(out, k);
   escribeMatriz(out, lambda, kFormatoPI);
+}
+
+void escribePasoMarcas(std::FILE* out, int k, const std::vector<std::int32_t>& marcas) {
+  escribeCabeceraPaso(out, k);
+  escribeMatrizMarcas(out, marcas);
 }

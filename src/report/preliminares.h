@@ -20,3 +20,6 @@ void escribeCabeceraDiagonales(std::FILE* out);
 
 // "Paso k:" and the round's default matrix in "%-6.2g ".
 void escribePaso(std::FILE* out, int k, const Matrix& lambda);
+
+// The same block from the diagonal's marks alone (1: in default).
+void escribePasoMarcas(std::FILE* out, int k, const std::vector<std::int32_t>& marcas);

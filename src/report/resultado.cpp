@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "clearing/impago.h"
 #include "linalg/memoria.h"
 #include "linalg/operaciones.h"
 #include "report/escritura.h"
@@ -25,8 +26,9 @@ void escribeCapital(std::FILE* out, const Vector& capital) {
 }  // namespace
 
 Vector calculaCapital(const NetworkState& estado) {
-  return restaVec(sumaVec(prodMatVec(traspuesta(estado.PI), estado.pPrima), estado.e),
-                  estado.pPrima);
+  const Vector entradas = estado.literal ? prodMatVec(traspuesta(estado.PI), estado.pPrima)
+                                         : sumaEntradas(estado, estado.pPrima);  // PIᵀ·p
+  return restaVec(sumaVec(entradas, estado.e), estado.pPrima);
 }
 
 void escribeResultado(std::FILE* out, const NetworkState& estado) {

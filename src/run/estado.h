@@ -15,5 +15,5 @@ struct NetworkState {
   Matrix PI;                              // L divided row by row by pBarra
   Vector pPrima;                          // current payment vector; at the end, the clearing vector
   std::vector<std::int32_t> ordenQuiebra; // first round that marks each node; 0 if none
-  bool literal = false;                   // reference build: literal formulas only
+  bool literal = false;                   // literal formulas only (reference build, non-finite data)
 };

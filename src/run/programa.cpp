@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "clearing/datos.h"
+#include "clearing/impago.h"
 #include "clearing/iteracion.h"
 #include "clearing/lector.h"
 #include "linalg/memoria.h"
@@ -36,12 +37,12 @@ int ejecutaPrograma(bool literal) {
   if (out == nullptr) terminaConError(kErrorSalida, Salto::con);
 
   NetworkState estado;
-  estado.literal = literal;
   estado.dim = leeDimension(entrada);
   reservaEstado(estado);
   leerDatos(entrada, estado);
   estado.pBarra = calculaPBarra(estado);
   estado.PI = calculaPI(estado);
+  estado.literal = literal || !esDatoFinito(estado);  // the shortcuts need finite data
 
   escribeInput(out, estado);
   escribeSeparadores(out);

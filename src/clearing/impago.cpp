@@ -1,0 +1,85 @@
+// Structure-aware clearing map and round system. A product of finite x with
+// Λ's 0.0 is a signed zero, and a sum that starts at +0.0 is never −0.0, so
+// adding such zeros changes nothing; a sum of zeros and one value x is 0.0 + x
+// (x itself, or +0.0 when x is a zero). That turns the formulas into:
+//   (Λ·(PIᵀ·Λ))[j][k] = 0.0 + PI[k][j] when j, k both default, +0.0 otherwise
+//   u[i] = 0.0 + pBarra[i] for a solvent node i, +0.0 for a defaulting one
+//   w[i] = 0.0 + e[i] for a defaulting node, +0.0 for a solvent one
+//   z[i] = 0.0 + Σ over solvent k, ascending, of PI[k][i]·pBarra[k] for a
+//          defaulting node, +0.0 for a solvent one.
+#include "clearing/impago.h"
+
+#include <cmath>
+#include <cstddef>
+
+#include "linalg/memoria.h"
+#include "linalg/operaciones.h"
+
+namespace {
+
+bool esVectorFinito(const Vector& v) {
+  for (double x : v)
+    if (!std::isfinite(x)) return false;
+  return true;
+}
+
+}  // namespace
+
+bool esDatoFinito(const NetworkState& estado) {
+  for (const Vector& fila : estado.PI)
+    if (!esVectorFinito(fila)) return false;
+  return esVectorFinito(estado.pBarra) && esVectorFinito(estado.e);
+}
+
+// Row k adds PI[k][·]·p[k] to every c[i]: each c[i] still gets its products
+// in ascending k. A row adds only zeros when p[k] is a zero, or when the row
+// is all 0.0 (pBarra[k] == 0) and p[k] is finite; those rows are skipped.
+Vector sumaEntradas(const NetworkState& estado, const Vector& p) {
+  const std::size_t n = p.size();
+  Vector c = nuevoVector(n, Salto::con);
+  for (std::size_t k = 0; k < n; ++k) {
+    const double pk = p[k];
+    if (pk == 0.0 || (estado.pBarra[k] == 0.0 && std::isfinite(pk))) continue;
+    const double* fila = estado.PI[k].data();
+    double* suma = c.data();
+    for (std::size_t i = 0; i < n; ++i) suma[i] += fila[i] * pk;
+  }
+  return c;
+}
+
+Vector phiEstructurado(const NetworkState& estado, const Vector& p) {
+  Vector phi = sumaEntradas(estado, p);
+  for (std::size_t i = 0; i < phi.size(); ++i)
+    phi[i] = minimo(phi[i] + estado.e[i], estado.pBarra[i]);  // φ = min(PIᵀ·p + e, pBarra)
+  return phi;
+}
+
+std::vector<std::int32_t> calculaImpago(const NetworkState& estado, const Vector& phi) {
+  std::vector<std::int32_t> impago = nuevoVectorEntero(phi.size(), Salto::con);
+  for (std::size_t i = 0; i < phi.size(); ++i) impago[i] = estado.pBarra[i] > phi[i] ? 1 : 0;
+  return impago;
+}
+
+void construyeSistema(const NetworkState& estado, const Bloque& bloque, Matrix& Ab, Vector& b) {
+  const std::size_t n = estado.pBarra.size();
+  const std::size_t m = bloque.indices.size();
+  ajustaMatriz(Ab, m, Salto::con);
+  for (std::size_t r = 0; r < m; ++r) {
+    const std::size_t j = static_cast<std::size_t>(bloque.indices[r]);
+    for (std::size_t c = 0; c < m; ++c)
+      Ab[r][c] = 0.0 + estado.PI[static_cast<std::size_t>(bloque.indices[c])][j];
+    Ab[r][r] = estado.PI[j][j] - 1.0;  // (0.0 + x) − 1.0 = x − 1.0 for any finite x
+  }
+  Vector z = nuevoVector(n, Salto::con);
+  for (std::size_t k = 0; k < n; ++k) {
+    if (bloque.posicion[k] >= 0 || estado.pBarra[k] == 0.0) continue;  // only zeros to add
+    for (std::int32_t i : bloque.indices) z[i] += estado.PI[k][i] * estado.pBarra[k];
+  }
+  b = nuevoVector(n, Salto::con);
+  for (std::size_t i = 0; i < n; ++i) {
+    const bool enImpago = bloque.posicion[i] >= 0;
+    const double u = enImpago ? 0.0 : 0.0 + estado.pBarra[i];
+    const double w = enImpago ? 0.0 + estado.e[i] : 0.0;
+    b[i] = -((z[i] + w) + u);
+  }
+}

@@ -1,0 +1,28 @@
+// The clearing map and the round's system computed from their structure:
+// Λ only selects, so each product with Λ, I − Λ or I is a selection, and the
+// costs follow the network's size n² and the block of defaulting nodes rather
+// than n³. Every value has the bits of the literal formulas whenever PI, pBarra
+// and e are finite (esDatoFinito); the run takes the literal path otherwise.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "linalg/bloque.h"
+#include "run/estado.h"
+
+// True when every element of PI, pBarra and e is finite.
+bool esDatoFinito(const NetworkState& estado);
+
+// PIᵀ·p: c[i] = 0.0 + Σ_k PI[k][i]·p[k] in ascending k, computed row by row.
+Vector sumaEntradas(const NetworkState& estado, const Vector& p);
+
+// φ(p) = minimo(PIᵀ·p + e, pBarra), as phiP computes it.
+Vector phiEstructurado(const NetworkState& estado, const Vector& p);
+
+// The diagonal of Λ: node i in default exactly when pBarra[i] > φ[i].
+std::vector<std::int32_t> calculaImpago(const NetworkState& estado, const Vector& phi);
+
+// The round's system for the defaulting block: Ab = (PIᵀ − I) on the block,
+// in the work matrix Ab (grown as needed), and b = −((z + w) + u) for all nodes.
+void construyeSistema(const NetworkState& estado, const Bloque& bloque, Matrix& Ab, Vector& b);

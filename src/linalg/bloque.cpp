@@ -1,0 +1,161 @@
+// The solver's elimination, division and reordering on a system that is −I
+// outside a block, with the same floating-point operations on every value
+// that can change. Why the skipped work changes nothing, given that the pivot
+// row and the factor are finite:
+// - A holds no −0.0 (its entries are 0.0 + x or x − 1.0, and x − y is −0.0
+//   only when x is −0.0), so A[k][l] − (±0) = A[k][l]: a row whose factor is
+//   zero, or a column where the pivot row holds a zero, keeps its entries.
+// - Outside the block every entry is +0.0 but the −1 of A[j][j]; a column
+//   j outside pivots on row j, and every other row's factor there is a zero.
+// - b is updated for every row and column as the full elimination does, so
+//   the signs of zeros (−0 − (−0) = +0) and any NaN come out the same.
+#include "linalg/bloque.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <utility>
+
+#include "linalg/memoria.h"
+#include "run/fatal.h"
+
+namespace {
+
+constexpr std::int32_t kFuera = -1;
+
+// Row k outside the block meets a column j outside: its factor +0/−1.
+constexpr double kFactorFuera = 0.0 / -1.0;
+
+// Every other row's b follows pivot row i with the factor fuera (rows outside
+// the block) — rows of the block are done by eliminaEnBloque.
+void actualizaFuera(const Bloque& bloque, Vector& b, std::size_t i, double fuera) {
+  const double bi = b[i];
+  for (std::size_t k = 0; k < b.size(); ++k)
+    if (bloque.posicion[k] == kFuera && k != i) b[k] = b[k] - bi * fuera;
+}
+
+bool esFilaFinita(const Vector& fila, std::size_t m) {
+  for (std::size_t l = 0; l < m; ++l)
+    if (!std::isfinite(fila[l])) return false;
+  return true;
+}
+
+// First unused row of the block whose entry in block column c is ≥ tol; m if none.
+std::size_t buscaPivote(const Matrix& Ab, const std::vector<std::int32_t>& usada,
+                        std::size_t m, std::size_t c) {
+  for (std::size_t r = 0; r < m; ++r)
+    if (!usada[r] && std::fabs(Ab[r][c]) >= tol) return r;
+  return m;
+}
+
+// row −= pivote·f over the block's columns (vectorises: no branches).
+void restaFila(double* fila, const double* pivote, double f, std::size_t m) {
+  for (std::size_t l = 0; l < m; ++l) fila[l] = fila[l] - pivote[l] * f;
+}
+
+// Column c of the block with pivot row r: every other row of the block.
+bool eliminaEnBloque(Matrix& Ab, const Bloque& bloque, Vector& b, std::size_t r, std::size_t c) {
+  const std::size_t m = bloque.indices.size();
+  const double pivote = Ab[r][c];
+  const double bi = b[static_cast<std::size_t>(bloque.indices[r])];
+  for (std::size_t k = 0; k < m; ++k) {
+    if (k == r) continue;
+    const double f = Ab[k][c] / pivote;
+    if (!std::isfinite(f)) return false;
+    if (f != 0.0) restaFila(Ab[k].data(), Ab[r].data(), f, m);
+    double& bk = b[static_cast<std::size_t>(bloque.indices[k])];
+    bk = bk - bi * f;
+  }
+  return true;
+}
+
+// Elimination over all n columns; false when a premise of the shortcuts fails.
+bool elimina(Matrix& Ab, const Bloque& bloque, Vector& b) {
+  const std::size_t m = bloque.indices.size();
+  std::vector<std::int32_t> usada = nuevoVectorEntero(m, Salto::con);
+  for (std::size_t j = 0; j < b.size(); ++j) {
+    const std::int32_t c = bloque.posicion[j];
+    if (c == kFuera) {  // pivot row j; block rows' factor is +0/−1 too
+      const double bj = b[j];
+      for (std::int32_t k : bloque.indices) b[k] = b[k] - bj * kFactorFuera;
+      actualizaFuera(bloque, b, j, kFactorFuera);
+      continue;
+    }
+    const std::size_t r = buscaPivote(Ab, usada, m, static_cast<std::size_t>(c));
+    if (r == m) terminaConError(kIndeterminado, Salto::con);
+    if (!esFilaFinita(Ab[r], m)) return false;
+    if (!eliminaEnBloque(Ab, bloque, b, r, static_cast<std::size_t>(c))) return false;
+    actualizaFuera(bloque, b, static_cast<std::size_t>(bloque.indices[r]), 0.0 / Ab[r][c]);
+    usada[r] = 1;
+  }
+  return true;
+}
+
+// Division: each row's value over its entry of largest magnitude, the first
+// such column on ties. Outside the block that entry is the −1 on the diagonal;
+// in a block row the zeros outside never win, so column 0 (0.0 when outside)
+// and the block's columns decide.
+void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x) {
+  for (std::size_t i = 0; i < b.size(); ++i) {
+    const std::int32_t r = bloque.posicion[i];
+    if (r == kFuera) {
+      x[i] = b[i] / -1.0;
+      continue;
+    }
+    const Vector& fila = Ab[static_cast<std::size_t>(r)];
+    const std::int32_t c0 = bloque.posicion[0];
+    double mayor = c0 == kFuera ? 0.0 : fila[static_cast<std::size_t>(c0)];
+    for (std::size_t c = 0; c < bloque.indices.size(); ++c)
+      if (bloque.indices[c] > 0 && std::fabs(fila[c]) > std::fabs(mayor)) mayor = fila[c];
+    x[i] = b[i] / mayor;
+  }
+}
+
+// Reordering: rows move with the values. en[p] is the original row now at
+// place p, lugar[o] the place of original row o.
+void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x) {
+  const std::size_t n = x.size();
+  std::vector<std::int32_t> en = nuevoVectorEntero(n, Salto::con);
+  std::vector<std::int32_t> lugar = nuevoVectorEntero(n, Salto::con);
+  for (std::size_t i = 0; i < n; ++i) en[i] = lugar[i] = static_cast<std::int32_t>(i);
+  for (std::size_t j = 0; j < n; ++j) {
+    const std::int32_t c = bloque.posicion[j];
+    std::int32_t r = 0;
+    if (c == kFuera) {
+      r = lugar[j];  // the only entry of column j above tol: original row j's −1
+    } else {
+      for (std::size_t k = 0; k < bloque.indices.size(); ++k)
+        if (std::fabs(Ab[k][static_cast<std::size_t>(c)]) > tol)
+          r = std::max(r, lugar[static_cast<std::size_t>(bloque.indices[k])]);
+    }
+    if (static_cast<std::size_t>(r) == j) continue;
+    std::swap(x[j], x[static_cast<std::size_t>(r)]);
+    std::swap(en[j], en[static_cast<std::size_t>(r)]);
+    lugar[static_cast<std::size_t>(en[j])] = static_cast<std::int32_t>(j);
+    lugar[static_cast<std::size_t>(en[static_cast<std::size_t>(r)])] = r;
+  }
+}
+
+}  // namespace
+
+Bloque calculaBloque(const std::vector<std::int32_t>& dentro) {
+  Bloque bloque;
+  bloque.posicion = nuevoVectorEntero(dentro.size(), Salto::con);
+  std::size_t m = 0;
+  for (std::int32_t d : dentro) m += d != 0 ? 1 : 0;
+  bloque.indices = nuevoVectorEntero(m, Salto::con);
+  m = 0;
+  for (std::size_t i = 0; i < dentro.size(); ++i) {
+    bloque.posicion[i] = dentro[i] ? static_cast<std::int32_t>(m) : kFuera;
+    if (dentro[i]) bloque.indices[m++] = static_cast<std::int32_t>(i);
+  }
+  return bloque;
+}
+
+bool resuelveBloque(Matrix& Ab, const Bloque& bloque, Vector& b, Vector& x) {
+  x = nuevoVector(b.size(), Salto::con);
+  if (!elimina(Ab, bloque, b)) return false;
+  divide(Ab, bloque, b, x);
+  reordena(Ab, bloque, x);
+  return true;
+}
