@@ -53,7 +53,8 @@ Salida ejecutaConTuberia(const std::function<void()>& enHijo) {
 }  // namespace
 
 Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& dir,
-                      const std::vector<std::string>& entorno, long limiteMemoria) {
+                      const std::vector<std::string>& entorno, long limiteMemoria,
+                      const std::vector<std::string>& argumentos) {
   return ejecutaConTuberia([&] {
     if (chdir(dir.c_str()) != 0) _exit(126);
     for (const std::string& e : entorno) putenv(const_cast<char*>(e.c_str()));
@@ -61,7 +62,10 @@ Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& d
       const rlimit limite{static_cast<rlim_t>(limiteMemoria), static_cast<rlim_t>(limiteMemoria)};
       setrlimit(RLIMIT_AS, &limite);
     }
-    execl(binario.c_str(), binario.c_str(), static_cast<char*>(nullptr));
+    std::vector<char*> argv{const_cast<char*>(binario.c_str())};
+    for (const std::string& a : argumentos) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(binario.c_str(), argv.data());
     _exit(127);
   });
 }

@@ -14,8 +14,10 @@ struct Salida {
 
 // Runs binario with cwd = dir, extra environment entries "K=V", and an
 // address-space limit in bytes when limiteMemoria > 0.
+// argumentos are passed after the program's name.
 Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& dir,
-                      const std::vector<std::string>& entorno = {}, long limiteMemoria = 0);
+                      const std::vector<std::string>& entorno = {}, long limiteMemoria = 0,
+                      const std::vector<std::string>& argumentos = {});
 
 // Runs cuerpo in a forked child; the child exits 0 if cuerpo returns.
 Salida ejecutaEnHijo(const std::function<void()>& cuerpo);
