@@ -14,13 +14,19 @@
 #include "report/resultado.h"
 #include "run/estado.h"
 #include "run/fatal.h"
+#include "run/recursos.h"
 
 namespace {
 
 // The run's own buffers, in this order; a failure writes the message with no
-// line feed. L and e get room only: they are filled as the numbers arrive.
-void reservaEstado(NetworkState& estado) {
+// line feed. L and e get room only: they are filled as the numbers arrive. A
+// dimension whose matrices the system cannot hold is refused here, before
+// the system would kill the process for touching memory it promised.
+void reservaEstado(NetworkState& estado, bool literal) {
   if (estado.dim < 0) terminaConError(kSinMemoria, Salto::sin);
+  const double disponible = memoriaDisponible();
+  if (disponible >= 0 && memoriaNecesaria(estado.dim, literal) > disponible)
+    terminaConError(kSinMemoria, Salto::sin);
   const auto n = static_cast<std::size_t>(estado.dim);
   estado.ordenQuiebra = nuevoVectorEntero(n, Salto::sin);
   estado.e = reservaVector(n, Salto::sin);
@@ -38,7 +44,7 @@ int ejecutaPrograma(bool literal) {
 
   NetworkState estado;
   estado.dim = leeDimension(entrada);
-  reservaEstado(estado);
+  reservaEstado(estado, literal);
   leerDatos(entrada, estado);
   estado.pBarra = calculaPBarra(estado);
   estado.PI = calculaPI(estado);

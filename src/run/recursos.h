@@ -1,0 +1,17 @@
+// What the machine can give the run. Memory handed out by an overcommitting
+// system is only really found when touched, when it is too late to say
+// "Memoria insuficient"; so the run compares what it will hold with what the
+// system reports free before it commits to a dimension.
+#pragma once
+
+#include <cstdint>
+
+// Bytes the run will hold at its peak for dim nodes: L, PI and the round's
+// system (three dim×dim matrices) on the structured path, about ten on the
+// literal one.
+double memoriaNecesaria(std::int32_t dim, bool literal);
+
+// Bytes the system reports it can still provide (free and reclaimable memory
+// plus free swap, within the process's memory group limit); a negative value
+// when the system does not say (then nothing is refused in advance).
+double memoriaDisponible();
