@@ -1,0 +1,18 @@
+// Whether the tests (and the program built alongside them) run under
+// AddressSanitizer: its shadow memory and its allocator change what an
+// address-space limit or a failed huge allocation does to the program.
+#pragma once
+
+#if defined(__SANITIZE_ADDRESS__)
+#define CLEARING_CON_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define CLEARING_CON_ASAN 1
+#endif
+#endif
+
+#ifdef CLEARING_CON_ASAN
+inline constexpr bool kConAsan = true;
+#else
+inline constexpr bool kConAsan = false;
+#endif
