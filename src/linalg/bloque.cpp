@@ -27,7 +27,7 @@ constexpr std::int32_t kFuera = -1;
 constexpr double kFactorFuera = 0.0 / -1.0;
 
 // Every other row's b follows pivot row i with the factor fuera (rows outside
-// the block) — rows of the block are done by eliminaEnBloque.
+// the block) — rows of the block are done by eliminaTermino.
 void actualizaFuera(const Bloque& bloque, Vector& b, std::size_t i, double fuera) {
   const double bi = b[i];
   for (std::size_t k = 0; k < b.size(); ++k)
@@ -63,26 +63,101 @@ void restaFila(double* fila, const double* pivote, double f, std::size_t m) {
   for (std::size_t l = 0; l < m; ++l) fila[l] = fila[l] - pivote[l] * f;
 }
 
-// Column c of the block with pivot row r: every other row of the block.
-bool eliminaEnBloque(Matrix& Ab, const Bloque& bloque, Vector& b, std::size_t r, std::size_t c) {
-  const std::size_t m = bloque.indices.size();
-  const double pivote = Ab[r][c];
-  const double bi = b[static_cast<std::size_t>(bloque.indices[r])];
+// The pivots of up to kAnchoPanel consecutive block columns are decided
+// together, with the panel's own columns updated at once and the rest of each
+// row updated afterwards in one sweep: every element still receives its
+// updates in pivot order, from the pivot row as it was when chosen, but a row
+// is read from memory once per panel rather than once per column.
+constexpr std::size_t kAnchoPanel = 32;
+
+struct Panel {
+  std::size_t inicio = 0;              // block columns [inicio, fin)
+  std::size_t fin = 0;
+  std::vector<std::int32_t> pivote;    // per column: the pivot row
+  Matrix copia;                        // per column: the pivot row when it was chosen
+  Matrix factor;                       // per column: each row's factor (0 for the pivot)
+  std::vector<std::int32_t> hechas;    // per row: the panel's columns applied outside it
+};
+
+Panel nuevoPanel(std::size_t m) {
+  Panel panel;
+  panel.pivote = nuevoVectorEntero(kAnchoPanel, Salto::con);
+  panel.copia = nuevasFilas(kAnchoPanel, m, Salto::con);
+  panel.factor = nuevasFilas(kAnchoPanel, m, Salto::con);
+  panel.hechas = nuevoVectorEntero(m, Salto::con);
+  return panel;
+}
+
+// Row k, outside the panel's columns: the updates of the panel's pivots
+// hechas[k] … hasta − 1, in order.
+void aplicaPendientes(Matrix& Ab, Panel& panel, std::size_t k, std::size_t hasta,
+                      std::size_t m) {
+  double* fila = Ab[k].data();
+  for (std::size_t t = static_cast<std::size_t>(panel.hechas[k]); t < hasta; ++t) {
+    const double f = panel.factor[t][k];
+    if (f == 0.0) continue;
+    const double* pivote = panel.copia[t].data();
+    restaFila(fila, pivote, f, panel.inicio);
+    restaFila(fila + panel.fin, pivote + panel.fin, f, m - panel.fin);
+  }
+  panel.hechas[k] = static_cast<std::int32_t>(hasta);
+}
+
+// Pivot t of the panel (block column inicio + t): chosen, brought up to date,
+// copied, and applied to the panel's columns of every other row.
+bool decidePivote(Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, std::size_t t,
+                  std::size_t m) {
+  const std::size_t c = panel.inicio + t;
+  const std::size_t r = buscaPivote(Ab, usada, m, c);
+  if (r == m) terminaConError(kIndeterminado, Salto::con);
+  aplicaPendientes(Ab, panel, r, t, m);
+  if (!esFilaFinita(Ab[r], m)) return false;
+  std::copy(Ab[r].begin(), Ab[r].begin() + static_cast<std::ptrdiff_t>(m), panel.copia[t].begin());
+  panel.pivote[t] = static_cast<std::int32_t>(r);
+  usada[r] = 1;
+  const double* pivote = panel.copia[t].data();
   for (std::size_t k = 0; k < m; ++k) {
-    if (k == r) continue;
-    const double f = Ab[k][c] / pivote;
+    const double f = k == r ? 0.0 : Ab[k][c] / pivote[c];
     if (!std::isfinite(f)) return false;
-    if (f != 0.0) restaFila(Ab[k].data(), Ab[r].data(), f, m);
-    double& bk = b[static_cast<std::size_t>(bloque.indices[k])];
-    bk = bk - bi * f;
+    panel.factor[t][k] = f;
+    if (f != 0.0) restaFila(Ab[k].data() + panel.inicio, pivote + panel.inicio, f, panel.fin - panel.inicio);
   }
   return true;
 }
 
+// The A side of block columns inicio … inicio + kAnchoPanel − 1.
+bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, std::size_t inicio,
+                  std::size_t m) {
+  panel.inicio = inicio;
+  panel.fin = std::min(inicio + kAnchoPanel, m);
+  std::fill(panel.hechas.begin(), panel.hechas.end(), 0);
+  for (std::size_t t = 0; t < panel.fin - inicio; ++t)
+    if (!decidePivote(Ab, usada, panel, t, m)) return false;
+  for (std::size_t k = 0; k < m; ++k) aplicaPendientes(Ab, panel, k, panel.fin - inicio, m);
+  return true;
+}
+
+// The b side of block column c, whose pivot the panel holds.
+void eliminaTermino(const Bloque& bloque, const Panel& panel, std::size_t c, Vector& b) {
+  const std::size_t t = c - panel.inicio;
+  const std::size_t r = static_cast<std::size_t>(panel.pivote[t]);
+  const std::size_t i = static_cast<std::size_t>(bloque.indices[r]);
+  const double bi = b[i];
+  for (std::size_t k = 0; k < bloque.indices.size(); ++k) {
+    if (k == r) continue;
+    double& bk = b[static_cast<std::size_t>(bloque.indices[k])];
+    bk = bk - bi * panel.factor[t][k];
+  }
+  actualizaFuera(bloque, b, i, 0.0 / panel.copia[t][c]);
+}
+
 // Elimination over all n columns; false when a premise of the shortcuts fails.
+// b is updated column by column in the full order, after the A side of the
+// panel that holds the column: b never feeds back into A.
 bool elimina(Matrix& Ab, const Bloque& bloque, Vector& b) {
   const std::size_t m = bloque.indices.size();
   std::vector<std::int32_t> usada = nuevoVectorEntero(m, Salto::con);
+  Panel panel = nuevoPanel(m);
   for (std::size_t j = 0; j < b.size(); ++j) {
     const std::int32_t c = bloque.posicion[j];
     if (c == kFuera) {  // pivot row j; block rows' factor is +0/−1 too
@@ -91,12 +166,9 @@ bool elimina(Matrix& Ab, const Bloque& bloque, Vector& b) {
       actualizaFuera(bloque, b, j, kFactorFuera);
       continue;
     }
-    const std::size_t r = buscaPivote(Ab, usada, m, static_cast<std::size_t>(c));
-    if (r == m) terminaConError(kIndeterminado, Salto::con);
-    if (!esFilaFinita(Ab[r], m)) return false;
-    if (!eliminaEnBloque(Ab, bloque, b, r, static_cast<std::size_t>(c))) return false;
-    actualizaFuera(bloque, b, static_cast<std::size_t>(bloque.indices[r]), 0.0 / Ab[r][c]);
-    usada[r] = 1;
+    const auto columna = static_cast<std::size_t>(c);
+    if (columna == panel.fin && !eliminaPanel(Ab, usada, panel, columna, m)) return false;
+    eliminaTermino(bloque, panel, columna, b);
   }
   return true;
 }

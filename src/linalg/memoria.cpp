@@ -64,12 +64,14 @@ Matrix reservaMatriz(std::size_t n, Salto salto) {
   return m;
 }
 
-Matrix nuevaMatriz(std::size_t n, Salto salto) {
+Matrix nuevasFilas(std::size_t filas, std::size_t columnas, Salto salto) {
   Matrix m;
-  reservaOTermina(m, n, salto);
-  for (std::size_t i = 0; i < n; ++i) m.push_back(nuevoVector(n, salto));
+  reservaOTermina(m, filas, salto);
+  for (std::size_t i = 0; i < filas; ++i) m.push_back(nuevoVector(columnas, salto));
   return m;
 }
+
+Matrix nuevaMatriz(std::size_t n, Salto salto) { return nuevasFilas(n, n, salto); }
 
 std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto) {
   std::vector<std::int32_t> v;

@@ -16,6 +16,9 @@ Vector nuevoVector(std::size_t n, Salto salto);
 // n×n zeros: the row array first, then the rows in ascending order.
 Matrix nuevaMatriz(std::size_t n, Salto salto);
 
+// filas×columnas zeros, rows allocated in ascending order.
+Matrix nuevasFilas(std::size_t filas, std::size_t columnas, Salto salto);
+
 // Room for n values, none stored yet: the memory is not touched until the
 // caller appends to it, so a huge request costs nothing before data arrives.
 Vector reservaVector(std::size_t n, Salto salto);
