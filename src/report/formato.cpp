@@ -4,6 +4,7 @@
 #include "report/formato.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -11,9 +12,11 @@ namespace {
 // Widens the exponent of the text [ini, fin) to at least three digits;
 // returns the new end.
 char* ensanchaExponente(char* ini, char* fin) {
-  char* e = static_cast<char*>(std::memchr(ini, 'e', static_cast<std::size_t>(fin - ini)));
-  if (e == nullptr) return fin;
-  char* cifras = e + 2;  // past 'e' and the sign
+  // The exponent, when there is one, is within the last five characters.
+  char* e = fin;
+  while (e > ini && fin - e < 6 && *(e - 1) != 'e') --e;
+  if (e == ini || *(e - 1) != 'e') return fin;
+  char* cifras = e + 1;  // past 'e' and the sign
   const std::ptrdiff_t faltan = 3 - (fin - cifras);
   if (faltan <= 0) return fin;
   std::memmove(cifras + faltan, cifras, static_cast<std::size_t>(fin - cifras));
@@ -31,6 +34,12 @@ char* rellena(char* dst, char* fin, int ancho) {
 }  // namespace
 
 char* formatoG(char* dst, double v, int ancho, int precision) {
+  if (v == 0.0) {  // most values of a sparse network: "0" or "-0" at any precision
+    char* fin = dst;
+    if (std::signbit(v)) *fin++ = '-';
+    *fin++ = '0';
+    return rellena(dst, fin, ancho);
+  }
   char* fin = std::to_chars(dst, dst + kMaxNumero, v, std::chars_format::general, precision).ptr;
   return rellena(dst, ensanchaExponente(dst, fin), ancho);
 }
