@@ -2,7 +2,10 @@
 // "Á" is the byte 0xC1 and "ó" the byte 0xF3.
 #include "report/preliminares.h"
 
-#include <string>
+#include <array>
+#include <charconv>
+#include <cstddef>
+#include <string_view>
 
 #include "report/escritura.h"
 
@@ -16,7 +19,14 @@ void escribeInput(std::FILE* out, const NetworkState& estado) {
 }
 
 void escribeSeparadores(std::FILE* out) {
-  escribeTexto(out, "\r\n" + std::string(89, '-') + "\r\n");
+  static constexpr auto kSeparador = [] {
+    std::array<char, 2 + 89 + 2> texto{};
+    texto.fill('-');
+    texto[0] = texto[texto.size() - 2] = '\r';
+    texto[1] = texto[texto.size() - 1] = '\n';
+    return texto;
+  }();
+  escribeTexto(out, std::string_view(kSeparador.data(), kSeparador.size()));
 }
 
 void escribeSistema(std::FILE* out, const NetworkState& estado) {
@@ -33,7 +43,10 @@ void escribeCabeceraDiagonales(std::FILE* out) { escribeTexto(out, "DIAGONALES\r
 namespace {
 
 void escribeCabeceraPaso(std::FILE* out, int k) {
-  escribeTexto(out, "\r\nPaso " + std::to_string(k) + ":\r\n\r\n");
+  char texto[32] = "\r\nPaso ";
+  char* fin = std::to_chars(texto + 7, texto + sizeof texto, k).ptr;
+  for (char c : std::string_view(":\r\n\r\n")) *fin++ = c;
+  escribeTexto(out, std::string_view(texto, static_cast<std::size_t>(fin - texto)));
 }
 
 }  // namespace
