@@ -19,7 +19,9 @@ bool mismosBits(const Vector& a, const Vector& b) {
 TEST(Bloque, SameBitsAsTheFullSolver) {
   std::mt19937_64 azar(2024);
   const double valores[] = {0.0, 0.0, 0.0, 0.5, 1.0 / 3.0, 0.25, 1.0, 2.0 / 3.0, 1e-9, 1e-8};
-  const double terminos[] = {0.0, -0.0, 1.0, -2.5, 1e12, -1.0 / 3.0, 1e-9};
+  const double terminos[] = {0.0, -0.0, 1.0, -2.5, 1e12, -1.0 / 3.0, 1e-9, 1e308, -1e308};
+  // One work storage for every case, as the rounds of a run share theirs.
+  TrabajoBloque trabajo = nuevoTrabajoBloque(120);
   int comparados = 0;
   int grandes = 0;  // blocks wider than one panel
   for (int caso = 0; caso < 3000; ++caso) {
@@ -30,7 +32,8 @@ TEST(Bloque, SameBitsAsTheFullSolver) {
     const Bloque bloque = calculaBloque(dentro);
     const std::size_t m = bloque.indices.size();
     Matrix A(n, Vector(n, 0.0));
-    Matrix Ab(m, Vector(m, 0.0));
+    preparaBloque(trabajo, m);
+    Matrix& Ab = trabajo.Ab;
     for (std::size_t i = 0; i < n; ++i) A[i][i] = -1.0;
     for (std::size_t r = 0; r < m; ++r)
       for (std::size_t c = 0; c < m; ++c) {
@@ -65,7 +68,7 @@ TEST(Bloque, SameBitsAsTheFullSolver) {
       }
     }
     if (singular) continue;
-    ASSERT_TRUE(resuelveBloque(Ab, bloque, b, x));
+    ASSERT_TRUE(resuelveBloque(trabajo, bloque, b, x));
     const Vector esperado = solucionSistema(A, bCompleto);
     ASSERT_TRUE(mismosBits(x, esperado)) << "case " << caso << " n " << n;
     ++comparados;
@@ -79,10 +82,13 @@ TEST(Bloque, NonFiniteFactorHandsBackToTheFullSolver) {
   // A huge entry over a pivot of tol overflows the factor.
   std::vector<std::int32_t> dentro{1, 1};
   const Bloque bloque = calculaBloque(dentro);
-  Matrix Ab{{1e-8, 1}, {1e308, -1}};
+  TrabajoBloque trabajo = nuevoTrabajoBloque(2);
+  preparaBloque(trabajo, 2);
+  trabajo.Ab[0] = {1e-8, 1};
+  trabajo.Ab[1] = {1e308, -1};
   Vector b{1, 1};
   Vector x;
-  EXPECT_FALSE(resuelveBloque(Ab, bloque, b, x));
+  EXPECT_FALSE(resuelveBloque(trabajo, bloque, b, x));
 }
 
 }  // namespace

@@ -60,10 +60,12 @@ std::vector<std::int32_t> calculaImpago(const NetworkState& estado, const Vector
   return impago;
 }
 
-void construyeSistema(const NetworkState& estado, const Bloque& bloque, Matrix& Ab, Vector& b) {
+void construyeSistema(const NetworkState& estado, const Bloque& bloque, TrabajoBloque& trabajo,
+                      Vector& b) {
   const std::size_t n = estado.pBarra.size();
   const std::size_t m = bloque.indices.size();
-  ajustaMatriz(Ab, m, Salto::con);
+  preparaBloque(trabajo, m);
+  Matrix& Ab = trabajo.Ab;
   for (std::size_t r = 0; r < m; ++r) {
     const std::size_t j = static_cast<std::size_t>(bloque.indices[r]);
     for (std::size_t c = 0; c < m; ++c)

@@ -23,6 +23,7 @@ Vector phiEstructurado(const NetworkState& estado, const Vector& p);
 // The diagonal of Λ: node i in default exactly when pBarra[i] > φ[i].
 std::vector<std::int32_t> calculaImpago(const NetworkState& estado, const Vector& phi);
 
-// The round's system for the defaulting block: Ab = (PIᵀ − I) on the block,
-// in the work matrix Ab (grown as needed), and b = −((z + w) + u) for all nodes.
-void construyeSistema(const NetworkState& estado, const Bloque& bloque, Matrix& Ab, Vector& b);
+// The round's system for the defaulting block: (PIᵀ − I) on the block in
+// trabajo.Ab, and b = −((z + w) + u) for all nodes.
+void construyeSistema(const NetworkState& estado, const Bloque& bloque, TrabajoBloque& trabajo,
+                      Vector& b);

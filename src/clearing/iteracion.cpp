@@ -35,15 +35,16 @@ bool esFinal(const NetworkState& estado, const std::vector<std::int32_t>& resuel
   return esSolucion(p, phi) || calculaImpago(estado, phi) == resueltas;
 }
 
-// pPrima = A\b for the round whose defaulting nodes are marked. Ab is the
-// work matrix of the block, kept from round to round.
-void resuelveRonda(NetworkState& estado, const std::vector<std::int32_t>& marcas, Matrix& Ab) {
+// pPrima = A\b for the round whose defaulting nodes are marked. trabajo is
+// the block solver's storage, kept from round to round.
+void resuelveRonda(NetworkState& estado, const std::vector<std::int32_t>& marcas,
+                   TrabajoBloque& trabajo) {
   if (!estado.literal) {
     const Bloque bloque = calculaBloque(marcas);
     Vector b;
     Vector x;
-    construyeSistema(estado, bloque, Ab, b);
-    if (resuelveBloque(Ab, bloque, b, x)) {
+    construyeSistema(estado, bloque, trabajo, b);
+    if (resuelveBloque(trabajo, bloque, b, x)) {
       estado.pPrima = std::move(x);
       return;
     }
@@ -91,10 +92,11 @@ Vector terminoIndep(const NetworkState& estado, const Vector& p) {
 void iteraQuiebras(std::FILE* out, NetworkState& estado) {
   estado.pPrima.assign(estado.pBarra.begin(), estado.pBarra.end());  // within the run's room
   const int maxRondas = std::max<int>(estado.dim, 1);
-  Matrix Ab;
+  TrabajoBloque trabajo;
+  if (!estado.literal) trabajo = nuevoTrabajoBloque(estado.pBarra.size());
   for (int k = 1;;) {
     const std::vector<std::int32_t> marcas = escribeDiagonal(out, estado, k);
-    resuelveRonda(estado, marcas, Ab);
+    resuelveRonda(estado, marcas, trabajo);
     k = k + 1;
     if (esFinal(estado, marcas)) return;
     if (k - 1 >= maxRondas) terminaConError(kNoConverge, Salto::con);

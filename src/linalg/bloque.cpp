@@ -23,15 +23,34 @@ namespace {
 
 constexpr std::int32_t kFuera = -1;
 
+// The diagonal outside the block.
+volatile const double kMenosUno = -1.0;
+
 // Row k outside the block meets a column j outside: its factor +0/−1.
 constexpr double kFactorFuera = 0.0 / -1.0;
 
-// Every other row's b follows pivot row i with the factor fuera (rows outside
-// the block) — rows of the block are done by eliminaTermino.
-void actualizaFuera(const Bloque& bloque, Vector& b, std::size_t i, double fuera) {
-  const double bi = b[i];
-  for (std::size_t k = 0; k < b.size(); ++k)
-    if (bloque.posicion[k] == kFuera && k != i) b[k] = b[k] - bi * fuera;
+// The −0.0 among b[filas]: while there are none, a zero factor changes nothing.
+struct CerosNegativos {
+  const std::vector<std::int32_t>& filas;
+  std::size_t cuantos;
+};
+
+std::size_t cuentaCerosNegativos(const Vector& b, const std::vector<std::int32_t>& filas) {
+  std::size_t n = 0;
+  for (std::int32_t k : filas) n += b[k] == 0.0 && std::signbit(b[k]);
+  return n;
+}
+
+// b[k] −= b[i]·cero for the rows k ≠ i, where cero is a signed zero. With a
+// finite b[i] the product p is a zero, and x − p differs from x only when
+// x = −0.0 and p = −0.0 (it gives +0.0); a non-finite b[i] makes p NaN, and so
+// every value. So the loop runs only when p is NaN or −0.0 with a −0.0 to turn.
+void restaCero(Vector& b, CerosNegativos& ceros, std::size_t i, double cero) {
+  const double p = b[i] * cero;
+  if (!std::isnan(p) && (!std::signbit(p) || ceros.cuantos == 0)) return;
+  for (std::int32_t k : ceros.filas)
+    if (static_cast<std::size_t>(k) != i) b[k] = b[k] - p;
+  ceros.cuantos = cuentaCerosNegativos(b, ceros.filas);
 }
 
 bool esFilaFinita(const Vector& fila, std::size_t m) {
@@ -74,19 +93,10 @@ struct Panel {
   std::size_t inicio = 0;              // block columns [inicio, fin)
   std::size_t fin = 0;
   std::vector<std::int32_t> pivote;    // per column: the pivot row
-  Matrix copia;                        // per column: the pivot row when it was chosen
-  Matrix factor;                       // per column: each row's factor (0 for the pivot)
+  Matrix& copia;                       // per column: the pivot row when it was chosen
+  Matrix& factor;                      // per column: each row's factor (0 for the pivot)
   std::vector<std::int32_t> hechas;    // per row: the panel's columns applied outside it
 };
-
-Panel nuevoPanel(std::size_t m) {
-  Panel panel;
-  panel.pivote = nuevoVectorEntero(kAnchoPanel, Salto::con);
-  panel.copia = nuevasFilas(kAnchoPanel, m, Salto::con);
-  panel.factor = nuevasFilas(kAnchoPanel, m, Salto::con);
-  panel.hechas = nuevoVectorEntero(m, Salto::con);
-  return panel;
-}
 
 // Row k, outside the panel's columns: the updates of the panel's pivots
 // hechas[k] … hasta − 1, in order.
@@ -137,38 +147,44 @@ bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, st
   return true;
 }
 
-// The b side of block column c, whose pivot the panel holds.
-void eliminaTermino(const Bloque& bloque, const Panel& panel, std::size_t c, Vector& b) {
+// The b side of block column c, whose pivot the panel holds: the block's
+// rows with their factors, the rows outside with +0/pivot.
+void eliminaTermino(const Panel& panel, std::size_t c, Vector& b, CerosNegativos& enBloque,
+                    CerosNegativos& fuera) {
   const std::size_t t = c - panel.inicio;
   const std::size_t r = static_cast<std::size_t>(panel.pivote[t]);
-  const std::size_t i = static_cast<std::size_t>(bloque.indices[r]);
+  const std::size_t i = static_cast<std::size_t>(enBloque.filas[r]);
   const double bi = b[i];
-  for (std::size_t k = 0; k < bloque.indices.size(); ++k) {
+  for (std::size_t k = 0; k < enBloque.filas.size(); ++k) {
     if (k == r) continue;
-    double& bk = b[static_cast<std::size_t>(bloque.indices[k])];
+    double& bk = b[static_cast<std::size_t>(enBloque.filas[k])];
     bk = bk - bi * panel.factor[t][k];
   }
-  actualizaFuera(bloque, b, i, 0.0 / panel.copia[t][c]);
+  enBloque.cuantos = cuentaCerosNegativos(b, enBloque.filas);
+  restaCero(b, fuera, i, 0.0 / panel.copia[t][c]);
 }
 
 // Elimination over all n columns; false when a premise of the shortcuts fails.
 // b is updated column by column in the full order, after the A side of the
 // panel that holds the column: b never feeds back into A.
-bool elimina(Matrix& Ab, const Bloque& bloque, Vector& b) {
+bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
+  Matrix& Ab = trabajo.Ab;
   const std::size_t m = bloque.indices.size();
   std::vector<std::int32_t> usada = nuevoVectorEntero(m, Salto::con);
-  Panel panel = nuevoPanel(m);
+  Panel panel{0, 0, nuevoVectorEntero(kAnchoPanel, Salto::con), trabajo.copia, trabajo.factor,
+              nuevoVectorEntero(m, Salto::con)};
+  CerosNegativos enBloque{bloque.indices, cuentaCerosNegativos(b, bloque.indices)};
+  CerosNegativos fuera{bloque.fuera, cuentaCerosNegativos(b, bloque.fuera)};
   for (std::size_t j = 0; j < b.size(); ++j) {
     const std::int32_t c = bloque.posicion[j];
-    if (c == kFuera) {  // pivot row j; block rows' factor is +0/−1 too
-      const double bj = b[j];
-      for (std::int32_t k : bloque.indices) b[k] = b[k] - bj * kFactorFuera;
-      actualizaFuera(bloque, b, j, kFactorFuera);
+    if (c == kFuera) {  // pivot row j: every other row's factor is +0/−1
+      restaCero(b, enBloque, j, kFactorFuera);
+      restaCero(b, fuera, j, kFactorFuera);
       continue;
     }
     const auto columna = static_cast<std::size_t>(c);
     if (columna == panel.fin && !eliminaPanel(Ab, usada, panel, columna, m)) return false;
-    eliminaTermino(bloque, panel, columna, b);
+    eliminaTermino(panel, columna, b, enBloque, fuera);
   }
   return true;
 }
@@ -178,10 +194,13 @@ bool elimina(Matrix& Ab, const Bloque& bloque, Vector& b) {
 // in a block row the zeros outside never win, so column 0 (0.0 when outside)
 // and the block's columns decide.
 void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x) {
+  // Read at run time: the compiler may turn a division by the literal −1.0
+  // into a negation, which flips the sign of a NaN where the division keeps it.
+  const double menosUno = kMenosUno;
   for (std::size_t i = 0; i < b.size(); ++i) {
     const std::int32_t r = bloque.posicion[i];
     if (r == kFuera) {
-      x[i] = b[i] / -1.0;
+      x[i] = b[i] / menosUno;
       continue;
     }
     const Vector& fila = Ab[static_cast<std::size_t>(r)];
@@ -226,18 +245,41 @@ Bloque calculaBloque(const std::vector<std::int32_t>& dentro) {
   std::size_t m = 0;
   for (std::int32_t d : dentro) m += d != 0 ? 1 : 0;
   bloque.indices = nuevoVectorEntero(m, Salto::con);
-  m = 0;
+  bloque.fuera = nuevoVectorEntero(dentro.size() - m, Salto::con);
+  std::size_t dentroHasta = 0;
+  std::size_t fueraHasta = 0;
   for (std::size_t i = 0; i < dentro.size(); ++i) {
-    bloque.posicion[i] = dentro[i] ? static_cast<std::int32_t>(m) : kFuera;
-    if (dentro[i]) bloque.indices[m++] = static_cast<std::int32_t>(i);
+    const auto indice = static_cast<std::int32_t>(i);
+    if (dentro[i] != 0) {
+      bloque.posicion[i] = static_cast<std::int32_t>(dentroHasta);
+      bloque.indices[dentroHasta++] = indice;
+    } else {
+      bloque.posicion[i] = kFuera;
+      bloque.fuera[fueraHasta++] = indice;
+    }
   }
   return bloque;
 }
 
-bool resuelveBloque(Matrix& Ab, const Bloque& bloque, Vector& b, Vector& x) {
+TrabajoBloque nuevoTrabajoBloque(std::size_t n) {
+  TrabajoBloque trabajo;
+  trabajo.Ab = reservaMatriz(n, Salto::con);
+  trabajo.copia = reservaFilas(kAnchoPanel, n, Salto::con);
+  trabajo.factor = reservaFilas(kAnchoPanel, n, Salto::con);
+  return trabajo;
+}
+
+void preparaBloque(TrabajoBloque& trabajo, std::size_t m) {
+  // Within the room of nuevoTrabajoBloque: these resizes do not allocate.
+  for (std::size_t r = 0; r < m; ++r) trabajo.Ab[r].resize(m);
+  for (Vector& fila : trabajo.copia) fila.resize(m);
+  for (Vector& fila : trabajo.factor) fila.resize(m);
+}
+
+bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vector& x) {
   x = nuevoVector(b.size(), Salto::con);
-  if (!elimina(Ab, bloque, b)) return false;
-  divide(Ab, bloque, b, x);
-  reordena(Ab, bloque, x);
+  if (!elimina(trabajo, bloque, b)) return false;
+  divide(trabajo.Ab, bloque, b, x);
+  reordena(trabajo.Ab, bloque, x);
   return true;
 }

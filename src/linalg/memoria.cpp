@@ -15,19 +15,6 @@ bool esFalloForzado() {
   return peticionesHastaFallo-- == 0;
 }
 
-// Resizes v to n elements of T (new ones value-initialised), or ends the run.
-template <typename T>
-void redimensionaOTermina(std::vector<T>& v, std::size_t n, Salto salto) {
-  if (esFalloForzado() && n > v.capacity()) terminaConError(kSinMemoria, salto);
-  try {
-    v.resize(n);
-  } catch (const std::bad_alloc&) {
-    terminaConError(kSinMemoria, salto);
-  } catch (const std::length_error&) {
-    terminaConError(kSinMemoria, salto);
-  }
-}
-
 // Gives v room for n elements of T, or ends the run.
 template <typename T>
 void reservaOTermina(std::vector<T>& v, std::size_t n, Salto salto) {
@@ -57,12 +44,14 @@ Vector nuevoVector(std::size_t n, Salto salto) {
   return v;
 }
 
-Matrix reservaMatriz(std::size_t n, Salto salto) {
+Matrix reservaFilas(std::size_t filas, std::size_t columnas, Salto salto) {
   Matrix m;
-  reservaOTermina(m, n, salto);
-  for (std::size_t i = 0; i < n; ++i) m.push_back(reservaVector(n, salto));
+  reservaOTermina(m, filas, salto);
+  for (std::size_t i = 0; i < filas; ++i) m.push_back(reservaVector(columnas, salto));
   return m;
 }
+
+Matrix reservaMatriz(std::size_t n, Salto salto) { return reservaFilas(n, n, salto); }
 
 Matrix nuevasFilas(std::size_t filas, std::size_t columnas, Salto salto) {
   Matrix m;
@@ -78,10 +67,4 @@ std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto) {
   reservaOTermina(v, n, salto);
   v.resize(n, 0);
   return v;
-}
-
-void ajustaMatriz(Matrix& M, std::size_t m, Salto salto) {
-  if (M.size() < m) redimensionaOTermina(M, m, salto);
-  for (Vector& fila : M)
-    if (fila.size() < m) redimensionaOTermina(fila, m, salto);
 }

@@ -26,13 +26,12 @@ Vector reservaVector(std::size_t n, Salto salto);
 // n×n room: the row array and n empty rows, each with room for n values.
 Matrix reservaMatriz(std::size_t n, Salto salto);
 
+// filas empty rows, each with room for columnas values.
+Matrix reservaFilas(std::size_t filas, std::size_t columnas, Salto salto);
+
 // n integers set to 0.
 std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto);
 
 // Test hook: the request numbered k from now on (0 = the next one) fails as
 // if the memory were exhausted; a negative k switches the hook off.
 void fallaPeticion(long k);
-
-// Makes M at least m×m (rows may be longer), keeping what it holds: a work
-// matrix that lives across rounds and grows only when it must.
-void ajustaMatriz(Matrix& M, std::size_t m, Salto salto);

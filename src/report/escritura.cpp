@@ -63,7 +63,16 @@ void escribeCeros(std::FILE* out, std::size_t celdas) {
 
 }  // namespace
 
-std::FILE* abreInforme(const char* nombre) { return std::fopen(nombre, "wb"); }
+// A large stream buffer: the pieces of a default matrix's rows reach the
+// file in few system calls. It is static because the stream may still be
+// flushed by the exit of a failed run, after every local is gone; the run
+// opens one report.
+std::FILE* abreInforme(const char* nombre) {
+  static char bufer[std::size_t{1} << 20];
+  std::FILE* out = std::fopen(nombre, "wb");
+  if (out != nullptr) std::setvbuf(out, bufer, _IOFBF, sizeof bufer);
+  return out;
+}
 
 void escribeTexto(std::FILE* out, std::string_view texto) {
   escribeBytes(out, texto.data(), texto.size());
