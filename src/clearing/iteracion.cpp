@@ -24,15 +24,28 @@ std::vector<std::int32_t> marcasDe(const Matrix& lambda) {
   return marcas;
 }
 
+// Λ(pPrima)'s diagonal: 1 for a node in default.
+std::vector<std::int32_t> calculaMarcas(const NetworkState& estado) {
+  if (estado.literal) return marcasDe(diagonalP(estado, estado.pPrima));
+  return calculaImpago(estado, phiEstructurado(estado, estado.pPrima));
+}
+
 // True when the rounds can stop at the new pPrima: it reproduces itself, or
 // its default set is the one just solved for (another round would solve the
-// same system again).
-bool esFinal(const NetworkState& estado, const std::vector<std::int32_t>& resueltas) {
+// same system again). Otherwise siguientes gets that default set, computed
+// on the structured path from the same φ as the test.
+bool esFinal(const NetworkState& estado, const std::vector<std::int32_t>& resueltas,
+             std::vector<std::int32_t>& siguientes) {
   const Vector& p = estado.pPrima;
-  if (estado.literal)
-    return esSolucion(p, phiP(estado, p)) || marcasDe(diagonalP(estado, p)) == resueltas;
-  const Vector phi = phiEstructurado(estado, p);
-  return esSolucion(p, phi) || calculaImpago(estado, phi) == resueltas;
+  if (estado.literal) {
+    if (esSolucion(p, phiP(estado, p))) return true;
+    siguientes = marcasDe(diagonalP(estado, p));
+  } else {
+    const Vector phi = phiEstructurado(estado, p);
+    if (esSolucion(p, phi)) return true;
+    siguientes = calculaImpago(estado, phi);
+  }
+  return siguientes == resueltas;
 }
 
 // pPrima = A\b for the round whose defaulting nodes are marked. trabajo is
@@ -56,19 +69,16 @@ void resuelveRonda(NetworkState& estado, const std::vector<std::int32_t>& marcas
 
 }  // namespace
 
-std::vector<std::int32_t> escribeDiagonal(std::FILE* out, NetworkState& estado, int k) {
-  std::vector<std::int32_t> marcas;
+void escribeDiagonal(std::FILE* out, NetworkState& estado, int k,
+                     const std::vector<std::int32_t>& marcas) {
   if (estado.literal) {
     const Matrix lambda = diagonalP(estado, estado.pPrima);
     escribePaso(out, k, lambda);
-    marcas = marcasDe(lambda);
   } else {
-    marcas = calculaImpago(estado, phiEstructurado(estado, estado.pPrima));
     escribePasoMarcas(out, k, marcas);
   }
   for (std::size_t i = 0; i < marcas.size(); ++i)
     if (marcas[i] != 0 && estado.ordenQuiebra[i] == 0) estado.ordenQuiebra[i] = k;
-  return marcas;
 }
 
 Matrix matrizSistema(const NetworkState& estado, const Vector& p) {
@@ -94,11 +104,14 @@ void iteraQuiebras(std::FILE* out, NetworkState& estado) {
   const int maxRondas = std::max<int>(estado.dim, 1);
   TrabajoBloque trabajo;
   if (!estado.literal) trabajo = nuevoTrabajoBloque(estado.pBarra.size());
+  std::vector<std::int32_t> marcas = calculaMarcas(estado);
   for (int k = 1;;) {
-    const std::vector<std::int32_t> marcas = escribeDiagonal(out, estado, k);
+    escribeDiagonal(out, estado, k, marcas);
     resuelveRonda(estado, marcas, trabajo);
     k = k + 1;
-    if (esFinal(estado, marcas)) return;
+    std::vector<std::int32_t> siguientes;
+    if (esFinal(estado, marcas, siguientes)) return;
     if (k - 1 >= maxRondas) terminaConError(kNoConverge, Salto::con);
+    marcas = std::move(siguientes);
   }
 }

@@ -16,9 +16,11 @@
 // no solution, and with "El algoritmo no converge" after max(dim, 1) rounds.
 void iteraQuiebras(std::FILE* out, NetworkState& estado);
 
-// Round k's first act: Λ(pPrima), written as the "Paso k" block; nodes it
-// marks for the first time get default step k. Returns Λ's diagonal marks.
-std::vector<std::int32_t> escribeDiagonal(std::FILE* out, NetworkState& estado, int k);
+// Round k's first act: Λ(pPrima), whose diagonal marks the caller has found,
+// written as the "Paso k" block (the literal path writes diagonalP itself);
+// nodes marked for the first time get default step k.
+void escribeDiagonal(std::FILE* out, NetworkState& estado, int k,
+                     const std::vector<std::int32_t>& marcas);
 
 // A = Λ·(PIᵀ·Λ) − I, with Λ = Λ(p), by the literal formula.
 Matrix matrizSistema(const NetworkState& estado, const Vector& p);

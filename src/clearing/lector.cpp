@@ -130,6 +130,10 @@ bool esEnteroValido(std::string_view s, std::int32_t& valor) {
 }
 
 bool esRealValido(std::string_view s, double& valor) {
+  if (s.size() == 1 && esDigito(s[0])) {  // most entries of a sparse matrix: "0"
+    valor = s[0] - '0';
+    return true;
+  }
   if (!esNotacionDecimal(s)) return false;
   if (s[0] == '+') s.remove_prefix(1);  // from_chars takes no plus sign
   const auto [fin, ec] = std::from_chars(s.data(), s.data() + s.size(), valor);

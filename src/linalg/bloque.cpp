@@ -30,6 +30,8 @@ volatile const double kMenosUno = -1.0;
 constexpr double kFactorFuera = 0.0 / -1.0;
 
 // The −0.0 among b[filas]: while there are none, a zero factor changes nothing.
+// No update creates a −0.0 (x − y is −0.0 only for x = −0.0), so a count made
+// earlier is an upper bound that stays safe until it is made again.
 struct CerosNegativos {
   const std::vector<std::int32_t>& filas;
   std::size_t cuantos;
@@ -160,7 +162,6 @@ void eliminaTermino(const Panel& panel, std::size_t c, Vector& b, CerosNegativos
     double& bk = b[static_cast<std::size_t>(enBloque.filas[k])];
     bk = bk - bi * panel.factor[t][k];
   }
-  enBloque.cuantos = cuentaCerosNegativos(b, enBloque.filas);
   restaCero(b, fuera, i, 0.0 / panel.copia[t][c]);
 }
 

@@ -25,10 +25,12 @@ char* ensanchaExponente(char* ini, char* fin) {
 }
 
 // Pads the text [dst, fin) with blanks to ancho, then adds the format's blank.
+// Eight blanks are stored at once (widths are at most 7 and dst has room for
+// kMaxNumero bytes); the end then moves to where the field ends.
 char* rellena(char* dst, char* fin, int ancho) {
-  while (fin - dst < ancho) *fin++ = ' ';
-  *fin++ = ' ';
-  return fin;
+  std::memcpy(fin, "        ", 8);
+  const std::ptrdiff_t largo = fin - dst;
+  return dst + (largo < ancho ? ancho : largo) + 1;
 }
 
 }  // namespace
