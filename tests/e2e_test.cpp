@@ -84,7 +84,9 @@ TEST(E2E, FilesAndMessages) {
       {"disk full", kCadena, "Error en escriure el fitxer de sortida\r\n", 1, "",
        Montaje::salidaLlena},
       {"negative dim", "-1 5", "Memoria insuficient", 1, ""},
-      {"dim too large for the memory limit", "100000000", "Memoria insuficient", 1, "",
+      // The machine could hold it, the process's 1 GiB address space cannot:
+      // the rows of L fail to allocate.
+      {"dim too large for the memory limit", "20000 1 2", "Memoria insuficient", 1, "",
        Montaje::normal, 1L << 30},
       // Its matrices would need about 960 GB: refused before any is touched.
       {"dim beyond the machine", "200000 1 2", "Memoria insuficient", 1, ""},
