@@ -9,6 +9,7 @@
 //          defaulting node, +0.0 for a solvent one.
 #include "clearing/impago.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -21,6 +22,24 @@ bool esVectorFinito(const Vector& v) {
   for (double x : v)
     if (!std::isfinite(x)) return false;
   return true;
+}
+
+// Ab[r][c] = 0.0 + PI[indices[c]][indices[r]], in tiles so that both the
+// rows of PI read and the rows of Ab written stay in cache.
+void traspuestaBloque(const Matrix& PI, const std::vector<std::int32_t>& indices, Matrix& Ab) {
+  constexpr std::size_t kTesela = 64;
+  const std::size_t m = indices.size();
+  for (std::size_t r0 = 0; r0 < m; r0 += kTesela) {
+    const std::size_t r1 = std::min(r0 + kTesela, m);
+    for (std::size_t c0 = 0; c0 < m; c0 += kTesela) {
+      const std::size_t c1 = std::min(c0 + kTesela, m);
+      for (std::size_t c = c0; c < c1; ++c) {
+        const Vector& fila = PI[static_cast<std::size_t>(indices[c])];
+        for (std::size_t r = r0; r < r1; ++r)
+          Ab[r][c] = 0.0 + fila[static_cast<std::size_t>(indices[r])];
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -66,10 +85,9 @@ void construyeSistema(const NetworkState& estado, const Bloque& bloque, TrabajoB
   const std::size_t m = bloque.indices.size();
   preparaBloque(trabajo, m);
   Matrix& Ab = trabajo.Ab;
+  traspuestaBloque(estado.PI, bloque.indices, Ab);
   for (std::size_t r = 0; r < m; ++r) {
-    const std::size_t j = static_cast<std::size_t>(bloque.indices[r]);
-    for (std::size_t c = 0; c < m; ++c)
-      Ab[r][c] = 0.0 + estado.PI[static_cast<std::size_t>(bloque.indices[c])][j];
+    const auto j = static_cast<std::size_t>(bloque.indices[r]);
     Ab[r][r] = estado.PI[j][j] - 1.0;  // (0.0 + x) − 1.0 = x − 1.0 for any finite x
   }
   Vector z = nuevoVector(n, Salto::con);
