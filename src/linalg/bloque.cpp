@@ -22,6 +22,7 @@
 namespace {
 
 constexpr std::int32_t kFuera = -1;
+constexpr std::size_t kAnchoPanel = 32;
 
 // The diagonal outside the block.
 volatile const double kMenosUno = -1.0;
@@ -61,11 +62,11 @@ bool esFilaFinita(const Vector& fila, std::size_t m) {
   return true;
 }
 
-// First unused row of the block whose entry in block column c is ≥ tol; m if none.
-std::size_t buscaPivote(const Matrix& Ab, const std::vector<std::int32_t>& usada,
-                        std::size_t m, std::size_t c) {
+// First unused row whose entry in the panel's column t is ≥ tol; m if none.
+std::size_t buscaPivote(const Vector& columnas, const std::vector<std::int32_t>& usada,
+                        std::size_t m, std::size_t t) {
   for (std::size_t r = 0; r < m; ++r)
-    if (!usada[r] && std::fabs(Ab[r][c]) >= tol) return r;
+    if (!usada[r] && std::fabs(columnas[r * kAnchoPanel + t]) >= tol) return r;
   return m;
 }
 
@@ -85,11 +86,11 @@ void restaFila(double* fila, const double* pivote, double f, std::size_t m) {
 }
 
 // The pivots of up to kAnchoPanel consecutive block columns are decided
-// together, with the panel's own columns updated at once and the rest of each
-// row updated afterwards in one sweep: every element still receives its
-// updates in pivot order, from the pivot row as it was when chosen, but a row
-// is read from memory once per panel rather than once per column.
-constexpr std::size_t kAnchoPanel = 32;
+// together, with the panel's own columns updated at once (in a compact copy,
+// row by row) and the rest of each row updated afterwards in one sweep: every
+// element still receives its updates in pivot order, from the pivot row as it
+// was when chosen, but a row is read from memory once per panel rather than
+// once per column.
 
 struct Panel {
   std::size_t inicio = 0;              // block columns [inicio, fin)
@@ -97,6 +98,7 @@ struct Panel {
   std::vector<std::int32_t> pivote;    // per column: the pivot row
   Matrix& copia;                       // per column: the pivot row when it was chosen
   Matrix& factor;                      // per column: each row's factor (0 for the pivot)
+  Vector& columnas;                    // the panel's columns: [k·kAnchoPanel + t] = Ab[k][inicio + t]
   std::vector<std::int32_t> hechas;    // per row: the panel's columns applied outside it
 };
 
@@ -119,20 +121,24 @@ void aplicaPendientes(Matrix& Ab, Panel& panel, std::size_t k, std::size_t hasta
 // copied, and applied to the panel's columns of every other row.
 bool decidePivote(Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, std::size_t t,
                   std::size_t m) {
-  const std::size_t c = panel.inicio + t;
-  const std::size_t r = buscaPivote(Ab, usada, m, c);
+  const std::size_t ancho = panel.fin - panel.inicio;
+  const std::size_t r = buscaPivote(panel.columnas, usada, m, t);
   if (r == m) terminaConError(kIndeterminado, Salto::con);
   aplicaPendientes(Ab, panel, r, t, m);
-  if (!esFilaFinita(Ab[r], m)) return false;
-  std::copy(Ab[r].begin(), Ab[r].begin() + static_cast<std::ptrdiff_t>(m), panel.copia[t].begin());
+  Vector& copia = panel.copia[t];
+  const double* enPanel = panel.columnas.data() + r * kAnchoPanel;
+  std::copy(Ab[r].begin(), Ab[r].begin() + static_cast<std::ptrdiff_t>(m), copia.begin());
+  std::copy(enPanel, enPanel + ancho, copia.begin() + static_cast<std::ptrdiff_t>(panel.inicio));
+  if (!esFilaFinita(copia, m)) return false;
   panel.pivote[t] = static_cast<std::int32_t>(r);
   usada[r] = 1;
-  const double* pivote = panel.copia[t].data();
+  const double* pivote = copia.data() + panel.inicio;
   for (std::size_t k = 0; k < m; ++k) {
-    const double f = k == r ? 0.0 : Ab[k][c] / pivote[c];
+    double* fila = panel.columnas.data() + k * kAnchoPanel;
+    const double f = k == r ? 0.0 : fila[t] / pivote[t];
     if (!std::isfinite(f)) return false;
     panel.factor[t][k] = f;
-    if (f != 0.0) restaFila(Ab[k].data() + panel.inicio, pivote + panel.inicio, f, panel.fin - panel.inicio);
+    if (f != 0.0) restaFila(fila, pivote, f, ancho);
   }
   return true;
 }
@@ -142,10 +148,18 @@ bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, st
                   std::size_t m) {
   panel.inicio = inicio;
   panel.fin = std::min(inicio + kAnchoPanel, m);
+  const std::size_t ancho = panel.fin - inicio;
   std::fill(panel.hechas.begin(), panel.hechas.end(), 0);
-  for (std::size_t t = 0; t < panel.fin - inicio; ++t)
+  for (std::size_t k = 0; k < m; ++k)
+    std::copy_n(Ab[k].begin() + static_cast<std::ptrdiff_t>(inicio), ancho,
+                panel.columnas.begin() + static_cast<std::ptrdiff_t>(k * kAnchoPanel));
+  for (std::size_t t = 0; t < ancho; ++t)
     if (!decidePivote(Ab, usada, panel, t, m)) return false;
-  for (std::size_t k = 0; k < m; ++k) aplicaPendientes(Ab, panel, k, panel.fin - inicio, m);
+  for (std::size_t k = 0; k < m; ++k) {
+    std::copy_n(panel.columnas.begin() + static_cast<std::ptrdiff_t>(k * kAnchoPanel), ancho,
+                Ab[k].begin() + static_cast<std::ptrdiff_t>(inicio));
+    aplicaPendientes(Ab, panel, k, ancho, m);
+  }
   return true;
 }
 
@@ -173,7 +187,7 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
   const std::size_t m = bloque.indices.size();
   std::vector<std::int32_t> usada = nuevoVectorEntero(m, Salto::con);
   Panel panel{0, 0, nuevoVectorEntero(kAnchoPanel, Salto::con), trabajo.copia, trabajo.factor,
-              nuevoVectorEntero(m, Salto::con)};
+              trabajo.columnas, nuevoVectorEntero(m, Salto::con)};
   CerosNegativos enBloque{bloque.indices, cuentaCerosNegativos(b, bloque.indices)};
   CerosNegativos fuera{bloque.fuera, cuentaCerosNegativos(b, bloque.fuera)};
   for (std::size_t j = 0; j < b.size(); ++j) {
@@ -267,6 +281,7 @@ TrabajoBloque nuevoTrabajoBloque(std::size_t n) {
   trabajo.Ab = reservaMatriz(n, Salto::con);
   trabajo.copia = reservaFilas(kAnchoPanel, n, Salto::con);
   trabajo.factor = reservaFilas(kAnchoPanel, n, Salto::con);
+  trabajo.columnas = reservaVector(n * kAnchoPanel, Salto::con);
   return trabajo;
 }
 
@@ -275,6 +290,7 @@ void preparaBloque(TrabajoBloque& trabajo, std::size_t m) {
   for (std::size_t r = 0; r < m; ++r) trabajo.Ab[r].resize(m);
   for (Vector& fila : trabajo.copia) fila.resize(m);
   for (Vector& fila : trabajo.factor) fila.resize(m);
+  trabajo.columnas.resize(m * kAnchoPanel);
 }
 
 bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vector& x) {

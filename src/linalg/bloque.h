@@ -25,6 +25,7 @@ struct TrabajoBloque {
   Matrix Ab;      // the block: Ab[r][c] = A[indices[r]][indices[c]]
   Matrix copia;   // the pivot rows of a panel of columns, as chosen
   Matrix factor;  // every row's factor for each column of the panel
+  Vector columnas;  // the panel's columns, row by row
 };
 
 // Room for blocks of up to n indices; nothing is touched yet.
