@@ -19,9 +19,7 @@
 namespace {
 
 bool esVectorFinito(const Vector& v) {
-  for (double x : v)
-    if (!std::isfinite(x)) return false;
-  return true;
+  return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); });
 }
 
 // Ab[r][c] = 0.0 + PI[indices[c]][indices[r]], in tiles so that both the

@@ -101,7 +101,7 @@ bool abreLector(Lector& lector, const char* nombre) {
 }
 
 void cierraLector(Lector& lector) {
-  if (lector.archivo != nullptr) std::fclose(lector.archivo);
+  if (lector.archivo != nullptr) (void)std::fclose(lector.archivo);  // read-only: nothing to lose
   lector.archivo = nullptr;
 }
 

@@ -29,9 +29,9 @@ std::string_view siguienteToken(Lector& lector);
 void cierraLector(Lector& lector);
 
 // An optional sign and decimal digits that fit 32 bits.
-bool esEnteroValido(std::string_view token, std::int32_t& valor);
+bool esEnteroValido(std::string_view s, std::int32_t& valor);
 
 // Optional sign, digits with at most one decimal point (at least one digit),
 // optional exponent (e or E, optional sign, digits); correctly rounded, finite.
 // Underflow is fine; overflow, nan, inf and hexadecimal forms are not.
-bool esRealValido(std::string_view token, double& valor);
+bool esRealValido(std::string_view s, double& valor);

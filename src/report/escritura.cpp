@@ -47,11 +47,15 @@ void anadeFinLinea(std::FILE* out, Bloque& bloque) {
 // "0      " over and over: the text of a run of zero cells of a default matrix.
 constexpr std::size_t kAnchoCelda = 7;
 constexpr std::size_t kCeldasTira = 4096;
-constexpr auto kTiraCeros = [] {
-  std::array<char, kAnchoCelda * kCeldasTira> tira{};
-  for (std::size_t i = 0; i < tira.size(); ++i) tira[i] = i % kAnchoCelda == 0 ? '0' : ' ';
+using TiraCeros = std::array<char, kAnchoCelda * kCeldasTira>;
+
+constexpr TiraCeros calculaTiraCeros() {
+  TiraCeros tira{};
+  for (std::size_t i = 0; i < tira.size(); ++i) tira[i] = (i % kAnchoCelda == 0) ? '0' : ' ';
   return tira;
-}();
+}
+
+constexpr TiraCeros kTiraCeros = calculaTiraCeros();
 
 void escribeCeros(std::FILE* out, std::size_t celdas) {
   while (celdas > 0) {
@@ -61,16 +65,16 @@ void escribeCeros(std::FILE* out, std::size_t celdas) {
   }
 }
 
+// A large stream buffer: the pieces of a default matrix's rows reach the
+// file in few system calls. It outlives every function because the stream may
+// still be flushed by the exit of a failed run; the run opens one report.
+char buferInforme[std::size_t{1} << 20];
+
 }  // namespace
 
-// A large stream buffer: the pieces of a default matrix's rows reach the
-// file in few system calls. It is static because the stream may still be
-// flushed by the exit of a failed run, after every local is gone; the run
-// opens one report.
 std::FILE* abreInforme(const char* nombre) {
-  static char bufer[std::size_t{1} << 20];
   std::FILE* out = std::fopen(nombre, "wb");
-  if (out != nullptr) std::setvbuf(out, bufer, _IOFBF, sizeof bufer);
+  if (out != nullptr) (void)std::setvbuf(out, buferInforme, _IOFBF, sizeof buferInforme);  // else: stdio's own buffer
   return out;
 }
 

@@ -5,13 +5,14 @@
 
 #include <charconv>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 // Widens the exponent of the text [ini, fin) to at least three digits;
 // returns the new end.
-char* ensanchaExponente(char* ini, char* fin) {
+char* ensanchaExponente(const char* ini, char* fin) {
   // The exponent, when there is one, is within the last five characters.
   char* e = fin;
   while (e > ini && fin - e < 6 && *(e - 1) != 'e') --e;
@@ -28,7 +29,7 @@ char* ensanchaExponente(char* ini, char* fin) {
 // Eight blanks are stored at once (widths are at most 7 and dst has room for
 // kMaxNumero bytes); the end then moves to where the field ends.
 char* rellena(char* dst, char* fin, int ancho) {
-  std::memcpy(fin, "        ", 8);
+  std::fill_n(fin, 8, ' ');
   const std::ptrdiff_t largo = fin - dst;
   return dst + (largo < ancho ? ancho : largo) + 1;
 }

@@ -2,7 +2,6 @@
 // "Á" is the byte 0xC1 and "ó" the byte 0xF3.
 #include "report/preliminares.h"
 
-#include <array>
 #include <charconv>
 #include <cstddef>
 #include <string_view>
@@ -19,14 +18,10 @@ void escribeInput(std::FILE* out, const NetworkState& estado) {
 }
 
 void escribeSeparadores(std::FILE* out) {
-  static constexpr auto kSeparador = [] {
-    std::array<char, 2 + 89 + 2> texto{};
-    texto.fill('-');
-    texto[0] = texto[texto.size() - 2] = '\r';
-    texto[1] = texto[texto.size() - 1] = '\n';
-    return texto;
-  }();
-  escribeTexto(out, std::string_view(kSeparador.data(), kSeparador.size()));
+  static constexpr std::string_view kSeparador =
+      "\r\n-----------------------------------------------------------------------------------------\r\n";
+  static_assert(kSeparador.size() == 2 + 89 + 2);
+  escribeTexto(out, kSeparador);
 }
 
 void escribeSistema(std::FILE* out, const NetworkState& estado) {

@@ -15,8 +15,9 @@ void terminaConError(std::string_view mensaje, Salto salto) {
   // The CR LF below is written explicitly; a text-mode stdout would double the CR.
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
-  std::fwrite(mensaje.data(), 1, mensaje.size(), stdout);
-  if (salto == Salto::con) std::fwrite("\r\n", 1, 2, stdout);
-  std::fflush(stdout);
+  // Nothing is left to report a failed message to: the exit status says it.
+  (void)std::fwrite(mensaje.data(), 1, mensaje.size(), stdout);
+  if (salto == Salto::con) (void)std::fwrite("\r\n", 1, 2, stdout);
+  (void)std::fflush(stdout);
   std::exit(1);
 }
