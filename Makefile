@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: run test build
+.PHONY: run test build sanitize fuzz lint
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -16,3 +16,40 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The whole suite again under AddressSanitizer and UBSan (CMakePresets.json).
+sanitize:
+	cmake --preset asan-ubsan $(CMAKE_FLAGS)
+	cmake --build --preset asan-ubsan -j $(JOBS)
+	ctest --preset asan-ubsan -j $(JOBS)
+
+# libFuzzer (clang): each target for FUZZ_SECONDS, growing fuzz-corpus/<target>
+# from the seeds in fuzz/corpus/<target>; a failing input lands in
+# fuzz-corpus/artifacts/ and stops the run.
+FUZZ_SECONDS ?= 60
+FUZZ_BUILD ?= build-fuzz
+FUZZ_TARGETS ?= fuzz_lector fuzz_run
+
+fuzz:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLEARING_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(FUZZ_TARGETS)
+	mkdir -p fuzz-corpus/artifacts
+	@set -e; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p fuzz-corpus/$$t; \
+	  echo "== $$t: $(FUZZ_SECONDS) s"; \
+	  $(FUZZ_BUILD)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -len_control=20 -print_final_stats=1 \
+	    -dict=fuzz/entrada.dict -artifact_prefix=fuzz-corpus/artifacts/$$t- \
+	    fuzz-corpus/$$t fuzz/corpus/$$t; \
+	done
+
+# Static analysis; any finding fails. clang-tidy (.clang-tidy) reads the
+# release build's compile_commands.json; cppcheck needs no build.
+LINT_FILES = $(sort $(wildcard src/*/*.cpp tests/*.cpp fuzz/*.cpp))
+CPPCHECK_FLAGS = --enable=warning,performance,portability,style --std=c++20 --language=c++ \
+  --library=googletest --library=posix --inline-suppr --quiet --error-exitcode=1 \
+  --suppress=missingIncludeSystem --suppress=useStlAlgorithm -I src -I tests
+
+lint:
+	cmake --preset release $(CMAKE_FLAGS) > /dev/null
+	printf '%s\n' $(LINT_FILES) | xargs -P $(JOBS) -n 4 clang-tidy -p build --quiet
+	cppcheck $(CPPCHECK_FLAGS) src tests fuzz

@@ -13,7 +13,9 @@
 namespace {
 
 bool mismosBits(const Vector& a, const Vector& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+  // memcmp must not see the null data() of empty vectors, even for 0 bytes (UBSan).
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
 TEST(Bloque, SameBitsAsTheFullSolver) {

@@ -6,6 +6,7 @@
 #include "run/programa.h"
 
 int main() {
-  if (const char* k = std::getenv("CLEARING_FALLA_PETICION")) fallaPeticion(std::atol(k));
+  if (const char* k = std::getenv("CLEARING_FALLA_PETICION"))
+    fallaPeticion(std::strtol(k, nullptr, 10));
   return ejecutaPrograma(false);
 }

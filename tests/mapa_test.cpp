@@ -36,7 +36,7 @@ TEST(Mapa, ChainRounds) {
     Vector p, phi;
     std::vector<bool> impago;
     bool solucion;
-  } casos[] = {
+  } const casos[] = {
       {{10, 10, 0}, {5, 10, 0}, {true, false, false}, false},
       {{5, 10, 0}, {5, 7, 0}, {true, true, false}, false},
       {{5, 7, 0}, {5, 7, 0}, {true, true, false}, true},

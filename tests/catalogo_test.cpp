@@ -1,0 +1,308 @@
+// A catalogue of malformed and unusual inputs, end to end: the real binary in
+// a fresh directory, with its exact stdout, exit status and what becomes of
+// output.txt (absent, empty, a golden report, or the report of a clean input
+// that means the same network).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+
+#include "proceso.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kFormato = "Error en el formato del documento de entrada: ";
+const std::string kCadena = "3\n0 10 0\n0 0 10\n0 0 0\n5 2 0\n";
+
+std::string incorrecto(const std::string& token, const std::string& donde) {
+  return kFormato + "dato incorrecto \"" + token + "\" en " + donde + "\r\n";
+}
+std::string falta(const std::string& donde) {
+  return kFormato + "falta el dato " + donde + "\r\n";
+}
+
+std::string golden(const std::string& nombre) {
+  return leeArchivo(fs::path(CLEARING_TEST_DIR) / "golden" / (nombre + ".txt"));
+}
+
+// What output.txt must be after the run.
+struct Informe {
+  enum class Tipo { ausente, vacio, golden, comoEntrada, intacto } tipo;
+  std::string dato;  // the golden's name, or the clean input
+};
+Informe ausente() {
+  return {Informe::Tipo::ausente, ""};
+}  // never created
+Informe vacio() {
+  return {Informe::Tipo::vacio, ""};
+}  // created, nothing written
+Informe igualA(const char* nombre) {
+  return {Informe::Tipo::golden, nombre};
+}  // tests/golden/<nombre>.txt
+Informe comoEntrada(std::string limpia) {  // the report of this clean input
+  return {Informe::Tipo::comoEntrada, std::move(limpia)};
+}
+Informe intacto() {
+  return {Informe::Tipo::intacto, ""};
+}  // the file put there beforehand
+
+// What the directory holds besides input.txt.
+enum class Montaje { normal, enlaceRoto, enlaceADirectorio, salidaPrevia, soloSalidaPrevia };
+
+struct Caso {
+  const char* nombre;
+  std::string entrada;
+  std::string stdoutEsperado;
+  int estado;
+  Informe informe;
+  Montaje montaje = Montaje::normal;
+};
+
+const std::string kSalidaPrevia = std::string(70000, '#') + "\r\n";
+
+// The report that the same binary writes for a clean input.
+std::string informeDe(const std::string& entrada) {
+  const fs::path dir = directorioTemporal();
+  escribeArchivo(dir / "input.txt", entrada);
+  const Salida s = ejecutaBinario(CLEARING_BINARIO, dir);
+  EXPECT_EQ(s.estado, 0) << "the clean input must run: " << entrada;
+  std::string informe = leeArchivo(dir / "output.txt");
+  fs::remove_all(dir);
+  return informe;
+}
+
+void compruebaCaso(const Caso& c) {
+  SCOPED_TRACE(c.nombre);
+  const fs::path dir = directorioTemporal();
+  switch (c.montaje) {
+    case Montaje::normal:
+      escribeArchivo(dir / "input.txt", c.entrada);
+      break;
+    case Montaje::enlaceRoto:
+      fs::create_symlink(dir / "no-existe", dir / "input.txt");
+      break;
+    case Montaje::enlaceADirectorio:
+      fs::create_directory(dir / "sub");
+      fs::create_symlink(dir / "sub", dir / "input.txt");
+      break;
+    case Montaje::salidaPrevia:
+      escribeArchivo(dir / "input.txt", c.entrada);
+      escribeArchivo(dir / "output.txt", kSalidaPrevia);
+      break;
+    case Montaje::soloSalidaPrevia:
+      escribeArchivo(dir / "output.txt", kSalidaPrevia);
+      break;
+  }
+  const Salida s = ejecutaBinario(CLEARING_BINARIO, dir);
+  EXPECT_TRUE(s.stdoutTexto == c.stdoutEsperado)
+      << "stdout [" << s.stdoutTexto << "] expected [" << c.stdoutEsperado << "]";
+  EXPECT_EQ(s.estado, c.estado);
+  const fs::path salida = dir / "output.txt";
+  if (c.informe.tipo == Informe::Tipo::ausente) {
+    EXPECT_FALSE(fs::exists(salida));
+  } else {
+    ASSERT_TRUE(fs::exists(salida));
+    const std::string informe = leeArchivo(salida);
+    switch (c.informe.tipo) {
+      case Informe::Tipo::vacio:
+        EXPECT_EQ(informe.size(), 0u);
+        break;
+      case Informe::Tipo::golden:
+        EXPECT_TRUE(informe == golden(c.informe.dato))
+            << "report differs from golden " << c.informe.dato;
+        break;
+      case Informe::Tipo::comoEntrada:
+        EXPECT_TRUE(informe == informeDe(c.informe.dato))
+            << "report differs from that of " << c.informe.dato;
+        break;
+      default:
+        EXPECT_TRUE(informe == kSalidaPrevia) << "output.txt was touched";
+    }
+  }
+  fs::remove_all(dir);
+}
+
+TEST(Catalogo, Truncated) {
+  const Caso casos[] = {
+      {"only dim", "3", falta("L[0][0]"), 1, vacio()},
+      {"cut inside L", "3\n0 10 0\n0 0 1", falta("L[2][0]"), 1, vacio()},
+      {"cut before the last e", "3\n0 10 0\n0 0 10\n0 0 0\n5 2", falta("e[2]"), 1, vacio()},
+      {"cut inside an exponent", "3\n0 1e", incorrecto("1e", "L[0][1]"), 1, vacio()},
+      {"cut inside an exponent sign", "1\n2\n1e-", incorrecto("1e-", "e[0]"), 1, vacio()},
+      {"cut inside the byte-order mark", "\xEF\xBB", incorrecto("\xEF\xBB", "dim"), 1, vacio()},
+      {"last e without a line end", "3\n0 10 0\n0 0 10\n0 0 0\n5 2 0", "", 0, igualA("cadena")},
+      // Room for 15000² values is only reserved, never touched: the short
+      // file ends the run long before.
+      {"huge dim, nothing after it", "15000", falta("L[0][0]"), 1, vacio()},
+      {"huge dim, a word soon after", "15000 1 2 abc", incorrecto("abc", "L[0][2]"), 1, vacio()},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(Catalogo, BinaryBytes) {
+  const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+  const std::string utf16 = std::string(
+                                "\xFF\xFE"
+                                "3\0\n\0",
+                                6) +
+                            std::string(
+                                "0\0 \0"
+                                "1\0",
+                                6);
+  const Caso casos[] = {
+      {"a NUL byte alone", std::string(1, '\0'), incorrecto(std::string(1, '\0'), "dim"), 1,
+       vacio()},
+      {"NUL after dim", std::string("3\0\n", 3), incorrecto(std::string("3\0", 2), "dim"), 1,
+       vacio()},
+      {"NUL as an element of L", std::string("2 1 \0 3 4 5 6", 13),
+       incorrecto(std::string(1, '\0'), "L[0][1]"), 1, vacio()},
+      {"binary garbage (a PNG header)", png, incorrecto("\x89PNG", "dim"), 1, vacio()},
+      {"binary garbage in e", "1 1 \x01\x02\x03\x7F", incorrecto("\x01\x02\x03\x7F", "e[0]"), 1,
+       vacio()},
+      // UTF-16: its byte-order mark is no UTF-8 mark, so it starts the first token.
+      {"UTF-16 byte-order mark on ASCII", "\xFF\xFE" + kCadena,
+       incorrecto("\xFF\xFE"
+                  "3",
+                  "dim"),
+       1, vacio()},
+      {"a whole UTF-16 file", utf16,
+       incorrecto(std::string("\xFF\xFE"
+                              "3\0",
+                              4),
+                  "dim"),
+       1, vacio()},
+      {"UTF-8 mark after a blank", " \xEF\xBB\xBF" + kCadena,
+       incorrecto("\xEF\xBB\xBF"
+                  "3",
+                  "dim"),
+       1, vacio()},
+      {"UTF-8 mark twice", "\xEF\xBB\xBF\xEF\xBB\xBF" + kCadena,
+       incorrecto("\xEF\xBB\xBF"
+                  "3",
+                  "dim"),
+       1, vacio()},
+      {"UTF-8 mark alone", "\xEF\xBB\xBF", "", 0, igualA("vacio")},
+      {"no-break space is no blank",
+       "1 2\xC2\xA0"
+       "3 4",
+       incorrecto("2\xC2\xA0"
+                  "3",
+                  "L[0][0]"),
+       1, vacio()},
+      {"trailing binary after e", kCadena + std::string("\0\xFF\xFE garbage \x80", 13), "", 0,
+       igualA("cadena")},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(Catalogo, LongTokens) {
+  const std::string megaX(1 << 20, 'x');
+  const std::string ceros(1 << 20, '0');
+  const std::string treintaYUno(31, 'y');
+  std::string digitos(1 << 20, '0');  // a 1 followed by zeros, past any 32-bit integer
+  digitos[0] = '1';
+  const Caso casos[] = {
+      {"1 MB word in L", "2 1 " + megaX + " 3 4 5 6", incorrecto(megaX.substr(0, 32), "L[0][1]"), 1,
+       vacio()},
+      {"1 MB word as dim", megaX, incorrecto(megaX.substr(0, 32), "dim"), 1, vacio()},
+      {"1 MB of digits as dim", digitos, incorrecto(digitos.substr(0, 32), "dim"), 1, vacio()},
+      // Leading zeros cross the reader's blocks; the value is still 10.
+      {"1 MB number that is 10", "3\n0 " + ceros + "10 0\n0 0 10\n0 0 0\n5 2 0", "", 0,
+       igualA("cadena")},
+      {"1 MB fraction that rounds to 5", "3\n0 10 0\n0 0 10\n0 0 0\n5." + ceros + "1 2 0", "", 0,
+       igualA("cadena")},
+      {"exactly 32 bytes", "1 " + std::string(32, 'z'), incorrecto(std::string(32, 'z'), "L[0][0]"),
+       1, vacio()},
+      {"33 bytes are cut to 32", "1 " + std::string(33, 'z'),
+       incorrecto(std::string(32, 'z'), "L[0][0]"), 1, vacio()},
+      // The cut counts bytes: a two-byte character at byte 32 loses its second half.
+      {"cut through a UTF-8 character", "1 " + treintaYUno + "\xC3\xA9z",
+       incorrecto(treintaYUno + "\xC3", "L[0][0]"), 1, vacio()},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(Catalogo, NumberSpellings) {
+  const Caso casos[] = {
+      {"+3 as dim", "+3\n0 10 0\n0 0 10\n0 0 0\n5 2 0", "", 0, igualA("cadena")},
+      {"003 as dim", "003\n0 10 0\n0 0 10\n0 0 0\n5 2 0", "", 0, igualA("cadena")},
+      {"-0 as dim", "-0 7 8", "", 0, igualA("vacio")},
+      {"+0 as dim", "+0", "", 0, igualA("vacio")},
+      {"every spelling of the chain's numbers",
+       "3\n.0 +10 0.\n-.0e-0 0e5 1e1\n0.000 00 0E+0\n5. +2.0 .0", "", 0,
+       comoEntrada("3\n0 10 0\n-0 0 10\n0 0 0\n5 2 0")},
+      {".5 and 5. and 1E+01", "2\n.5 5.\n1E+01 +.25e1\n1e0 0", "", 0,
+       comoEntrada("2\n0.5 5\n10 2.5\n1 0")},
+      {"zeros spelled every way", "2\n0.0 +0 0e0 .0\n0. -1e0", "", 0, igualA("ceros_negativos")},
+      {"underflow is zero", "1\n1e-400\n-1e-999", "", 0, comoEntrada("1\n0\n-0")},
+      {"the largest double", "1\n1.7976931348623157e308\n1", "", 0,
+       comoEntrada("1\n17976931348623157e292\n1e0")},
+      {"just past the largest double", "1\n1.7976931348623159e308\n1",
+       incorrecto("1.7976931348623159e308", "L[0][0]"), 1, vacio()},
+      {"negative overflow", "1 -1e999 1", incorrecto("-1e999", "L[0][0]"), 1, vacio()},
+      {"dim below 32 bits", "-2147483649", incorrecto("-2147483649", "dim"), 1, vacio()},
+      {"dim in exponent form", "1e1", incorrecto("1e1", "dim"), 1, vacio()},
+      {"dim with two signs", "+-3", incorrecto("+-3", "dim"), 1, vacio()},
+      {"the most negative dim", "-2147483648", "Memoria insuficient", 1, vacio()},
+      // Refused before any room is reserved: no machine holds 2³¹ nodes.
+      {"the largest dim", "2147483647 1", "Memoria insuficient", 1, vacio()},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(Catalogo, NotNumbers) {
+  const Caso casos[] = {
+      {"decimal comma in e", "1 4 1,5", incorrecto("1,5", "e[0]"), 1, vacio()},
+      {"thousands comma", "1 1,000 1", incorrecto("1,000", "L[0][0]"), 1, vacio()},
+      {"thousands points", "1 1.000.000 1", incorrecto("1.000.000", "L[0][0]"), 1, vacio()},
+      {"thousands apostrophe", "1 1'000 1", incorrecto("1'000", "L[0][0]"), 1, vacio()},
+      // A blank as thousands separator splits the number into two.
+      {"thousands blank", "1\n1 000\n", "", 0, comoEntrada("1\n1\n0")},
+      {"a lone point", "1 . 1", incorrecto(".", "L[0][0]"), 1, vacio()},
+      {"two signs", "1 --5 1", incorrecto("--5", "L[0][0]"), 1, vacio()},
+      {"exponent without mantissa", "1 e5 1", incorrecto("e5", "L[0][0]"), 1, vacio()},
+      {"decimal exponent", "1 1e5.0 1", incorrecto("1e5.0", "L[0][0]"), 1, vacio()},
+      {"Infinity spelled out", "1 1 Infinity", incorrecto("Infinity", "e[0]"), 1, vacio()},
+      {"NAN in capitals", "1 NAN 1", incorrecto("NAN", "L[0][0]"), 1, vacio()},
+      {"hexadecimal float", "1 1 0x1p3", incorrecto("0x1p3", "e[0]"), 1, vacio()},
+      {"currency sign", "1 $5 1", incorrecto("$5", "L[0][0]"), 1, vacio()},
+      {"the first bad number wins", "2 1 x 3 y 5 6", incorrecto("x", "L[0][1]"), 1, vacio()},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(Catalogo, BlanksAndLineEnds) {
+  const Caso casos[] = {
+      {"CR LF only", "3\r\n0 10 0\r\n0 0 10\r\n0 0 0\r\n5 2 0\r\n", "", 0, igualA("cadena")},
+      {"lone CR only", "3\r0 10 0\r0 0 10\r0 0 0\r5 2 0\r", "", 0, igualA("cadena")},
+      {"tabs only", "3\t0\t10\t0\t0\t0\t10\t0\t0\t0\t5\t2\t0", "", 0, igualA("cadena")},
+      {"vertical tab and form feed", "3\v0\f10\v\f0 0 0 10 0 0 0 5 2 0", "", 0, igualA("cadena")},
+      {"everything on one line", "3 0 10 0 0 0 10 0 0 0 5 2 0", "", 0, igualA("cadena")},
+      {"blank lines and leading blanks", "\n\n   \t3\n\n\n 0 10 0 \n\n0 0 10\n0 0 0\n\n5 2 0\n\n\n",
+       "", 0, igualA("cadena")},
+      {"trailing numbers after e", kCadena + "7 8 9\n", "", 0, igualA("cadena")},
+      {"only blanks of every kind", " \t\n\v\f\r", "", 0, igualA("vacio")},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(Catalogo, Files) {
+  const Caso casos[] = {
+      {"input.txt a dangling link", "", "Error al abrir el documento de entrada\r\n", 1, ausente(),
+       Montaje::enlaceRoto},
+      {"input.txt a link to a directory", "", "Error al abrir el documento de entrada\r\n", 1,
+       ausente(), Montaje::enlaceADirectorio},
+      {"a longer old report is replaced", kCadena, "", 0, igualA("cadena"), Montaje::salidaPrevia},
+      {"an old report is emptied by a format error", "x", incorrecto("x", "dim"), 1, vacio(),
+       Montaje::salidaPrevia},
+      // The input is opened first: without it the old report is never touched.
+      {"an old report survives a missing input", "", "Error al abrir el documento de entrada\r\n",
+       1, intacto(), Montaje::soloSalidaPrevia},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+}  // namespace

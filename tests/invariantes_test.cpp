@@ -1,0 +1,192 @@
+// Properties of the clearing vector on a few hundred seeded networks with
+// nonnegative obligations and cash: it is a fixed point of the clearing map,
+// bounded by what is owed, consistent with the default steps, and the
+// greatest such vector (the one plain iteration from full payment reaches).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "clearing/iteracion.h"
+#include "linalg/tipos.h"
+#include "proceso.h"
+#include "red.h"
+
+namespace {
+
+// splitmix64: the same networks on every machine.
+struct Generador {
+  std::uint64_t estado;
+  std::uint64_t siguiente() {
+    std::uint64_t z = (estado += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+  }
+  double uniforme() { return static_cast<double>(siguiente() >> 11) * 0x1.0p-53; }  // [0, 1)
+  int entero(int n) { return static_cast<int>(siguiente() % static_cast<std::uint64_t>(n)); }
+};
+
+enum class Familia { densa, dispersa, filasVacias, sinCaja, autoDeudas };
+
+// Amounts are full-precision reals, so that no node sits exactly on the edge
+// of default by construction and "pays in full" is never a rounding tie.
+NetworkState generaRed(Generador& g, Familia familia, int n) {
+  Matrix L(n, Vector(n, 0.0));
+  Vector e(n, 0.0);
+  const double densidad = familia == Familia::dispersa ? std::min(1.0, 3.0 / n) : 0.6;
+  const double riqueza[] = {10.0, 60.0, 60.0 * n};  // from most nodes defaulting to few
+  const double cajaMaxima = riqueza[g.entero(3)];
+  for (int i = 0; i < n; ++i) {
+    const bool vacia = familia == Familia::filasVacias && g.entero(3) == 0;
+    for (int j = 0; j < n && !vacia; ++j) {
+      if (i == j && familia != Familia::autoDeudas) continue;
+      if (g.uniforme() < densidad) L[i][j] = 100.0 * g.uniforme();
+    }
+    const double caja = familia == Familia::sinCaja ? (g.entero(4) == 0 ? 20.0 : 0.0) : cajaMaxima;
+    e[i] = caja * g.uniforme();
+  }
+  return red(L, e);
+}
+
+// φ(p) = min(pBarra, PIᵀp + e), straight from the definition.
+Vector phi(const NetworkState& s, const Vector& p) {
+  const std::size_t n = p.size();
+  Vector r(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    double entrada = s.e[i];
+    for (std::size_t k = 0; k < n; ++k) entrada += s.PI[k][i] * p[k];
+    r[i] = std::min(s.pBarra[i], entrada);
+  }
+  return r;
+}
+
+struct Resultado {
+  bool termino = false;  // false: the run ended the process (indeterminate, no convergence)
+  std::string mensaje;
+  Vector p;
+  std::vector<int> pasos;
+};
+
+// iteraQuiebras may end its process, so it runs in a child that hands back
+// the clearing vector (as exact hexadecimal floats) and the default steps.
+Resultado resuelve(const NetworkState& red, bool literal) {
+  const Salida s = ejecutaEnHijo([&] {
+    NetworkState estado = red;
+    estado.literal = literal;
+    std::FILE* out = std::tmpfile();
+    if (out == nullptr) std::abort();
+    iteraQuiebras(out, estado);
+    std::fclose(out);
+    for (std::size_t i = 0; i < estado.pPrima.size(); ++i)
+      std::printf("%a %d\n", estado.pPrima[i], static_cast<int>(estado.ordenQuiebra[i]));
+  });
+  Resultado r;
+  if (s.estado != 0) {
+    EXPECT_EQ(s.estado, 1) << s.stdoutTexto;
+    r.mensaje = s.stdoutTexto;
+    return r;
+  }
+  r.termino = true;
+  std::istringstream lineas(s.stdoutTexto);
+  std::string valor;
+  int paso = 0;
+  while (lineas >> valor >> paso) {
+    r.p.push_back(std::strtod(valor.c_str(), nullptr));
+    r.pasos.push_back(paso);
+  }
+  EXPECT_EQ(r.p.size(), red.pBarra.size());
+  return r;
+}
+
+// The greatest clearing vector by plain iteration of φ from pBarra, which
+// decreases to it; false if it has not settled within the cap.
+bool iteracionSimple(const NetworkState& s, double escala, Vector& p) {
+  p = s.pBarra;
+  for (int k = 0; k < 200000; ++k) {
+    const Vector q = phi(s, p);
+    double cambio = 0;
+    for (std::size_t i = 0; i < p.size(); ++i) cambio = std::max(cambio, std::fabs(q[i] - p[i]));
+    p = q;
+    if (cambio < 1e-13 * escala) return true;
+  }
+  return false;
+}
+
+struct Cuenta {
+  int redes = 0, terminadas = 0, sinMaximo = 0;
+  int nodos = 0, enImpago = 0;  // so a run shows the defaults were really exercised
+};
+
+void compruebaRed(const NetworkState& s, bool literal, Cuenta& cuenta, const std::string& nombre) {
+  SCOPED_TRACE(nombre + (literal ? " literal" : " structured"));
+  ++cuenta.redes;
+  const Resultado r = resuelve(s, literal);
+  if (!r.termino) {
+    EXPECT_TRUE(r.mensaje == "El sistema es indeterminado\r\n" ||
+                r.mensaje == "El algoritmo no converge\r\n")
+        << r.mensaje;
+    return;
+  }
+  ++cuenta.terminadas;
+  const std::size_t n = r.p.size();
+  cuenta.nodos += static_cast<int>(n);
+  for (const int paso : r.pasos) cuenta.enImpago += paso != 0;
+  double escala = 1.0;
+  for (std::size_t i = 0; i < n; ++i) escala = std::max({escala, s.pBarra[i], s.e[i]});
+  // The run accepts a vector within tol of φ(p); beyond that, rounding only.
+  const double margen = std::max(1e-9 * escala, tol);
+  const Vector f = phi(s, r.p);
+  for (std::size_t i = 0; i < n; ++i) {
+    SCOPED_TRACE("node " + std::to_string(i));
+    EXPECT_NEAR(r.p[i], f[i], margen) << "not a fixed point of the clearing map";
+    EXPECT_GE(r.p[i], -margen);
+    EXPECT_LE(r.p[i], s.pBarra[i] + margen);
+    const bool pagaTodo = r.p[i] >= s.pBarra[i] - margen;
+    EXPECT_EQ(r.pasos[i] == 0, pagaTodo)
+        << "default step " << r.pasos[i] << ", p " << r.p[i] << ", pBarra " << s.pBarra[i];
+    EXPECT_GE(r.pasos[i], 0);
+    double entrada = s.e[i], pagos = 0;
+    for (std::size_t k = 0; k < n; ++k) entrada += s.PI[k][i] * r.p[k];
+    for (std::size_t j = 0; j < n; ++j) pagos += s.PI[i][j] * r.p[i];
+    EXPECT_GE(entrada - r.p[i], -margen) << "negative capital";
+    EXPECT_NEAR(pagos, r.p[i], margen) << "payments do not add up to p";
+  }
+  Vector maximo;
+  if (!iteracionSimple(s, escala, maximo)) {
+    ++cuenta.sinMaximo;
+    return;
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    EXPECT_NEAR(r.p[i], maximo[i], margen) << "not the greatest clearing vector, node " << i;
+}
+
+TEST(Invariantes, GeneratedNonnegativeNetworks) {
+  const Familia familias[] = {Familia::densa, Familia::dispersa, Familia::filasVacias,
+                              Familia::sinCaja, Familia::autoDeudas};
+  const char* nombres[] = {"dense", "sparse", "zero rows", "little cash", "self-debts"};
+  Generador g{20240611};
+  Cuenta cuenta;
+  for (int k = 0; k < 300; ++k) {
+    const int f = k % 5;
+    const int n = 1 + g.entero(40);
+    const NetworkState s = generaRed(g, familias[f], n);
+    const std::string nombre =
+        std::string(nombres[f]) + " #" + std::to_string(k) + " n=" + std::to_string(n);
+    compruebaRed(s, false, cuenta, nombre);
+    if (k % 3 == 0) compruebaRed(s, true, cuenta, nombre);  // the literal path too, on a third
+  }
+  std::printf(
+      "%d runs, %d ended normally, %d without a settled plain iteration; %d of %d nodes default\n",
+      cuenta.redes, cuenta.terminadas, cuenta.sinMaximo, cuenta.enImpago, cuenta.nodos);
+  EXPECT_GE(cuenta.terminadas, cuenta.redes * 9 / 10);
+  EXPECT_GE(cuenta.enImpago, cuenta.nodos / 5);
+  EXPECT_LE(cuenta.sinMaximo, cuenta.terminadas / 10);
+}
+
+}  // namespace
