@@ -15,11 +15,8 @@
 #   BENCH_NO_REFERENCE=1              no reference run at all
 set -u
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-absolute() { case $1 in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac; }  # runs cd elsewhere
-clearing=$(absolute "${CLEARING:-$root/build/clearing}")
-reference=$(absolute "${CLEARING_REFERENCE:-$root/build/clearing-reference}")
-gen=$(absolute "${GEN_NETWORK:-$root/build/gen-network}")
+# shellcheck source=tools/binarios.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../tools/binarios.sh"
 seed=${BENCH_SEED:-1}
 limit=${BENCH_TIMEOUT:-600}
 ref_above=${BENCH_SKIP_REFERENCE_ABOVE:-1000}

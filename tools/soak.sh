@@ -12,11 +12,8 @@
 # Ends with "N passed, M failed"; exit status 1 if any failed, 2 on bad usage.
 set -u
 
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-absolute() { case $1 in /*) echo "$1" ;; *) echo "$PWD/$1" ;; esac; }  # runs cd elsewhere
-clearing=$(absolute "${CLEARING:-$root/build/clearing}")
-reference=$(absolute "${CLEARING_REFERENCE:-$root/build/clearing-reference}")
-gen=$(absolute "${GEN_NETWORK:-$root/build/gen-network}")
+# shellcheck source=tools/binarios.sh
+source "$(dirname "${BASH_SOURCE[0]}")/binarios.sh"
 budget=${1:-600}
 seed=${SOAK_SEED:-$(date +%s)}
 max_n=${SOAK_MAX_N:-1500}
