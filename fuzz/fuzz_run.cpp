@@ -15,13 +15,13 @@
 
 #include "gramatica.h"
 #include "hijo.h"
+#include "proceso.h"
 #include "run/programa.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kFormato = "Error en el formato del documento de entrada: ";
 const std::string kIndeterminado = "El sistema es indeterminado\r\n";
 const std::string kNoConverge = "El algoritmo no converge\r\n";
 
@@ -173,7 +173,7 @@ Ejecucion ejecuta(const fs::path& dir, const std::string& entrada, bool literal)
   escribeArchivo(dir / "input.txt", entrada);
   fs::remove(dir / "output.txt");
   Ejecucion e;
-  e.hijo = ejecutaEnHijo(dir.string(), [literal] { return ejecutaPrograma(literal); });
+  e.hijo = ejecutaEnDirectorio(dir.string(), [literal] { return ejecutaPrograma(literal); });
   if (fs::exists(dir / "output.txt")) e.informe = leeArchivo(dir / "output.txt");
   return e;
 }

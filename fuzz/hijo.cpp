@@ -64,8 +64,8 @@ int estadoDe(int status) {
 
 }  // namespace
 
-ResultadoHijo ejecutaEnHijo(const std::string& dir, const std::function<int()>& cuerpo,
-                            unsigned limiteSegundos) {
+ResultadoHijo ejecutaEnDirectorio(const std::string& dir, const std::function<int()>& cuerpo,
+                                  unsigned limiteSegundos) {
   preparaCompartidos();
   if (compartidos != nullptr) std::memcpy(compartidos, __start___sancov_cntrs, numContadores);
   int tubo[2];

@@ -14,5 +14,5 @@ struct ResultadoHijo {
 // Runs cuerpo in a child whose working directory is dir; the child exits
 // with cuerpo's return value, or with whatever status the code inside passes
 // to exit. A child still running after limiteSegundos dies by SIGALRM.
-ResultadoHijo ejecutaEnHijo(const std::string& dir, const std::function<int()>& cuerpo,
-                            unsigned limiteSegundos = 60);
+ResultadoHijo ejecutaEnDirectorio(const std::string& dir, const std::function<int()>& cuerpo,
+                                  unsigned limiteSegundos = 60);

@@ -29,9 +29,9 @@ TEST(Bloque, SameBitsAsTheFullSolver) {
   for (int caso = 0; caso < 3000; ++caso) {
     // Mostly tiny systems; every tenth spans several panels of pivots.
     const std::size_t n = caso % 10 == 0 ? 40 + azar() % 80 : azar() % 9;
-    std::vector<std::int32_t> dentro(n);
-    for (auto& d : dentro) d = static_cast<std::int32_t>(azar() % 2);
-    const Bloque bloque = calculaBloque(dentro);
+    Marcas marcas(n);
+    for (auto& marca : marcas) marca = static_cast<std::int32_t>(azar() % 2);
+    const Bloque bloque = calculaBloque(marcas);
     const std::size_t m = bloque.indices.size();
     Matrix A(n, Vector(n, 0.0));
     preparaBloque(trabajo, m);
@@ -42,7 +42,8 @@ TEST(Bloque, SameBitsAsTheFullSolver) {
         double x = 0.0 + valores[azar() % std::size(valores)];
         if (r == c) x -= 1.0;
         Ab[r][c] = x;
-        A[static_cast<std::size_t>(bloque.indices[r])][static_cast<std::size_t>(bloque.indices[c])] = x;
+        A[static_cast<std::size_t>(bloque.indices[r])]
+         [static_cast<std::size_t>(bloque.indices[c])] = x;
       }
     Vector b(n);
     for (double& x : b) x = terminos[azar() % std::size(terminos)];
@@ -82,8 +83,8 @@ TEST(Bloque, SameBitsAsTheFullSolver) {
 
 TEST(Bloque, NonFiniteFactorHandsBackToTheFullSolver) {
   // A huge entry over a pivot of tol overflows the factor.
-  std::vector<std::int32_t> dentro{1, 1};
-  const Bloque bloque = calculaBloque(dentro);
+  const Marcas marcas{1, 1};
+  const Bloque bloque = calculaBloque(marcas);
   TrabajoBloque trabajo = nuevoTrabajoBloque(2);
   preparaBloque(trabajo, 2);
   trabajo.Ab[0] = {1e-8, 1};

@@ -14,7 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kFormato = "Error en el formato del documento de entrada: ";
 const std::string kCadena = "3\n0 10 0\n0 0 10\n0 0 0\n5 2 0\n";
 
 std::string incorrecto(const std::string& token, const std::string& donde) {
@@ -22,10 +21,6 @@ std::string incorrecto(const std::string& token, const std::string& donde) {
 }
 std::string falta(const std::string& donde) {
   return kFormato + "falta el dato " + donde + "\r\n";
-}
-
-std::string golden(const std::string& nombre) {
-  return leeArchivo(fs::path(CLEARING_TEST_DIR) / "golden" / (nombre + ".txt"));
 }
 
 // What output.txt must be after the run.

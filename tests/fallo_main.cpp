@@ -2,7 +2,7 @@
 // allocation fail, so every out-of-memory path can be run end to end.
 #include <cstdlib>
 
-#include "linalg/memoria.h"
+#include "base/memoria.h"
 #include "run/programa.h"
 
 int main() {

@@ -22,10 +22,6 @@ bool existeLocale(const char* nombre) {
   return existe;
 }
 
-std::string golden(const std::string& nombre) {
-  return leeArchivo(fs::path(CLEARING_TEST_DIR) / "golden" / (nombre + ".txt"));
-}
-
 struct Caso {
   const char* nombre;
   std::string entrada;

@@ -12,7 +12,7 @@
 
 namespace {
 
-std::vector<bool> enImpago(const Matrix& lambda) {
+std::vector<bool> marcasDe(const Matrix& lambda) {
   std::vector<bool> marcados;
   for (std::size_t i = 0; i < lambda.size(); ++i) marcados.push_back(lambda[i][i] == 1.0);
   return marcados;
@@ -34,7 +34,7 @@ TEST(Mapa, ChainRounds) {
   const NetworkState s = cadena();
   struct Caso {
     Vector p, phi;
-    std::vector<bool> impago;
+    std::vector<bool> marcas;
     bool solucion;
   } const casos[] = {
       {{10, 10, 0}, {5, 10, 0}, {true, false, false}, false},
@@ -43,7 +43,7 @@ TEST(Mapa, ChainRounds) {
   };
   for (const Caso& c : casos) {
     EXPECT_EQ(phiP(s, c.p), c.phi);
-    EXPECT_EQ(enImpago(diagonalP(s, c.p)), c.impago);
+    EXPECT_EQ(marcasDe(diagonalP(s, c.p)), c.marcas);
     EXPECT_EQ(esSolucion(c.p, phiP(s, c.p)), c.solucion);
   }
 }
@@ -52,17 +52,17 @@ TEST(Mapa, NodeWithoutObligations) {
   // Node 1 owes nothing: with negative inflow it is in default, φ its inflow.
   const NetworkState negativo = red({{0, 0}, {0, 0}}, {0, -1});
   EXPECT_EQ(phiP(negativo, {0, 0}), (Vector{0, -1}));
-  EXPECT_EQ(enImpago(diagonalP(negativo, {0, 0})), (std::vector<bool>{false, true}));
+  EXPECT_EQ(marcasDe(diagonalP(negativo, {0, 0})), (std::vector<bool>{false, true}));
   const NetworkState positivo = red({{0, 0}, {0, 0}}, {0, 3});
-  EXPECT_EQ(enImpago(diagonalP(positivo, {0, 0})), (std::vector<bool>{false, false}));
+  EXPECT_EQ(marcasDe(diagonalP(positivo, {0, 0})), (std::vector<bool>{false, false}));
 }
 
 TEST(Mapa, DefaultIsStrictWithoutTolerance) {
   // Owes 1, has 1 − 2⁻⁵²: short by far less than tol, still in default.
   const NetworkState s = red({{0, 1}, {0, 0}}, {std::nextafter(1.0, 0.0), 0});
-  EXPECT_EQ(enImpago(diagonalP(s, s.pBarra)), (std::vector<bool>{true, false}));
+  EXPECT_EQ(marcasDe(diagonalP(s, s.pBarra)), (std::vector<bool>{true, false}));
   const NetworkState justo = red({{0, 1}, {0, 0}}, {1, 0});
-  EXPECT_EQ(enImpago(diagonalP(justo, justo.pBarra)), (std::vector<bool>{false, false}));
+  EXPECT_EQ(marcasDe(diagonalP(justo, justo.pBarra)), (std::vector<bool>{false, false}));
 }
 
 TEST(Mapa, ConvergenceTestAtTol) {
@@ -78,7 +78,7 @@ TEST(Mapa, NaNInflowLeavesNodeOutOfDefault) {
   // minimo(NaN, pBarra) is pBarra: the node pays in full.
   NetworkState s = red({{0, 1}, {0, 0}}, {std::nan(""), 0});
   EXPECT_EQ(phiP(s, s.pBarra)[0], 1.0);
-  EXPECT_EQ(enImpago(diagonalP(s, s.pBarra)), (std::vector<bool>{false, false}));
+  EXPECT_EQ(marcasDe(diagonalP(s, s.pBarra)), (std::vector<bool>{false, false}));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "linalg/memoria.h"
+#include "base/memoria.h"
 #include "proceso.h"
 
 namespace {
@@ -31,7 +31,7 @@ TEST(Operaciones, IdentityProductsReproduceExactly) {
 }
 
 TEST(Operaciones, TransposePlacesElements) {
-  Matrix M = nuevaMatriz(4, Salto::con);
+  Matrix M = nuevaMatriz(4);
   M[1][3] = 5.0;
   const Matrix T = traspuesta(M);
   EXPECT_EQ(T[3][1], 5.0);

@@ -70,7 +70,9 @@ Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& d
   });
 }
 
-Salida ejecutaEnHijo(const std::function<void()>& cuerpo) { return ejecutaConTuberia(cuerpo); }
+Salida ejecutaEnHijo(const std::function<void()>& cuerpo) {
+  return ejecutaConTuberia(cuerpo);
+}
 
 std::filesystem::path directorioTemporal() {
   std::string plantilla = (std::filesystem::temp_directory_path() / "clearing-XXXXXX").string();
@@ -83,6 +85,10 @@ std::string leeArchivo(const std::filesystem::path& ruta) {
   std::ostringstream s;
   s << f.rdbuf();
   return s.str();
+}
+
+std::string golden(const std::string& nombre) {
+  return leeArchivo(std::filesystem::path(CLEARING_TEST_DIR) / "golden" / (nombre + ".txt"));
 }
 
 void escribeArchivo(const std::filesystem::path& ruta, const std::string& bytes) {

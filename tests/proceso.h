@@ -26,4 +26,10 @@ Salida ejecutaEnHijo(const std::function<void()>& cuerpo);
 std::filesystem::path directorioTemporal();
 
 std::string leeArchivo(const std::filesystem::path& ruta);
+
+// The report tests/golden/<nombre>.txt.
+std::string golden(const std::string& nombre);
+
+// What every format error message begins with.
+inline const std::string kFormato = "Error en el formato del documento de entrada: ";
 void escribeArchivo(const std::filesystem::path& ruta, const std::string& bytes);

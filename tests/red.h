@@ -1,8 +1,8 @@
 // Test support: small networks built in memory the way the run builds them.
 #pragma once
 
+#include "base/estado.h"
 #include "clearing/datos.h"
-#include "run/estado.h"
 
 // A state with L and e as given and pBarra, PI derived; pPrima = pBarra.
 inline NetworkState red(const Matrix& L, const Vector& e) {
@@ -18,4 +18,6 @@ inline NetworkState red(const Matrix& L, const Vector& e) {
 }
 
 // The chain: node 0 owes 10 to node 1, node 1 owes 10 to node 2; cash 5, 2, 0.
-inline NetworkState cadena() { return red({{0, 10, 0}, {0, 0, 10}, {0, 0, 0}}, {5, 2, 0}); }
+inline NetworkState cadena() {
+  return red({{0, 10, 0}, {0, 0, 10}, {0, 0, 0}}, {5, 2, 0});
+}

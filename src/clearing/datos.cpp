@@ -5,33 +5,18 @@
 #include <cstddef>
 #include <string>
 
-#include "linalg/memoria.h"
-#include "run/fatal.h"
+#include "base/fatal.h"
+#include "base/memoria.h"
 
 namespace {
-
-constexpr std::string_view kFormato = "Error en el formato del documento de entrada: ";
-
-// Ends the run: the token (cut to 32 bytes) does not parse as `donde`.
-[[noreturn]] void terminaDatoIncorrecto(std::string_view token, const std::string& donde) {
-  std::string mensaje(kFormato);
-  mensaje += "dato incorrecto \"";
-  mensaje += token.substr(0, 32);
-  mensaje += "\" en ";
-  mensaje += donde;
-  terminaConError(mensaje, Salto::con);
-}
-
-// Ends the run: the input ended before `donde`.
-[[noreturn]] void terminaFaltaDato(const std::string& donde) {
-  terminaConError(std::string(kFormato) + "falta el dato " + donde, Salto::con);
-}
 
 std::string nombreL(std::size_t i, std::size_t j) {
   return "L[" + std::to_string(i) + "][" + std::to_string(j) + "]";
 }
 
-std::string nombreE(std::size_t i) { return "e[" + std::to_string(i) + "]"; }
+std::string nombreE(std::size_t i) {
+  return "e[" + std::to_string(i) + "]";
+}
 
 // The next number of the input, named by `nombre` in a failure message.
 template <typename Nombre>
@@ -63,7 +48,7 @@ void leerDatos(Lector& entrada, NetworkState& estado) {
 
 Vector calculaPBarra(const NetworkState& estado) {
   const std::size_t n = estado.L.size();
-  Vector pBarra = nuevoVector(n, Salto::con);
+  Vector pBarra = nuevoVector(n);
   for (std::size_t i = 0; i < n; ++i) {
     double suma = 0.0;
     for (std::size_t j = 0; j < n; ++j) suma += estado.L[i][j];
@@ -74,7 +59,7 @@ Vector calculaPBarra(const NetworkState& estado) {
 
 Matrix calculaPI(const NetworkState& estado) {
   const std::size_t n = estado.L.size();
-  Matrix PI = nuevaMatriz(n, Salto::con);
+  Matrix PI = nuevaMatriz(n);
   for (std::size_t i = 0; i < n; ++i) {
     if (estado.pBarra[i] == 0.0) continue;  // exact test: the row stays 0.0
     for (std::size_t j = 0; j < n; ++j) PI[i][j] = estado.L[i][j] / estado.pBarra[i];

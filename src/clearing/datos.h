@@ -2,8 +2,8 @@
 // input, and the quantities derived from them, pBarra and PI.
 #pragma once
 
+#include "base/estado.h"
 #include "clearing/lector.h"
-#include "run/estado.h"
 
 // dim from the first token; 0 for an empty input. A token that is not a
 // 32-bit integer ends the run with a format error.

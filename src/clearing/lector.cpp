@@ -9,7 +9,7 @@
 #include <exception>
 #include <system_error>
 
-#include "run/fatal.h"
+#include "base/fatal.h"
 
 namespace {
 
@@ -18,12 +18,15 @@ bool esBlanco(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-bool esDigito(char c) { return c >= '0' && c <= '9'; }
+bool esDigito(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Refills bufer from the file; false when nothing more could be read.
-bool rellena(Lector& lector) {
+bool recarga(Lector& lector) {
   lector.pos = 0;
-  lector.fin = lector.agotado ? 0 : std::fread(lector.bufer, 1, sizeof lector.bufer, lector.archivo);
+  lector.fin =
+      lector.agotado ? 0 : std::fread(lector.bufer, 1, sizeof lector.bufer, lector.archivo);
   if (lector.fin < sizeof lector.bufer) lector.agotado = true;
   return lector.fin > 0;
 }
@@ -33,7 +36,7 @@ bool saltaBlancos(Lector& lector) {
   for (;;) {
     while (lector.pos < lector.fin && esBlanco(lector.bufer[lector.pos])) ++lector.pos;
     if (lector.pos < lector.fin) return true;
-    if (!rellena(lector)) return false;
+    if (!recarga(lector)) return false;
   }
 }
 
@@ -70,7 +73,7 @@ void anadeOTermina(std::string& destino, const char* datos, std::size_t n) {
   try {
     destino.append(datos, n);
   } catch (const std::exception&) {
-    terminaConError(kSinMemoria, Salto::con);
+    terminaConError(kSinMemoria);
   }
 }
 
@@ -91,7 +94,7 @@ bool abreLector(Lector& lector, const char* nombre) {
   lector.archivo = std::fopen(nombre, "rb");
   if (lector.archivo == nullptr) return false;
   lector.agotado = false;
-  rellena(lector);
+  recarga(lector);
   if (std::ferror(lector.archivo)) {
     cierraLector(lector);
     return false;
@@ -113,7 +116,7 @@ std::string_view siguienteToken(Lector& lector) {
     return std::string_view(lector.bufer + inicio, lector.pos - inicio);
   lector.largo.clear();
   anadeOTermina(lector.largo, lector.bufer + inicio, lector.pos - inicio);
-  while (rellena(lector)) {
+  while (recarga(lector)) {
     while (lector.pos < lector.fin && !esBlanco(lector.bufer[lector.pos])) ++lector.pos;
     anadeOTermina(lector.largo, lector.bufer, lector.pos);
     if (lector.pos < lector.fin) break;

@@ -2,7 +2,7 @@
 // nodes cannot pay in full, and whether p reproduces itself.
 #pragma once
 
-#include "run/estado.h"
+#include "base/estado.h"
 
 // φ[i] = minimo(Σ_k PI[k][i]·p[k] + e[i], pBarra[i]); no floor at zero.
 Vector phiP(const NetworkState& estado, const Vector& p);

@@ -1,13 +1,32 @@
 // Systems that are −I outside one block: A[j][k] = −δjk unless both j and k
 // are in the block. The round systems of the iteration have this shape, with
-// the defaulting nodes as the block.
+// the defaulting nodes as the block. The block solver computes exactly what
+// the full solver (linalg/solucion.h) computes, in time that follows the
+// block rather than the dimension. Why skipping the rest changes no bit,
+// given that every pivot row and every factor is finite:
+//   1. A holds no −0.0: its entries are 0.0 + x or x − 1.0, and x − y is −0.0
+//      only when x is −0.0. So A[k][l] − (±0) = A[k][l]: an update with a zero
+//      factor, or from a zero in the pivot row, leaves A unchanged.
+//   2. Outside the block A is −I. A column j outside pivots on row j (its
+//      only entry ≥ tol), and every other row's factor there is ±0 / −1, a
+//      signed zero; by 1 it changes no entry of A.
+//   3. An update of b with a zero factor, b[k] − b[i]·(±0), changes b[k]
+//      only when the product is NaN (b[i] not finite) or when it is −0.0 and
+//      b[k] is −0.0 (giving +0.0); those updates are made, the others skipped,
+//      so b's signed zeros and NaNs come out as in the full elimination.
+//   4. In the division, a row outside the block divides by its −1; in a block
+//      row the zeros outside never win the search for the largest magnitude,
+//      so column 0 (0.0 when it is outside) and the block's columns decide.
+//   5. In the reordering, column j outside has one entry above tol, original
+//      row j's −1; a block column's entries lie in the block's rows.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "linalg/tipos.h"
+#include "base/tipos.h"
+#include "linalg/panel.h"
 
 struct Bloque {
   std::vector<std::int32_t> indices;   // the block's rows/columns, ascending
@@ -15,17 +34,15 @@ struct Bloque {
   std::vector<std::int32_t> posicion;  // per index: its place in indices, −1 outside
 };
 
-// The block of the indices marked in `dentro` (one flag per index).
-Bloque calculaBloque(const std::vector<std::int32_t>& dentro);
+// The block of the marked indices.
+Bloque calculaBloque(const Marcas& marcas);
 
 // Work storage of the block solver, kept from one round to the next: its
 // rows have room for the whole dimension from the start, so later rounds
 // neither allocate nor make the system hand out fresh pages.
 struct TrabajoBloque {
-  Matrix Ab;      // the block: Ab[r][c] = A[indices[r]][indices[c]]
-  Matrix copia;   // the pivot rows of a panel of columns, as chosen
-  Matrix factor;  // every row's factor for each column of the panel
-  Vector columnas;  // the panel's columns, row by row
+  Matrix Ab;           // the block: Ab[r][c] = A[indices[r]][indices[c]]
+  TrabajoPanel panel;  // the elimination's panels
 };
 
 // Room for blocks of up to n indices; nothing is touched yet.
@@ -34,10 +51,9 @@ TrabajoBloque nuevoTrabajoBloque(std::size_t n);
 // Makes Ab m×m (within its room) for the caller to fill.
 void preparaBloque(TrabajoBloque& trabajo, std::size_t m);
 
-// x with A·x = b, computing exactly what solucionSistema computes on the full
-// matrix, in time that follows the block rather than the dimension.
-// trabajo.Ab holds the block, prepared and filled; it is overwritten, as is b
-// (length n). Returns false when a pivot row or a factor is not finite: the
-// shortcuts then do not hold, and the caller solves the full system instead
-// from a fresh A and b. An indeterminate system ends the run.
+// x with A·x = b. trabajo.Ab holds the block, prepared and filled; it is
+// overwritten, as is b (length n). Returns false when a pivot row or a
+// factor is not finite: the invariants above then do not hold, and the
+// caller solves the full system instead from a fresh A and b. An
+// indeterminate system ends the run.
 bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vector& x);

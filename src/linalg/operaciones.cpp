@@ -3,10 +3,10 @@
 // of the textbook loops.
 #include "linalg/operaciones.h"
 
-#include "linalg/memoria.h"
+#include "base/memoria.h"
 
 Vector sumaVec(const Vector& a, const Vector& b) {
-  Vector c = nuevoVector(a.size(), Salto::con);
+  Vector c = nuevoVector(a.size());
   for (std::size_t i = 0; i < a.size(); ++i) c[i] = a[i] + b[i];
   return c;
 }
@@ -18,7 +18,7 @@ Vector restaVec(const Vector& a, const Vector& b) {
 }
 
 Vector prodMatVec(const Matrix& M, const Vector& v) {
-  Vector c = nuevoVector(M.size(), Salto::con);
+  Vector c = nuevoVector(M.size());
   for (std::size_t i = 0; i < M.size(); ++i) {
     double suma = 0.0;
     for (std::size_t j = 0; j < v.size(); ++j) suma += M[i][j] * v[j];
@@ -28,7 +28,7 @@ Vector prodMatVec(const Matrix& M, const Vector& v) {
 }
 
 Matrix traspuesta(const Matrix& M) {
-  Matrix T = nuevaMatriz(M.size(), Salto::con);
+  Matrix T = nuevaMatriz(M.size());
   for (std::size_t k = 0; k < M.size(); ++k)
     for (std::size_t j = 0; j < M.size(); ++j) T[j][k] = M[k][j];
   return T;
@@ -38,7 +38,7 @@ Matrix traspuesta(const Matrix& M) {
 // starts at 0.0 and adds its products in ascending l.
 Matrix producteMat(const Matrix& A, const Matrix& B) {
   const std::size_t n = A.size();
-  Matrix R = nuevaMatriz(n, Salto::con);
+  Matrix R = nuevaMatriz(n);
   for (std::size_t j = 0; j < n; ++j) {
     Vector& fila = R[j];
     for (std::size_t l = 0; l < n; ++l) {
@@ -51,14 +51,14 @@ Matrix producteMat(const Matrix& A, const Matrix& B) {
 }
 
 Matrix restaMat(const Matrix& A, const Matrix& B) {
-  Matrix R = nuevaMatriz(A.size(), Salto::con);
+  Matrix R = nuevaMatriz(A.size());
   for (std::size_t j = 0; j < A.size(); ++j)
     for (std::size_t k = 0; k < A.size(); ++k) R[j][k] = A[j][k] - B[j][k];
   return R;
 }
 
 Matrix I(std::size_t dim) {
-  Matrix R = nuevaMatriz(dim, Salto::con);  // every element already 0.0
+  Matrix R = nuevaMatriz(dim);  // every element already 0.0
   for (std::size_t i = 0; i < dim; ++i) R[i][i] = 1.0;
   return R;
 }

@@ -7,15 +7,17 @@
 
 #include <cstddef>
 
-#include "linalg/tipos.h"
+#include "base/tipos.h"
 
-Vector sumaVec(const Vector& a, const Vector& b);        // c = a + b
-Vector restaVec(const Vector& a, const Vector& b);       // c = a − b (no line feed on failure)
-Vector prodMatVec(const Matrix& M, const Vector& v);     // c[i] = Σ_j M[i][j]·v[j]
-Matrix traspuesta(const Matrix& M);                      // T[j][k] = M[k][j]
-Matrix producteMat(const Matrix& A, const Matrix& B);    // R[j][k] = Σ_l A[j][l]·B[l][k]
-Matrix restaMat(const Matrix& A, const Matrix& B);       // R = A − B
-Matrix I(std::size_t dim);                               // identity of size dim
+Vector sumaVec(const Vector& a, const Vector& b);      // c = a + b
+Vector restaVec(const Vector& a, const Vector& b);     // c = a − b (no line feed on failure)
+Vector prodMatVec(const Matrix& M, const Vector& v);   // c[i] = Σ_j M[i][j]·v[j]
+Matrix traspuesta(const Matrix& M);                    // T[j][k] = M[k][j]
+Matrix producteMat(const Matrix& A, const Matrix& B);  // R[j][k] = Σ_l A[j][l]·B[l][k]
+Matrix restaMat(const Matrix& A, const Matrix& B);     // R = A − B
+Matrix I(std::size_t dim);                             // identity of size dim
 
 // a if a ≤ b; b if b < a or if the two are unordered (either is NaN).
-inline double minimo(double a, double b) { return (a <= b) ? a : b; }
+inline double minimo(double a, double b) {
+  return (a <= b) ? a : b;
+}

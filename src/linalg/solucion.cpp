@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "linalg/memoria.h"
-#include "run/fatal.h"
+#include "base/fatal.h"
+#include "base/memoria.h"
 
 namespace {
 
@@ -49,11 +49,11 @@ std::size_t filaMasAlta(const Matrix& A, std::size_t j) {
 
 Vector solucionSistema(Matrix& A, Vector& b) {
   const std::size_t n = A.size();
-  std::vector<std::int32_t> usada = nuevoVectorEntero(n, Salto::con);  // all false
-  Vector x = nuevoVector(n, Salto::con);
+  std::vector<std::int32_t> usada = nuevoVectorEntero(n);  // all false
+  Vector x = nuevoVector(n);
   for (std::size_t j = 0; j < n; ++j) {
     const std::size_t i = buscaPivote(A, usada, j);
-    if (i == n) terminaConError(kIndeterminado, Salto::con);
+    if (i == n) terminaConError(kIndeterminado);
     for (std::size_t k = 0; k < i; ++k) eliminaFila(A, b, i, j, k);
     for (std::size_t k = i + 1; k < n; ++k) eliminaFila(A, b, i, j, k);
     usada[i] = 1;

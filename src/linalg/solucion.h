@@ -2,7 +2,7 @@
 // the first usable pivot of each column, then division and reordering.
 #pragma once
 
-#include "linalg/tipos.h"
+#include "base/tipos.h"
 
 // x = A\b. A and b are overwritten; the caller owns x. An indeterminate
 // system (a column with no unused row of magnitude ≥ tol) ends the run with

@@ -8,40 +8,41 @@
 #include <cstdint>
 #include <vector>
 
-#include "run/fatal.h"
+#include "base/fatal.h"
 
 namespace {
 
-struct Bloque {
+// A piece of the report assembled in memory before it reaches the stream.
+struct Tramo {
   char datos[1 << 15];
   std::size_t usados = 0;
 };
 
 void escribeBytes(std::FILE* out, const char* datos, std::size_t n) {
-  if (n > 0 && std::fwrite(datos, 1, n, out) != n) terminaConError(kErrorEscritura, Salto::con);
+  if (n > 0 && std::fwrite(datos, 1, n, out) != n) terminaConError(kErrorEscritura);
 }
 
-void vuelca(std::FILE* out, Bloque& bloque) {
-  escribeBytes(out, bloque.datos, bloque.usados);
-  bloque.usados = 0;
+void vuelca(std::FILE* out, Tramo& tramo) {
+  escribeBytes(out, tramo.datos, tramo.usados);
+  tramo.usados = 0;
 }
 
 // Where the next number goes: room for kMaxNumero bytes, flushing if needed.
-char* hueco(std::FILE* out, Bloque& bloque) {
-  if (sizeof bloque.datos - bloque.usados < kMaxNumero) vuelca(out, bloque);
-  return bloque.datos + bloque.usados;
+char* hueco(std::FILE* out, Tramo& tramo) {
+  if (sizeof tramo.datos - tramo.usados < kMaxNumero) vuelca(out, tramo);
+  return tramo.datos + tramo.usados;
 }
 
-void anadeReal(std::FILE* out, Bloque& bloque, double v, FormatoReal f) {
-  char* dst = hueco(out, bloque);
-  bloque.usados += static_cast<std::size_t>(formatoReal(dst, v, f) - dst);
+void anadeReal(std::FILE* out, Tramo& tramo, double v, FormatoReal f) {
+  char* dst = hueco(out, tramo);
+  tramo.usados += static_cast<std::size_t>(formatoReal(dst, v, f) - dst);
 }
 
-void anadeFinLinea(std::FILE* out, Bloque& bloque) {
-  char* dst = hueco(out, bloque);
+void anadeFinLinea(std::FILE* out, Tramo& tramo) {
+  char* dst = hueco(out, tramo);
   dst[0] = '\r';
   dst[1] = '\n';
-  bloque.usados += 2;
+  tramo.usados += 2;
 }
 
 // "0      " over and over: the text of a run of zero cells of a default matrix.
@@ -74,7 +75,8 @@ char buferInforme[std::size_t{1} << 20];
 
 std::FILE* abreInforme(const char* nombre) {
   std::FILE* out = std::fopen(nombre, "wb");
-  if (out != nullptr) (void)std::setvbuf(out, buferInforme, _IOFBF, sizeof buferInforme);  // else: stdio's own buffer
+  if (out != nullptr)
+    (void)std::setvbuf(out, buferInforme, _IOFBF, sizeof buferInforme);  // else: stdio's own buffer
   return out;
 }
 
@@ -83,22 +85,22 @@ void escribeTexto(std::FILE* out, std::string_view texto) {
 }
 
 void escribeMatriz(std::FILE* out, const Matrix& M, FormatoReal f) {
-  Bloque bloque;
+  Tramo tramo;
   for (const Vector& fila : M) {
-    for (double v : fila) anadeReal(out, bloque, v, f);
-    anadeFinLinea(out, bloque);
+    for (double v : fila) anadeReal(out, tramo, v, f);
+    anadeFinLinea(out, tramo);
   }
-  vuelca(out, bloque);
+  vuelca(out, tramo);
 }
 
 void escribeFila(std::FILE* out, const Vector& fila, FormatoReal f) {
-  Bloque bloque;
-  for (double v : fila) anadeReal(out, bloque, v, f);
-  anadeFinLinea(out, bloque);
-  vuelca(out, bloque);
+  Tramo tramo;
+  for (double v : fila) anadeReal(out, tramo, v, f);
+  anadeFinLinea(out, tramo);
+  vuelca(out, tramo);
 }
 
-void escribeMatrizMarcas(std::FILE* out, const std::vector<std::int32_t>& marcas) {
+void escribeMatrizMarcas(std::FILE* out, const Marcas& marcas) {
   const std::size_t n = marcas.size();
   for (std::size_t i = 0; i < n; ++i) {
     if (marcas[i] == 0) {
@@ -113,21 +115,21 @@ void escribeMatrizMarcas(std::FILE* out, const std::vector<std::int32_t>& marcas
 }
 
 void escribeVector(std::FILE* out, const Vector& v, FormatoReal f) {
-  Bloque bloque;
-  for (double x : v) anadeReal(out, bloque, x, f);
-  vuelca(out, bloque);
+  Tramo tramo;
+  for (double x : v) anadeReal(out, tramo, x, f);
+  vuelca(out, tramo);
 }
 
 void escribeEnteros(std::FILE* out, const std::vector<std::int32_t>& v) {
-  Bloque bloque;
+  Tramo tramo;
   for (std::int32_t x : v) {
-    char* dst = hueco(out, bloque);
-    bloque.usados += static_cast<std::size_t>(formatoEntero(dst, x, kAnchoPaso) - dst);
+    char* dst = hueco(out, tramo);
+    tramo.usados += static_cast<std::size_t>(formatoEntero(dst, x, kAnchoPaso) - dst);
   }
-  vuelca(out, bloque);
+  vuelca(out, tramo);
 }
 
 void cierraInforme(std::FILE* out) {
   const bool fallo = std::fflush(out) != 0 || std::ferror(out) != 0;
-  if (std::fclose(out) != 0 || fallo) terminaConError(kErrorEscritura, Salto::con);
+  if (std::fclose(out) != 0 || fallo) terminaConError(kErrorEscritura);
 }

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "linalg/tipos.h"
+#include "base/tipos.h"
 #include "report/formato.h"
 
 // Opens output.txt (created or truncated); nullptr when it cannot be opened.
@@ -25,7 +25,7 @@ void escribeFila(std::FILE* out, const Vector& fila, FormatoReal f);
 // The default matrix of the marked nodes, as escribeMatriz writes it in
 // "%-6.2g ": 1 on the diagonal of a marked node, 0 elsewhere. Its text is
 // copied from a fixed run of zeros, not formatted value by value.
-void escribeMatrizMarcas(std::FILE* out, const std::vector<std::int32_t>& marcas);
+void escribeMatrizMarcas(std::FILE* out, const Marcas& marcas);
 
 // The elements in index order on one line, each in f; no line end.
 void escribeVector(std::FILE* out, const Vector& v, FormatoReal f);

@@ -19,7 +19,8 @@ void escribeInput(std::FILE* out, const NetworkState& estado) {
 
 void escribeSeparadores(std::FILE* out) {
   static constexpr std::string_view kSeparador =
-      "\r\n-----------------------------------------------------------------------------------------\r\n";
+      "\r\n----------------------------------------------------------------------------------------"
+      "-\r\n";
   static_assert(kSeparador.size() == 2 + 89 + 2);
   escribeTexto(out, kSeparador);
 }
@@ -33,7 +34,9 @@ void escribeSistema(std::FILE* out, const NetworkState& estado) {
   escribeTexto(out, "\r\n");
 }
 
-void escribeCabeceraDiagonales(std::FILE* out) { escribeTexto(out, "DIAGONALES\r\n"); }
+void escribeCabeceraDiagonales(std::FILE* out) {
+  escribeTexto(out, "DIAGONALES\r\n");
+}
 
 namespace {
 
@@ -46,12 +49,7 @@ void escribeCabeceraPaso(std::FILE* out, int k) {
 
 }  // namespace
 
-void escribePaso(std::FILE* out, int k, const Matrix& lambda) {
-  escribeCabeceraPaso(out, k);
-  escribeMatriz(out, lambda, kFormatoPI);
-}
-
-void escribePasoMarcas(std::FILE* out, int k, const std::vector<std::int32_t>& marcas) {
+void escribePaso(std::FILE* out, int k, const Marcas& marcas) {
   escribeCabeceraPaso(out, k);
   escribeMatrizMarcas(out, marcas);
 }

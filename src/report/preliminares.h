@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "run/estado.h"
+#include "base/estado.h"
 
 // "INPUT", L in "%-6.3g ", e in "%-5.3g ".
 void escribeInput(std::FILE* out, const NetworkState& estado);
@@ -18,8 +18,6 @@ void escribeSistema(std::FILE* out, const NetworkState& estado);
 // "DIAGONALES", written once before the first round.
 void escribeCabeceraDiagonales(std::FILE* out);
 
-// "Paso k:" and the round's default matrix in "%-6.2g ".
-void escribePaso(std::FILE* out, int k, const Matrix& lambda);
-
-// The same block from the diagonal's marks alone (1: in default).
-void escribePasoMarcas(std::FILE* out, int k, const std::vector<std::int32_t>& marcas);
+// "Paso k:" and the round's default matrix in "%-6.2g ", from its marks:
+// 1 on the diagonal of a node in default, 0 elsewhere.
+void escribePaso(std::FILE* out, int k, const Marcas& marcas);

@@ -3,9 +3,7 @@
 
 #include <cstddef>
 
-#include "clearing/impago.h"
-#include "linalg/memoria.h"
-#include "linalg/operaciones.h"
+#include "base/memoria.h"
 #include "report/escritura.h"
 
 namespace {
@@ -25,14 +23,7 @@ void escribeCapital(std::FILE* out, const Vector& capital) {
 
 }  // namespace
 
-Vector calculaCapital(const NetworkState& estado) {
-  const Vector entradas = estado.literal ? prodMatVec(traspuesta(estado.PI), estado.pPrima)
-                                         : sumaEntradas(estado, estado.pPrima);  // PIᵀ·p
-  return restaVec(sumaVec(entradas, estado.e), estado.pPrima);
-}
-
-void escribeResultado(std::FILE* out, const NetworkState& estado) {
-  const Vector capital = calculaCapital(estado);
+void escribeResultado(std::FILE* out, const NetworkState& estado, const Vector& capital) {
   escribeTexto(out, "RESULTADO\r\n\r\n");
   escribeTexto(out, "Vector de resoluci\xF3n (p):\r\n\r\n");
   escribeVector(out, estado.pPrima, kFormatoResultado);
@@ -47,7 +38,7 @@ void escribeResultado(std::FILE* out, const NetworkState& estado) {
 void escribeMatPagos(std::FILE* out, const NetworkState& estado) {
   escribeTexto(out, "\r\n\r\n");
   escribeTexto(out, "Matriz de pagos\r\n\r\n");
-  Vector fila = nuevoVector(estado.PI.size(), Salto::con);
+  Vector fila = nuevoVector(estado.PI.size());
   for (std::size_t i = 0; i < estado.PI.size(); ++i) {
     for (std::size_t j = 0; j < fila.size(); ++j) fila[j] = estado.PI[i][j] * estado.pPrima[i];
     escribeFila(out, fila, kFormatoL);

@@ -4,14 +4,11 @@
 
 #include <cstdio>
 
-#include "run/estado.h"
-
-// capital = (PIᵀ·pPrima + e) − pPrima: what each node receives minus what it pays.
-Vector calculaCapital(const NetworkState& estado);
+#include "base/estado.h"
 
 // "RESULTADO": pPrima and the capital in "%-5.5le ", ordenQuiebra in "%-6d ";
 // a capital below tol is written "0     ". No line end after the capital.
-void escribeResultado(std::FILE* out, const NetworkState& estado);
+void escribeResultado(std::FILE* out, const NetworkState& estado, const Vector& capital);
 
 // "Matriz de pagos": PI[i][j]·pPrima[i] in "%-6.3g ", row by row.
 void escribeMatPagos(std::FILE* out, const NetworkState& estado);

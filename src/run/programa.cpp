@@ -4,16 +4,17 @@
 
 #include <cstddef>
 
+#include "base/estado.h"
+#include "base/fatal.h"
+#include "base/memoria.h"
+#include "clearing/calculo.h"
+#include "clearing/capital.h"
 #include "clearing/datos.h"
-#include "clearing/impago.h"
 #include "clearing/iteracion.h"
 #include "clearing/lector.h"
-#include "linalg/memoria.h"
 #include "report/escritura.h"
 #include "report/preliminares.h"
 #include "report/resultado.h"
-#include "run/estado.h"
-#include "run/fatal.h"
 #include "run/recursos.h"
 
 namespace {
@@ -22,10 +23,10 @@ namespace {
 // line feed. L and e get room only: they are filled as the numbers arrive. A
 // dimension whose matrices the system cannot hold is refused here, before
 // the system would kill the process for touching memory it promised.
-void reservaEstado(NetworkState& estado, bool literal) {
+void reservaEstado(NetworkState& estado, const Calculo& previsto) {
   if (estado.dim < 0) terminaConError(kSinMemoria, Salto::sin);
   const double disponible = memoriaDisponible();
-  if (disponible >= 0 && memoriaNecesaria(estado.dim, literal) > disponible)
+  if (disponible >= 0 && memoriaNecesaria(estado.dim, previsto.matricesEnUso) > disponible)
     terminaConError(kSinMemoria, Salto::sin);
   const auto n = static_cast<std::size_t>(estado.dim);
   estado.ordenQuiebra = nuevoVectorEntero(n, Salto::sin);
@@ -38,26 +39,27 @@ void reservaEstado(NetworkState& estado, bool literal) {
 
 int ejecutaPrograma(bool literal) {
   Lector entrada;
-  if (!abreLector(entrada, "input.txt")) terminaConError(kErrorEntrada, Salto::con);
+  if (!abreLector(entrada, "input.txt")) terminaConError(kErrorEntrada);
   std::FILE* out = abreInforme("output.txt");
-  if (out == nullptr) terminaConError(kErrorSalida, Salto::con);
+  if (out == nullptr) terminaConError(kErrorSalida);
 
   NetworkState estado;
   estado.dim = leeDimension(entrada);
-  reservaEstado(estado, literal);
+  reservaEstado(estado, calculoPrevisto(literal));
   leerDatos(entrada, estado);
   estado.pBarra = calculaPBarra(estado);
   estado.PI = calculaPI(estado);
-  estado.literal = literal || !esDatoFinito(estado);  // the shortcuts need finite data
+  const Calculo& calculo = eligeCalculo(estado, literal);
 
   escribeInput(out, estado);
   escribeSeparadores(out);
   escribeSistema(out, estado);
   escribeSeparadores(out);
   escribeCabeceraDiagonales(out);
-  iteraQuiebras(out, estado);
+  iteraQuiebras(out, estado, calculo);
   escribeSeparadores(out);
-  escribeResultado(out, estado);
+  const Vector capital = calculaCapital(estado, calculo);
+  escribeResultado(out, estado, capital);
   escribeMatPagos(out, estado);
 
   cierraLector(entrada);

@@ -28,9 +28,8 @@ double leeNumero(const char* ruta) {
 
 }  // namespace
 
-double memoriaNecesaria(std::int32_t dim, bool literal) {
+double memoriaNecesaria(std::int32_t dim, int matrices) {
   const double n = dim;
-  const double matrices = literal ? 10.0 : 3.0;
   return matrices * 8.0 * n * n + 64.0 * n;
 }
 

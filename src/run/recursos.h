@@ -6,10 +6,9 @@
 
 #include <cstdint>
 
-// Bytes the run will hold at its peak for dim nodes: L, PI and the round's
-// system (three dim×dim matrices) on the structured path, about ten on the
-// literal one.
-double memoriaNecesaria(std::int32_t dim, bool literal);
+// Bytes the run will hold at its peak for dim nodes when it keeps `matrices`
+// dim×dim matrices of doubles alive at once.
+double memoriaNecesaria(std::int32_t dim, int matrices);
 
 // Bytes the system reports it can still provide (free and reclaimable memory
 // plus free swap, within the process's memory group limit); a negative value

@@ -1,9 +1,10 @@
 // Fatal exits. std::exit flushes and closes every C stream, so whatever the
 // report held reaches output.txt before the process ends.
-#include "run/fatal.h"
+#include "base/fatal.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -20,4 +21,20 @@ void terminaConError(std::string_view mensaje, Salto salto) {
   if (salto == Salto::con) (void)std::fwrite("\r\n", 1, 2, stdout);
   (void)std::fflush(stdout);
   std::exit(1);
+}
+
+void terminaDatoIncorrecto(std::string_view token, std::string_view donde) {
+  std::string mensaje(kErrorFormato);
+  mensaje += "dato incorrecto \"";
+  mensaje += token.substr(0, 32);
+  mensaje += "\" en ";
+  mensaje += donde;
+  terminaConError(mensaje);
+}
+
+void terminaFaltaDato(std::string_view donde) {
+  std::string mensaje(kErrorFormato);
+  mensaje += "falta el dato ";
+  mensaje += donde;
+  terminaConError(mensaje);
 }

@@ -1,6 +1,6 @@
 // Allocation helpers. std::bad_alloc (or a size past what a vector can hold)
 // is turned into the fatal "Memoria insuficient" exit here, and nowhere else.
-#include "linalg/memoria.h"
+#include "base/memoria.h"
 
 #include <new>
 #include <stdexcept>
@@ -30,7 +30,9 @@ void reservaOTermina(std::vector<T>& v, std::size_t n, Salto salto) {
 
 }  // namespace
 
-void fallaPeticion(long k) { peticionesHastaFallo = k < 0 ? -1 : k; }
+void fallaPeticion(long k) {
+  peticionesHastaFallo = k < 0 ? -1 : k;
+}
 
 Vector reservaVector(std::size_t n, Salto salto) {
   Vector v;
@@ -51,16 +53,19 @@ Matrix reservaFilas(std::size_t filas, std::size_t columnas, Salto salto) {
   return m;
 }
 
-Matrix reservaMatriz(std::size_t n, Salto salto) { return reservaFilas(n, n, salto); }
+Matrix reservaMatriz(std::size_t n, Salto salto) {
+  return reservaFilas(n, n, salto);
+}
 
 Matrix nuevasFilas(std::size_t filas, std::size_t columnas, Salto salto) {
-  Matrix m;
-  reservaOTermina(m, filas, salto);
-  for (std::size_t i = 0; i < filas; ++i) m.push_back(nuevoVector(columnas, salto));
+  Matrix m = reservaFilas(filas, columnas, salto);
+  for (Vector& fila : m) fila.resize(columnas, 0.0);  // within the reserved room
   return m;
 }
 
-Matrix nuevaMatriz(std::size_t n, Salto salto) { return nuevasFilas(n, n, salto); }
+Matrix nuevaMatriz(std::size_t n, Salto salto) {
+  return nuevasFilas(n, n, salto);
+}
 
 std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto) {
   std::vector<std::int32_t> v;

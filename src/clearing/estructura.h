@@ -1,15 +1,12 @@
 // The clearing map and the round's system computed from their structure:
 // Λ only selects, so each product with Λ, I − Λ or I is a selection, and the
 // costs follow the network's size n² and the block of defaulting nodes rather
-// than n³. Every value has the bits of the literal formulas whenever PI, pBarra
-// and e are finite (esDatoFinito); the run takes the literal path otherwise.
+// than n³. Every value has the bits of the literal formulas whenever PI,
+// pBarra and e are finite (esDatoFinito); clearing/calculo.h chooses.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
+#include "base/estado.h"
 #include "linalg/bloque.h"
-#include "run/estado.h"
 
 // True when every element of PI, pBarra and e is finite.
 bool esDatoFinito(const NetworkState& estado);
@@ -20,8 +17,8 @@ Vector sumaEntradas(const NetworkState& estado, const Vector& p);
 // φ(p) = minimo(PIᵀ·p + e, pBarra), as phiP computes it.
 Vector phiEstructurado(const NetworkState& estado, const Vector& p);
 
-// The diagonal of Λ: node i in default exactly when pBarra[i] > φ[i].
-std::vector<std::int32_t> calculaImpago(const NetworkState& estado, const Vector& phi);
+// Λ(p)'s marks from φ = φ(p): node i in default exactly when pBarra[i] > φ[i].
+Marcas marcasDePhi(const NetworkState& estado, const Vector& phi);
 
 // The round's system for the defaulting block: (PIᵀ − I) on the block in
 // trabajo.Ab, and b = −((z + w) + u) for all nodes.

@@ -7,13 +7,13 @@
 //   w[i] = 0.0 + e[i] for a defaulting node, +0.0 for a solvent one
 //   z[i] = 0.0 + Σ over solvent k, ascending, of PI[k][i]·pBarra[k] for a
 //          defaulting node, +0.0 for a solvent one.
-#include "clearing/impago.h"
+#include "clearing/estructura.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 
-#include "linalg/memoria.h"
+#include "base/memoria.h"
 #include "linalg/operaciones.h"
 
 namespace {
@@ -23,7 +23,10 @@ bool esVectorFinito(const Vector& v) {
 }
 
 // Ab[r][c] = 0.0 + PI[indices[c]][indices[r]], in tiles so that both the
-// rows of PI read and the rows of Ab written stay in cache.
+// rows of PI read and the rows of Ab written stay in cache. A 64×64 tile of
+// doubles is 32 KiB on each side: one tile read and one written fit the
+// second-level cache of any current core, while 64 doubles (8 cache lines)
+// per row keep each line fully used before it is evicted.
 void traspuestaBloque(const Matrix& PI, const std::vector<std::int32_t>& indices, Matrix& Ab) {
   constexpr std::size_t kTesela = 64;
   const std::size_t m = indices.size();
@@ -53,7 +56,7 @@ bool esDatoFinito(const NetworkState& estado) {
 // is all 0.0 (pBarra[k] == 0) and p[k] is finite; those rows are skipped.
 Vector sumaEntradas(const NetworkState& estado, const Vector& p) {
   const std::size_t n = p.size();
-  Vector c = nuevoVector(n, Salto::con);
+  Vector c = nuevoVector(n);
   for (std::size_t k = 0; k < n; ++k) {
     const double pk = p[k];
     if (pk == 0.0 || (estado.pBarra[k] == 0.0 && std::isfinite(pk))) continue;
@@ -71,10 +74,10 @@ Vector phiEstructurado(const NetworkState& estado, const Vector& p) {
   return phi;
 }
 
-std::vector<std::int32_t> calculaImpago(const NetworkState& estado, const Vector& phi) {
-  std::vector<std::int32_t> impago = nuevoVectorEntero(phi.size(), Salto::con);
-  for (std::size_t i = 0; i < phi.size(); ++i) impago[i] = estado.pBarra[i] > phi[i] ? 1 : 0;
-  return impago;
+Marcas marcasDePhi(const NetworkState& estado, const Vector& phi) {
+  Marcas marcas = nuevoVectorEntero(phi.size());
+  for (std::size_t i = 0; i < phi.size(); ++i) marcas[i] = estado.pBarra[i] > phi[i] ? 1 : 0;
+  return marcas;
 }
 
 void construyeSistema(const NetworkState& estado, const Bloque& bloque, TrabajoBloque& trabajo,
@@ -88,16 +91,16 @@ void construyeSistema(const NetworkState& estado, const Bloque& bloque, TrabajoB
     const auto j = static_cast<std::size_t>(bloque.indices[r]);
     Ab[r][r] = estado.PI[j][j] - 1.0;  // (0.0 + x) − 1.0 = x − 1.0 for any finite x
   }
-  Vector z = nuevoVector(n, Salto::con);
+  Vector z = nuevoVector(n);
   for (std::size_t k = 0; k < n; ++k) {
     if (bloque.posicion[k] >= 0 || estado.pBarra[k] == 0.0) continue;  // only zeros to add
     for (std::int32_t i : bloque.indices) z[i] += estado.PI[k][i] * estado.pBarra[k];
   }
-  b = nuevoVector(n, Salto::con);
+  b = nuevoVector(n);
   for (std::size_t i = 0; i < n; ++i) {
-    const bool enImpago = bloque.posicion[i] >= 0;
-    const double u = enImpago ? 0.0 : 0.0 + estado.pBarra[i];
-    const double w = enImpago ? 0.0 + estado.e[i] : 0.0;
+    const bool enQuiebra = bloque.posicion[i] >= 0;
+    const double u = enQuiebra ? 0.0 : 0.0 + estado.pBarra[i];
+    const double w = enQuiebra ? 0.0 + estado.e[i] : 0.0;
     b[i] = -((z[i] + w) + u);
   }
 }

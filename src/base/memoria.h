@@ -1,37 +1,38 @@
 // All storage of vectors and matrices goes through these helpers: each
 // request is tested at once, a request for zero elements is no failure, and a
-// failed one ends the run with "Memoria insuficient" (line feed as asked).
+// failed one ends the run with "Memoria insuficient" and CR LF, or without
+// the line end where a caller passes Salto::sin.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "linalg/tipos.h"
-#include "run/fatal.h"
+#include "base/fatal.h"
+#include "base/tipos.h"
 
 // n zeros.
-Vector nuevoVector(std::size_t n, Salto salto);
+Vector nuevoVector(std::size_t n, Salto salto = Salto::con);
 
 // n×n zeros: the row array first, then the rows in ascending order.
-Matrix nuevaMatriz(std::size_t n, Salto salto);
+Matrix nuevaMatriz(std::size_t n, Salto salto = Salto::con);
 
 // filas×columnas zeros, rows allocated in ascending order.
-Matrix nuevasFilas(std::size_t filas, std::size_t columnas, Salto salto);
+Matrix nuevasFilas(std::size_t filas, std::size_t columnas, Salto salto = Salto::con);
 
 // Room for n values, none stored yet: the memory is not touched until the
 // caller appends to it, so a huge request costs nothing before data arrives.
-Vector reservaVector(std::size_t n, Salto salto);
+Vector reservaVector(std::size_t n, Salto salto = Salto::con);
 
 // n×n room: the row array and n empty rows, each with room for n values.
-Matrix reservaMatriz(std::size_t n, Salto salto);
+Matrix reservaMatriz(std::size_t n, Salto salto = Salto::con);
 
 // filas empty rows, each with room for columnas values.
-Matrix reservaFilas(std::size_t filas, std::size_t columnas, Salto salto);
+Matrix reservaFilas(std::size_t filas, std::size_t columnas, Salto salto = Salto::con);
 
 // n integers set to 0.
-std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto);
+std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto = Salto::con);
 
-// Test hook: the request numbered k from now on (0 = the next one) fails as
+// Test hook: the k-th request after this call (0 = the next one) fails as
 // if the memory were exhausted; a negative k switches the hook off.
 void fallaPeticion(long k);

@@ -1,0 +1,24 @@
+// The literal round system: every product is a dense one, so every value,
+// signed zeros and NaN included, is exactly what the formulas give.
+#include "clearing/sistema.h"
+
+#include "clearing/mapa.h"
+#include "linalg/operaciones.h"
+
+Matrix matrizSistema(const NetworkState& estado, const Vector& p) {
+  const Matrix lambda = diagonalP(estado, p);
+  const Matrix PIt = traspuesta(estado.PI);
+  return restaMat(producteMat(lambda, producteMat(PIt, lambda)), I(p.size()));
+}
+
+Vector terminoIndep(const NetworkState& estado, const Vector& p) {
+  const Matrix lambda = diagonalP(estado, p);
+  const Matrix PIt = traspuesta(estado.PI);
+  const Matrix solventes = restaMat(I(p.size()), lambda);  // I − Λ
+  const Vector u = prodMatVec(solventes, estado.pBarra);
+  const Vector w = prodMatVec(lambda, estado.e);
+  const Vector z = prodMatVec(producteMat(producteMat(lambda, PIt), solventes), estado.pBarra);
+  Vector b = sumaVec(sumaVec(z, w), u);
+  for (double& x : b) x = -x;
+  return b;
+}

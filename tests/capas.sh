@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# The layering of src/: a folder includes only itself and the folders of
+# lower layers. Prints every include that runs sideways or upward.
+# usage: capas.sh SRC_DIR
+set -u
+src=${1:?usage: capas.sh SRC_DIR}
+declare -A capa=([base]=0 [linalg]=1 [report]=1 [clearing]=2 [run]=3 [companion]=3)
+
+fallos=0
+for archivo in "$src"/*/*; do
+  desde=$(basename "$(dirname "$archivo")")
+  [ -n "${capa[$desde]+x}" ] || { echo "$archivo: folder $desde has no layer"; fallos=$((fallos + 1)); continue; }
+  while IFS= read -r hacia; do
+    [ "$hacia" = "$desde" ] && continue
+    if [ -z "${capa[$hacia]+x}" ] || [ "${capa[$hacia]}" -ge "${capa[$desde]}" ]; then
+      echo "$archivo includes $hacia/: not a lower layer"
+      fallos=$((fallos + 1))
+    fi
+  done < <(sed -n 's@^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([a-z]*\)/.*@\1@p' "$archivo")
+done
+echo "$fallos includes against the layering"
+[ "$fallos" -eq 0 ]
