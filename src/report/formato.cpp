@@ -37,8 +37,7 @@ char* rellena(char* dst, char* fin, int ancho) {
 // A NaN's sign bit is whatever the processor's arithmetic left there (x86 and
 // ARM make the default NaN with opposite signs), so every NaN is written "nan".
 char* escribeNan(char* dst, int ancho) {
-  std::memcpy(dst, "nan", 3);
-  return rellena(dst, dst + 3, ancho);
+  return rellena(dst, std::copy_n("nan", 3, dst), ancho);
 }
 
 }  // namespace
