@@ -1,8 +1,10 @@
 # The two commands of the README; everything else is CMake's.
 BUILD ?= build
 JOBS ?= 2
+# Cross builds, by preset name (below).
+CROSS = windows windows-i686 aarch64
 
-.PHONY: run test build sanitize fuzz lint
+.PHONY: run test build sanitize fuzz lint crosscheck $(CROSS)
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -16,6 +18,18 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Cross builds (CMakePresets.json, cmake/): build-windows/clearing.exe is the
+# file a Windows user copies next to input.txt; build-windows-i686/ is 32-bit
+# Windows, build-aarch64/ ARM Linux.
+$(CROSS):
+	cmake --preset $@ $(CMAKE_FLAGS)
+	cmake --build --preset $@ -j $(JOBS)
+
+# Both cross builds, under Wine and qemu-aarch64, against the native build
+# byte for byte (needs wine and qemu-user).
+crosscheck: build windows aarch64
+	CLEARING=$(BUILD)/clearing GEN_NETWORK=$(BUILD)/gen-network JOBS=$(JOBS) tools/crosscheck.sh
 
 # The whole suite again under AddressSanitizer and UBSan (CMakePresets.json).
 sanitize:

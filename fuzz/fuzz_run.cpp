@@ -192,8 +192,7 @@ bool terminaEnPagos(const std::string& informe, std::int64_t dim) {
     if (static_cast<std::int64_t>(campos.size()) != dim) return false;
     for (const std::string& c : campos) {
       double v = 0;
-      if (!oraculo::realAceptado(c, v) && c != "nan" && c != "-nan" && c != "inf" && c != "-inf")
-        return false;
+      if (!oraculo::realAceptado(c, v) && c != "nan" && c != "inf" && c != "-inf") return false;
     }
     if (informe[fin - 1] != ' ') return false;  // every field keeps its trailing blank
     pos = fin + 2;

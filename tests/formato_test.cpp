@@ -23,6 +23,9 @@ std::string e(double v) {
   return std::string(b, formatoE(b, v, 5, 5));
 }
 
+const double kInf = std::numeric_limits<double>::infinity();
+const double kNan = std::numeric_limits<double>::quiet_NaN();
+
 std::string d(int v) {
   char b[kMaxNumero];
   return std::string(b, formatoEntero(b, v, 6));
@@ -36,9 +39,9 @@ struct CasoG {
 
 TEST(Formato, GeneralMatchesPrintfWithWideExponent) {
   const CasoG casos[] = {
-      {1234.5, 6, 3, "1.23e+003 "},   // the field grows past six
-      {0.00001, 6, 2, "1e-005 "},     // exactly six after widening
-      {0.00001, 5, 3, "1e-005 "},     // widening overflows a width of five
+      {1234.5, 6, 3, "1.23e+003 "},  // the field grows past six
+      {0.00001, 6, 2, "1e-005 "},    // exactly six after widening
+      {0.00001, 5, 3, "1e-005 "},    // widening overflows a width of five
       {1.0 / 3.0, 6, 2, "0.33   "},
       {10, 6, 3, "10     "},
       {10, 5, 3, "10    "},
@@ -47,9 +50,9 @@ TEST(Formato, GeneralMatchesPrintfWithWideExponent) {
       {-0.0, 6, 3, "-0     "},
       {-0.0, 5, 3, "-0    "},
       {100, 6, 3, "100    "},
-      {99950, 6, 3, "1e+005 "},       // rounds up into exponent notation
+      {99950, 6, 3, "1e+005 "},  // rounds up into exponent notation
       {123456, 6, 3, "1.23e+005 "},
-      {0.0001, 6, 3, "0.0001 "},       // smallest fixed-notation magnitude
+      {0.0001, 6, 3, "0.0001 "},  // smallest fixed-notation magnitude
       {0.00001234, 6, 3, "1.23e-005 "},
       {1e100, 6, 3, "1e+100 "},
       {-2.5e-300, 6, 3, "-2.5e-300 "},
@@ -57,6 +60,11 @@ TEST(Formato, GeneralMatchesPrintfWithWideExponent) {
       {1e12, 5, 3, "1e+012 "},
       {-7, 6, 3, "-7     "},
       {0.5, 6, 2, "0.5    "},
+      {kInf, 6, 3, "inf    "},
+      {-kInf, 5, 3, "-inf  "},
+      {kNan, 6, 3, "nan    "},
+      {std::copysign(kNan, -1.0), 6, 3, "nan    "},  // one spelling whatever the sign bit
+      {std::copysign(kNan, -1.0), 5, 3, "nan   "},
   };
   for (const CasoG& c : casos)
     EXPECT_EQ(g(c.v, c.ancho, c.precision), c.texto) << c.v << " width " << c.ancho;
@@ -73,6 +81,8 @@ TEST(Formato, ExponentAlwaysWithThreeDigits) {
   EXPECT_EQ(e(1e300), "1.00000e+300 ");
   EXPECT_EQ(e(std::numeric_limits<double>::max()), "1.79769e+308 ");
   EXPECT_EQ(e(9.999995), "1.00000e+001 ");  // rounding carries into the exponent
+  EXPECT_EQ(e(-kInf), "-inf  ");
+  EXPECT_EQ(e(std::copysign(kNan, -1.0)), "nan   ");
 }
 
 TEST(Formato, IntegersPaddedToSix) {

@@ -13,6 +13,11 @@
 #include <cstring>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 using Units = std::int64_t;  // money in 1/64 steps: exact as a double
@@ -318,6 +323,10 @@ bool parse_u64(const char* s, unsigned long long max, unsigned long long& v) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // The networks end their lines with LF alone; a text-mode stdout would add CR.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
   unsigned long long n = 0, seed = 0;
   if (argc != 4 || !parse_u64(argv[2], 100000, n) || !parse_u64(argv[3], ~0ULL, seed)) usage();
   using Family = Network (*)(int, Rng&);

@@ -27,8 +27,11 @@ std::size_t buscaPivote(const Vector& columnas, const std::vector<std::int32_t>&
 
 // Wider vectors where the processor has them, chosen when the program
 // starts. Each element is still x − p·f in double, with no fused
-// multiply-add, so the bits do not depend on the version that runs.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+// multiply-add, so the bits do not depend on the version that runs. The
+// choice needs ifunc, which only ELF with glibc offers (not Windows, macOS or
+// musl); elsewhere the portable loop runs.
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__ELF__) && defined(__GLIBC__) && \
+    !defined(__SANITIZE_ADDRESS__)
 #define CLEARING_VERSIONES_VECTORIALES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define CLEARING_VERSIONES_VECTORIALES

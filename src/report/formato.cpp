@@ -34,9 +34,16 @@ char* rellena(char* dst, char* fin, int ancho) {
   return dst + (largo < ancho ? ancho : largo) + 1;
 }
 
+// A NaN's sign bit is whatever the processor's arithmetic left there (x86 and
+// ARM make the default NaN with opposite signs), so every NaN is written "nan".
+char* escribeNan(char* dst, int ancho) {
+  return rellena(dst, std::copy_n("nan", 3, dst), ancho);
+}
+
 }  // namespace
 
 char* formatoG(char* dst, double v, int ancho, int precision) {
+  if (std::isnan(v)) return escribeNan(dst, ancho);
   if (v == 0.0) {  // most values of a sparse network: "0" or "-0" at any precision
     char* fin = dst;
     if (std::signbit(v)) *fin++ = '-';
@@ -48,6 +55,7 @@ char* formatoG(char* dst, double v, int ancho, int precision) {
 }
 
 char* formatoE(char* dst, double v, int ancho, int precision) {
+  if (std::isnan(v)) return escribeNan(dst, ancho);
   char* fin = std::to_chars(dst, dst + kMaxNumero, v, std::chars_format::scientific, precision).ptr;
   return rellena(dst, ensanchaExponente(dst, fin), ancho);
 }

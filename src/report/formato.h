@@ -1,6 +1,7 @@
 // The report's number formats: printf's "%-W.Pg ", "%-W.Ple " and "%-Wd "
 // in the C locale, with every exponent widened to three digits before the
-// field width applies. Each writes at dst and returns the end of its text.
+// field width applies, and every NaN written "nan" whatever its sign. Each
+// writes at dst and returns the end of its text.
 #pragma once
 
 #include <cstddef>
