@@ -60,7 +60,7 @@ namespace {
 std::function<void()> ejecucion(const std::string& binario, const std::filesystem::path& dir,
                                 const std::vector<std::string>& entorno, long limiteMemoria,
                                 const std::vector<std::string>& argumentos) {
-  return [&] {
+  return [&, limiteMemoria] {  // the limit is a parameter of this function: copied
     if (chdir(dir.c_str()) != 0) _exit(126);
     for (const std::string& e : entorno) putenv(const_cast<char*>(e.c_str()));
     if (limiteMemoria > 0) {
