@@ -97,7 +97,7 @@ std::vector<std::string> tras(const std::vector<std::string>& lineas, const std:
 }
 
 fs::path preparaEjemplo(const fs::path& ejemplo) {
-  const fs::path dir = directorioTemporal();
+  fs::path dir = directorioTemporal();
   fs::copy_file(ejemplo / "input.txt", dir / "input.txt");
   fs::copy_file(ejemplo / "expected" / "output.txt", dir / "output.txt");
   if (fs::exists(ejemplo / "nodes.txt")) fs::copy_file(ejemplo / "nodes.txt", dir / "nodes.txt");

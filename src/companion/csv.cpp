@@ -28,7 +28,7 @@ void alCampo(void* datos, std::size_t largo, void* contexto) {
   r.actual.campos.emplace_back(static_cast<const char*>(datos), largo);
 }
 
-void alFinDeFila(int, void* contexto) {
+void alFinDeFila(int /*terminador*/, void* contexto) {
   auto& r = *static_cast<Recogida*>(contexto);
   r.filas->push_back(std::move(r.actual));
   r.actual = FilaCsv{};

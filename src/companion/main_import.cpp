@@ -10,7 +10,7 @@
 namespace {
 
 int falla(const std::string& error) {
-  std::fprintf(stderr, "%s\n", error.c_str());
+  (void)std::fprintf(stderr, "%s\n", error.c_str());
   return 1;
 }
 
@@ -24,7 +24,7 @@ bool leeArchivo(Importacion& red, const std::string& ruta, bool esCaja, std::str
 
 int main(int argc, char** argv) {
   if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "usage: clearing-import OBLIGATIONS.csv [CASH.csv]\n");
+    (void)std::fprintf(stderr, "usage: clearing-import OBLIGATIONS.csv [CASH.csv]\n");
     return 2;
   }
   Importacion red;

@@ -1,6 +1,7 @@
 #include "companion/paleta.h"
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -26,9 +27,9 @@ std::string colorDeRonda(std::int32_t ronda, std::int32_t rondas) {
   const Rgb& b = kEscala[tramo + 1];
   char texto[8];
   (void)std::snprintf(texto, sizeof texto, "#%02x%02x%02x",
-                      static_cast<unsigned>(a.r + (b.r - a.r) * f + 0.5),
-                      static_cast<unsigned>(a.g + (b.g - a.g) * f + 0.5),
-                      static_cast<unsigned>(a.b + (b.b - a.b) * f + 0.5));
+                      static_cast<unsigned>(std::lround(a.r + (b.r - a.r) * f)),
+                      static_cast<unsigned>(std::lround(a.g + (b.g - a.g) * f)),
+                      static_cast<unsigned>(std::lround(a.b + (b.b - a.b) * f)));
   return texto;
 }
 

@@ -18,14 +18,14 @@ void escribeResultados(ArchivoNuevo& archivo, const Red& red, const Resultado& r
   escribe(
       archivo,
       "node,name,total_obligations,outside_cash,payment,recovery_rate,default_round,capital\r\n");
-  std::string fila;
   for (std::int32_t i = 0; i < red.n; ++i) {
     double tasa = 0.0;
     const bool debe = calculaRecuperacion(red, resultado, i, tasa);
-    fila = std::to_string(i) + "," + nombreCsv(nombres, i) + "," + textoExacto(red.pBarra[i]) +
-           "," + textoExacto(red.e[i]) + "," + resultado.pagoTexto[i] + "," +
-           (debe ? textoExacto(tasa) : std::string()) + "," + std::to_string(resultado.ronda[i]) +
-           "," + resultado.capitalTexto[i] + "\r\n";
+    const std::string fila =
+        std::to_string(i) + "," + nombreCsv(nombres, i) + "," + textoExacto(red.pBarra[i]) + "," +
+        textoExacto(red.e[i]) + "," + resultado.pagoTexto[i] + "," +
+        (debe ? textoExacto(tasa) : std::string()) + "," + std::to_string(resultado.ronda[i]) +
+        "," + resultado.capitalTexto[i] + "\r\n";
     escribe(archivo, fila);
   }
 }

@@ -8,21 +8,22 @@
 std::string textoExacto(double v) {
   if (std::isnan(v)) return "nan";
   char texto[64];
-  const auto fin = std::to_chars(texto, texto + sizeof texto, v).ptr;
+  auto* const fin = std::to_chars(texto, texto + sizeof texto, v).ptr;
   return std::string(texto, fin);
 }
 
 std::string textoLegible(double v) {
   if (std::isnan(v)) return "nan";
   char texto[64];
-  const auto fin = std::to_chars(texto, texto + sizeof texto, v, std::chars_format::general, 6).ptr;
+  auto* const fin =
+      std::to_chars(texto, texto + sizeof texto, v, std::chars_format::general, 6).ptr;
   return std::string(texto, fin);
 }
 
 std::string textoPorcentaje(double fraccion) {
   if (std::isnan(fraccion)) return "nan";
   char texto[64];
-  const auto fin =
+  auto* const fin =
       std::to_chars(texto, texto + sizeof texto, fraccion * 100, std::chars_format::fixed, 1).ptr;
   return std::string(texto, fin) + "%";
 }
