@@ -4,7 +4,7 @@ JOBS ?= 2
 # Cross builds, by preset name (below).
 CROSS = windows windows-i686 aarch64
 
-.PHONY: run test build sanitize fuzz lint crosscheck $(CROSS)
+.PHONY: run test build sanitize fuzz lint picture crosscheck $(CROSS)
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -67,3 +67,18 @@ lint:
 	cmake --preset release $(CMAKE_FLAGS) > /dev/null
 	printf '%s\n' $(LINT_FILES) | xargs -P $(JOBS) -n 4 clang-tidy -p build --quiet
 	cppcheck $(CPPCHECK_FLAGS) src tests fuzz
+
+# docs/cascada.png, the README's picture of the page clearing-export writes
+# for examples/cascada, taken by headless Chromium.
+PICTURE_DIR = $(abspath $(BUILD))/picture
+CHROMIUM ?= chromium
+
+picture: build
+	rm -rf $(PICTURE_DIR) && mkdir -p $(PICTURE_DIR) docs
+	cp examples/cascada/input.txt examples/cascada/expected/output.txt $(PICTURE_DIR)/
+	cd $(PICTURE_DIR) && $(abspath $(BUILD))/src/companion/clearing-export
+	perfil=$$(mktemp -d) && $(CHROMIUM) --headless --no-sandbox --disable-gpu --disable-quic \
+	  --no-first-run --disable-background-networking --disable-component-update --disable-sync \
+	  --user-data-dir=$$perfil --hide-scrollbars --window-size=1200,960 \
+	  --screenshot=$(CURDIR)/docs/cascada.png file://$(PICTURE_DIR)/cascade.html; \
+	  estado=$$?; rm -rf $$perfil; exit $$estado

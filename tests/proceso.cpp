@@ -26,8 +26,10 @@ int estadoDe(int status) {
   return -1;
 }
 
-// Forks; the child's stdout goes into a pipe that the parent drains.
-Salida ejecutaConTuberia(const std::function<void()>& enHijo) {
+// Forks; the child's stdout goes into a pipe that the parent drains. With
+// errores, its stderr goes to an unlinked file read once the child is done
+// (a second pipe could fill while the parent drains the first).
+Salida ejecutaConTuberia(const std::function<void()>& enHijo, std::FILE* errores = nullptr) {
   int tubo[2];
   if (pipe(tubo) != 0) std::abort();
   std::fflush(stdout);
@@ -36,6 +38,7 @@ Salida ejecutaConTuberia(const std::function<void()>& enHijo) {
     close(tubo[0]);
     dup2(tubo[1], STDOUT_FILENO);
     close(tubo[1]);
+    if (errores != nullptr) dup2(fileno(errores), STDERR_FILENO);
     enHijo();
     std::fflush(stdout);
     _exit(0);
@@ -52,10 +55,12 @@ Salida ejecutaConTuberia(const std::function<void()>& enHijo) {
 
 }  // namespace
 
-Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& dir,
-                      const std::vector<std::string>& entorno, long limiteMemoria,
-                      const std::vector<std::string>& argumentos) {
-  return ejecutaConTuberia([&] {
+namespace {
+
+std::function<void()> ejecucion(const std::string& binario, const std::filesystem::path& dir,
+                                const std::vector<std::string>& entorno, long limiteMemoria,
+                                const std::vector<std::string>& argumentos) {
+  return [&, limiteMemoria] {  // the limit is a parameter of this function: copied
     if (chdir(dir.c_str()) != 0) _exit(126);
     for (const std::string& e : entorno) putenv(const_cast<char*>(e.c_str()));
     if (limiteMemoria > 0) {
@@ -67,7 +72,26 @@ Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& d
     argv.push_back(nullptr);
     execv(binario.c_str(), argv.data());
     _exit(127);
-  });
+  };
+}
+
+}  // namespace
+
+Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& dir,
+                      const std::vector<std::string>& entorno, long limiteMemoria,
+                      const std::vector<std::string>& argumentos) {
+  return ejecutaConTuberia(ejecucion(binario, dir, entorno, limiteMemoria, argumentos));
+}
+
+Salida ejecutaConErrores(const std::string& binario, const std::filesystem::path& dir,
+                         const std::vector<std::string>& argumentos) {
+  std::FILE* errores = std::tmpfile();
+  if (errores == nullptr) std::abort();
+  Salida salida = ejecutaConTuberia(ejecucion(binario, dir, {}, 0, argumentos), errores);
+  std::rewind(errores);
+  salida.stderrTexto = leeTodo(fileno(errores));
+  std::fclose(errores);
+  return salida;
 }
 
 Salida ejecutaEnHijo(const std::function<void()>& cuerpo) {

@@ -9,7 +9,8 @@
 
 struct Salida {
   std::string stdoutTexto;
-  int estado = -1;  // exit status, or 128 + signal
+  int estado = -1;               // exit status, or 128 + signal
+  std::string stderrTexto = {};  // only from ejecutaConErrores
 };
 
 // Runs binario with cwd = dir, extra environment entries "K=V", and an
@@ -18,6 +19,10 @@ struct Salida {
 Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& dir,
                       const std::vector<std::string>& entorno = {}, long limiteMemoria = 0,
                       const std::vector<std::string>& argumentos = {});
+
+// As ejecutaBinario, with the child's standard error collected as well.
+Salida ejecutaConErrores(const std::string& binario, const std::filesystem::path& dir,
+                         const std::vector<std::string>& argumentos = {});
 
 // Runs cuerpo in a forked child; the child exits 0 if cuerpo returns.
 Salida ejecutaEnHijo(const std::function<void()>& cuerpo);

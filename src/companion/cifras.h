@@ -1,0 +1,21 @@
+// What the outputs derive from input.txt's exact numbers and the report's p.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "companion/informe.h"
+#include "companion/red.h"
+
+// PI[i][j]·p[i] for the k-th kept entry of L, in row i: PI from the exact
+// L[i][j] / pBarra[i] (0 when pBarra[i] is exactly 0), p as reported.
+double calculaPagoEntre(const Red& red, const Resultado& resultado, std::int32_t i, std::size_t k);
+
+// p[i] / pBarra[i]; false when node i owes nothing (pBarra[i] == 0).
+bool calculaRecuperacion(const Red& red, const Resultado& resultado, std::int32_t i, double& tasa);
+
+// What node i leaves unpaid: pBarra[i] - p[i].
+double calculaDeficit(const Red& red, const Resultado& resultado, std::int32_t i);
+
+// The last round in which a node defaults; 0 when none does.
+std::int32_t calculaRondasConImpago(const Resultado& resultado);

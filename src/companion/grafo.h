@@ -1,0 +1,26 @@
+// The network laid out by Graphviz's dot and rendered as SVG: nodes grouped
+// by the round in which they default (round 1 on top, nodes that never
+// default last), coloured by round, sized by total obligations; each
+// obligation drawn paid part then unpaid part.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "companion/informe.h"
+#include "companion/red.h"
+
+// Past these a drawing is a blot: labels overlap and edges fill the page.
+inline constexpr std::int32_t kMaxNodosDibujo = 200;
+inline constexpr std::size_t kMaxObligacionesDibujo = 1500;
+
+// Why the network is not drawn, or "" when it is.
+std::string motivoSinDibujo(const Red& red);
+
+// The <svg> element alone, ready to sit inside a page. SVG ids: nodo-i for
+// node i (class "nodo"), deuda-i-j for an obligation (class "deuda"),
+// grupo-ronda-k and grupo-sin-impago for the groups.
+bool dibujaCascada(const Red& red, const Resultado& resultado,
+                   const std::vector<std::string>& nombres, std::string& svg, std::string& error);

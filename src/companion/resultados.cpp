@@ -1,0 +1,48 @@
+// Exact numbers from input.txt in their shortest form; payment and capital
+// as the report writes them; names empty when there is no nodes.txt.
+#include "companion/resultados.h"
+
+#include "companion/cifras.h"
+#include "companion/texto.h"
+
+namespace {
+
+std::string nombreCsv(const std::vector<std::string>& nombres, std::int32_t i) {
+  return nombres.empty() ? std::string() : campoCsv(nombres[i]);
+}
+
+}  // namespace
+
+void escribeResultados(ArchivoNuevo& archivo, const Red& red, const Resultado& resultado,
+                       const std::vector<std::string>& nombres) {
+  escribe(
+      archivo,
+      "node,name,total_obligations,outside_cash,payment,recovery_rate,default_round,capital\r\n");
+  for (std::int32_t i = 0; i < red.n; ++i) {
+    double tasa = 0.0;
+    const bool debe = calculaRecuperacion(red, resultado, i, tasa);
+    const std::string fila =
+        std::to_string(i) + "," + nombreCsv(nombres, i) + "," + textoExacto(red.pBarra[i]) + "," +
+        textoExacto(red.e[i]) + "," + resultado.pagoTexto[i] + "," +
+        (debe ? textoExacto(tasa) : std::string()) + "," + std::to_string(resultado.ronda[i]) +
+        "," + resultado.capitalTexto[i] + "\r\n";
+    escribe(archivo, fila);
+  }
+}
+
+void escribePagos(ArchivoNuevo& archivo, const Red& red, const Resultado& resultado,
+                  const std::vector<std::string>& nombres) {
+  escribe(archivo, "debtor,debtor_name,creditor,creditor_name,obligation,payment\r\n");
+  std::string fila;
+  for (std::int32_t i = 0; i < red.n; ++i) {
+    const std::string deudor = std::to_string(i) + "," + nombreCsv(nombres, i) + ",";
+    for (std::size_t k = red.inicioFila[i]; k < red.inicioFila[i + 1]; ++k) {
+      if (red.valor[k] == 0.0) continue;  // -0 owes nothing
+      const std::int32_t j = red.columna[k];
+      fila = deudor + std::to_string(j) + "," + nombreCsv(nombres, j) + "," +
+             textoExacto(red.valor[k]) + "," + textoExacto(calculaPagoEntre(red, resultado, i, k)) +
+             "\r\n";
+      escribe(archivo, fila);
+    }
+  }
+}

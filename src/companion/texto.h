@@ -1,0 +1,37 @@
+// Text forms the companion programs share: numbers exact or readable, CSV
+// fields, HTML text, and the report's ISO 8859-1 bytes shown in messages.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Shortest text that reads back to the same double; any NaN is "nan".
+std::string textoExacto(double v);
+
+// Six significant digits for people ("8.80851", "1.5e+12"); any NaN is "nan".
+std::string textoLegible(double v);
+
+// A fraction as a percentage with one decimal: "58.7%".
+std::string textoPorcentaje(double fraccion);
+
+// At most limite code points of a UTF-8 text, with "…" when cut.
+std::string textoCorto(std::string_view texto, std::size_t limite);
+
+// An RFC 4180 field: quoted when it holds a comma, a quote, a line break or
+// blanks at either end (readers that trim would lose them).
+std::string campoCsv(std::string_view campo);
+
+// Text safe inside HTML and SVG elements and attributes.
+std::string textoHtml(std::string_view texto);
+
+// Quoted for a message, cut to its first 32 bytes.
+std::string citado(std::string_view texto);
+
+std::string utf8DeLatin1(std::string_view latin1);
+
+bool esUtf8Valido(std::string_view texto);
+
+// The blank-separated cells of a report line.
+std::vector<std::string_view> separaCeldas(std::string_view linea);

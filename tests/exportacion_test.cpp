@@ -1,0 +1,291 @@
+// clearing-export end to end: the bundled examples' CSV files checked cell by
+// cell against their reports and input.txt, the banks example byte for byte,
+// and every refusal with its message and nothing written.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "clearing/lector.h"
+#include "proceso.h"
+#include "report/formato.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kEjemplos = fs::path(CLEARING_TEST_DIR) / ".." / "examples";
+const char* const kSalidas[] = {"results.csv", "payments.csv", "cascade.html"};
+
+std::vector<std::string> separa(const std::string& texto, const std::string& fin) {
+  std::vector<std::string> partes;
+  std::size_t i = 0;
+  for (std::size_t k; (k = texto.find(fin, i)) != std::string::npos; i = k + fin.size())
+    partes.push_back(texto.substr(i, k - i));
+  if (i < texto.size()) partes.push_back(texto.substr(i));
+  return partes;
+}
+
+std::vector<std::string> celdas(const std::string& linea) {
+  std::istringstream s(linea);
+  std::vector<std::string> c;
+  for (std::string t; s >> t;) c.push_back(t);
+  return c;
+}
+
+// A CSV record as RFC 4180 reads it (no line breaks inside fields here).
+std::vector<std::string> campos(const std::string& linea) {
+  std::vector<std::string> c(1);
+  bool comillas = false;
+  for (std::size_t i = 0; i < linea.size(); ++i) {
+    if (comillas && linea[i] == '"' && i + 1 < linea.size() && linea[i + 1] == '"') {
+      c.back() += '"';
+      ++i;
+    } else if (linea[i] == '"') {
+      comillas = !comillas;
+    } else if (linea[i] == ',' && !comillas) {
+      c.emplace_back();
+    } else {
+      c.back() += linea[i];
+    }
+  }
+  return c;
+}
+
+std::string exacto(double v) {
+  char t[64];
+  return std::string(t, std::to_chars(t, t + sizeof t, v).ptr);
+}
+
+double valor(const std::string& texto) {
+  double v = 0;
+  std::from_chars(texto.data(), texto.data() + texto.size(), v);
+  return v;
+}
+
+struct Entrada {
+  std::size_t n = 0;
+  std::vector<std::vector<double>> L;
+  std::vector<double> e;
+};
+
+Entrada leeEntrada(const std::string& texto) {
+  std::istringstream s(texto);
+  Entrada r;
+  s >> r.n;
+  r.L.assign(r.n, std::vector<double>(r.n));
+  r.e.resize(r.n);
+  std::string t;
+  for (auto& fila : r.L)
+    for (double& v : fila) s >> t, esRealValido(t, v);
+  for (double& v : r.e) s >> t, esRealValido(t, v);
+  return r;
+}
+
+// The line after a heading's blank line, split into cells.
+std::vector<std::string> tras(const std::vector<std::string>& lineas, const std::string& titulo,
+                              std::size_t desplazamiento = 2) {
+  for (std::size_t i = 0; i < lineas.size(); ++i)
+    if (lineas[i] == titulo) return celdas(lineas.at(i + desplazamiento));
+  ADD_FAILURE() << "no " << titulo;
+  return {};
+}
+
+fs::path preparaEjemplo(const fs::path& ejemplo) {
+  fs::path dir = directorioTemporal();
+  fs::copy_file(ejemplo / "input.txt", dir / "input.txt");
+  fs::copy_file(ejemplo / "expected" / "output.txt", dir / "output.txt");
+  if (fs::exists(ejemplo / "nodes.txt")) fs::copy_file(ejemplo / "nodes.txt", dir / "nodes.txt");
+  return dir;
+}
+
+void compruebaResultados(const fs::path& dir, const Entrada& red,
+                         const std::vector<std::string>& informe,
+                         const std::vector<std::string>& nombres) {
+  const std::vector<std::string> p = tras(informe, "Vector de resoluci\xF3n (p):");
+  const std::vector<std::string> pasos =
+      tras(informe, "Vector de pasos en los que quiebra cada nodo:");
+  const std::vector<std::string> capital = tras(informe, "Capital resultante de cada nodo:");
+  const std::vector<std::string> filas = separa(leeArchivo(dir / "results.csv"), "\r\n");
+  ASSERT_EQ(filas.size(), red.n + 1);
+  EXPECT_EQ(filas[0],
+            "node,name,total_obligations,outside_cash,payment,recovery_rate,default_round,capital");
+  for (std::size_t i = 0; i < red.n; ++i) {
+    SCOPED_TRACE("results.csv row of node " + std::to_string(i));
+    double total = 0.0;
+    for (double v : red.L[i]) total += v;
+    const std::vector<std::string> c = campos(filas[i + 1]);
+    ASSERT_EQ(c.size(), 8u);
+    EXPECT_EQ(c[0], std::to_string(i));
+    EXPECT_EQ(c[1], nombres.empty() ? "" : nombres[i]);
+    EXPECT_EQ(c[2], exacto(total));
+    EXPECT_EQ(c[3], exacto(red.e[i]));
+    EXPECT_EQ(c[4], p[i]);
+    EXPECT_EQ(c[5], total == 0.0 ? "" : exacto(valor(p[i]) / total));
+    EXPECT_EQ(c[6], pasos[i]);
+    EXPECT_EQ(c[7], capital[i]);
+  }
+}
+
+// Each payment, written as the report writes its payments matrix, is the
+// report's cell; and there is one row per nonzero obligation.
+void compruebaPagos(const fs::path& dir, const Entrada& red,
+                    const std::vector<std::string>& informe) {
+  const std::vector<std::string> filas = separa(leeArchivo(dir / "payments.csv"), "\r\n");
+  ASSERT_FALSE(filas.empty());
+  EXPECT_EQ(filas[0], "debtor,debtor_name,creditor,creditor_name,obligation,payment");
+  std::size_t k = 1;
+  for (std::size_t i = 0; i < red.n; ++i) {
+    const std::vector<std::string> pagos = tras(informe, "Matriz de pagos", 2 + i);
+    for (std::size_t j = 0; j < red.n; ++j) {
+      if (red.L[i][j] == 0.0) continue;
+      SCOPED_TRACE("payment " + std::to_string(i) + " -> " + std::to_string(j));
+      ASSERT_LT(k, filas.size());
+      const std::vector<std::string> c = campos(filas[k++]);
+      ASSERT_EQ(c.size(), 6u);
+      EXPECT_EQ(c[0], std::to_string(i));
+      EXPECT_EQ(c[2], std::to_string(j));
+      EXPECT_EQ(c[4], exacto(red.L[i][j]));
+      char texto[kMaxNumero];
+      const std::string comoInforme(texto, formatoReal(texto, valor(c[5]), kFormatoL));
+      EXPECT_EQ(celdas(comoInforme).at(0), pagos.at(j));
+    }
+  }
+  EXPECT_EQ(k, filas.size());
+}
+
+TEST(Export, ExamplesAgreeWithTheirReports) {
+  for (const char* nombre : {"cadena", "cascada", "solvente", "bancos"}) {
+    SCOPED_TRACE(nombre);
+    const fs::path ejemplo = kEjemplos / nombre;
+    const fs::path dir = preparaEjemplo(ejemplo);
+    const Salida s = ejecutaConErrores(CLEARING_EXPORT, dir);
+    EXPECT_EQ(s.estado, 0);
+    EXPECT_EQ(s.stderrTexto, "");
+    const Entrada red = leeEntrada(leeArchivo(dir / "input.txt"));
+    const std::vector<std::string> informe = separa(leeArchivo(dir / "output.txt"), "\r\n");
+    const std::vector<std::string> nombres = fs::exists(dir / "nodes.txt")
+                                                 ? separa(leeArchivo(dir / "nodes.txt"), "\n")
+                                                 : std::vector<std::string>{};
+    compruebaResultados(dir, red, informe, nombres);
+    compruebaPagos(dir, red, informe);
+    EXPECT_NE(leeArchivo(dir / "cascade.html").find("</html>"), std::string::npos);
+    fs::remove_all(dir);
+  }
+}
+
+TEST(Export, BanksExampleByteForByte) {
+  const fs::path ejemplo = kEjemplos / "bancos";
+  const fs::path dir = preparaEjemplo(ejemplo);
+  ASSERT_EQ(ejecutaConErrores(CLEARING_EXPORT, dir).estado, 0);
+  EXPECT_EQ(leeArchivo(dir / "results.csv"), leeArchivo(ejemplo / "expected" / "results.csv"));
+  EXPECT_EQ(leeArchivo(dir / "payments.csv"), leeArchivo(ejemplo / "expected" / "payments.csv"));
+  fs::remove_all(dir);
+}
+
+struct Rechazo {
+  const char* nombre;
+  std::optional<std::string> entrada;  // nullopt: no such file
+  std::optional<std::string> informe;
+  std::optional<std::string> nodos;
+  std::string mensaje;
+};
+
+std::string cambia(std::string texto, const std::string& de, const std::string& a) {
+  return texto.replace(texto.find(de), de.size(), a);
+}
+
+std::string primeras(const std::string& texto, std::size_t lineas, const std::string& mas = "") {
+  std::size_t fin = 0;
+  for (std::size_t k = 0; k < lineas; ++k) fin = texto.find('\n', fin) + 1;
+  return texto.substr(0, fin) + mas;
+}
+
+TEST(Export, RefusesAndWritesNothing) {
+  const std::string entrada = leeArchivo(kEjemplos / "cascada" / "input.txt");
+  const std::string informe = leeArchivo(kEjemplos / "cascada" / "expected" / "output.txt");
+  const std::string otro = leeArchivo(kEjemplos / "cadena" / "expected" / "output.txt");
+  const std::string corto = "output.txt is incomplete: it ends after line ";
+  const std::string cortado = "output.txt is incomplete: it stops inside line ";
+  const std::string motivo =
+      ". The run that wrote it ended early with a message; run clearing again to a complete "
+      "report.";
+  const std::string distinto = " (a report of other numbers, or input.txt changed since)";
+  const Rechazo casos[] = {
+      {"empty report", entrada, "", std::nullopt, corto + "0, in section INPUT" + motivo},
+      {"report cut inside a round", entrada, primeras(informe, 53), std::nullopt,
+       corto + "53, in section DIAGONALES" + motivo},
+      {"report cut before the results", entrada, primeras(informe, 57), std::nullopt,
+       corto + "57, in section RESULTADO" + motivo},
+      {"report cut inside p", entrada, primeras(informe, 61, "8.80851e+000 8.8"), std::nullopt,
+       cortado + "62, in section RESULTADO" + motivo},
+      {"report cut inside its last line", entrada, primeras(informe, 79, "3      0"), std::nullopt,
+       cortado + "80, in section Matriz de pagos" + motivo},
+      {"report of another network", entrada, otro, std::nullopt,
+       "output.txt:5: the report does not match input.txt: row 0 of L has 3 values, 5 in "
+       "input.txt" +
+           distinto},
+      {"an obligation changed since", cambia(entrada, "2 0 0 6 4", "2 0 0 7 4"), informe,
+       std::nullopt,
+       "output.txt:7: the report does not match input.txt: row 2 of L differs" + distinto},
+      {"outside cash changed since", cambia(entrada, "4 3 2 1 6", "4 3 2 1 6.5"), informe,
+       std::nullopt, "output.txt:13: the report does not match input.txt: e differs" + distinto},
+      {"names of another network", entrada, informe, "A\nB\nC\nD\n",
+       "nodes.txt has 4 names for the 5 nodes of input.txt: it belongs to another network"},
+      {"not a report", entrada, "hola\r\n", std::nullopt,
+       "output.txt:1: expected \"INPUT\", found \"hola\": not a report of clearing"},
+      {"text after the report", entrada, informe + "extra\r\n", std::nullopt,
+       "output.txt:81: text after the payments matrix: not a report of clearing"},
+      {"no report", entrada, std::nullopt, std::nullopt, "output.txt: cannot open"},
+      {"no input", std::nullopt, informe, std::nullopt, "input.txt: cannot open"},
+      {"bad input", "2 1 x", informe, std::nullopt, "input.txt: bad number \"x\" for L[0][1]"},
+  };
+  for (const Rechazo& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    const fs::path dir = directorioTemporal();
+    if (c.entrada) escribeArchivo(dir / "input.txt", *c.entrada);
+    if (c.informe) escribeArchivo(dir / "output.txt", *c.informe);
+    if (c.nodos) escribeArchivo(dir / "nodes.txt", *c.nodos);
+    const Salida s = ejecutaConErrores(CLEARING_EXPORT, dir);
+    EXPECT_EQ(s.estado, 1);
+    EXPECT_EQ(s.stderrTexto, c.mensaje + "\n");
+    for (const char* salida : kSalidas) EXPECT_FALSE(fs::exists(dir / salida)) << salida;
+    fs::remove_all(dir);
+  }
+}
+
+// A run of clearing that ends with a message leaves a report export refuses.
+TEST(Export, RefusesTheReportOfAFailedRun) {
+  const fs::path dir = directorioTemporal();
+  escribeArchivo(dir / "input.txt", "2\n0 1\n1 0\n-0.5 -0.5\n");
+  ASSERT_EQ(ejecutaBinario(CLEARING_BINARIO, dir).estado, 1);
+  const Salida s = ejecutaConErrores(CLEARING_EXPORT, dir);
+  EXPECT_EQ(s.estado, 1);
+  EXPECT_EQ(s.stderrTexto.rfind("output.txt is incomplete: it ends after line ", 0), 0u)
+      << s.stderrTexto;
+  for (const char* salida : kSalidas) EXPECT_FALSE(fs::exists(dir / salida)) << salida;
+  fs::remove_all(dir);
+}
+
+// Past the drawing's limit the page keeps its charts and says why.
+TEST(Export, LargeNetworkPageWithoutDrawing) {
+  const fs::path dir = directorioTemporal();
+  const Salida red = ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0, {"sparse", "250", "1"});
+  ASSERT_EQ(red.estado, 0);
+  escribeArchivo(dir / "input.txt", red.stdoutTexto);
+  ASSERT_EQ(ejecutaBinario(CLEARING_BINARIO, dir).estado, 0);
+  ASSERT_EQ(ejecutaConErrores(CLEARING_EXPORT, dir).estado, 0);
+  const std::string pagina = leeArchivo(dir / "cascade.html");
+  EXPECT_NE(pagina.find("<p id=\"red-omitida\">The network has 250 nodes"), std::string::npos);
+  EXPECT_EQ(pagina.find("class=\"node"), std::string::npos);
+  EXPECT_NE(pagina.find("id=\"grafico-rondas\""), std::string::npos);
+  EXPECT_EQ(separa(leeArchivo(dir / "results.csv"), "\r\n").size(), 251u);
+  fs::remove_all(dir);
+}
+
+}  // namespace

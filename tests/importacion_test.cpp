@@ -1,0 +1,219 @@
+// clearing-import end to end: the real binary in a fresh directory, its
+// message, status and the files it leaves, compared byte for byte.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "clearing/lector.h"
+#include "proceso.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kCabecera = "debtor,creditor,amount\n";
+const std::string kCentinela = "input.txt of an earlier import\n";
+
+struct Importado {
+  Salida salida;
+  fs::path dir;
+};
+
+// Runs the import on obligaciones (and caja unless nullptr) beside an
+// earlier input.txt that a failed run must leave alone.
+Importado importa(const std::string& obligaciones, const char* caja = nullptr) {
+  Importado r{{}, directorioTemporal()};
+  escribeArchivo(r.dir / "obligations.csv", obligaciones);
+  escribeArchivo(r.dir / "input.txt", kCentinela);
+  std::vector<std::string> argumentos{"obligations.csv"};
+  if (caja != nullptr) {
+    escribeArchivo(r.dir / "cash.csv", caja);
+    argumentos.push_back("cash.csv");
+  }
+  r.salida = ejecutaConErrores(CLEARING_IMPORT, r.dir, argumentos);
+  return r;
+}
+
+struct Rechazo {
+  const char* nombre;
+  std::string obligaciones;
+  const char* caja;
+  std::string mensaje;
+};
+
+TEST(Import, RejectsBadFilesWithTheirLineAndWritesNothing) {
+  const Rechazo casos[] = {
+      {"empty file", "", nullptr,
+       "obligations.csv: empty file: expected the header line debtor,creditor,amount"},
+      {"missing header", "A,B,12\nB,C,3\n", nullptr,
+       "obligations.csv:1: missing header line debtor,creditor,amount"},
+      {"header too short", "debtor,creditor\nA,B,1\n", nullptr,
+       "obligations.csv:1: the header has 2 fields, expected 3 (debtor,creditor,amount)"},
+      {"row too short", kCabecera + "A,B,1\nA,B\n", nullptr,
+       "obligations.csv:3: expected 3 fields (debtor,creditor,amount), found 2"},
+      {"decimal comma unquoted", kCabecera + "A,B,1,5\n", nullptr,
+       "obligations.csv:2: expected 3 fields (debtor,creditor,amount), found 4"},
+      {"line counted past blank lines and CR LF", kCabecera + "\r\nA,B,1\r\n\r\n\r\nA,B,1,2\r\n",
+       nullptr, "obligations.csv:6: expected 3 fields (debtor,creditor,amount), found 4"},
+      {"empty debtor", kCabecera + "\"\",B,1\n", nullptr,
+       "obligations.csv:2: debtor name is empty"},
+      {"blank creditor", kCabecera + "A,   ,1\n", nullptr,
+       "obligations.csv:2: creditor name is empty"},
+      {"name with a line break", kCabecera + "A,B,1\n\"Bank\nA\",B,1\n", nullptr,
+       "obligations.csv:3: debtor name contains a line break"},
+      {"name not UTF-8",
+       kCabecera + "Caja Espa\xF1"
+                   "a,B,1\n",
+       nullptr, "obligations.csv:2: debtor name is not valid UTF-8"},
+      {"decimal comma quoted", kCabecera + "A,B,\"1,5\"\n", nullptr,
+       "obligations.csv:2: bad amount \"1,5\": expected a decimal number such as 12.5, -3 or 1e6"},
+      {"nan", kCabecera + "A,B,nan\n", nullptr,
+       "obligations.csv:2: bad amount \"nan\": expected a decimal number such as 12.5, -3 or 1e6"},
+      {"too large", kCabecera + "A,B,1e999\n", nullptr,
+       "obligations.csv:2: bad amount \"1e999\": expected a decimal number such as 12.5, -3 or "
+       "1e6"},
+      {"empty amount", kCabecera + "A,B,\n", nullptr,
+       "obligations.csv:2: bad amount \"\": expected a decimal number such as 12.5, -3 or 1e6"},
+      {"sum past the largest double", kCabecera + "A,B,1e308\nB,A,1\nA,B,1e308\n", nullptr,
+       "obligations.csv:4: the amounts \"A\" owes \"B\" add up past the largest double"},
+      {"quote inside a field", kCabecera + "A,B\"x,1\n", nullptr,
+       "obligations.csv:2: a quote inside an unquoted field, or text after a closing quote"},
+      {"quoted field never closed", kCabecera + "A,B,1\n\"A,B,1\nC,D,2\n", nullptr,
+       "obligations.csv:3: a quoted field is not closed"},
+      {"cash: missing header", kCabecera + "A,B,1\n", "A,5\n",
+       "cash.csv:1: missing header line node,cash"},
+      {"cash: bad amount", kCabecera + "A,B,1\n", "node,cash\nA,five\n",
+       "cash.csv:2: bad cash \"five\": expected a decimal number such as 12.5, -3 or 1e6"},
+      {"cash: repeated node", kCabecera + "A,B,1\n", "node,cash\nA,5\nB,1\nA,2\n",
+       "cash.csv:4: a second cash row for \"A\" (the first is on line 2)"},
+      {"cash: wrong field count", kCabecera + "A,B,1\n", "node,cash\nA,5,6\n",
+       "cash.csv:2: expected 2 fields (node,cash), found 3"},
+  };
+  for (const Rechazo& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    const Importado r = importa(c.obligaciones, c.caja);
+    EXPECT_EQ(r.salida.estado, 1);
+    EXPECT_EQ(r.salida.stderrTexto, c.mensaje + "\n");
+    EXPECT_EQ(leeArchivo(r.dir / "input.txt"), kCentinela);
+    EXPECT_FALSE(fs::exists(r.dir / "nodes.txt"));
+    EXPECT_FALSE(fs::exists(r.dir / "input.txt.part"));
+    EXPECT_FALSE(fs::exists(r.dir / "nodes.txt.part"));
+    fs::remove_all(r.dir);
+  }
+}
+
+TEST(Import, MissingFileAndUsage) {
+  const fs::path dir = directorioTemporal();
+  Salida s = ejecutaConErrores(CLEARING_IMPORT, dir, {"nowhere.csv"});
+  EXPECT_EQ(s.estado, 1);
+  EXPECT_EQ(s.stderrTexto, "nowhere.csv: cannot open (No such file or directory)\n");
+  s = ejecutaConErrores(CLEARING_IMPORT, dir, {});
+  EXPECT_EQ(s.estado, 2);
+  EXPECT_TRUE(fs::is_empty(dir));
+  fs::remove_all(dir);
+}
+
+struct Aceptado {
+  const char* nombre;
+  std::string obligaciones;
+  const char* caja;
+  std::string entrada;
+  std::string nodos;
+};
+
+TEST(Import, WritesTheNetwork) {
+  const Aceptado casos[] = {
+      {"quotes, BOM, CR LF, blanks trimmed outside quotes",
+       "\xEF\xBB\xBF"
+       "debtor,creditor,amount\r\n\"Smith \"\"Bank\"\"\",  B ,1\r\n\" B \",B,2",
+       nullptr, "3\n0 1 0\n0 0 0\n0 2 0\n0 0 0\n", "Smith \"Bank\"\nB\n B \n"},
+      // (0.1 + 0.2) + 0.3 is 0.6000000000000001; 0.1 + (0.2 + 0.3) would be 0.6.
+      {"repeated pairs summed in file order", kCabecera + "A,B,0.1\nA,B,0.2\nA,B,0.3\n", nullptr,
+       "2\n0 0.6000000000000001\n0 0\n0 0\n", "A\nB\n"},
+      {"self-obligation on the diagonal; -0 kept", kCabecera + "A,A,5\nA,B,-0\n", nullptr,
+       "2\n5 -0\n0 0\n0 0\n", "A\nB\n"},
+      {"numbering: obligations first, then cash; no cash row is 0", kCabecera + "B,A,1\n",
+       "node,cash\nC,2.5\nA,1e3\n", "3\n0 1 0\n0 0 0\n0 0 0\n0 1000 2.5\n", "B\nA\nC\n"},
+      {"header only", kCabecera, nullptr, "0\n", ""},
+      {"UTF-8 names",
+       kCabecera + "Caja Espa\xC3\xB1"
+                   "a,\xE6\x97\xA5\xE6\x9C\xAC,7\n",
+       nullptr, "2\n0 7\n0 0\n0 0\n",
+       "Caja Espa\xC3\xB1"
+       "a\n\xE6\x97\xA5\xE6\x9C\xAC\n"},
+  };
+  for (const Aceptado& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    const Importado r = importa(c.obligaciones, c.caja);
+    EXPECT_EQ(r.salida.estado, 0);
+    EXPECT_EQ(r.salida.stderrTexto, "");
+    EXPECT_EQ(leeArchivo(r.dir / "input.txt"), c.entrada);
+    EXPECT_EQ(leeArchivo(r.dir / "nodes.txt"), c.nodos);
+    fs::remove_all(r.dir);
+  }
+}
+
+TEST(Import, BanksExampleGivesItsInput) {
+  const fs::path ejemplo = fs::path(CLEARING_TEST_DIR) / ".." / "examples" / "bancos";
+  const fs::path dir = directorioTemporal();
+  fs::copy_file(ejemplo / "obligations.csv", dir / "obligations.csv");
+  fs::copy_file(ejemplo / "cash.csv", dir / "cash.csv");
+  const Salida s = ejecutaConErrores(CLEARING_IMPORT, dir, {"obligations.csv", "cash.csv"});
+  EXPECT_EQ(s.estado, 0);
+  EXPECT_EQ(leeArchivo(dir / "input.txt"), leeArchivo(ejemplo / "input.txt"));
+  EXPECT_EQ(leeArchivo(dir / "nodes.txt"), leeArchivo(ejemplo / "nodes.txt"));
+  fs::remove_all(dir);
+}
+
+// Every amount of the CSV reaches clearing as the same double: input.txt is
+// read back with clearing's own reader and compared bit for bit.
+TEST(Import, RoundTripKeepsEveryDouble) {
+  const std::vector<std::string> importes = {"0.1",
+                                             "1e-320",
+                                             "123456789.123456789",
+                                             "2.5e-3",
+                                             "1.7976931348623157e308",
+                                             "-0.30000000000000004",
+                                             "4.9e-324",
+                                             "9007199254740993",
+                                             "1E+22",
+                                             ".5",
+                                             "5.",
+                                             "-7"};
+  std::string csv = kCabecera;
+  for (std::size_t k = 0; k < importes.size(); ++k)
+    csv.append("N")
+        .append(std::to_string(k))
+        .append(",N")
+        .append(std::to_string(k + 1))
+        .append(",")
+        .append(importes[k])
+        .append("\n");
+  const Importado r = importa(csv);
+  ASSERT_EQ(r.salida.estado, 0) << r.salida.stderrTexto;
+  std::istringstream entrada(leeArchivo(r.dir / "input.txt"));
+  std::size_t n = 0;
+  entrada >> n;
+  ASSERT_EQ(n, importes.size() + 1);
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t j = 0; j < n; ++j) {
+      std::string token;
+      entrada >> token;
+      double leido = 0, esperado = 0;
+      ASSERT_TRUE(esRealValido(token, leido)) << token;
+      if (i < importes.size() && j == i + 1) {
+        ASSERT_TRUE(esRealValido(importes[i], esperado));
+      }
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(leido), std::bit_cast<std::uint64_t>(esperado))
+          << "L[" << i << "][" << j << "] = " << token;
+    }
+  }
+  fs::remove_all(r.dir);
+}
+
+}  // namespace
