@@ -127,7 +127,7 @@ TEST(Catalogo, Truncated) {
       {"cut before the last e", "3\n0 10 0\n0 0 10\n0 0 0\n5 2", falta("e[2]"), 1, vacio()},
       {"cut inside an exponent", "3\n0 1e", incorrecto("1e", "L[0][1]"), 1, vacio()},
       {"cut inside an exponent sign", "1\n2\n1e-", incorrecto("1e-", "e[0]"), 1, vacio()},
-      {"cut inside the byte-order mark", "\xEF\xBB", incorrecto("\xEF\xBB", "dim"), 1, vacio()},
+      {"cut inside the byte-order mark", "\xEF\xBB", incorrecto(R"(\xEF\xBB)", "dim"), 1, vacio()},
       {"last e without a line end", "3\n0 10 0\n0 0 10\n0 0 0\n5 2 0", "", 0, igualA("cadena")},
       // Room for 15000² values is only reserved, never touched: the short
       // file ends the run long before.
@@ -148,45 +148,26 @@ TEST(Catalogo, BinaryBytes) {
                                 "1\0",
                                 6);
   const Caso casos[] = {
-      {"a NUL byte alone", std::string(1, '\0'), incorrecto(std::string(1, '\0'), "dim"), 1,
-       vacio()},
-      {"NUL after dim", std::string("3\0\n", 3), incorrecto(std::string("3\0", 2), "dim"), 1,
-       vacio()},
+      {"a NUL byte alone", std::string(1, '\0'), incorrecto(R"(\x00)", "dim"), 1, vacio()},
+      {"NUL after dim", std::string("3\0\n", 3), incorrecto(R"(3\x00)", "dim"), 1, vacio()},
       {"NUL as an element of L", std::string("2 1 \0 3 4 5 6", 13),
-       incorrecto(std::string(1, '\0'), "L[0][1]"), 1, vacio()},
-      {"binary garbage (a PNG header)", png, incorrecto("\x89PNG", "dim"), 1, vacio()},
-      {"binary garbage in e", "1 1 \x01\x02\x03\x7F", incorrecto("\x01\x02\x03\x7F", "e[0]"), 1,
+       incorrecto(R"(\x00)", "L[0][1]"), 1, vacio()},
+      {"binary garbage (a PNG header)", png, incorrecto(R"(\x89PNG)", "dim"), 1, vacio()},
+      {"binary garbage in e", "1 1 \x01\x02\x03\x7F", incorrecto(R"(\x01\x02\x03\x7F)", "e[0]"), 1,
        vacio()},
       // UTF-16: its byte-order mark is no UTF-8 mark, so it starts the first token.
-      {"UTF-16 byte-order mark on ASCII", "\xFF\xFE" + kCadena,
-       incorrecto("\xFF\xFE"
-                  "3",
-                  "dim"),
+      {"UTF-16 byte-order mark on ASCII", "\xFF\xFE" + kCadena, incorrecto(R"(\xFF\xFE3)", "dim"),
        1, vacio()},
-      {"a whole UTF-16 file", utf16,
-       incorrecto(std::string("\xFF\xFE"
-                              "3\0",
-                              4),
-                  "dim"),
-       1, vacio()},
-      {"UTF-8 mark after a blank", " \xEF\xBB\xBF" + kCadena,
-       incorrecto("\xEF\xBB\xBF"
-                  "3",
-                  "dim"),
+      {"a whole UTF-16 file", utf16, incorrecto(R"(\xFF\xFE3\x00)", "dim"), 1, vacio()},
+      {"UTF-8 mark after a blank", " \xEF\xBB\xBF" + kCadena, incorrecto(R"(\xEF\xBB\xBF3)", "dim"),
        1, vacio()},
       {"UTF-8 mark twice", "\xEF\xBB\xBF\xEF\xBB\xBF" + kCadena,
-       incorrecto("\xEF\xBB\xBF"
-                  "3",
-                  "dim"),
-       1, vacio()},
+       incorrecto(R"(\xEF\xBB\xBF3)", "dim"), 1, vacio()},
       {"UTF-8 mark alone", "\xEF\xBB\xBF", "", 0, igualA("vacio")},
       {"no-break space is no blank",
        "1 2\xC2\xA0"
        "3 4",
-       incorrecto("2\xC2\xA0"
-                  "3",
-                  "L[0][0]"),
-       1, vacio()},
+       incorrecto(R"(2\xC2\xA03)", "L[0][0]"), 1, vacio()},
       {"trailing binary after e", kCadena + std::string("\0\xFF\xFE garbage \x80", 13), "", 0,
        igualA("cadena")},
   };
@@ -215,7 +196,7 @@ TEST(Catalogo, LongTokens) {
        incorrecto(std::string(32, 'z'), "L[0][0]"), 1, vacio()},
       // The cut counts bytes: a two-byte character at byte 32 loses its second half.
       {"cut through a UTF-8 character", "1 " + treintaYUno + "\xC3\xA9z",
-       incorrecto(treintaYUno + "\xC3", "L[0][0]"), 1, vacio()},
+       incorrecto(treintaYUno + R"(\xC3)", "L[0][0]"), 1, vacio()},
   };
   for (const Caso& c : casos) compruebaCaso(c);
 }
@@ -296,6 +277,29 @@ TEST(Catalogo, Files) {
       // The input is opened first: without it the old report is never touched.
       {"an old report survives a missing input", "", "Error al abrir el documento de entrada\r\n",
        1, intacto(), Montaje::soloSalidaPrevia},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+// A byte string repeated.
+std::string repite(const std::string& texto, int veces) {
+  std::string r;
+  for (int i = 0; i < veces; ++i) r += texto;
+  return r;
+}
+
+TEST(Catalogo, TerminalEscapes) {
+  const Caso casos[] = {
+      {"a window title and a screen clear", "\x1B]0;text\x07\x1B[2J",
+       incorrecto(R"(\x1B]0;text\x07\x1B[2J)", "dim"), 1, vacio()},
+      {"a clipboard write", "1 \x1B]52;c;aGVsbG8=\x07 1",
+       incorrecto(R"(\x1B]52;c;aGVsbG8=\x07)", "L[0][0]"), 1, vacio()},
+      {"a backslash is escaped too", "1 1 a\\x41", incorrecto(R"(a\x5Cx41)", "e[0]"), 1, vacio()},
+      {"printable ASCII ends at the tilde", "~\x7F \x1F", incorrecto(R"(~\x7F)", "dim"), 1,
+       vacio()},
+      // The cut takes 32 bytes of the token, then escapes them.
+      {"40 escape bytes show as 32", std::string(40, '\x1B'),
+       incorrecto(repite(R"(\x1B)", 32), "dim"), 1, vacio()},
   };
   for (const Caso& c : casos) compruebaCaso(c);
 }

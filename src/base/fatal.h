@@ -11,6 +11,7 @@ enum class Salto { con, sin };  // whether CR LF follows the message
 [[noreturn]] void terminaConError(std::string_view mensaje, Salto salto = Salto::con);
 
 // The input's token (cut to 32 bytes) is not a valid `donde` (dim, L[i][j], e[i]).
+// Its bytes outside printable ASCII, and the backslash, are shown as \xHH.
 [[noreturn]] void terminaDatoIncorrecto(std::string_view token, std::string_view donde);
 
 // The input ended before `donde`.
