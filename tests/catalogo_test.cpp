@@ -3,12 +3,18 @@
 // output.txt (absent, empty, a golden report, or the report of a clean input
 // that means the same network).
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "proceso.h"
+#include "sanitizado.h"
 
 namespace fs = std::filesystem;
 
@@ -45,7 +51,22 @@ Informe intacto() {
 }  // the file put there beforehand
 
 // What the directory holds besides input.txt.
-enum class Montaje { normal, enlaceRoto, enlaceADirectorio, salidaPrevia, soloSalidaPrevia };
+enum class Montaje {
+  normal,
+  enlaceRoto,
+  enlaceADirectorio,
+  salidaPrevia,
+  soloSalidaPrevia,
+  entradaCeros,  // input.txt a link to /dev/zero
+};
+
+// How the child starts, beyond its directory.
+struct Arranque {
+  std::vector<std::string> entorno;  // when set, the test build clearing-fallo runs
+  std::vector<std::pair<std::string, std::string>> archivos;  // more files: path, bytes
+  std::function<void()> preparaHijo;  // in the child, just before the program
+  long limiteMemoria = 0;             // address space, bytes
+};
 
 struct Caso {
   const char* nombre;
@@ -54,6 +75,7 @@ struct Caso {
   int estado;
   Informe informe;
   Montaje montaje = Montaje::normal;
+  Arranque arranque = {};
 };
 
 const std::string kSalidaPrevia = std::string(70000, '#') + "\r\n";
@@ -71,6 +93,12 @@ std::string informeDe(const std::string& entrada) {
 
 void compruebaCaso(const Caso& c) {
   SCOPED_TRACE(c.nombre);
+  // ASan reserves terabytes of shadow address space at start-up, so the
+  // program cannot even begin under an address-space limit.
+  if (kConAsan && c.arranque.limiteMemoria > 0) {
+    std::printf("skipped under ASan: %s\n", c.nombre);
+    return;
+  }
   const fs::path dir = directorioTemporal();
   switch (c.montaje) {
     case Montaje::normal:
@@ -90,8 +118,17 @@ void compruebaCaso(const Caso& c) {
     case Montaje::soloSalidaPrevia:
       escribeArchivo(dir / "output.txt", kSalidaPrevia);
       break;
+    case Montaje::entradaCeros:
+      fs::create_symlink("/dev/zero", dir / "input.txt");
+      break;
   }
-  const Salida s = ejecutaBinario(CLEARING_BINARIO, dir);
+  for (const auto& [ruta, bytes] : c.arranque.archivos) {
+    fs::create_directories((dir / ruta).parent_path());
+    escribeArchivo(dir / ruta, bytes);
+  }
+  const Arranque& a = c.arranque;
+  const Salida s = ejecutaBinario(a.entorno.empty() ? CLEARING_BINARIO : CLEARING_FALLO_BINARIO,
+                                  dir, a.entorno, a.limiteMemoria, {}, a.preparaHijo);
   EXPECT_TRUE(s.stdoutTexto == c.stdoutEsperado)
       << "stdout [" << s.stdoutTexto << "] expected [" << c.stdoutEsperado << "]";
   EXPECT_EQ(s.estado, c.estado);
@@ -281,11 +318,73 @@ TEST(Catalogo, Files) {
   for (const Caso& c : casos) compruebaCaso(c);
 }
 
-// A byte string repeated.
+// ---- A hostile environment: the machine, the descriptors and the files
+// the run is given, and the bytes it is asked to show ----
+
+const std::string kErrorLectura = "Error al leer el documento de entrada\r\n";
+
 std::string repite(const std::string& texto, int veces) {
   std::string r;
   for (int i = 0; i < veces; ++i) r += texto;
   return r;
+}
+
+// Sets a resource limit in the child; the test fails loudly if it cannot.
+void limita(int recurso, rlim_t valor) {
+  const rlimit limite{valor, valor};
+  if (setrlimit(recurso, &limite) != 0) _exit(125);
+}
+
+TEST(Catalogo, ReadErrors) {
+  const auto falla = [](int k) {
+    Arranque a;
+    a.entorno = {"CLEARING_FALLA_LECTURA=" + std::to_string(k)};
+    return a;
+  };
+  // 12345 straddles the first block's end.
+  const std::string alBorde = "1 " + std::string(65536 - 5, ' ') + "12345 0";
+  const std::string blancos(70000, ' ');
+  const Caso casos[] = {
+      {"an error after the first block, inside a number", alBorde, kErrorLectura, 1, vacio(),
+       Montaje::normal, falla(1)},
+      {"the same number read whole", alBorde, "", 0, comoEntrada("1 12345 0")},
+      {"an error where the next number would start", "2 1 2" + blancos + "3 4 5 6", kErrorLectura,
+       1, vacio(), Montaje::normal, falla(1)},
+      {"an error inside a long token", "1 " + std::string(200000, '0') + "5 1", kErrorLectura, 1,
+       vacio(), Montaje::normal, falla(2)},
+      {"an error on the first read", kCadena, "Error al abrir el documento de entrada\r\n", 1,
+       ausente(), Montaje::normal, falla(0)},
+      // The first block holds every number: nothing is read after it.
+      {"an error past the data", kCadena + blancos + "x", "", 0, igualA("cadena"), Montaje::normal,
+       falla(1)},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(Catalogo, BoundedMemory) {
+  const std::string ceros(std::size_t{16} << 20, '0');
+  Arranque espacio12MiB;
+  espacio12MiB.limiteMemoria = 12L << 20;
+  Arranque pilaCorta;
+  pilaCorta.preparaHijo = [] { limita(RLIMIT_STACK, 100 << 10); };
+  const Caso casos[] = {
+      // Ends at once, after its first 32 bytes, instead of growing until
+      // killed; the limit keeps a regression from filling the machine.
+      {"input.txt a link to /dev/zero", "", incorrecto(repite(R"(\x00)", 32), "dim"), 1, vacio(),
+       Montaje::entradaCeros, espacio12MiB},
+      // 16 MiB of digits in a 12 MiB address space: never held whole.
+      {"16 MiB of zeros then 3 as dim", ceros + "3\n0 10 0\n0 0 10\n0 0 0\n5 2 0", "", 0,
+       igualA("cadena"), Montaje::normal, espacio12MiB},
+      {"16 MiB of zeros before 2.5", "1 1 " + ceros + "2.5e0", "", 0, comoEntrada("1 1 2.5"),
+       Montaje::normal, espacio12MiB},
+      {"16 MiB of zeros after 2.", "1 1 2." + ceros + "1", "", 0, comoEntrada("1 1 2"),
+       Montaje::normal, espacio12MiB},
+      {"16 MiB of digits then a letter", "1 1 " + ceros + "x",
+       incorrecto(ceros.substr(0, 32), "e[0]"), 1, vacio(), Montaje::normal, espacio12MiB},
+      // No read or report buffer of more than a few KiB on the stack.
+      {"a stack of 100 KiB", kCadena, "", 0, igualA("cadena"), Montaje::normal, pilaCorta},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
 }
 
 TEST(Catalogo, TerminalEscapes) {

@@ -54,7 +54,8 @@ Salida ejecutaConTuberia(const std::function<void()>& enHijo) {
 
 Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& dir,
                       const std::vector<std::string>& entorno, long limiteMemoria,
-                      const std::vector<std::string>& argumentos) {
+                      const std::vector<std::string>& argumentos,
+                      const std::function<void()>& antesDeEjecutar) {
   return ejecutaConTuberia([&] {
     if (chdir(dir.c_str()) != 0) _exit(126);
     for (const std::string& e : entorno) putenv(const_cast<char*>(e.c_str()));
@@ -65,6 +66,7 @@ Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& d
     std::vector<char*> argv{const_cast<char*>(binario.c_str())};
     for (const std::string& a : argumentos) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    if (antesDeEjecutar) antesDeEjecutar();
     execv(binario.c_str(), argv.data());
     _exit(127);
   });

@@ -18,6 +18,7 @@ enum class Salto { con, sin };  // whether CR LF follows the message
 [[noreturn]] void terminaFaltaDato(std::string_view donde);
 
 inline constexpr const char* kErrorEntrada = "Error al abrir el documento de entrada";
+inline constexpr const char* kErrorLectura = "Error al leer el documento de entrada";
 inline constexpr const char* kErrorSalida = "Error en obrir el fitxer de sortida";
 inline constexpr const char* kErrorEscritura = "Error en escriure el fitxer de sortida";
 inline constexpr const char* kSinMemoria = "Memoria insuficient";
