@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <utility>
@@ -333,6 +334,88 @@ std::string repite(const std::string& texto, int veces) {
 void limita(int recurso, rlim_t valor) {
   const rlimit limite{valor, valor};
   if (setrlimit(recurso, &limite) != 0) _exit(125);
+}
+
+// A prepared tree for the test build's memory figures (CLEARING_RAIZ_SISTEMA):
+// 16 GiB available, no swap, and the process in group /lote/hijo.
+Arranque arbolDeMemoria(std::vector<std::pair<std::string, std::string>> grupos) {
+  Arranque a;
+  a.entorno = {"CLEARING_RAIZ_SISTEMA=sistema"};
+  a.archivos = {{"sistema/proc/meminfo",
+                 "MemTotal: 33554432 kB\nMemAvailable: 16777216 kB\n"
+                 "SwapFree: 0 kB\n"},
+                {"sistema/proc/self/cgroup", "4:memory:/lote/hijo\n1:cpu:/\n0::/lote/hijo\n"}};
+  for (auto& g : grupos) a.archivos.push_back({"sistema/sys/fs/cgroup/" + g.first, g.second});
+  return a;
+}
+
+// dim nodes that owe each other 1 and have 1 of outside cash; with enorme,
+// two debts of node 0 are 1e308, so its row sums past the largest double.
+std::string redDe(int dim, bool enorme) {
+  std::string red = std::to_string(dim) + "\n";
+  for (int i = 0; i < dim * dim; ++i) red += (i == 1 || i == 2) && enorme ? "1e308 " : "1 ";
+  for (int i = 0; i < dim; ++i) red += "1 ";
+  return red;
+}
+
+TEST(Catalogo, MemoryLimitsOfTheGroup) {
+  const std::string kSinMemoria = "Memoria insuficient";
+  const std::string k100MB = "104857600", k1MB = "1048576", k1GB = "1073741824";
+  // 3000 nodes need three matrices of 72 MB: refused before any is touched.
+  const Caso casos[] = {
+      {"a v1 limit of 100 MB on the group", "3000 0 0", kSinMemoria, 1, vacio(), Montaje::normal,
+       arbolDeMemoria({{"memory/lote/hijo/memory.limit_in_bytes", k100MB},
+                       {"memory/lote/hijo/memory.usage_in_bytes", k1MB}})},
+      {"a v1 limit of 100 MB on the parent", "3000 0 0", kSinMemoria, 1, vacio(), Montaje::normal,
+       arbolDeMemoria({{"memory/lote/memory.limit_in_bytes", k100MB},
+                       {"memory/lote/memory.usage_in_bytes", k1MB},
+                       {"memory/lote/memory.use_hierarchy", "1"}})},
+      {"a v2 limit of 100 MB on the parent", "3000 0 0", kSinMemoria, 1, vacio(), Montaje::normal,
+       arbolDeMemoria({{"lote/memory.max", k100MB},
+                       {"lote/memory.current", k1MB},
+                       {"lote/hijo/memory.max", "max"},
+                       {"lote/hijo/memory.current", k1MB}})},
+      {"a v2 limit of 1 GB leaves room", "3000 0 0", falta("L[0][2]"), 1, vacio(), Montaje::normal,
+       arbolDeMemoria({{"lote/memory.max", k1GB}, {"lote/memory.current", k1MB}})},
+      // 200 nodes: three matrices fit in 2 MB at the start; a row summing to
+      // infinity switches to the literal formulas, whose eight more do not.
+      {"non-finite data need more than the start allowed", redDe(200, true), kSinMemoria, 1,
+       vacio(), Montaje::normal,
+       arbolDeMemoria({{"lote/memory.max", "2000000"}, {"lote/memory.current", "0"}})},
+      {"finite data keep to the start's figure", redDe(200, false), "", 0,
+       comoEntrada(redDe(200, false)), Montaje::normal,
+       arbolDeMemoria({{"lote/memory.max", "2000000"}, {"lote/memory.current", "0"}})},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+// A group of the machine itself, below the test's own memory group, with a
+// limit of 100 MB; the child joins it before the program starts.
+TEST(Catalogo, RealMemoryGroup) {
+  const std::string raizV1 = "/sys/fs/cgroup/memory";
+  std::string grupo;
+  std::ifstream lineas("/proc/self/cgroup");
+  for (std::string l; std::getline(lineas, l);)
+    if (l.find(":memory:") != std::string::npos) grupo = l.substr(l.find(":memory:") + 8);
+  const fs::path carpeta = fs::path(raizV1 + grupo) / ("clearing-" + std::to_string(getpid()));
+  std::error_code error;
+  if (grupo.empty() || geteuid() != 0 || !fs::create_directory(carpeta, error))
+    GTEST_SKIP() << "no v1 memory group can be made here (a v2 group would need the memory "
+                    "controller delegated to an empty parent)";
+  escribeArchivo(carpeta / "memory.limit_in_bytes", "104857600");
+  const bool limitado = leeArchivo(carpeta / "memory.limit_in_bytes") == "104857600\n";
+  const std::string procesos = (carpeta / "cgroup.procs").string();
+  if (limitado) {
+    Arranque a;
+    a.preparaHijo = [&procesos] {
+      std::FILE* f = std::fopen(procesos.c_str(), "w");
+      if (f == nullptr || std::fputs("0", f) < 0 || std::fclose(f) != 0) _exit(125);
+    };
+    compruebaCaso({"3000 nodes in a group of 100 MB", "3000 0 0", "Memoria insuficient", 1, vacio(),
+                   Montaje::normal, a});
+  }
+  fs::remove(carpeta, error);
+  if (!limitado) GTEST_SKIP() << "the group's limit could not be set";
 }
 
 TEST(Catalogo, ReadErrors) {

@@ -15,3 +15,98 @@ bool esTerminalDeError() {
   return isatty(STDERR_FILENO) != 0;
 #endif
 }
+
+// ---- Memory the system can give ----
+
+#ifndef _WIN32
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#endif
+
+#ifdef _WIN32
+
+// The run relies on allocation failures alone there.
+double memoriaDisponibleBajo(const std::string& /*raiz*/) {
+  return -1;
+}
+
+#else
+
+namespace {
+
+// A single number from a file, or −1 (no such file, "max", anything else).
+double leeNumero(const std::string& ruta) {
+  std::ifstream f(ruta);
+  double valor = -1;
+  if (!(f >> valor)) return -1;
+  return valor;
+}
+
+// The value in bytes of the line "clave: N kB" of a meminfo file, or −1.
+double leeMeminfo(const std::string& ruta, const std::string& clave) {
+  std::ifstream f(ruta);
+  std::string nombre;
+  double kb = 0;
+  std::string unidad;
+  while (f >> nombre >> kb >> unidad)
+    if (nombre == clave + ":") return kb * 1024.0;
+  return -1;
+}
+
+// The group of the line of /proc/self/cgroup for a hierarchy: "0::/g" is
+// v2's; v1's lines name their controllers ("4:memory:/g"). Empty if none.
+std::string grupoDe(const std::string& raiz, bool v2) {
+  std::ifstream f(raiz + "/proc/self/cgroup");
+  std::string linea;
+  while (std::getline(f, linea)) {
+    const std::size_t a = linea.find(':');
+    const std::size_t b = linea.find(':', a + 1);
+    if (a == std::string::npos || b == std::string::npos) continue;
+    bool esSuya = v2 && linea.compare(0, b + 1, "0::") == 0;
+    std::istringstream controladores(linea.substr(a + 1, b - a - 1));
+    for (std::string c; !v2 && std::getline(controladores, c, ',');) esSuya |= c == "memory";
+    if (esSuya) return linea.substr(b + 1);
+  }
+  return {};
+}
+
+// The least limite − uso of the group's folder under base and of its parents
+// up to base: a parent's limit covers its children (in v1 only where the
+// parent's use_hierarchy is 1). Large when no folder sets a limit.
+double margenDelGrupo(const std::string& base, std::string grupo, const char* limite,
+                      const char* uso, bool soloJerarquico) {
+  double margen = 1e300;
+  while (!grupo.empty() && grupo.back() == '/') grupo.pop_back();  // the root: "/"
+  for (;;) {
+    const std::string carpeta = base + grupo;
+    const double l = leeNumero(carpeta + "/" + limite);
+    const double u = leeNumero(carpeta + "/" + uso);
+    if (l >= 0 && u >= 0) margen = std::min(margen, l - u);
+    const std::size_t barra = grupo.find_last_of('/');
+    if (grupo.empty() || barra == std::string::npos) return margen;
+    grupo.erase(barra);
+    if (soloJerarquico && leeNumero(base + grupo + "/memory.use_hierarchy") != 1) return margen;
+  }
+}
+
+}  // namespace
+
+double memoriaDisponibleBajo(const std::string& raiz) {
+  const double libre = leeMeminfo(raiz + "/proc/meminfo", "MemAvailable");
+  if (libre < 0) return -1;
+  const double swap = leeMeminfo(raiz + "/proc/meminfo", "SwapFree");
+  double disponible = libre + std::max(swap, 0.0);
+  const std::string v2 = grupoDe(raiz, true);
+  if (!v2.empty())
+    disponible = std::min(disponible, margenDelGrupo(raiz + "/sys/fs/cgroup", v2, "memory.max",
+                                                     "memory.current", false));
+  const std::string v1 = grupoDe(raiz, false);
+  if (!v1.empty())
+    disponible = std::min(
+        disponible, margenDelGrupo(raiz + "/sys/fs/cgroup/memory", v1, "memory.limit_in_bytes",
+                                   "memory.usage_in_bytes", true));
+  return std::max(disponible, 0.0);
+}
+
+#endif
