@@ -3,6 +3,7 @@
 // output.txt (absent, empty, a golden report, or the report of a clean input
 // that means the same network).
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -32,8 +33,9 @@ std::string falta(const std::string& donde) {
 
 // What output.txt must be after the run.
 struct Informe {
-  enum class Tipo { ausente, vacio, golden, comoEntrada, intacto } tipo;
-  std::string dato;  // the golden's name, or the clean input
+  enum class Tipo { ausente, vacio, golden, comoEntrada, intacto, prefijo, laEntrada } tipo;
+  std::string dato;       // the golden's name, or the clean input
+  std::size_t largo = 0;  // prefijo: bytes of the golden
 };
 Informe ausente() {
   return {Informe::Tipo::ausente, ""};
@@ -50,6 +52,12 @@ Informe comoEntrada(std::string limpia) {  // the report of this clean input
 Informe intacto() {
   return {Informe::Tipo::intacto, ""};
 }  // the file put there beforehand
+Informe prefijo(const char* nombre, std::size_t largo) {
+  return {Informe::Tipo::prefijo, nombre, largo};
+}  // the first bytes of tests/golden/<nombre>.txt
+Informe laEntrada() {
+  return {Informe::Tipo::laEntrada, ""};
+}  // output.txt is input.txt, and it still holds the input
 
 // What the directory holds besides input.txt.
 enum class Montaje {
@@ -58,7 +66,10 @@ enum class Montaje {
   enlaceADirectorio,
   salidaPrevia,
   soloSalidaPrevia,
-  entradaCeros,  // input.txt a link to /dev/zero
+  salidaEnlaceAEntrada,  // output.txt a symbolic link to input.txt
+  salidaEnlaceDuro,      // output.txt a second name of input.txt
+  entradaCeros,          // input.txt a link to /dev/zero
+  ambosNulos,            // input.txt and output.txt links to /dev/null
 };
 
 // How the child starts, beyond its directory.
@@ -119,8 +130,20 @@ void compruebaCaso(const Caso& c) {
     case Montaje::soloSalidaPrevia:
       escribeArchivo(dir / "output.txt", kSalidaPrevia);
       break;
+    case Montaje::salidaEnlaceAEntrada:
+      escribeArchivo(dir / "input.txt", c.entrada);
+      fs::create_symlink("input.txt", dir / "output.txt");
+      break;
+    case Montaje::salidaEnlaceDuro:
+      escribeArchivo(dir / "input.txt", c.entrada);
+      fs::create_hard_link(dir / "input.txt", dir / "output.txt");
+      break;
     case Montaje::entradaCeros:
       fs::create_symlink("/dev/zero", dir / "input.txt");
+      break;
+    case Montaje::ambosNulos:
+      fs::create_symlink("/dev/null", dir / "input.txt");
+      fs::create_symlink("/dev/null", dir / "output.txt");
       break;
   }
   for (const auto& [ruta, bytes] : c.arranque.archivos) {
@@ -150,6 +173,14 @@ void compruebaCaso(const Caso& c) {
       case Informe::Tipo::comoEntrada:
         EXPECT_TRUE(informe == informeDe(c.informe.dato))
             << "report differs from that of " << c.informe.dato;
+        break;
+      case Informe::Tipo::prefijo:
+        EXPECT_TRUE(informe == golden(c.informe.dato).substr(0, c.informe.largo))
+            << "report is not the first " << c.informe.largo << " bytes of " << c.informe.dato;
+        break;
+      case Informe::Tipo::laEntrada:
+        EXPECT_TRUE(informe == c.entrada && leeArchivo(dir / "input.txt") == c.entrada)
+            << "input.txt was touched";
         break;
       default:
         EXPECT_TRUE(informe == kSalidaPrevia) << "output.txt was touched";
@@ -482,6 +513,47 @@ TEST(Catalogo, TerminalEscapes) {
       // The cut takes 32 bytes of the token, then escapes them.
       {"40 escape bytes show as 32", std::string(40, '\x1B'),
        incorrecto(repite(R"(\x1B)", 32), "dim"), 1, vacio()},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(Catalogo, ProcessSurroundings) {
+  const auto preparado = [](std::function<void()> f) {
+    Arranque a;
+    a.preparaHijo = std::move(f);
+    return a;
+  };
+  // The defaults the tests' own process might not have.
+  const Arranque limiteArchivo = preparado([] {
+    (void)signal(SIGXFSZ, SIG_DFL);
+    limita(RLIMIT_FSIZE, 1000);
+  });
+  const Arranque tuberiaRota = preparado([] {
+    int tubo[2];
+    if (pipe(tubo) != 0) _exit(125);
+    close(tubo[0]);
+    dup2(tubo[1], STDOUT_FILENO);
+    (void)signal(SIGPIPE, SIG_DFL);
+  });
+  const Arranque sinDescriptores = preparado([] {
+    close(STDIN_FILENO);
+    close(STDOUT_FILENO);
+    close(STDERR_FILENO);
+  });
+  const Caso casos[] = {
+      {"a file-size limit below the report", kCadena, "Error en escriure el fitxer de sortida\r\n",
+       1, prefijo("cadena", 1000), Montaje::normal, limiteArchivo},
+      {"a message into a pipe nobody reads", "x", "", 1, vacio(), Montaje::normal, tuberiaRota},
+      {"descriptors 0 to 2 closed, a message", "x", "", 1, vacio(), Montaje::normal,
+       sinDescriptores},
+      {"descriptors 0 to 2 closed, a whole run", kCadena, "", 0, igualA("cadena"), Montaje::normal,
+       sinDescriptores},
+      {"output.txt a symbolic link to input.txt", kCadena,
+       "Error en obrir el fitxer de sortida\r\n", 1, laEntrada(), Montaje::salidaEnlaceAEntrada},
+      {"output.txt a hard link to input.txt", kCadena, "Error en obrir el fitxer de sortida\r\n", 1,
+       laEntrada(), Montaje::salidaEnlaceDuro},
+      // Only a regular file is refused: a device may be both.
+      {"input.txt and output.txt both the null device", "", "", 0, vacio(), Montaje::ambosNulos},
   };
   for (const Caso& c : casos) compruebaCaso(c);
 }

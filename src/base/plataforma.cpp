@@ -16,15 +16,50 @@ bool esTerminalDeError() {
 #endif
 }
 
-// ---- Memory the system can give ----
+// ---- A hostile start: descriptors, signals, file identity, memory ----
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 #endif
 
 #ifdef _WIN32
+
+// Windows has neither signal; and probing a descriptor that was never
+// assigned calls the C runtime's invalid-parameter handler, so the standard
+// descriptors are left as the runtime set them up.
+void preparaProceso() {}
+
+bool esMismoArchivo(std::FILE* archivo, const char* nombre) {
+  const HANDLE salida =
+      CreateFileA(nombre, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (salida == INVALID_HANDLE_VALUE) return false;
+  const auto entrada = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(archivo)));
+  BY_HANDLE_FILE_INFORMATION a{};
+  BY_HANDLE_FILE_INFORMATION b{};
+  const bool mismo = GetFileType(salida) == FILE_TYPE_DISK &&
+                     GetFileInformationByHandle(entrada, &a) != 0 &&
+                     GetFileInformationByHandle(salida, &b) != 0 &&
+                     a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+                     a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  CloseHandle(salida);
+  return mismo;
+}
 
 // The run relies on allocation failures alone there.
 double memoriaDisponibleBajo(const std::string& /*raiz*/) {
@@ -32,6 +67,22 @@ double memoriaDisponibleBajo(const std::string& /*raiz*/) {
 }
 
 #else
+
+void preparaProceso() {
+  // In ascending order, so that open() returns the very number that was closed.
+  for (int fd = 0; fd <= 2; ++fd)
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) (void)open("/dev/null", O_RDWR);
+  (void)signal(SIGPIPE, SIG_IGN);
+  (void)signal(SIGXFSZ, SIG_IGN);
+}
+
+bool esMismoArchivo(std::FILE* archivo, const char* nombre) {
+  struct stat entrada {};
+  struct stat salida {};
+  if (fstat(fileno(archivo), &entrada) != 0 || stat(nombre, &salida) != 0) return false;
+  return S_ISREG(salida.st_mode) && entrada.st_dev == salida.st_dev &&
+         entrada.st_ino == salida.st_ino;
+}
 
 namespace {
 

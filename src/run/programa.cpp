@@ -7,6 +7,7 @@
 #include "base/estado.h"
 #include "base/fatal.h"
 #include "base/memoria.h"
+#include "base/plataforma.h"
 #include "clearing/calculo.h"
 #include "clearing/capital.h"
 #include "clearing/datos.h"
@@ -47,8 +48,11 @@ void reservaEstado(NetworkState& estado, const Calculo& previsto) {
 }  // namespace
 
 int ejecutaPrograma(bool literal) {
+  preparaProceso();
   Lector entrada;
   if (!abreLector(entrada, "input.txt")) terminaConError(kErrorEntrada);
+  // Truncating output.txt would destroy an input.txt that is the same file.
+  if (esMismoArchivo(entrada.archivo, "output.txt")) terminaConError(kErrorSalida);
   std::FILE* out = abreInforme("output.txt");
   if (out == nullptr) terminaConError(kErrorSalida);
 
