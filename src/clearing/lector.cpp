@@ -17,8 +17,9 @@
 
 namespace {
 
-// Past this an exponent cannot change the outcome: its number is 0 or too large.
-constexpr std::int64_t kTopeExponente = 1000000000;
+// Past this an exponent cannot change the outcome: its number is 0 or too
+// large, whatever the scale of its digits (a scale counts bytes of the token).
+constexpr std::int64_t kTopeExponente = 1000000000000000;
 // The same for the exponent written into a long number's equivalent text.
 constexpr std::int64_t kTopeExponenteTexto = 99999;
 
