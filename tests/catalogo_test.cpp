@@ -369,14 +369,14 @@ void limita(int recurso, rlim_t valor) {
 
 // A prepared tree for the test build's memory figures (CLEARING_RAIZ_SISTEMA):
 // 16 GiB available, no swap, and the process in group /lote/hijo.
-Arranque arbolDeMemoria(std::vector<std::pair<std::string, std::string>> grupos) {
+Arranque arbolDeMemoria(const std::vector<std::pair<std::string, std::string>>& grupos) {
   Arranque a;
   a.entorno = {"CLEARING_RAIZ_SISTEMA=sistema"};
   a.archivos = {{"sistema/proc/meminfo",
                  "MemTotal: 33554432 kB\nMemAvailable: 16777216 kB\n"
                  "SwapFree: 0 kB\n"},
                 {"sistema/proc/self/cgroup", "4:memory:/lote/hijo\n1:cpu:/\n0::/lote/hijo\n"}};
-  for (auto& g : grupos) a.archivos.push_back({"sistema/sys/fs/cgroup/" + g.first, g.second});
+  for (const auto& g : grupos) a.archivos.push_back({"sistema/sys/fs/cgroup/" + g.first, g.second});
   return a;
 }
 

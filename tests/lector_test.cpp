@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
-#include <cstring>
+#include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "proceso.h"
@@ -165,16 +168,21 @@ TEST(Lector, LongTokensReadAsTheWholeToken) {
   std::vector<std::string> tokens;
   for (const std::string& m : mitades) {
     const std::string cifras = m.substr(0, m.find('e'));
-    const std::string exponente = m.substr(m.find('e'));
-    tokens.push_back(cifras + "." + ceros + exponente);        // the tie itself
-    tokens.push_back(cifras + "." + ceros + "1" + exponente);  // just above it
-    tokens.push_back("-" + ceros + cifras + exponente);        // leading zeros
-    tokens.push_back("." + ceros + cifras + "e" +
-                     std::to_string(std::stol(exponente.substr(1)) +
-                                    static_cast<long>(ceros.size() + cifras.size())));
+    const long exponente = std::stol(m.substr(m.find('e') + 1));
+    const auto largo = static_cast<long>(ceros.size());
+    const auto numero = [](std::initializer_list<std::string_view> partes, long e) {
+      std::string t;
+      for (const std::string_view p : partes) t += p;
+      t += 'e';
+      t += std::to_string(e);
+      return t;
+    };
+    tokens.push_back(numero({cifras, ".", ceros}, exponente));       // the tie itself
+    tokens.push_back(numero({cifras, ".", ceros, "1"}, exponente));  // just above it
+    tokens.push_back(numero({"-", ceros, cifras}, exponente));       // leading zeros
     tokens.push_back(
-        cifras.substr(0, cifras.size() - 1) + ceros + "e" +
-        std::to_string(std::stol(exponente.substr(1)) - static_cast<long>(ceros.size()) + 1));
+        numero({".", ceros, cifras}, exponente + largo + static_cast<long>(cifras.size())));
+    tokens.push_back(numero({cifras.substr(0, cifras.size() - 1), ceros}, exponente - largo + 1));
   }
   const std::string mas = "+" + unos;
   tokens.insert(tokens.end(),
@@ -197,7 +205,9 @@ TEST(Lector, LongTokensReadAsTheWholeToken) {
     const bool aceptado = esRealValido(t.texto, leido);
     ASSERT_EQ(aceptado, esRealValido(token, entero));
     if (aceptado) {
-      EXPECT_EQ(std::memcmp(&leido, &entero, sizeof leido), 0) << leido << " vs " << entero;
+      // Bits, not ==: the sign of a zero counts.
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(leido), std::bit_cast<std::uint64_t>(entero))
+          << leido << " vs " << entero;
     }
     std::int32_t dimLeida = 0, dimEntera = 0;
     ASSERT_EQ(esEnteroValido(t.texto, dimLeida), esEnteroValido(token, dimEntera));
