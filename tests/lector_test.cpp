@@ -215,25 +215,6 @@ TEST(Lector, LongTokensReadAsTheWholeToken) {
   }
 }
 
-// Ties round as they should at all: the cases above would agree with a
-// reader that lost them both ways.
-TEST(Lector, HalfwayPointsRoundToEven) {
-  const std::string ceros(2 * kBloqueLectura, '0');
-  const std::string mitad = decimalExacto(1, -1075);  // between 0 and the least subnormal
-  const std::string cifras = mitad.substr(0, mitad.find('e'));
-  const auto valorDe = [](const std::string& token) {
-    const std::vector<Leido> t = leeTokens(token);
-    double v = -1;
-    EXPECT_TRUE(esRealValido(t.at(0).texto, v));
-    return v;
-  };
-  EXPECT_EQ(valorDe(cifras + "." + ceros + "e-1075"), 0.0);
-  EXPECT_EQ(valorDe(cifras + "." + ceros + "1e-1075"), std::numeric_limits<double>::denorm_min());
-  EXPECT_EQ(valorDe("1.00000000000000011102230246251565404236316680908203125" + ceros), 1.0);
-  EXPECT_EQ(valorDe("1.00000000000000011102230246251565404236316680908203125" + ceros + "1"),
-            std::nextafter(1.0, 2.0));
-}
-
 TEST(Lector, DirectoryIsNotAnInput) {
   const auto dir = directorioTemporal();
   Lector lector;
