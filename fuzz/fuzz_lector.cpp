@@ -76,48 +76,55 @@ void escribe(const std::string& ruta, const std::string& bytes) {
   if (std::fclose(f) != 0) std::abort();
 }
 
-// One token through both conversions, against the oracle.
-void compruebaConversiones(std::string_view t) {
+// The text the reader hands over for a token through both conversions,
+// against the oracle on the whole token: for a long token the text is a
+// bounded equivalent, and it must be accepted and valued alike.
+void compruebaConversiones(std::string_view texto, std::string_view token) {
   double real = 0.0, esperado = 0.0;
-  const bool aceptado = esRealValido(t, real);
-  if (aceptado != oraculo::realAceptado(t, esperado))
-    falla("esRealValido disagrees with the grammar", t);
+  const bool aceptado = esRealValido(texto, real);
+  if (aceptado != oraculo::realAceptado(token, esperado))
+    falla("esRealValido disagrees with the grammar", token);
   if (aceptado) {
-    if (!std::isfinite(real)) falla("accepted a non-finite value", t);
+    if (!std::isfinite(real)) falla("accepted a non-finite value", token);
     // Bits, not ==: the sign of a zero counts.
     if (std::bit_cast<std::uint64_t>(real) != std::bit_cast<std::uint64_t>(esperado))
-      falla("value is not strtod's", t);
+      falla("value is not strtod's", token);
   }
   std::int32_t entero = 0;
   std::int64_t enteroEsperado = 0;
-  const bool enteroOk = esEnteroValido(t, entero);
-  if (enteroOk != oraculo::enteroAceptado(t, enteroEsperado)) falla("esEnteroValido disagrees", t);
-  if (enteroOk && entero != enteroEsperado) falla("wrong integer value", t);
+  const bool enteroOk = esEnteroValido(texto, entero);
+  if (enteroOk != oraculo::enteroAceptado(token, enteroEsperado))
+    falla("esEnteroValido disagrees", token);
+  if (enteroOk && entero != enteroEsperado) falla("wrong integer value", token);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t n) {
   // The raw bytes themselves as one candidate token (blanks, NULs and all).
-  if (n > 0)
-    compruebaConversiones(std::string_view(reinterpret_cast<const char*>(datos) + 1, n - 1));
+  if (n > 0) {
+    const std::string_view crudo(reinterpret_cast<const char*>(datos) + 1, n - 1);
+    compruebaConversiones(crudo, crudo);
+  }
 
   const std::string flujo = flujoDe(datos, n);
   const std::string& ruta = rutaEntrada();
   escribe(ruta, flujo);
-  auto lector = std::make_unique<Lector>();  // 64 KiB of buffer: not on the stack
+  auto lector = std::make_unique<Lector>();  // a long token's digits: not on the stack
   if (!abreLector(*lector, ruta.c_str())) falla("could not open a readable file", "");
   const std::vector<std::string> esperados = oraculo::tokens(flujo);
   std::size_t k = 0;
-  for (std::string_view t = siguienteToken(*lector); !t.empty(); t = siguienteToken(*lector), ++k) {
-    for (const char c : t)
-      if (oraculo::esSeparador(static_cast<unsigned char>(c))) falla("token holds a blank", t);
-    if (k >= esperados.size()) falla("token past the end", t);
-    if (t != esperados[k]) falla("token differs", t);
-    compruebaConversiones(t);
+  for (Token t = siguienteToken(*lector); !t.texto.empty(); t = siguienteToken(*lector), ++k) {
+    for (const char c : t.muestra)
+      if (oraculo::esSeparador(static_cast<unsigned char>(c)))
+        falla("token holds a blank", t.muestra);
+    if (k >= esperados.size()) falla("token past the end", t.muestra);
+    if (t.muestra != std::string_view(esperados[k]).substr(0, kMuestra))
+      falla("token's sample differs", t.muestra);
+    compruebaConversiones(t.texto, esperados[k]);
   }
   if (k != esperados.size()) falla("tokens missing at the end", flujo);
-  if (!siguienteToken(*lector).empty()) falla("a token after the end", "");
+  if (!siguienteToken(*lector).texto.empty()) falla("a token after the end", "");
   cierraLector(*lector);
   return 0;
 }

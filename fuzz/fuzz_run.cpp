@@ -103,7 +103,8 @@ struct Esperado {
 };
 
 std::string datoIncorrecto(const std::string& token, const std::string& donde) {
-  return kFormato + "dato incorrecto \"" + token.substr(0, 32) + "\" en " + donde + "\r\n";
+  return kFormato + "dato incorrecto \"" + oraculo::muestraVisible(token) + "\" en " + donde +
+         "\r\n";
 }
 
 // nullopt: an input this harness does not run (a dim whose room alone is large).

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -127,6 +128,23 @@ inline bool enteroAceptado(std::string_view t, std::int64_t& valor) {
   if (v < -2147483648LL || v > 2147483647LL) return false;
   valor = v;
   return true;
+}
+
+// A token as a message shows it: its first 32 bytes, each one outside
+// printable ASCII, and the backslash, written \xHH.
+inline std::string muestraVisible(std::string_view t) {
+  std::string r;
+  for (const char c : t.substr(0, 32)) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 0x20 && b < 0x7F && b != 0x5C) {
+      r += c;
+    } else {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", b);
+      r += hex;
+    }
+  }
+  return r;
 }
 
 }  // namespace oraculo

@@ -3,12 +3,20 @@
 // output.txt (absent, empty, a golden report, or the report of a clean input
 // that means the same network).
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "proceso.h"
+#include "sanitizado.h"
 
 namespace fs = std::filesystem;
 
@@ -25,8 +33,9 @@ std::string falta(const std::string& donde) {
 
 // What output.txt must be after the run.
 struct Informe {
-  enum class Tipo { ausente, vacio, golden, comoEntrada, intacto } tipo;
-  std::string dato;  // the golden's name, or the clean input
+  enum class Tipo { ausente, vacio, golden, comoEntrada, intacto, prefijo, laEntrada } tipo;
+  std::string dato;       // the golden's name, or the clean input
+  std::size_t largo = 0;  // prefijo: bytes of the golden
 };
 Informe ausente() {
   return {Informe::Tipo::ausente, ""};
@@ -43,9 +52,33 @@ Informe comoEntrada(std::string limpia) {  // the report of this clean input
 Informe intacto() {
   return {Informe::Tipo::intacto, ""};
 }  // the file put there beforehand
+Informe prefijo(const char* nombre, std::size_t largo) {
+  return {Informe::Tipo::prefijo, nombre, largo};
+}  // the first bytes of tests/golden/<nombre>.txt
+Informe laEntrada() {
+  return {Informe::Tipo::laEntrada, ""};
+}  // output.txt is input.txt, and it still holds the input
 
 // What the directory holds besides input.txt.
-enum class Montaje { normal, enlaceRoto, enlaceADirectorio, salidaPrevia, soloSalidaPrevia };
+enum class Montaje {
+  normal,
+  enlaceRoto,
+  enlaceADirectorio,
+  salidaPrevia,
+  soloSalidaPrevia,
+  salidaEnlaceAEntrada,  // output.txt a symbolic link to input.txt
+  salidaEnlaceDuro,      // output.txt a second name of input.txt
+  entradaCeros,          // input.txt a link to /dev/zero
+  ambosNulos,            // input.txt and output.txt links to /dev/null
+};
+
+// How the child starts, beyond its directory.
+struct Arranque {
+  std::vector<std::string> entorno;  // when set, the test build clearing-fallo runs
+  std::vector<std::pair<std::string, std::string>> archivos;  // more files: path, bytes
+  std::function<void()> preparaHijo;  // in the child, just before the program
+  long limiteMemoria = 0;             // address space, bytes
+};
 
 struct Caso {
   const char* nombre;
@@ -54,6 +87,7 @@ struct Caso {
   int estado;
   Informe informe;
   Montaje montaje = Montaje::normal;
+  Arranque arranque = {};
 };
 
 const std::string kSalidaPrevia = std::string(70000, '#') + "\r\n";
@@ -71,6 +105,12 @@ std::string informeDe(const std::string& entrada) {
 
 void compruebaCaso(const Caso& c) {
   SCOPED_TRACE(c.nombre);
+  // ASan reserves terabytes of shadow address space at start-up, so the
+  // program cannot even begin under an address-space limit.
+  if (kConAsan && c.arranque.limiteMemoria > 0) {
+    std::printf("skipped under ASan: %s\n", c.nombre);
+    return;
+  }
   const fs::path dir = directorioTemporal();
   switch (c.montaje) {
     case Montaje::normal:
@@ -90,8 +130,29 @@ void compruebaCaso(const Caso& c) {
     case Montaje::soloSalidaPrevia:
       escribeArchivo(dir / "output.txt", kSalidaPrevia);
       break;
+    case Montaje::salidaEnlaceAEntrada:
+      escribeArchivo(dir / "input.txt", c.entrada);
+      fs::create_symlink("input.txt", dir / "output.txt");
+      break;
+    case Montaje::salidaEnlaceDuro:
+      escribeArchivo(dir / "input.txt", c.entrada);
+      fs::create_hard_link(dir / "input.txt", dir / "output.txt");
+      break;
+    case Montaje::entradaCeros:
+      fs::create_symlink("/dev/zero", dir / "input.txt");
+      break;
+    case Montaje::ambosNulos:
+      fs::create_symlink("/dev/null", dir / "input.txt");
+      fs::create_symlink("/dev/null", dir / "output.txt");
+      break;
   }
-  const Salida s = ejecutaBinario(CLEARING_BINARIO, dir);
+  for (const auto& [ruta, bytes] : c.arranque.archivos) {
+    fs::create_directories((dir / ruta).parent_path());
+    escribeArchivo(dir / ruta, bytes);
+  }
+  const Arranque& a = c.arranque;
+  const Salida s = ejecutaBinario(a.entorno.empty() ? CLEARING_BINARIO : CLEARING_FALLO_BINARIO,
+                                  dir, a.entorno, a.limiteMemoria, {}, a.preparaHijo);
   EXPECT_TRUE(s.stdoutTexto == c.stdoutEsperado)
       << "stdout [" << s.stdoutTexto << "] expected [" << c.stdoutEsperado << "]";
   EXPECT_EQ(s.estado, c.estado);
@@ -113,6 +174,14 @@ void compruebaCaso(const Caso& c) {
         EXPECT_TRUE(informe == informeDe(c.informe.dato))
             << "report differs from that of " << c.informe.dato;
         break;
+      case Informe::Tipo::prefijo:
+        EXPECT_TRUE(informe == golden(c.informe.dato).substr(0, c.informe.largo))
+            << "report is not the first " << c.informe.largo << " bytes of " << c.informe.dato;
+        break;
+      case Informe::Tipo::laEntrada:
+        EXPECT_TRUE(informe == c.entrada && leeArchivo(dir / "input.txt") == c.entrada)
+            << "input.txt was touched";
+        break;
       default:
         EXPECT_TRUE(informe == kSalidaPrevia) << "output.txt was touched";
     }
@@ -127,7 +196,7 @@ TEST(Catalogo, Truncated) {
       {"cut before the last e", "3\n0 10 0\n0 0 10\n0 0 0\n5 2", falta("e[2]"), 1, vacio()},
       {"cut inside an exponent", "3\n0 1e", incorrecto("1e", "L[0][1]"), 1, vacio()},
       {"cut inside an exponent sign", "1\n2\n1e-", incorrecto("1e-", "e[0]"), 1, vacio()},
-      {"cut inside the byte-order mark", "\xEF\xBB", incorrecto("\xEF\xBB", "dim"), 1, vacio()},
+      {"cut inside the byte-order mark", "\xEF\xBB", incorrecto(R"(\xEF\xBB)", "dim"), 1, vacio()},
       {"last e without a line end", "3\n0 10 0\n0 0 10\n0 0 0\n5 2 0", "", 0, igualA("cadena")},
       // Room for 15000² values is only reserved, never touched: the short
       // file ends the run long before.
@@ -148,45 +217,26 @@ TEST(Catalogo, BinaryBytes) {
                                 "1\0",
                                 6);
   const Caso casos[] = {
-      {"a NUL byte alone", std::string(1, '\0'), incorrecto(std::string(1, '\0'), "dim"), 1,
-       vacio()},
-      {"NUL after dim", std::string("3\0\n", 3), incorrecto(std::string("3\0", 2), "dim"), 1,
-       vacio()},
+      {"a NUL byte alone", std::string(1, '\0'), incorrecto(R"(\x00)", "dim"), 1, vacio()},
+      {"NUL after dim", std::string("3\0\n", 3), incorrecto(R"(3\x00)", "dim"), 1, vacio()},
       {"NUL as an element of L", std::string("2 1 \0 3 4 5 6", 13),
-       incorrecto(std::string(1, '\0'), "L[0][1]"), 1, vacio()},
-      {"binary garbage (a PNG header)", png, incorrecto("\x89PNG", "dim"), 1, vacio()},
-      {"binary garbage in e", "1 1 \x01\x02\x03\x7F", incorrecto("\x01\x02\x03\x7F", "e[0]"), 1,
+       incorrecto(R"(\x00)", "L[0][1]"), 1, vacio()},
+      {"binary garbage (a PNG header)", png, incorrecto(R"(\x89PNG)", "dim"), 1, vacio()},
+      {"binary garbage in e", "1 1 \x01\x02\x03\x7F", incorrecto(R"(\x01\x02\x03\x7F)", "e[0]"), 1,
        vacio()},
       // UTF-16: its byte-order mark is no UTF-8 mark, so it starts the first token.
-      {"UTF-16 byte-order mark on ASCII", "\xFF\xFE" + kCadena,
-       incorrecto("\xFF\xFE"
-                  "3",
-                  "dim"),
+      {"UTF-16 byte-order mark on ASCII", "\xFF\xFE" + kCadena, incorrecto(R"(\xFF\xFE3)", "dim"),
        1, vacio()},
-      {"a whole UTF-16 file", utf16,
-       incorrecto(std::string("\xFF\xFE"
-                              "3\0",
-                              4),
-                  "dim"),
-       1, vacio()},
-      {"UTF-8 mark after a blank", " \xEF\xBB\xBF" + kCadena,
-       incorrecto("\xEF\xBB\xBF"
-                  "3",
-                  "dim"),
+      {"a whole UTF-16 file", utf16, incorrecto(R"(\xFF\xFE3\x00)", "dim"), 1, vacio()},
+      {"UTF-8 mark after a blank", " \xEF\xBB\xBF" + kCadena, incorrecto(R"(\xEF\xBB\xBF3)", "dim"),
        1, vacio()},
       {"UTF-8 mark twice", "\xEF\xBB\xBF\xEF\xBB\xBF" + kCadena,
-       incorrecto("\xEF\xBB\xBF"
-                  "3",
-                  "dim"),
-       1, vacio()},
+       incorrecto(R"(\xEF\xBB\xBF3)", "dim"), 1, vacio()},
       {"UTF-8 mark alone", "\xEF\xBB\xBF", "", 0, igualA("vacio")},
       {"no-break space is no blank",
        "1 2\xC2\xA0"
        "3 4",
-       incorrecto("2\xC2\xA0"
-                  "3",
-                  "L[0][0]"),
-       1, vacio()},
+       incorrecto(R"(2\xC2\xA03)", "L[0][0]"), 1, vacio()},
       {"trailing binary after e", kCadena + std::string("\0\xFF\xFE garbage \x80", 13), "", 0,
        igualA("cadena")},
   };
@@ -215,7 +265,7 @@ TEST(Catalogo, LongTokens) {
        incorrecto(std::string(32, 'z'), "L[0][0]"), 1, vacio()},
       // The cut counts bytes: a two-byte character at byte 32 loses its second half.
       {"cut through a UTF-8 character", "1 " + treintaYUno + "\xC3\xA9z",
-       incorrecto(treintaYUno + "\xC3", "L[0][0]"), 1, vacio()},
+       incorrecto(treintaYUno + R"(\xC3)", "L[0][0]"), 1, vacio()},
   };
   for (const Caso& c : casos) compruebaCaso(c);
 }
@@ -296,6 +346,206 @@ TEST(Catalogo, Files) {
       // The input is opened first: without it the old report is never touched.
       {"an old report survives a missing input", "", "Error al abrir el documento de entrada\r\n",
        1, intacto(), Montaje::soloSalidaPrevia},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+// ---- A hostile environment: the machine, the descriptors and the files
+// the run is given, and the bytes it is asked to show ----
+
+const std::string kErrorLectura = "Error al leer el documento de entrada\r\n";
+
+std::string repite(const std::string& texto, int veces) {
+  std::string r;
+  for (int i = 0; i < veces; ++i) r += texto;
+  return r;
+}
+
+// Sets a resource limit in the child; the test fails loudly if it cannot.
+void limita(int recurso, rlim_t valor) {
+  const rlimit limite{valor, valor};
+  if (setrlimit(recurso, &limite) != 0) _exit(125);
+}
+
+// A prepared tree for the test build's memory figures (CLEARING_RAIZ_SISTEMA):
+// 16 GiB available, no swap, and the process in group /lote/hijo.
+Arranque arbolDeMemoria(const std::vector<std::pair<std::string, std::string>>& grupos) {
+  Arranque a;
+  a.entorno = {"CLEARING_RAIZ_SISTEMA=sistema"};
+  a.archivos = {{"sistema/proc/meminfo",
+                 "MemTotal: 33554432 kB\nMemAvailable: 16777216 kB\n"
+                 "SwapFree: 0 kB\n"},
+                {"sistema/proc/self/cgroup", "4:memory:/lote/hijo\n1:cpu:/\n0::/lote/hijo\n"}};
+  for (const auto& g : grupos) a.archivos.push_back({"sistema/sys/fs/cgroup/" + g.first, g.second});
+  return a;
+}
+
+// dim nodes that owe each other 1 and have 1 of outside cash; with enorme,
+// two debts of node 0 are 1e308, so its row sums past the largest double.
+std::string redDe(int dim, bool enorme) {
+  std::string red = std::to_string(dim) + "\n";
+  for (int i = 0; i < dim * dim; ++i) red += (i == 1 || i == 2) && enorme ? "1e308 " : "1 ";
+  for (int i = 0; i < dim; ++i) red += "1 ";
+  return red;
+}
+
+TEST(Catalogo, MemoryLimitsOfTheGroup) {
+  const std::string kSinMemoria = "Memoria insuficient";
+  const std::string k100MB = "104857600", k1MB = "1048576";
+  // 3000 nodes need three matrices of 72 MB: refused before any is touched.
+  const Caso casos[] = {
+      {"a v1 limit of 100 MB on the group", "3000 0 0", kSinMemoria, 1, vacio(), Montaje::normal,
+       arbolDeMemoria({{"memory/lote/hijo/memory.limit_in_bytes", k100MB},
+                       {"memory/lote/hijo/memory.usage_in_bytes", k1MB}})},
+      {"a v2 limit of 100 MB on the parent", "3000 0 0", kSinMemoria, 1, vacio(), Montaje::normal,
+       arbolDeMemoria({{"lote/memory.max", k100MB},
+                       {"lote/memory.current", k1MB},
+                       {"lote/hijo/memory.max", "max"},
+                       {"lote/hijo/memory.current", k1MB}})},
+      {"non-finite data need more than the start allowed", redDe(200, true), kSinMemoria, 1,
+       vacio(), Montaje::normal,
+       arbolDeMemoria({{"lote/memory.max", "2000000"}, {"lote/memory.current", "0"}})},
+      {"finite data keep to the start's figure", redDe(200, false), "", 0,
+       comoEntrada(redDe(200, false)), Montaje::normal,
+       arbolDeMemoria({{"lote/memory.max", "2000000"}, {"lote/memory.current", "0"}})},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+// A group of the machine itself, below the test's own memory group, with a
+// limit of 100 MB; the child joins it before the program starts.
+TEST(Catalogo, RealMemoryGroup) {
+  const std::string raizV1 = "/sys/fs/cgroup/memory";
+  std::string grupo;
+  std::ifstream lineas("/proc/self/cgroup");
+  for (std::string l; std::getline(lineas, l);)
+    if (l.find(":memory:") != std::string::npos) grupo = l.substr(l.find(":memory:") + 8);
+  const fs::path carpeta = fs::path(raizV1 + grupo) / ("clearing-" + std::to_string(getpid()));
+  std::error_code error;
+  if (grupo.empty() || geteuid() != 0 || !fs::create_directory(carpeta, error))
+    GTEST_SKIP() << "no v1 memory group can be made here (a v2 group would need the memory "
+                    "controller delegated to an empty parent)";
+  escribeArchivo(carpeta / "memory.limit_in_bytes", "104857600");
+  const bool limitado = leeArchivo(carpeta / "memory.limit_in_bytes") == "104857600\n";
+  const std::string procesos = (carpeta / "cgroup.procs").string();
+  if (limitado) {
+    Arranque a;
+    a.preparaHijo = [&procesos] {
+      std::FILE* f = std::fopen(procesos.c_str(), "w");
+      if (f == nullptr || std::fputs("0", f) < 0 || std::fclose(f) != 0) _exit(125);
+    };
+    compruebaCaso({"3000 nodes in a group of 100 MB", "3000 0 0", "Memoria insuficient", 1, vacio(),
+                   Montaje::normal, a});
+  }
+  fs::remove(carpeta, error);
+  if (!limitado) GTEST_SKIP() << "the group's limit could not be set";
+}
+
+TEST(Catalogo, ReadErrors) {
+  const auto falla = [](int k) {
+    Arranque a;
+    a.entorno = {"CLEARING_FALLA_LECTURA=" + std::to_string(k)};
+    return a;
+  };
+  // 12345 straddles the first block's end.
+  const std::string alBorde = "1 " + std::string(65536 - 5, ' ') + "12345 0";
+  const std::string blancos(70000, ' ');
+  const Caso casos[] = {
+      {"an error after the first block, inside a number", alBorde, kErrorLectura, 1, vacio(),
+       Montaje::normal, falla(1)},
+      {"the same number read whole", alBorde, "", 0, comoEntrada("1 12345 0")},
+      {"an error where the next number would start", "2 1 2" + blancos + "3 4 5 6", kErrorLectura,
+       1, vacio(), Montaje::normal, falla(1)},
+      {"an error inside a long token", "1 " + std::string(200000, '0') + "5 1", kErrorLectura, 1,
+       vacio(), Montaje::normal, falla(2)},
+      {"an error on the first read", kCadena, "Error al abrir el documento de entrada\r\n", 1,
+       ausente(), Montaje::normal, falla(0)},
+      // The first block holds every number: nothing is read after it.
+      {"an error past the data", kCadena + blancos + "x", "", 0, igualA("cadena"), Montaje::normal,
+       falla(1)},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(Catalogo, BoundedMemory) {
+  const std::string ceros(std::size_t{16} << 20, '0');
+  Arranque espacio12MiB;
+  espacio12MiB.limiteMemoria = 12L << 20;
+  Arranque pilaCorta;
+  pilaCorta.preparaHijo = [] { limita(RLIMIT_STACK, 100 << 10); };
+  const Caso casos[] = {
+      // Ends at once, after its first 32 bytes, instead of growing until
+      // killed; the limit keeps a regression from filling the machine.
+      {"input.txt a link to /dev/zero", "", incorrecto(repite(R"(\x00)", 32), "dim"), 1, vacio(),
+       Montaje::entradaCeros, espacio12MiB},
+      // 16 MiB of digits in a 12 MiB address space: never held whole.
+      {"16 MiB of zeros then 3 as dim", ceros + "3\n0 10 0\n0 0 10\n0 0 0\n5 2 0", "", 0,
+       igualA("cadena"), Montaje::normal, espacio12MiB},
+      {"16 MiB of zeros before 2.5", "1 1 " + ceros + "2.5e0", "", 0, comoEntrada("1 1 2.5"),
+       Montaje::normal, espacio12MiB},
+      {"16 MiB of zeros after 2.", "1 1 2." + ceros + "1", "", 0, comoEntrada("1 1 2"),
+       Montaje::normal, espacio12MiB},
+      {"16 MiB of digits then a letter", "1 1 " + ceros + "x",
+       incorrecto(ceros.substr(0, 32), "e[0]"), 1, vacio(), Montaje::normal, espacio12MiB},
+      // No read or report buffer of more than a few KiB on the stack.
+      {"a stack of 100 KiB", kCadena, "", 0, igualA("cadena"), Montaje::normal, pilaCorta},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(Catalogo, TerminalEscapes) {
+  const Caso casos[] = {
+      {"a window title and a screen clear", "\x1B]0;text\x07\x1B[2J",
+       incorrecto(R"(\x1B]0;text\x07\x1B[2J)", "dim"), 1, vacio()},
+      {"a clipboard write", "1 \x1B]52;c;aGVsbG8=\x07 1",
+       incorrecto(R"(\x1B]52;c;aGVsbG8=\x07)", "L[0][0]"), 1, vacio()},
+      {"a backslash is escaped too", "1 1 a\\x41", incorrecto(R"(a\x5Cx41)", "e[0]"), 1, vacio()},
+      {"printable ASCII ends at the tilde", "~\x7F \x1F", incorrecto(R"(~\x7F)", "dim"), 1,
+       vacio()},
+      // The cut takes 32 bytes of the token, then escapes them.
+      {"40 escape bytes show as 32", std::string(40, '\x1B'),
+       incorrecto(repite(R"(\x1B)", 32), "dim"), 1, vacio()},
+  };
+  for (const Caso& c : casos) compruebaCaso(c);
+}
+
+TEST(Catalogo, ProcessSurroundings) {
+  const auto preparado = [](std::function<void()> f) {
+    Arranque a;
+    a.preparaHijo = std::move(f);
+    return a;
+  };
+  // The defaults the tests' own process might not have.
+  const Arranque limiteArchivo = preparado([] {
+    (void)signal(SIGXFSZ, SIG_DFL);
+    limita(RLIMIT_FSIZE, 1000);
+  });
+  const Arranque tuberiaRota = preparado([] {
+    int tubo[2];
+    if (pipe(tubo) != 0) _exit(125);
+    close(tubo[0]);
+    dup2(tubo[1], STDOUT_FILENO);
+    (void)signal(SIGPIPE, SIG_DFL);
+  });
+  const Arranque sinDescriptores = preparado([] {
+    close(STDIN_FILENO);
+    close(STDOUT_FILENO);
+    close(STDERR_FILENO);
+  });
+  const Caso casos[] = {
+      {"a file-size limit below the report", kCadena, "Error en escriure el fitxer de sortida\r\n",
+       1, prefijo("cadena", 1000), Montaje::normal, limiteArchivo},
+      {"a message into a pipe nobody reads", "x", "", 1, vacio(), Montaje::normal, tuberiaRota},
+      {"descriptors 0 to 2 closed, a message", "x", "", 1, vacio(), Montaje::normal,
+       sinDescriptores},
+      {"descriptors 0 to 2 closed, a whole run", kCadena, "", 0, igualA("cadena"), Montaje::normal,
+       sinDescriptores},
+      {"output.txt a symbolic link to input.txt", kCadena,
+       "Error en obrir el fitxer de sortida\r\n", 1, laEntrada(), Montaje::salidaEnlaceAEntrada},
+      {"output.txt a hard link to input.txt", kCadena, "Error en obrir el fitxer de sortida\r\n", 1,
+       laEntrada(), Montaje::salidaEnlaceDuro},
+      // Only a regular file is refused: a device may be both.
+      {"input.txt and output.txt both the null device", "", "", 0, vacio(), Montaje::ambosNulos},
   };
   for (const Caso& c : casos) compruebaCaso(c);
 }

@@ -59,7 +59,8 @@ namespace {
 
 std::function<void()> ejecucion(const std::string& binario, const std::filesystem::path& dir,
                                 const std::vector<std::string>& entorno, long limiteMemoria,
-                                const std::vector<std::string>& argumentos) {
+                                const std::vector<std::string>& argumentos,
+                                const std::function<void()>& antesDeEjecutar) {
   return [&, limiteMemoria] {  // the limit is a parameter of this function: copied
     if (chdir(dir.c_str()) != 0) _exit(126);
     for (const std::string& e : entorno) putenv(const_cast<char*>(e.c_str()));
@@ -70,6 +71,7 @@ std::function<void()> ejecucion(const std::string& binario, const std::filesyste
     std::vector<char*> argv{const_cast<char*>(binario.c_str())};
     for (const std::string& a : argumentos) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    if (antesDeEjecutar) antesDeEjecutar();
     execv(binario.c_str(), argv.data());
     _exit(127);
   };
@@ -79,15 +81,17 @@ std::function<void()> ejecucion(const std::string& binario, const std::filesyste
 
 Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& dir,
                       const std::vector<std::string>& entorno, long limiteMemoria,
-                      const std::vector<std::string>& argumentos) {
-  return ejecutaConTuberia(ejecucion(binario, dir, entorno, limiteMemoria, argumentos));
+                      const std::vector<std::string>& argumentos,
+                      const std::function<void()>& antesDeEjecutar) {
+  return ejecutaConTuberia(
+      ejecucion(binario, dir, entorno, limiteMemoria, argumentos, antesDeEjecutar));
 }
 
 Salida ejecutaConErrores(const std::string& binario, const std::filesystem::path& dir,
                          const std::vector<std::string>& argumentos) {
   std::FILE* errores = std::tmpfile();
   if (errores == nullptr) std::abort();
-  Salida salida = ejecutaConTuberia(ejecucion(binario, dir, {}, 0, argumentos), errores);
+  Salida salida = ejecutaConTuberia(ejecucion(binario, dir, {}, 0, argumentos, {}), errores);
   std::rewind(errores);
   salida.stderrTexto = leeTodo(fileno(errores));
   std::fclose(errores);

@@ -15,10 +15,13 @@ struct Salida {
 
 // Runs binario with cwd = dir, extra environment entries "K=V", and an
 // address-space limit in bytes when limiteMemoria > 0.
-// argumentos are passed after the program's name.
+// argumentos are passed after the program's name. antesDeEjecutar, when set,
+// runs in the child just before the program replaces it (limits, descriptors,
+// signal dispositions, a control group to join).
 Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& dir,
                       const std::vector<std::string>& entorno = {}, long limiteMemoria = 0,
-                      const std::vector<std::string>& argumentos = {});
+                      const std::vector<std::string>& argumentos = {},
+                      const std::function<void()>& antesDeEjecutar = {});
 
 // As ejecutaBinario, with the child's standard error collected as well.
 Salida ejecutaConErrores(const std::string& binario, const std::filesystem::path& dir,

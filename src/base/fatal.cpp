@@ -24,9 +24,21 @@ void terminaConError(std::string_view mensaje, Salto salto) {
 }
 
 void terminaDatoIncorrecto(std::string_view token, std::string_view donde) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string mensaje(kErrorFormato);
   mensaje += "dato incorrecto \"";
-  mensaje += token.substr(0, 32);
+  // Bytes from the file must not reach a terminal raw: an escape sequence
+  // could retitle it, clear it or write to the clipboard.
+  for (const char c : token.substr(0, 32)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte <= 0x7E && byte != '\\') {
+      mensaje += c;
+    } else {
+      mensaje += "\\x";
+      mensaje += kHex[byte >> 4];
+      mensaje += kHex[byte & 15];
+    }
+  }
   mensaje += "\" en ";
   mensaje += donde;
   terminaConError(mensaje);

@@ -11,12 +11,14 @@ enum class Salto { con, sin };  // whether CR LF follows the message
 [[noreturn]] void terminaConError(std::string_view mensaje, Salto salto = Salto::con);
 
 // The input's token (cut to 32 bytes) is not a valid `donde` (dim, L[i][j], e[i]).
+// Its bytes outside printable ASCII, and the backslash, are shown as \xHH.
 [[noreturn]] void terminaDatoIncorrecto(std::string_view token, std::string_view donde);
 
 // The input ended before `donde`.
 [[noreturn]] void terminaFaltaDato(std::string_view donde);
 
 inline constexpr const char* kErrorEntrada = "Error al abrir el documento de entrada";
+inline constexpr const char* kErrorLectura = "Error al leer el documento de entrada";
 inline constexpr const char* kErrorSalida = "Error en obrir el fitxer de sortida";
 inline constexpr const char* kErrorEscritura = "Error en escriure el fitxer de sortida";
 inline constexpr const char* kSinMemoria = "Memoria insuficient";

@@ -15,3 +15,149 @@ bool esTerminalDeError() {
   return isatty(STDERR_FILENO) != 0;
 #endif
 }
+
+// ---- A hostile start: descriptors, signals, file identity, memory ----
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+#endif
+
+#ifdef _WIN32
+
+// Windows has neither signal; and probing a descriptor that was never
+// assigned calls the C runtime's invalid-parameter handler, so the standard
+// descriptors are left as the runtime set them up.
+void preparaProceso() {}
+
+bool esMismoArchivo(std::FILE* archivo, const char* nombre) {
+  const HANDLE salida =
+      CreateFileA(nombre, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (salida == INVALID_HANDLE_VALUE) return false;
+  const auto entrada = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(archivo)));
+  BY_HANDLE_FILE_INFORMATION a{};
+  BY_HANDLE_FILE_INFORMATION b{};
+  const bool mismo = GetFileType(salida) == FILE_TYPE_DISK &&
+                     GetFileInformationByHandle(entrada, &a) != 0 &&
+                     GetFileInformationByHandle(salida, &b) != 0 &&
+                     a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+                     a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  CloseHandle(salida);
+  return mismo;
+}
+
+// The run relies on allocation failures alone there.
+double memoriaDisponibleBajo(const std::string& /*raiz*/) {
+  return -1;
+}
+
+#else
+
+void preparaProceso() {
+  // In ascending order, so that open() returns the very number that was closed.
+  for (int fd = 0; fd <= 2; ++fd)
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) (void)open("/dev/null", O_RDWR);
+  (void)signal(SIGPIPE, SIG_IGN);
+  (void)signal(SIGXFSZ, SIG_IGN);
+}
+
+bool esMismoArchivo(std::FILE* archivo, const char* nombre) {
+  struct stat entrada {};
+  struct stat salida {};
+  if (fstat(fileno(archivo), &entrada) != 0 || stat(nombre, &salida) != 0) return false;
+  return S_ISREG(salida.st_mode) && entrada.st_dev == salida.st_dev &&
+         entrada.st_ino == salida.st_ino;
+}
+
+namespace {
+
+// A single number from a file, or −1 (no such file, "max", anything else).
+double leeNumero(const std::string& ruta) {
+  std::ifstream f(ruta);
+  double valor = -1;
+  if (!(f >> valor)) return -1;
+  return valor;
+}
+
+// The value in bytes of the line "clave: N kB" of a meminfo file, or −1.
+double leeMeminfo(const std::string& ruta, const std::string& clave) {
+  std::ifstream f(ruta);
+  std::string nombre;
+  double kb = 0;
+  std::string unidad;
+  while (f >> nombre >> kb >> unidad)
+    if (nombre == clave + ":") return kb * 1024.0;
+  return -1;
+}
+
+// The group of the line of /proc/self/cgroup for a hierarchy: "0::/g" is
+// v2's; v1's lines name their controllers ("4:memory:/g"). Empty if none.
+std::string grupoDe(const std::string& raiz, bool v2) {
+  std::ifstream f(raiz + "/proc/self/cgroup");
+  std::string linea;
+  while (std::getline(f, linea)) {
+    const std::size_t a = linea.find(':');
+    const std::size_t b = linea.find(':', a + 1);
+    if (a == std::string::npos || b == std::string::npos) continue;
+    bool esSuya = v2 && linea.compare(0, b + 1, "0::") == 0;
+    std::istringstream controladores(linea.substr(a + 1, b - a - 1));
+    for (std::string c; !v2 && std::getline(controladores, c, ',');) esSuya |= c == "memory";
+    if (esSuya) return linea.substr(b + 1);
+  }
+  return {};
+}
+
+// The least limite − uso of the group's folder under base and of its parents
+// up to base: a parent's limit covers its children (in v1 only where the
+// parent's use_hierarchy is 1). Large when no folder sets a limit.
+double margenDelGrupo(const std::string& base, std::string grupo, const char* limite,
+                      const char* uso, bool soloJerarquico) {
+  double margen = 1e300;
+  while (!grupo.empty() && grupo.back() == '/') grupo.pop_back();  // the root: "/"
+  for (;;) {
+    const std::string carpeta = base + grupo;
+    const double l = leeNumero(carpeta + "/" + limite);
+    const double u = leeNumero(carpeta + "/" + uso);
+    if (l >= 0 && u >= 0) margen = std::min(margen, l - u);
+    const std::size_t barra = grupo.find_last_of('/');
+    if (grupo.empty() || barra == std::string::npos) return margen;
+    grupo.erase(barra);
+    if (soloJerarquico && leeNumero(base + grupo + "/memory.use_hierarchy") != 1) return margen;
+  }
+}
+
+}  // namespace
+
+double memoriaDisponibleBajo(const std::string& raiz) {
+  const double libre = leeMeminfo(raiz + "/proc/meminfo", "MemAvailable");
+  if (libre < 0) return -1;
+  const double swap = leeMeminfo(raiz + "/proc/meminfo", "SwapFree");
+  double disponible = libre + std::max(swap, 0.0);
+  const std::string v2 = grupoDe(raiz, true);
+  if (!v2.empty())
+    disponible = std::min(disponible, margenDelGrupo(raiz + "/sys/fs/cgroup", v2, "memory.max",
+                                                     "memory.current", false));
+  const std::string v1 = grupoDe(raiz, false);
+  if (!v1.empty())
+    disponible = std::min(
+        disponible, margenDelGrupo(raiz + "/sys/fs/cgroup/memory", v1, "memory.limit_in_bytes",
+                                   "memory.usage_in_bytes", true));
+  return std::max(disponible, 0.0);
+}
+
+#endif

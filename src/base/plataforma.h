@@ -2,5 +2,26 @@
 // one file of src/ with a branch per system.
 #pragma once
 
+#include <cstdio>
+#include <string>
+
 // True when standard error is a terminal (a person is watching the run).
 bool esTerminalDeError();
+
+// ---- A hostile start: descriptors, signals, file identity, memory ----
+
+// Makes the process safe whatever its parent left it: descriptors 0–2 are
+// opened on the null device when closed (so no file of the run takes their
+// numbers and receives the messages), and SIGPIPE and SIGXFSZ are ignored
+// (a failed write then comes back as an error the run reports).
+void preparaProceso();
+
+// True when nombre (links followed) is a regular file that is the very file
+// open as archivo.
+bool esMismoArchivo(std::FILE* archivo, const char* nombre);
+
+// Bytes the system can still give this process, read from the files under
+// raiz ("/" for the machine itself): available memory and free swap, within
+// the tightest memory limit of the process's control group and its parents;
+// negative when the system does not say.
+double memoriaDisponibleBajo(const std::string& raiz);

@@ -21,19 +21,20 @@ std::string nombreE(std::size_t i) {
 // The next number of the input, named by `nombre` in a failure message.
 template <typename Nombre>
 double leeReal(Lector& entrada, Nombre nombre) {
-  const std::string_view token = siguienteToken(entrada);
+  const Token token = siguienteToken(entrada);
   double valor = 0.0;
-  if (token.empty()) terminaFaltaDato(nombre());
-  if (!esRealValido(token, valor)) terminaDatoIncorrecto(token, nombre());
+  if (token.texto.empty()) terminaFaltaDato(nombre());
+  if (!esRealValido(token.texto, valor)) terminaDatoIncorrecto(token.muestra, nombre());
   return valor;
 }
 
 }  // namespace
 
 std::int32_t leeDimension(Lector& entrada) {
-  const std::string_view token = siguienteToken(entrada);
+  const Token token = siguienteToken(entrada);
   std::int32_t dim = 0;
-  if (!token.empty() && !esEnteroValido(token, dim)) terminaDatoIncorrecto(token, "dim");
+  if (!token.texto.empty() && !esEnteroValido(token.texto, dim))
+    terminaDatoIncorrecto(token.muestra, "dim");
   return dim;
 }
 

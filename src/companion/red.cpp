@@ -18,21 +18,22 @@ std::string nombreDato(std::int32_t i, std::int32_t j, std::int32_t n) {
 // The (i, j)-th real of the file: L's elements row by row, then e as row n.
 bool leeDato(Lector& lector, const char* ruta, std::int32_t i, std::int32_t j, std::int32_t n,
              double& valor, std::string& error) {
-  const std::string_view token = siguienteToken(lector);
-  if (token.empty()) {
+  const Token token = siguienteToken(lector);
+  if (token.texto.empty()) {
     error = std::string(ruta) + ": the file ends before " + nombreDato(i, j, n);
     return false;
   }
-  if (esRealValido(token, valor)) return true;
-  error = std::string(ruta) + ": bad number " + citado(token) + " for " + nombreDato(i, j, n);
+  if (esRealValido(token.texto, valor)) return true;
+  error =
+      std::string(ruta) + ": bad number " + citado(token.muestra) + " for " + nombreDato(i, j, n);
   return false;
 }
 
 bool leeNumeros(Lector& lector, const char* ruta, Red& red, std::string& error) {
-  const std::string_view token = siguienteToken(lector);
-  if (token.empty()) return true;  // an empty file is a network of 0 nodes
-  if (!esEnteroValido(token, red.n) || red.n < 0) {
-    error = std::string(ruta) + ": bad dimension " + citado(token);
+  const Token token = siguienteToken(lector);
+  if (token.texto.empty()) return true;  // an empty file is a network of 0 nodes
+  if (!esEnteroValido(token.texto, red.n) || red.n < 0) {
+    error = std::string(ruta) + ": bad dimension " + citado(token.muestra);
     return false;
   }
   red.inicioFila.reserve(static_cast<std::size_t>(red.n) + 1);

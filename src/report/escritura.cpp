@@ -13,8 +13,9 @@
 namespace {
 
 // A piece of the report assembled in memory before it reaches the stream.
+// It lives on the stack: small enough for a tight stack limit.
 struct Tramo {
-  char datos[1 << 15];
+  char datos[1 << 12];
   std::size_t usados = 0;
 };
 

@@ -7,6 +7,7 @@
 #include "base/estado.h"
 #include "base/fatal.h"
 #include "base/memoria.h"
+#include "base/plataforma.h"
 #include "clearing/calculo.h"
 #include "clearing/capital.h"
 #include "clearing/datos.h"
@@ -19,15 +20,24 @@
 
 namespace {
 
+// L and PI: the matrices the run already holds when it chooses its table.
+constexpr int kMatricesDeDatos = 2;
+
+// Ends the run, with no line feed, when `matrices` more n×n matrices would
+// not fit in what the system reports free.
+void compruebaMemoria(std::int32_t dim, int matrices) {
+  const double disponible = memoriaDisponible();
+  if (disponible >= 0 && memoriaNecesaria(dim, matrices) > disponible)
+    terminaConError(kSinMemoria, Salto::sin);
+}
+
 // The run's own buffers, in this order; a failure writes the message with no
 // line feed. L and e get room only: they are filled as the numbers arrive. A
 // dimension whose matrices the system cannot hold is refused here, before
 // the system would kill the process for touching memory it promised.
 void reservaEstado(NetworkState& estado, const Calculo& previsto) {
   if (estado.dim < 0) terminaConError(kSinMemoria, Salto::sin);
-  const double disponible = memoriaDisponible();
-  if (disponible >= 0 && memoriaNecesaria(estado.dim, previsto.matricesEnUso) > disponible)
-    terminaConError(kSinMemoria, Salto::sin);
+  compruebaMemoria(estado.dim, previsto.matricesEnUso);
   const auto n = static_cast<std::size_t>(estado.dim);
   estado.ordenQuiebra = nuevoVectorEntero(n, Salto::sin);
   estado.e = reservaVector(n, Salto::sin);
@@ -38,18 +48,26 @@ void reservaEstado(NetworkState& estado, const Calculo& previsto) {
 }  // namespace
 
 int ejecutaPrograma(bool literal) {
+  preparaProceso();
   Lector entrada;
   if (!abreLector(entrada, "input.txt")) terminaConError(kErrorEntrada);
+  // Truncating output.txt would destroy an input.txt that is the same file.
+  if (esMismoArchivo(entrada.archivo, "output.txt")) terminaConError(kErrorSalida);
   std::FILE* out = abreInforme("output.txt");
   if (out == nullptr) terminaConError(kErrorSalida);
 
   NetworkState estado;
   estado.dim = leeDimension(entrada);
-  reservaEstado(estado, calculoPrevisto(literal));
+  const Calculo& previsto = calculoPrevisto(literal);
+  reservaEstado(estado, previsto);
   leerDatos(entrada, estado);
   estado.pBarra = calculaPBarra(estado);
   estado.PI = calculaPI(estado);
   const Calculo& calculo = eligeCalculo(estado, literal);
+  // Data that are not finite take the literal table, which holds more
+  // matrices than the check at the start allowed for.
+  if (calculo.matricesEnUso > previsto.matricesEnUso)
+    compruebaMemoria(estado.dim, calculo.matricesEnUso - kMatricesDeDatos);
 
   escribeInput(out, estado);
   escribeSeparadores(out);

@@ -5,12 +5,18 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Bytes the run will hold at its peak for dim nodes when it keeps `matrices`
 // dim×dim matrices of doubles alive at once.
 double memoriaNecesaria(std::int32_t dim, int matrices);
 
 // Bytes the system reports it can still provide (free and reclaimable memory
-// plus free swap, within the process's memory group limit); a negative value
-// when the system does not say (then nothing is refused in advance).
+// plus free swap, within the memory limits of the process's control group
+// and its parents); a negative value when the system does not say (then
+// nothing is refused in advance).
 double memoriaDisponible();
+
+// Test hook: the memory figures are read from the files under raiz (a
+// prepared tree of proc/ and sys/fs/cgroup/) instead of the machine's.
+void fijaRaizSistema(std::string raiz);

@@ -1,0 +1,104 @@
+// The memory the system can give, read from prepared trees of proc/ and
+// sys/fs/cgroup/: every place a limit can sit, and what is not a limit.
+#include "base/plataforma.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "proceso.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CasoArbol {
+  const char* nombre;
+  std::vector<std::pair<std::string, std::string>> archivos;  // under the root
+  double esperado;
+};
+
+const std::string kMeminfo =
+    "MemTotal: 8388608 kB\nMemAvailable: 4194304 kB\nSwapFree: 1048576 kB\n";
+constexpr double kLibre = 5.0 * (1 << 30);  // available memory and free swap: 5 GiB
+constexpr double kMB = 1 << 20;
+
+TEST(Plataforma, MemoryAvailableUnderTheTightestLimit) {
+  const std::string v2 = "0::/a/b\n";
+  const std::string v1 = "5:cpu,cpuacct:/\n4:memory,hugetlb:/a/b\n";
+  const std::string g2 = "sys/fs/cgroup/";
+  const std::string g1 = "sys/fs/cgroup/memory/";
+  const CasoArbol casos[] = {
+      {"no meminfo: the system does not say", {}, -1},
+      {"meminfo alone", {{"proc/meminfo", kMeminfo}}, kLibre},
+      {"v2: the group's own limit",
+       {{"proc/self/cgroup", v2},
+        {g2 + "a/b/memory.max", "314572800"},
+        {g2 + "a/b/memory.current", "104857600"}},
+       200 * kMB},
+      {"v2: a parent's limit is tighter",
+       {{"proc/self/cgroup", v2},
+        {g2 + "a/b/memory.max", "max"},
+        {g2 + "a/b/memory.current", "7"},
+        {g2 + "a/memory.max", "104857600"},
+        {g2 + "a/memory.current", "52428800"}},
+       50 * kMB},
+      {"v2: usage past the limit leaves nothing",
+       {{"proc/self/cgroup", v2}, {g2 + "a/memory.max", "1000"}, {g2 + "a/memory.current", "2000"}},
+       0},
+      {"v1: the group's own limit",
+       {{"proc/self/cgroup", v1},
+        {g1 + "a/b/memory.limit_in_bytes", "104857600"},
+        {g1 + "a/b/memory.usage_in_bytes", "0"}},
+       100 * kMB},
+      {"v1: a hierarchical parent's limit",
+       {{"proc/self/cgroup", v1},
+        {g1 + "a/memory.use_hierarchy", "1"},
+        {g1 + "a/memory.limit_in_bytes", "104857600"},
+        {g1 + "a/memory.usage_in_bytes", "0"}},
+       100 * kMB},
+      {"v1: a parent without hierarchy does not limit its children",
+       {{"proc/self/cgroup", v1},
+        {g1 + "a/memory.use_hierarchy", "0"},
+        {g1 + "a/memory.limit_in_bytes", "104857600"},
+        {g1 + "a/memory.usage_in_bytes", "0"}},
+       kLibre},
+      {"hybrid: the v1 memory group limits, the v2 one has no files",
+       {{"proc/self/cgroup", v1 + v2},
+        {g1 + "a/b/memory.limit_in_bytes", "104857600"},
+        {g1 + "a/b/memory.usage_in_bytes", "0"}},
+       100 * kMB},
+      // A group a container does not show: the mount's root is its own group.
+      {"a group path the mount does not show",
+       {{"proc/self/cgroup", "0::/docker/x\n"},
+        {g2 + "memory.max", "104857600"},
+        {g2 + "memory.current", "0"}},
+       100 * kMB},
+      {"a memory line for another controller is no limit",
+       {{"proc/self/cgroup", "4:memoryx:/a/b\n"},
+        {g1 + "a/b/memory.limit_in_bytes", "1"},
+        {g1 + "a/b/memory.usage_in_bytes", "0"}},
+       kLibre},
+  };
+  for (const CasoArbol& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    const fs::path raiz = directorioTemporal();
+    bool conMeminfo = false;
+    for (const auto& [ruta, bytes] : c.archivos) {
+      fs::create_directories((raiz / ruta).parent_path());
+      escribeArchivo(raiz / ruta, bytes);
+      conMeminfo |= ruta == "proc/meminfo";
+    }
+    if (!conMeminfo && c.esperado != -1) {
+      fs::create_directories(raiz / "proc");
+      escribeArchivo(raiz / "proc/meminfo", kMeminfo);
+    }
+    EXPECT_EQ(memoriaDisponibleBajo(raiz.string()), c.esperado);
+    fs::remove_all(raiz);
+  }
+}
+
+}  // namespace
