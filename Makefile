@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: run test build sanitize fuzz lint
+.PHONY: run test build sanitize tsan fuzz lint
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -22,6 +22,15 @@ sanitize:
 	cmake --preset asan-ubsan $(CMAKE_FLAGS)
 	cmake --build --preset asan-ubsan -j $(JOBS)
 	ctest --preset asan-ubsan -j $(JOBS)
+
+# The threaded block elimination under ThreadSanitizer: the block solver's
+# tests (1, 2 and 3 threads on small blocks), the end-to-end tests and the
+# differential families (the test preset "tsan" selects them; the thousands
+# of tiny adversarial networks never reach the threads' threshold).
+tsan:
+	cmake --preset tsan $(CMAKE_FLAGS)
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
 
 # libFuzzer (clang): each target for FUZZ_SECONDS, growing fuzz-corpus/<target>
 # from the seeds in fuzz/corpus/<target>; a failing input lands in
