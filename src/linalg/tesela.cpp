@@ -26,6 +26,10 @@ using Portable = double;  // compilers without vector types: the scalar loop
 #define CLEARING_X86_VECTORES 1
 #endif
 
+// Doubles in a vector V: its bytes over a double's.
+constexpr std::size_t kBytesDoble = 8;
+static_assert(sizeof(double) == kBytesDoble);
+
 // The tiles of kFilas rows × kVectores vectors of V from column c on, while a
 // whole tile fits before hasta; leaves c at the first column not done. The
 // running values stay in registers through all the pivots. A zero factor is
@@ -34,7 +38,7 @@ using Portable = double;  // compilers without vector types: the scalar loop
 template <typename V, std::size_t kFilas, std::size_t kVectores>
 CLEARING_EN_LINEA void teselas(double* const* filas, const Pivotes& p, std::size_t& c,
                                std::size_t hasta) {
-  constexpr std::size_t kAncho = sizeof(V) / sizeof(double);
+  constexpr std::size_t kAncho = sizeof(V) / kBytesDoble;
   constexpr std::size_t kPaso = kAncho * kVectores;
   for (; c + kPaso <= hasta; c += kPaso) {
     V x[kFilas][kVectores];
@@ -71,7 +75,7 @@ template <typename V>
 CLEARING_EN_LINEA bool columnaPanel(const Compacta& panel, const double* pivote, std::size_t t,
                                     std::size_t r, double* factor, const std::int32_t* usada,
                                     double minimo, std::size_t& siguiente) {
-  constexpr std::size_t kAncho = sizeof(V) / sizeof(double);
+  constexpr std::size_t kAncho = sizeof(V) / kBytesDoble;
   const double diagonal = pivote[t];
   const bool hayOtra = t + 1 < panel.ancho;
   siguiente = panel.m;
@@ -100,14 +104,20 @@ CLEARING_EN_LINEA bool columnaPanel(const Compacta& panel, const double* pivote,
   return true;
 }
 
-// One set of the three entry points per instruction set.
+// One set of the three entry points per instruction set. (cppcheck does not
+// see the calls through version() below.)
 struct Version {
+  // cppcheck-suppress unusedStructMember
   void (*tesela)(double* const*, const Pivotes&, std::size_t, std::size_t);
+  // cppcheck-suppress unusedStructMember
   void (*fila)(double*, const Pivotes&, std::size_t, std::size_t);
+  // cppcheck-suppress unusedStructMember
   bool (*columna)(const Compacta&, const double*, std::size_t, std::size_t, double*,
                   const std::int32_t*, double, std::size_t&);
 };
 
+// A type and an attribute list as macro arguments take no parentheses.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define CLEARING_VERSION(nombre, atributos, V)                                               \
   atributos void nombre##Tesela(double* const* filas, const Pivotes& p, std::size_t desde,   \
                                 std::size_t hasta) {                                         \
@@ -123,6 +133,7 @@ struct Version {
     return columnaPanel<V>(panel, pivote, t, r, factor, usada, minimo, siguiente);           \
   }                                                                                          \
   constexpr Version nombre{nombre##Tesela, nombre##Fila, nombre##Columna};
+// NOLINTEND(bugprone-macro-parentheses)
 
 CLEARING_VERSION(kPortable, , Portable)
 #ifdef CLEARING_X86_VECTORES
