@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 
 #include "linalg/hilos.h"
 #include "linalg/solucion.h"
@@ -40,12 +41,19 @@ class BloqueEjecucion : public ::testing::TestWithParam<Ejecucion> {
   void TearDown() override { fija({0, Instrucciones::mejor}); }
 };
 
+std::string nombreEjecucion(const ::testing::TestParamInfo<Ejecucion>& info) {
+  static const char* const kNombres[] = {"mejores", "portables", "avx2", "avx512"};
+  return std::to_string(info.param.hilos) + "hilos_" +
+         kNombres[static_cast<int>(info.param.instrucciones)];
+}
+
 INSTANTIATE_TEST_SUITE_P(
     HilosEInstrucciones, BloqueEjecucion,
     ::testing::Values(Ejecucion{1, Instrucciones::mejor}, Ejecucion{2, Instrucciones::mejor},
                       Ejecucion{3, Instrucciones::mejor}, Ejecucion{1, Instrucciones::avx2},
                       Ejecucion{3, Instrucciones::avx2}, Ejecucion{1, Instrucciones::portables},
-                      Ejecucion{3, Instrucciones::portables}));
+                      Ejecucion{3, Instrucciones::portables}),
+    nombreEjecucion);
 
 TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
   std::mt19937_64 azar(2024);
