@@ -20,11 +20,14 @@ void fijaFilasMinimasParaHilos(std::size_t filas);
 std::size_t filasMinimasParaHilos();
 
 // tarea(desde, hasta) over [0, n) in contiguous parts, one per thread, each
-// part a multiple of multiplo rows but the last. The calling thread takes the
-// first part; a thread that cannot be started leaves its part to the caller.
+// part a multiple of multiplo rows but the last; one part only when fewer
+// than filasMinimasParaHilos() rows (conTrabajo) have work. The calling
+// thread takes the first part; a thread that cannot be started leaves its
+// part to the caller.
 template <typename Tarea>
-void repartePorFilas(std::size_t n, std::size_t multiplo, const Tarea& tarea) {
-  std::size_t partes = n >= filasMinimasParaHilos() ? hilos() : 1;
+void repartePorFilas(std::size_t n, std::size_t multiplo, std::size_t conTrabajo,
+                     const Tarea& tarea) {
+  std::size_t partes = conTrabajo >= filasMinimasParaHilos() ? hilos() : 1;
   if (partes > n / multiplo) partes = n / multiplo > 0 ? n / multiplo : 1;
   const auto limite = [&](std::size_t p) {
     return p == partes ? n : (n / multiplo * p / partes) * multiplo;

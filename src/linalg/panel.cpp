@@ -24,16 +24,36 @@ bool esFilaFinita(const Vector& fila, std::size_t m) {
 // Per panel column: its pivot row's copy, in the order of the pivots.
 using Copias = std::array<const double*, kAnchoPanel>;
 
+// Whether row k has a nonzero factor for one of the panel's pivots desde …
+// hasta − 1; without one, the pivots change none of its entries (invariant 1
+// of linalg/bloque.h), and sparse blocks leave most rows so.
+bool tieneFactores(const Panel& panel, std::size_t k, std::size_t desde, std::size_t hasta) {
+  for (std::size_t t = desde; t < hasta; ++t)
+    if (panel.trabajo.factor[t][k] != 0.0) return true;
+  return false;
+}
+
 // Rows filas[0 … R) outside the panel's columns, with the panel's pivots
-// desde … hasta − 1 in order; factores[0 … (hasta − desde)·R) is scratch.
+// desde … hasta − 1 in order. A pivot whose factors for all R rows are zero
+// is left out (invariant 1 of linalg/bloque.h: it changes nothing); so the
+// bits are those of applying every pivot. factores holds kAnchoPanel·R.
 template <std::size_t R>
 void aplicaPivotes(const Panel& panel, const Copias& copias, double* const* filas,
                    const std::size_t* k, std::size_t desde, std::size_t hasta, std::size_t m,
                    double* factores) {
-  for (std::size_t t = desde; t < hasta; ++t)
-    for (std::size_t i = 0; i < R; ++i)
-      factores[(t - desde) * R + i] = panel.trabajo.factor[t][k[i]];
-  const Pivotes p{copias.data() + desde, factores, hasta - desde};
+  Copias usadas{};
+  std::size_t cuantas = 0;
+  for (std::size_t t = desde; t < hasta; ++t) {
+    bool alguno = false;
+    for (std::size_t i = 0; i < R; ++i) {
+      const double f = panel.trabajo.factor[t][k[i]];
+      factores[cuantas * R + i] = f;
+      alguno = alguno || f != 0.0;
+    }
+    if (alguno) usadas[cuantas++] = copias[t];
+  }
+  if (cuantas == 0) return;
+  const Pivotes p{usadas.data(), factores, cuantas};
   if (R == 1) {
     restaPivotesFila(filas[0], p, 0, panel.inicio);
     restaPivotesFila(filas[0], p, panel.fin, m);
@@ -55,8 +75,9 @@ void aplicaPendientes(Matrix& Ab, Panel& panel, const Copias& copias, std::size_
 
 // Rows [desde, hasta) after the panel's pivots: its columns back from the
 // compact copy, the rest with every pivot. Rows untouched so far go four at
-// a time through the register tiles; the pivot rows, which already have some
-// of the updates, and the last few rows go one at a time.
+// a time through the register tiles, those with only zero factors nowhere;
+// the pivot rows, which already have some of the updates, and the last few
+// rows go one at a time.
 void barre(Matrix& Ab, Panel& panel, const Copias& copias, std::size_t desde, std::size_t hasta,
            std::size_t m) {
   const std::size_t ancho = panel.fin - panel.inicio;
@@ -71,6 +92,7 @@ void barre(Matrix& Ab, Panel& panel, const Copias& copias, std::size_t desde, st
       aplicaPendientes(Ab, panel, copias, k, ancho, m);
       continue;
     }
+    if (!tieneFactores(panel, k, 0, ancho)) continue;
     filas[juntas] = Ab[k].data();
     cuales[juntas] = k;
     if (++juntas < kFilasTesela) continue;
@@ -141,7 +163,9 @@ bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, st
   }
   for (std::size_t t = 0; t < ancho; ++t)
     if (!decidePivote(Ab, usada, panel, copias, t, r, m)) return false;
-  repartePorFilas(m, kFilasTesela, [&](std::size_t desde, std::size_t hasta) {
+  std::size_t conFactores = 0;  // the rows the sweep has work for
+  for (std::size_t k = 0; k < m; ++k) conFactores += tieneFactores(panel, k, 0, ancho) ? 1 : 0;
+  repartePorFilas(m, kFilasTesela, conFactores, [&](std::size_t desde, std::size_t hasta) {
     barre(Ab, panel, copias, desde, hasta, m);
   });
   return true;

@@ -88,16 +88,20 @@ CLEARING_EN_LINEA bool columnaPanel(const Compacta& panel, const double* pivote,
     const double f = fila[t] / diagonal;
     if (!std::isfinite(f)) return false;
     factor[k] = f;
-    std::size_t l = 0;
-    for (; l + kAncho <= panel.ancho; l += kAncho) {
-      V x;
-      V q;
-      std::memcpy(&x, fila + l, sizeof(V));
-      std::memcpy(&q, pivote + l, sizeof(V));
-      x = x - q * f;
-      std::memcpy(fila + l, &x, sizeof(V));
+    // A zero factor changes nothing (invariant 1 of linalg/bloque.h); in
+    // sparse blocks most are.
+    if (f != 0.0) {
+      std::size_t l = 0;
+      for (; l + kAncho <= panel.ancho; l += kAncho) {
+        V x;
+        V q;
+        std::memcpy(&x, fila + l, sizeof(V));
+        std::memcpy(&q, pivote + l, sizeof(V));
+        x = x - q * f;
+        std::memcpy(fila + l, &x, sizeof(V));
+      }
+      for (; l < panel.ancho; ++l) fila[l] = fila[l] - pivote[l] * f;
     }
-    for (; l < panel.ancho; ++l) fila[l] = fila[l] - pivote[l] * f;
     if (hayOtra && siguiente == panel.m && usada[k] == 0 && std::fabs(fila[t + 1]) >= minimo)
       siguiente = k;
   }
