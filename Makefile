@@ -4,7 +4,7 @@ JOBS ?= 2
 # Cross builds, by preset name (below).
 CROSS = windows windows-i686 aarch64
 
-.PHONY: run test build sanitize fuzz lint picture crosscheck $(CROSS)
+.PHONY: run test build sanitize tsan fuzz lint picture crosscheck $(CROSS)
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -36,6 +36,15 @@ sanitize:
 	cmake --preset asan-ubsan $(CMAKE_FLAGS)
 	cmake --build --preset asan-ubsan -j $(JOBS)
 	ctest --preset asan-ubsan -j $(JOBS)
+
+# The threaded block elimination under ThreadSanitizer: the block solver's
+# tests (1, 2 and 3 threads on small blocks) and the end-to-end tests (the
+# test preset "tsan" selects them; the generated networks of the differential
+# tests never reach the threads' threshold, and take long under it).
+tsan:
+	cmake --preset tsan $(CMAKE_FLAGS)
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
 
 # libFuzzer (clang): each target for FUZZ_SECONDS, growing fuzz-corpus/<target>
 # from the seeds in fuzz/corpus/<target>; a failing input lands in

@@ -4,15 +4,19 @@
 # reports are byte-identical. Prints a Markdown table, one row per network.
 #
 # usage: bench/run.sh [FAMILY...] [N...]
-#   FAMILY: sparse cascade coreperiphery alldefault dense adversarial
-#           (default: sparse cascade coreperiphery alldefault dense)
-#   N:      node counts (default: 250 500 1000 2000 4000)
+#   FAMILY: sparse cascade coreperiphery alldefault dense densecascade adversarial
+#           (default: sparse cascade coreperiphery alldefault dense densecascade)
+#   N:      node counts (default: 250 500 1000 2000 4000; alldefault 1000 2000
+#           4000; densecascade 600 1000 1500, whose reports grow as n³: 23 GB)
 # environment:
 #   CLEARING, CLEARING_REFERENCE, GEN_NETWORK   binaries (default build/...)
+#   CLEARING_BEFORE                   an older build of clearing: timed too, and
+#                                     its report compared with clearing's
 #   BENCH_SEED=1                      seed handed to gen-network
 #   BENCH_TIMEOUT=600                 seconds before a run counts as "timeout"
 #   BENCH_SKIP_REFERENCE_ABOVE=1000   no reference run above this n
 #   BENCH_NO_REFERENCE=1              no reference run at all
+# The elimination alone, in updates per second: build/bench-eliminacion.
 set -u
 
 # shellcheck source=tools/binarios.sh
@@ -21,9 +25,10 @@ seed=${BENCH_SEED:-1}
 limit=${BENCH_TIMEOUT:-600}
 ref_above=${BENCH_SKIP_REFERENCE_ABOVE:-1000}
 no_ref=${BENCH_NO_REFERENCE:-0}
-known="sparse dense cascade coreperiphery alldefault adversarial"
+known="sparse dense cascade coreperiphery alldefault densecascade adversarial"
+before=${CLEARING_BEFORE:-}
 
-usage() { sed -n '2,15p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,20p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 
 families=() sizes=()
 for a in "$@"; do
@@ -35,9 +40,18 @@ for a in "$@"; do
         *) sizes+=("$a") ;;
     esac
 done
-[ ${#families[@]} -gt 0 ] || families=(sparse cascade coreperiphery alldefault dense)
-[ ${#sizes[@]} -gt 0 ] || sizes=(250 500 1000 2000 4000)
-mapfile -t sizes < <(printf '%s\n' "${sizes[@]}" | sort -n -u)
+[ ${#families[@]} -gt 0 ] || families=(sparse cascade coreperiphery alldefault dense densecascade)
+[ ${#sizes[@]} -gt 0 ] && mapfile -t sizes < <(printf '%s\n' "${sizes[@]}" | sort -n -u)
+
+# family_sizes FAMILY: the sizes given, or the family's own.
+family_sizes() {
+    if [ ${#sizes[@]} -gt 0 ]; then printf '%s\n' "${sizes[@]}"; return; fi
+    case $1 in
+        alldefault) printf '%s\n' 1000 2000 4000 ;;
+        densecascade) printf '%s\n' 600 1000 1500 ;;
+        *) printf '%s\n' 250 500 1000 2000 4000 ;;
+    esac
+}
 
 [ -x "$clearing" ] || { echo "no clearing binary at $clearing (build first)" >&2; exit 2; }
 [ -x /usr/bin/time ] || { echo "needs GNU time at /usr/bin/time" >&2; exit 2; }
@@ -59,6 +73,10 @@ fi
 cp "$clearing" "$work/clearing.bin" && clearing=$work/clearing.bin || exit 2
 cp "$gen" "$work/gen.bin" && gen=$work/gen.bin || exit 2
 if [ -n "$reference" ]; then cp "$reference" "$work/reference.bin" && reference=$work/reference.bin || exit 2; fi
+if [ -n "$before" ]; then
+    [ -x "$before" ] || { echo "no binary at CLEARING_BEFORE=$before" >&2; exit 2; }
+    cp "$before" "$work/before.bin" && before=$work/before.bin || exit 2
+fi
 
 # run_in DIR BINARY: runs BINARY in DIR under time and timeout; leaves
 # DIR/secs, DIR/kib, DIR/status and DIR/stdout.
@@ -94,13 +112,16 @@ same_run() {
     if [ ${#why[@]} -eq 0 ]; then echo yes; else echo "NO (${why[*]})"; fi
 }
 
-echo "| family | n | rounds | clearing s | clearing RSS MiB | reference s | reference RSS MiB | speed-up | report MiB | identical |"
-echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---|"
+# The columns of the older build, when there is one.
+before_head="" before_rule=""
+[ -n "$before" ] && before_head=" before s | before RSS MiB | same as before |" before_rule="---:|---:|---|"
+echo "| family | n | rounds | clearing s | clearing RSS MiB |$before_head reference s | reference RSS MiB | speed-up | report MiB | identical |"
+echo "|---|---:|---:|---:|---:|$before_rule---:|---:|---:|---:|---|"
 for fam in "${families[@]}"; do
     prev_n=0 prev_secs=0 prev_rounds=1  # last reference run of this family, for the estimate
-    for n in "${sizes[@]}"; do
-        a=$work/clearing b=$work/reference
-        rm -rf "$a" "$b" && mkdir -p "$a" "$b"
+    for n in $(family_sizes "$fam"); do
+        a=$work/clearing b=$work/reference o=$work/before
+        rm -rf "$a" "$b" "$o" && mkdir -p "$a" "$b"
         if ! "$gen" "$fam" "$n" "$seed" > "$a/input.txt"; then
             echo "| $fam | $n | generator failed | | | | | | | |"
             continue
@@ -112,6 +133,14 @@ for fam in "${families[@]}"; do
         report=$(stat -c %s "$a/output.txt" 2> /dev/null || echo 0)
         c_secs=$(seconds_cell "$a")
         c_mib=$(mib "$(cat "$a/kib")")
+        before_cells=""
+        if [ -n "$before" ]; then
+            echo "$fam n=$n: before" >&2
+            mkdir -p "$o" && ln "$a/input.txt" "$o/input.txt"
+            run_in "$o" "$before"
+            before_cells=" $(seconds_cell "$o") | $(mib "$(cat "$o/kib")") | $(same_run "$a" "$o") |"
+            rm -f "$o/output.txt"  # the large reports would otherwise pile up
+        fi
         r_secs="" r_mib="" speed="" same="-"
         if [ -n "$reference" ] && [ "$n" -gt "$ref_above" ]; then
             r_secs="skipped"
@@ -141,6 +170,6 @@ for fam in "${families[@]}"; do
                 fi
             fi
         fi
-        echo "| $fam | $n | $rounds | $c_secs | $c_mib | $r_secs | $r_mib | $speed | $(mib $((report / 1024))) | $same |"
+        echo "| $fam | $n | $rounds | $c_secs | $c_mib |$before_cells $r_secs | $r_mib | $speed | $(mib $((report / 1024))) | $same |"
     done
 done

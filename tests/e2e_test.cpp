@@ -43,10 +43,10 @@ Salida ejecutaCaso(const Caso& c, const fs::path& dir, const std::string& binari
 
 void compruebaCaso(const Caso& c) {
   SCOPED_TRACE(c.nombre);
-  // ASan reserves terabytes of shadow address space at start-up, so the
-  // program cannot even begin under an address-space limit.
-  if (kConAsan && c.limiteMemoria > 0) {
-    std::printf("skipped under ASan: %s\n", c.nombre);
+  // ASan and TSan reserve terabytes of shadow address space at start-up, so
+  // the program cannot even begin under an address-space limit.
+  if ((kConAsan || kConTsan) && c.limiteMemoria > 0) {
+    std::printf("skipped under a sanitizer: %s\n", c.nombre);
     return;
   }
   const fs::path dir = directorioTemporal();

@@ -1,6 +1,7 @@
 // Whether the tests (and the program built alongside them) run under
 // AddressSanitizer: its shadow memory and its allocator change what an
 // address-space limit or a failed huge allocation does to the program.
+// ThreadSanitizer's shadow memory, too, cannot start under such a limit.
 #pragma once
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -15,4 +16,18 @@
 inline constexpr bool kConAsan = true;
 #else
 inline constexpr bool kConAsan = false;
+#endif
+
+#if defined(__SANITIZE_THREAD__)
+#define CLEARING_CON_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define CLEARING_CON_TSAN 1
+#endif
+#endif
+
+#ifdef CLEARING_CON_TSAN
+inline constexpr bool kConTsan = true;
+#else
+inline constexpr bool kConTsan = false;
 #endif

@@ -217,6 +217,26 @@ Network alldefault(int n, Rng& r) {
   return from_units(n, L, e);
 }
 
+// One new default per round over a dense block: node i owes 10 to node i + 1
+// and 1e-6 to every other node. Node 0's cash of 5 leaves it short; each
+// defaulting node then pays its successor about 5, so the successor falls
+// next round. Every other node keeps 0.002 above the most it could lose from
+// the 1e-6 debts of the nodes before it (i·1e-6), so only the chain topples
+// it. Amounts are whole millionths, each a single correctly rounded division.
+// The chain reaches the last node up to about n = 1700; the seed is unused.
+Network densecascade(int n, Rng& /*r*/) {
+  Network net;
+  net.n = n;
+  net.L.assign(std::size_t(n) * n, 1.0 / 1e6);
+  net.e.assign(n, 0.0);
+  for (int i = 0; i < n; ++i) {
+    net.L[std::size_t(i) * n + i] = 0.0;
+    if (i + 1 < n) net.L[std::size_t(i) * n + i + 1] = 10.0;
+    net.e[i] = i == 0 ? 5.0 : static_cast<double>(2000 + i) / 1e6;
+  }
+  return net;
+}
+
 // Values chosen to catch shortcuts: signed zeros, negatives, thirds, the edges
 // of the 1e-8 tolerance, tiny and huge amounts.
 double odd_value(Rng& r) {
@@ -289,7 +309,8 @@ Network adversarial(int hint, Rng& r) {
     net.e[i] = how == 0   ? owed - in  // right at the edge of default
                : how == 1 ? zero_either_sign(r)
                           : odd_value(r);
-    if (!std::isfinite(net.e[i])) net.e[i] = 0.0;  // owed − in of overflowed sums: not a number the input can hold
+    if (!std::isfinite(net.e[i]))
+      net.e[i] = 0.0;  // owed − in of overflowed sums: not a number the input can hold
   }
   return net;
 }
@@ -316,7 +337,8 @@ bool parse_u64(const char* s, unsigned long long max, unsigned long long& v) {
 [[noreturn]] void usage() {
   std::fprintf(
       stderr,
-      "usage: gen-network sparse|dense|cascade|coreperiphery|alldefault|adversarial N SEED\n");
+      "usage: gen-network sparse|dense|cascade|coreperiphery|alldefault|densecascade|adversarial N "
+      "SEED\n");
   std::exit(2);
 }
 
@@ -333,9 +355,10 @@ int main(int argc, char** argv) {
   static const struct {
     const char* name;
     Family make;
-  } families[] = {{"sparse", sparse},         {"dense", dense},
-                  {"cascade", cascade},       {"coreperiphery", coreperiphery},
-                  {"alldefault", alldefault}, {"adversarial", adversarial}};
+  } families[] = {{"sparse", sparse},          {"dense", dense},
+                  {"cascade", cascade},        {"coreperiphery", coreperiphery},
+                  {"alldefault", alldefault},  {"densecascade", densecascade},
+                  {"adversarial", adversarial}};
   for (const auto& f : families) {
     if (std::strcmp(argv[1], f.name) != 0) continue;
     Rng rng{seed ^ (0xC1EA41A6ULL * (std::uint64_t(n) + 1))};  // sizes get unrelated streams

@@ -7,7 +7,9 @@
 #include <utility>
 
 #include "base/fatal.h"
+#include "base/plataforma.h"
 #include "clearing/mapa.h"
+#include "clearing/progreso.h"
 #include "report/preliminares.h"
 
 void escribeDiagonal(std::FILE* out, NetworkState& estado, int k, const Marcas& marcas) {
@@ -21,13 +23,17 @@ void iteraQuiebras(std::FILE* out, NetworkState& estado, const Calculo& calculo)
   const int maxRondas = std::max<int>(estado.dim, 1);
   TrabajoBloque trabajo;
   Marcas marcas = calculo.marcas(estado, estado.pPrima, calculo.phi(estado, estado.pPrima));
+  Progreso progreso = nuevoProgreso(stderr, esTerminalDeError());
   for (int k = 1;; ++k) {
     escribeDiagonal(out, estado, k, marcas);
+    muestraRonda(progreso, k, marcas);
     calculo.resuelveRonda(estado, marcas, trabajo);
     const Vector phi = calculo.phi(estado, estado.pPrima);
-    if (esSolucion(estado.pPrima, phi)) return;  // the vector reproduces itself
+    if (esSolucion(estado.pPrima, phi))
+      return borraProgreso(progreso);  // the vector reproduces itself
     Marcas siguientes = calculo.marcas(estado, estado.pPrima, phi);
-    if (siguientes == marcas) return;  // another round would solve the same system
+    if (siguientes == marcas)
+      return borraProgreso(progreso);  // another round would solve the same system
     if (k >= maxRondas) terminaConError(kNoConverge);
     marcas = std::move(siguientes);
   }

@@ -106,12 +106,29 @@ void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x) 
   }
 }
 
+// Block columns [desde, desde + 32) of the m×m block as bits: bit b of marcas[k]
+// says |Ab[k][desde + b]| > tol. Read along the rows, 32 columns at a time.
+void marcaMayores(const Matrix& Ab, std::size_t desde, std::vector<std::int32_t>& marcas) {
+  const std::size_t hasta = std::min(desde + 32, marcas.size());
+  for (std::size_t k = 0; k < marcas.size(); ++k) {
+    std::uint32_t bits = 0;
+    for (std::size_t c = desde; c < hasta; ++c)
+      bits |= static_cast<std::uint32_t>(std::fabs(Ab[k][c]) > tol) << (c - desde);
+    marcas[k] = static_cast<std::int32_t>(bits);
+  }
+}
+
 // Reordering: rows move with the values (5). en[p] is the original row at
-// place p, lugar[o] the place of original row o.
+// place p, lugar[o] the place of original row o. A block column's entries
+// above tol come from the bits of marcaMayores, not from a walk down the
+// column, which would touch a cache line per row.
 void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x) {
   const std::size_t n = x.size();
+  const std::size_t m = bloque.indices.size();
   std::vector<std::int32_t> en = nuevoVectorEntero(n);
   std::vector<std::int32_t> lugar = nuevoVectorEntero(n);
+  std::vector<std::int32_t> mayores = nuevoVectorEntero(m);
+  std::size_t leidasDesde = m;  // the block columns whose bits mayores holds: 32 from there
   for (std::size_t i = 0; i < n; ++i) en[i] = lugar[i] = static_cast<std::int32_t>(i);
   for (std::size_t j = 0; j < n; ++j) {
     const std::int32_t c = bloque.posicion[j];
@@ -119,8 +136,14 @@ void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x) {
     if (c == kFuera) {
       r = lugar[j];  // original row j's −1 (5)
     } else {
-      for (std::size_t k = 0; k < bloque.indices.size(); ++k)
-        if (std::fabs(Ab[k][static_cast<std::size_t>(c)]) > tol)
+      const auto columna = static_cast<std::size_t>(c);
+      if (leidasDesde == m || columna >= leidasDesde + 32) {  // ascending: the next 32
+        leidasDesde = columna - columna % 32;
+        marcaMayores(Ab, leidasDesde, mayores);
+      }
+      const std::size_t bit = columna - leidasDesde;
+      for (std::size_t k = 0; k < m; ++k)
+        if ((static_cast<std::uint32_t>(mayores[k]) >> bit) & 1U)
           r = std::max(r, lugar[static_cast<std::size_t>(bloque.indices[k])]);
     }
     if (static_cast<std::size_t>(r) == j) continue;

@@ -1,0 +1,88 @@
+// bench-eliminacion [M...]: the block solver on a dense m×m block (every node
+// in default, as in a round where all default), with 1 thread and with every
+// thread the hardware offers. Prints, per size and thread count, the best
+// wall time of a few solves and the elimination's updates per second, and
+// the same per second of processor time (std::clock: the process's CPU time
+// on Linux), which a busy machine disturbs less. Gauss-Jordan gives each of
+// the m − 1 other rows m updates per pivot.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <random>
+#include <thread>
+
+#include "linalg/bloque.h"
+// Built also against older trees, to compare: those have one thread only.
+#if __has_include("linalg/hilos.h")
+#include "linalg/hilos.h"
+#define CLEARING_HILOS 1
+#endif
+
+namespace {
+
+// The shape of the round systems: 0.0 + a share of a row sum, minus 1.0 on
+// the diagonal, so every pivot is found where the rounds find it.
+void llenaBloque(TrabajoBloque& trabajo, std::size_t m, unsigned semilla) {
+  std::mt19937_64 azar(semilla);
+  std::uniform_real_distribution<double> reparto(0.0, 1.0 / static_cast<double>(m));
+  preparaBloque(trabajo, m);
+  for (std::size_t r = 0; r < m; ++r)
+    for (std::size_t c = 0; c < m; ++c)
+      trabajo.Ab[r][c] = 0.0 + reparto(azar) - (r == c ? 1.0 : 0.0);
+}
+
+struct Tiempos {
+  double pared = 1e300;
+  double cpu = 1e300;
+};
+
+Tiempos segundosDeResolver(std::size_t m, unsigned cuantos) {
+#ifdef CLEARING_HILOS
+  fijaHilos(cuantos);
+#else
+  if (cuantos > 1) return {-1.0, -1.0};
+#endif
+  const Bloque bloque = calculaBloque(Marcas(m, 1));
+  TrabajoBloque trabajo = nuevoTrabajoBloque(m);
+  Tiempos mejor;
+  const int veces = m <= 1000 ? 5 : 3;
+  for (int vez = 0; vez < veces; ++vez) {
+    llenaBloque(trabajo, m, 7);
+    Vector b(m, -1.0);
+    Vector x;
+    const auto inicio = std::chrono::steady_clock::now();
+    const std::clock_t cpu = std::clock();
+    if (!resuelveBloque(trabajo, bloque, b, x)) return {-1.0, -1.0};
+    const std::chrono::duration<double> tiempo = std::chrono::steady_clock::now() - inicio;
+    mejor.cpu = std::min(mejor.cpu, static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC);
+    mejor.pared = std::min(mejor.pared, tiempo.count());
+  }
+  return mejor;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::size_t> tamanos{250, 500, 1000, 2000, 4000};
+  if (argc > 1) tamanos.clear();
+  for (int i = 1; i < argc; ++i) tamanos.push_back(std::strtoul(argv[i], nullptr, 10));
+  const unsigned todos = std::max(1U, std::thread::hardware_concurrency());
+  std::printf(
+      "| m | threads | best wall s | updates/s (1e9) | best CPU s | updates per CPU s (1e9) |\n"
+      "|---:|---:|---:|---:|---:|---:|\n");
+  for (std::size_t m : tamanos) {
+    for (unsigned cuantos : {1U, todos}) {
+      const Tiempos s = segundosDeResolver(m, cuantos);
+      if (s.pared < 0) continue;  // no threads in this tree
+      const double cambios =
+          static_cast<double>(m) * static_cast<double>(m - 1) * static_cast<double>(m);
+      std::printf("| %zu | %u | %.3f | %.1f | %.3f | %.1f |\n", m, cuantos, s.pared,
+                  cambios / s.pared / 1e9, s.cpu, cambios / s.cpu / 1e9);
+      std::fflush(stdout);
+      if (todos == 1) break;
+    }
+  }
+  return 0;
+}
