@@ -107,7 +107,7 @@ void compruebaCaso(const Caso& c) {
   SCOPED_TRACE(c.nombre);
   // ASan reserves terabytes of shadow address space at start-up, so the
   // program cannot even begin under an address-space limit.
-  if (kConAsan && c.arranque.limiteMemoria > 0) {
+  if (kConMemoriaSombra && c.arranque.limiteMemoria > 0) {
     std::printf("skipped under ASan: %s\n", c.nombre);
     return;
   }

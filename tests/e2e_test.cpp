@@ -45,7 +45,7 @@ void compruebaCaso(const Caso& c) {
   SCOPED_TRACE(c.nombre);
   // ASan and TSan reserve terabytes of shadow address space at start-up, so
   // the program cannot even begin under an address-space limit.
-  if ((kConAsan || kConTsan) && c.limiteMemoria > 0) {
+  if (kConMemoriaSombra && c.limiteMemoria > 0) {
     std::printf("skipped under a sanitizer: %s\n", c.nombre);
     return;
   }

@@ -12,12 +12,6 @@
 #endif
 #endif
 
-#ifdef CLEARING_CON_ASAN
-inline constexpr bool kConAsan = true;
-#else
-inline constexpr bool kConAsan = false;
-#endif
-
 #if defined(__SANITIZE_THREAD__)
 #define CLEARING_CON_TSAN 1
 #elif defined(__has_feature)
@@ -26,8 +20,10 @@ inline constexpr bool kConAsan = false;
 #endif
 #endif
 
-#ifdef CLEARING_CON_TSAN
-inline constexpr bool kConTsan = true;
+// Either sanitizer reserves its shadow memory at start-up, which an
+// address-space limit forbids.
+#if defined(CLEARING_CON_ASAN) || defined(CLEARING_CON_TSAN)
+inline constexpr bool kConMemoriaSombra = true;
 #else
-inline constexpr bool kConTsan = false;
+inline constexpr bool kConMemoriaSombra = false;
 #endif
