@@ -24,10 +24,11 @@ namespace {
 
 // The shape of the round systems: 0.0 + a share of a row sum, minus 1.0 on
 // the diagonal, so every pivot is found where the rounds find it.
-void llenaBloque(TrabajoBloque& trabajo, std::size_t m, unsigned semilla) {
+void llenaBloque(TrabajoBloque& trabajo, const Bloque& bloque, unsigned semilla) {
+  const std::size_t m = bloque.indices.size();
   std::mt19937_64 azar(semilla);
   std::uniform_real_distribution<double> reparto(0.0, 1.0 / static_cast<double>(m));
-  preparaBloque(trabajo, m);
+  preparaBloque(trabajo, bloque);
   for (std::size_t r = 0; r < m; ++r)
     for (std::size_t c = 0; c < m; ++c)
       trabajo.Ab[r][c] = 0.0 + reparto(azar) - (r == c ? 1.0 : 0.0);
@@ -49,7 +50,7 @@ Tiempos segundosDeResolver(std::size_t m, unsigned cuantos) {
   Tiempos mejor;
   const int veces = m <= 1000 ? 5 : 3;
   for (int vez = 0; vez < veces; ++vez) {
-    llenaBloque(trabajo, m, 7);
+    llenaBloque(trabajo, bloque, 7);
     Vector b(m, -1.0);
     Vector x;
     const auto inicio = std::chrono::steady_clock::now();

@@ -22,6 +22,25 @@ bool mismosBits(const Vector& a, const Vector& b) {
          (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
+// The solver's own pivot test on a scratch elimination: an indeterminate
+// system would end the process, so the tests skip such cases.
+bool esIndeterminado(Matrix copia) {
+  const std::size_t n = copia.size();
+  std::vector<char> usada(n, 0);
+  for (std::size_t j = 0; j < n; ++j) {
+    std::size_t i = 0;
+    while (i < n && (usada[i] || !(std::fabs(copia[i][j]) >= tol))) ++i;
+    if (i == n) return true;
+    for (std::size_t k = 0; k < n; ++k) {
+      if (k == i) continue;
+      const double f = copia[k][j] / copia[i][j];
+      for (std::size_t l = 0; l < n; ++l) copia[k][l] = copia[k][l] - copia[i][l] * f;
+    }
+    usada[i] = 1;
+  }
+  return false;
+}
+
 // Threads and tile version for one test; back to the defaults at its end.
 struct Ejecucion {
   unsigned hilos;
@@ -75,7 +94,7 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
     // have only zero factors in a panel, and tiles skip pivots.
     const bool disperso = caso % 20 == 10;
     Matrix A(n, Vector(n, 0.0));
-    preparaBloque(trabajo, m);
+    preparaBloque(trabajo, bloque);
     Matrix& Ab = trabajo.Ab;
     for (std::size_t i = 0; i < n; ++i) A[i][i] = -1.0;
     for (std::size_t r = 0; r < m; ++r)
@@ -93,25 +112,7 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
     Vector x;
     // An indeterminate system ends the process; such cases are found first
     // by the solver's own pivot test on a scratch elimination, and skipped.
-    Matrix copia = A;
-    bool singular = false;
-    {
-      std::vector<char> usada(n, 0);
-      for (std::size_t j = 0; j < n && !singular; ++j) {
-        std::size_t i = 0;
-        while (i < n && (usada[i] || !(std::fabs(copia[i][j]) >= tol))) ++i;
-        if (i == n) {
-          singular = true;
-          break;
-        }
-        for (std::size_t k = 0; k < n; ++k) {
-          if (k == i) continue;
-          const double f = copia[k][j] / copia[i][j];
-          for (std::size_t l = 0; l < n; ++l) copia[k][l] = copia[k][l] - copia[i][l] * f;
-        }
-        usada[i] = 1;
-      }
-    }
+    const bool singular = esIndeterminado(A);
     if (singular) continue;
     ASSERT_TRUE(resuelveBloque(trabajo, bloque, b, x));
     const Vector esperado = solucionSistema(A, bCompleto);
@@ -123,6 +124,85 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
   EXPECT_GT(grandes, 100);
 }
 
+// A cascade's rounds: each block is the last one with a few higher indices
+// added, so the solver carries the last elimination over; now and then the
+// next block is not such an extension, and it starts afresh. The entries
+// belong to the network (V), not to the round, as in a run.
+TEST_P(BloqueEjecucion, CarriedOverRoundsGiveTheFullSolversBits) {
+  std::mt19937_64 azar(77);
+  const double valores[] = {0.0, 0.0, 0.5, 1.0 / 3.0, 0.25, 1e-9, 0.125, 0.7};
+  int conservadas = 0;
+  for (int red = 0; red < 12; ++red) {
+    const std::size_t n = 20 + azar() % 100;
+    Matrix V(n, Vector(n));
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t j = 0; j < n; ++j)
+        V[i][j] = 0.0 + valores[azar() % std::size(valores)] / static_cast<double>(n) -
+                  (i == j ? 1.0 : 0.0);
+    TrabajoBloque trabajo = nuevoTrabajoBloque(n, true);
+    // Nodes [0, hasta) default, a few of them late: one that joins an
+    // earlier round's block breaks the extension.
+    Marcas marcas(n, 0);
+    std::size_t antes = 0;
+    for (std::size_t hasta = 1 + azar() % 4; hasta <= n; antes = hasta, hasta += 1 + azar() % 3) {
+      for (std::size_t i = antes; i < hasta; ++i) marcas[i] = azar() % 29 != 0 ? 1 : 0;
+      if (azar() % 10 == 0) marcas[azar() % hasta] = 1;
+      const Bloque bloque = calculaBloque(marcas);
+      const std::size_t m = bloque.indices.size();
+      Matrix A(n, Vector(n, 0.0));
+      for (std::size_t i = 0; i < n; ++i) A[i][i] = -1.0;
+      for (std::int32_t i : bloque.indices)
+        for (std::int32_t j : bloque.indices) A[i][j] = V[i][j];
+      const std::size_t k = preparaBloque(trabajo, bloque);
+      conservadas += k > 0;
+      for (std::size_t r = 0; r < m; ++r)
+        for (std::size_t c = r < k ? k : 0; c < m; ++c)
+          trabajo.Ab[r][c] = V[bloque.indices[r]][bloque.indices[c]];
+      Vector b(n);
+      for (double& x : b) x = -0.5 + static_cast<double>(azar() % 7);
+      Vector bCompleto = b;
+      Vector x;
+      if (!esIndeterminado(A)) {
+        ASSERT_TRUE(resuelveBloque(trabajo, bloque, b, x));
+        ASSERT_TRUE(mismosBits(x, solucionSistema(A, bCompleto))) << "red " << red << " m " << m;
+      }
+    }
+  }
+  EXPECT_GT(conservadas, 300);
+}
+
+// An added row whose factor overflows hands the round back, and the next
+// round, which extends it, must not build on its half-done record.
+TEST(Bloque, HandedBackRoundIsNotCarriedOver) {
+  const std::size_t n = 12;
+  TrabajoBloque trabajo = nuevoTrabajoBloque(n, true);
+  const auto ronda = [&](std::size_t m, double esquina) {
+    const Bloque bloque = calculaBloque(Marcas(m, 1));  // nodes 0 … m − 1: each round extends
+    const std::size_t k = preparaBloque(trabajo, bloque);
+    Matrix A(m, Vector(m, 0.0));
+    for (std::size_t r = 0; r < m; ++r)
+      for (std::size_t c = 0; c < m; ++c) {
+        A[r][c] = r == c ? -1.0 : 0.125 / static_cast<double>(1 + r + c);
+        if (r == 0 && c == 1) A[r][c] = 100.0;
+        if (r == m - 1 && c == 0 && esquina != 0.0) A[r][c] = esquina;
+        if (r >= k || c >= k) trabajo.Ab[r][c] = A[r][c];
+      }
+    Vector b(m, 1.0);
+    Vector bCompleto = b;
+    Vector x;
+    const bool hecha = resuelveBloque(trabajo, bloque, b, x);
+    EXPECT_TRUE(!hecha || mismosBits(x, solucionSistema(A, bCompleto))) << m;
+    return std::pair{k, hecha};
+  };
+  EXPECT_EQ(ronda(8, 0.0), std::pair(std::size_t{0}, true));
+  EXPECT_EQ(ronda(9, 0.0), std::pair(std::size_t{0}, true));  // recorded from here
+  EXPECT_EQ(ronda(10, 0.0), std::pair(std::size_t{9}, true));
+  // Row 10's factor for pivot 0 is −1e308; its column 1 then overflows, and
+  // so does its factor for pivot 1.
+  EXPECT_EQ(ronda(11, 1e308), std::pair(std::size_t{10}, false));
+  EXPECT_EQ(ronda(12, 0.0).first, std::size_t{0});
+}
+
 TEST_P(BloqueEjecucion, NonFinitePivotRowInALaterPanelHandsBack) {
   // Row 50 meets row 0's 1e308 through a factor of −1e308: its entry in
   // column 50 overflows in the first panel's sweep, and it is the pivot row
@@ -130,7 +210,7 @@ TEST_P(BloqueEjecucion, NonFinitePivotRowInALaterPanelHandsBack) {
   const std::size_t m = 75;
   const Bloque bloque = calculaBloque(Marcas(m, 1));
   TrabajoBloque trabajo = nuevoTrabajoBloque(m);
-  preparaBloque(trabajo, m);
+  preparaBloque(trabajo, bloque);
   for (std::size_t r = 0; r < m; ++r)
     for (std::size_t c = 0; c < m; ++c) trabajo.Ab[r][c] = r == c ? -1.0 : 0.0;
   trabajo.Ab[0][50] = 1e308;
@@ -145,7 +225,7 @@ TEST(Bloque, NonFiniteFactorHandsBackToTheFullSolver) {
   const Marcas marcas{1, 1};
   const Bloque bloque = calculaBloque(marcas);
   TrabajoBloque trabajo = nuevoTrabajoBloque(2);
-  preparaBloque(trabajo, 2);
+  preparaBloque(trabajo, bloque);
   trabajo.Ab[0] = {1e-8, 1};
   trabajo.Ab[1] = {1e308, -1};
   Vector b{1, 1};

@@ -80,7 +80,7 @@ Resultado resuelve(const NetworkState& red, bool literal) {
     NetworkState estado = red;
     std::FILE* out = std::tmpfile();
     if (out == nullptr) std::abort();
-    iteraQuiebras(out, estado, eligeCalculo(estado, literal));
+    iteraQuiebras(out, estado, eligeCalculo(estado, literal), true);
     std::fclose(out);
     for (std::size_t i = 0; i < estado.pPrima.size(); ++i)
       std::printf("%a %d\n", estado.pPrima[i], static_cast<int>(estado.ordenQuiebra[i]));

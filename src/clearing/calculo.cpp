@@ -38,7 +38,8 @@ Marcas marcasEstructuradas(const NetworkState& estado, const Vector& /*p*/, cons
 // finite; that round is then solved literally, from a fresh A and b.
 void resuelveEstructurado(NetworkState& estado, const Marcas& marcas, TrabajoBloque& trabajo) {
   const std::size_t n = estado.pPrima.size();
-  if (trabajo.Ab.size() != n) trabajo = nuevoTrabajoBloque(n);  // first round
+  if (trabajo.Ab.size() != n)  // first round
+    trabajo = nuevoTrabajoBloque(n, trabajo.historia.permitida);
   const Bloque bloque = calculaBloque(marcas);
   Vector b;
   Vector x;
@@ -52,7 +53,8 @@ void resuelveEstructurado(NetworkState& estado, const Marcas& marcas, TrabajoBlo
 
 // L, PI and A's dense temporaries: four products per round, each with its operands.
 constexpr Calculo kLiteral{phiP, marcasLiterales, resuelveLiteral, entradasLiterales, 10};
-// L, PI and the block solver's storage.
+// L, PI and the block solver's storage; a cascade's record of its rounds,
+// two more, only where they fit (iteraQuiebras).
 constexpr Calculo kEstructurado{phiEstructurado, marcasEstructuradas, resuelveEstructurado,
                                 sumaEntradas, 3};
 

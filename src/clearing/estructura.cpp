@@ -22,21 +22,23 @@ bool esVectorFinito(const Vector& v) {
   return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); });
 }
 
-// Ab[r][c] = 0.0 + PI[indices[c]][indices[r]], in tiles so that both the
-// rows of PI read and the rows of Ab written stay in cache. A 64×64 tile of
-// doubles is 32 KiB on each side: one tile read and one written fit the
-// second-level cache of any current core, while 64 doubles (8 cache lines)
-// per row keep each line fully used before it is evicted.
-void traspuestaBloque(const Matrix& PI, const std::vector<std::int32_t>& indices, Matrix& Ab) {
+// Ab[r][c] = 0.0 + PI[indices[c]][indices[r]] for r in [r0, r1) and c in
+// [c0, m), in tiles so that both the rows of PI read and the rows of Ab
+// written stay in cache. A 64×64 tile of doubles is 32 KiB on each side: one
+// tile read and one written fit the second-level cache of any current core,
+// while 64 doubles (8 cache lines) per row keep each line fully used before
+// it is evicted.
+void traspuestaBloque(const Matrix& PI, const std::vector<std::int32_t>& indices, Matrix& Ab,
+                      std::size_t r0, std::size_t r1, std::size_t c0) {
   constexpr std::size_t kTesela = 64;
   const std::size_t m = indices.size();
-  for (std::size_t r0 = 0; r0 < m; r0 += kTesela) {
-    const std::size_t r1 = std::min(r0 + kTesela, m);
-    for (std::size_t c0 = 0; c0 < m; c0 += kTesela) {
-      const std::size_t c1 = std::min(c0 + kTesela, m);
-      for (std::size_t c = c0; c < c1; ++c) {
+  for (std::size_t ra = r0; ra < r1; ra += kTesela) {
+    const std::size_t rb = std::min(ra + kTesela, r1);
+    for (std::size_t ca = c0; ca < m; ca += kTesela) {
+      const std::size_t cb = std::min(ca + kTesela, m);
+      for (std::size_t c = ca; c < cb; ++c) {
         const Vector& fila = PI[static_cast<std::size_t>(indices[c])];
-        for (std::size_t r = r0; r < r1; ++r)
+        for (std::size_t r = ra; r < rb; ++r)
           Ab[r][c] = 0.0 + fila[static_cast<std::size_t>(indices[r])];
       }
     }
@@ -84,10 +86,13 @@ void construyeSistema(const NetworkState& estado, const Bloque& bloque, TrabajoB
                       Vector& b) {
   const std::size_t n = estado.pBarra.size();
   const std::size_t m = bloque.indices.size();
-  preparaBloque(trabajo, m);
+  // The first k rows and columns' own entries hold the last round's
+  // elimination of them (linalg/historia.h); the rest is written afresh.
+  const std::size_t k = preparaBloque(trabajo, bloque);
   Matrix& Ab = trabajo.Ab;
-  traspuestaBloque(estado.PI, bloque.indices, Ab);
-  for (std::size_t r = 0; r < m; ++r) {
+  traspuestaBloque(estado.PI, bloque.indices, Ab, 0, k, k);
+  traspuestaBloque(estado.PI, bloque.indices, Ab, k, m, 0);
+  for (std::size_t r = k; r < m; ++r) {
     const auto j = static_cast<std::size_t>(bloque.indices[r]);
     Ab[r][r] = estado.PI[j][j] - 1.0;  // (0.0 + x) − 1.0 = x − 1.0 for any finite x
   }

@@ -18,10 +18,11 @@ void escribeDiagonal(std::FILE* out, NetworkState& estado, int k, const Marcas& 
     if (marcas[i] != 0 && estado.ordenQuiebra[i] == 0) estado.ordenQuiebra[i] = k;
 }
 
-void iteraQuiebras(std::FILE* out, NetworkState& estado, const Calculo& calculo) {
+void iteraQuiebras(std::FILE* out, NetworkState& estado, const Calculo& calculo, bool recuerda) {
   estado.pPrima.assign(estado.pBarra.begin(), estado.pBarra.end());  // within the run's room
   const int maxRondas = std::max<int>(estado.dim, 1);
-  TrabajoBloque trabajo;
+  TrabajoBloque trabajo;  // its storage is reserved by the first round that needs it
+  trabajo.historia.permitida = recuerda;
   Marcas marcas = calculo.marcas(estado, estado.pPrima, calculo.phi(estado, estado.pPrima));
   Progreso progreso = nuevoProgreso(stderr, esTerminalDeError());
   for (int k = 1;; ++k) {

@@ -13,7 +13,10 @@
 // itself within tol, or when its default set is the one just solved for.
 // Ends the run with "El sistema es indeterminado" when a round's system has
 // no solution, and with "El algoritmo no converge" after max(dim, 1) rounds.
-void iteraQuiebras(std::FILE* out, NetworkState& estado, const Calculo& calculo);
+// With `recuerda`, the structure-aware rounds of a cascade carry their
+// elimination over from one round to the next (two more n×n matrices).
+void iteraQuiebras(std::FILE* out, NetworkState& estado, const Calculo& calculo,
+                   bool recuerda);
 
 // Round k's first act: the default matrix of the marked nodes written as the
 // "Paso k" block; nodes marked for the first time get default step k.

@@ -45,30 +45,45 @@ void restaCero(Vector& b, CerosNegativos& ceros, std::size_t i, double cero) {
   ceros.cuantos = cuentaCerosNegativos(b, ceros.filas);
 }
 
-// The b side of block column c, whose pivot the panel holds: the block's
-// rows with their factors, the rows outside with +0/pivot (3).
-void eliminaTermino(const Panel& panel, std::size_t c, Vector& b, CerosNegativos& enBloque,
-                    CerosNegativos& fuera) {
-  const std::size_t t = c - panel.inicio;
-  const std::size_t r = static_cast<std::size_t>(panel.pivote[t]);
+// The b side of a block column: its pivot in block row r, the block's rows
+// with their factors, the rows outside with +0/pivot (3).
+void eliminaTermino(std::size_t r, const double* factor, double pivote, Vector& b,
+                    CerosNegativos& enBloque, CerosNegativos& fuera) {
   const std::size_t i = static_cast<std::size_t>(enBloque.filas[r]);
   const double bi = b[i];
   for (std::size_t k = 0; k < enBloque.filas.size(); ++k) {
     if (k == r) continue;
     double& bk = b[static_cast<std::size_t>(enBloque.filas[k])];
-    bk = bk - bi * panel.trabajo.factor[t][k];
+    bk = bk - bi * factor[k];
   }
-  restaCero(b, fuera, i, 0.0 / panel.trabajo.copia[t][c]);
+  restaCero(b, fuera, i, 0.0 / pivote);
+}
+
+// Panel column t's b side, and its record for the next round.
+void cierraColumna(TrabajoBloque& trabajo, const Panel& panel, std::size_t c, std::size_t m,
+                   Vector& b, CerosNegativos& enBloque, CerosNegativos& fuera) {
+  const std::size_t t = c - panel.inicio;
+  const Vector& copia = panel.trabajo.copia[t];
+  const Vector& factor = panel.trabajo.factor[t];
+  eliminaTermino(static_cast<std::size_t>(panel.pivote[t]), factor.data(), copia[c], b, enBloque,
+                 fuera);
+  if (trabajo.guarda) guardaColumna(trabajo.historia, c, panel.pivote[t], copia, factor, m);
 }
 
 // Elimination over all n columns; false when a premise of the shortcuts fails.
 // b is updated column by column in the full order, after the A side of the
-// panel that holds the column: b never feeds back into A.
+// panel that holds the column: b never feeds back into A. The columns the
+// last round eliminated take their pivots and factors from its record.
 bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
   Matrix& Ab = trabajo.Ab;
+  Historia& historia = trabajo.historia;
   const std::size_t m = bloque.indices.size();
+  const std::size_t k = trabajo.conservadas;
   std::vector<std::int32_t> usada = nuevoVectorEntero(m);
+  if (k > 0 && !aplicaHistoria(Ab, historia, k, m, usada, trabajo.panel.columnas, kAnchoPanel))
+    return false;
   Panel panel = nuevoPanel(trabajo.panel, m);
+  panel.inicio = panel.fin = k;  // the first panel starts after the kept columns
   CerosNegativos enBloque{bloque.indices, cuentaCerosNegativos(b, bloque.indices)};
   CerosNegativos fuera{bloque.fuera, cuentaCerosNegativos(b, bloque.fuera)};
   for (std::size_t j = 0; j < b.size(); ++j) {
@@ -79,8 +94,14 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
       continue;
     }
     const auto columna = static_cast<std::size_t>(c);
+    if (columna < k) {
+      eliminaTermino(static_cast<std::size_t>(historia.pivote[columna]),
+                     historia.factor[columna].data(), historia.copia[columna][columna], b, enBloque,
+                     fuera);
+      continue;
+    }
     if (columna == panel.fin && !eliminaPanel(Ab, usada, panel, columna, m)) return false;
-    eliminaTermino(panel, columna, b, enBloque, fuera);
+    cierraColumna(trabajo, panel, columna, m, b, enBloque, fuera);
   }
   return true;
 }
@@ -178,22 +199,30 @@ Bloque calculaBloque(const Marcas& marcas) {
   return bloque;
 }
 
-TrabajoBloque nuevoTrabajoBloque(std::size_t n) {
+TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda) {
   TrabajoBloque trabajo;
   trabajo.Ab = reservaMatriz(n);
   trabajo.panel = nuevoTrabajoPanel(n);
+  trabajo.historia = nuevaHistoria(n, recuerda);
   return trabajo;
 }
 
-void preparaBloque(TrabajoBloque& trabajo, std::size_t m) {
-  // Within the room of nuevoTrabajoBloque: these resizes do not allocate.
+std::size_t preparaBloque(TrabajoBloque& trabajo, const Bloque& bloque) {
+  const std::size_t m = bloque.indices.size();
+  trabajo.conservadas = columnasConservadas(trabajo.historia, bloque.indices);
+  trabajo.guarda = convieneGuardar(trabajo.historia, bloque.indices, trabajo.Ab.size());
+  // Within the room of nuevoTrabajoBloque: these resizes do not allocate,
+  // and rows 0 … k − 1 keep their eliminated columns.
   for (std::size_t r = 0; r < m; ++r) trabajo.Ab[r].resize(m);
   preparaPanel(trabajo.panel, m);
+  return trabajo.conservadas;
 }
 
 bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vector& x) {
   x = nuevoVector(b.size());
-  if (!elimina(trabajo, bloque, b)) return false;
+  const bool hecha = elimina(trabajo, bloque, b);
+  cierraHistoria(trabajo.historia, bloque.indices, hecha && trabajo.guarda);
+  if (!hecha) return false;
   divide(trabajo.Ab, bloque, b, x);
   reordena(trabajo.Ab, bloque, x);
   return true;

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "base/tipos.h"
+#include "linalg/historia.h"
 #include "linalg/panel.h"
 
 struct Bloque {
@@ -41,15 +42,22 @@ Bloque calculaBloque(const Marcas& marcas);
 // rows have room for the whole dimension from the start, so later rounds
 // neither allocate nor make the system hand out fresh pages.
 struct TrabajoBloque {
-  Matrix Ab;           // the block: Ab[r][c] = A[indices[r]][indices[c]]
-  TrabajoPanel panel;  // the elimination's panels
+  Matrix Ab;                    // the block: Ab[r][c] = A[indices[r]][indices[c]]
+  TrabajoPanel panel;           // the elimination's panels
+  Historia historia;            // the last round's elimination, for the next
+  std::size_t conservadas = 0;  // this round: leading columns already eliminated
+  bool guarda = false;          // this round: recorded for the next
 };
 
-// Room for blocks of up to n indices; nothing is touched yet.
-TrabajoBloque nuevoTrabajoBloque(std::size_t n);
+// Room for blocks of up to n indices; nothing is touched yet. With
+// `recuerda`, a cascade's rounds carry their elimination over
+// (linalg/historia.h), which may hold two more n×n matrices.
+TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda = false);
 
-// Makes Ab m×m (within its room) for the caller to fill.
-void preparaBloque(TrabajoBloque& trabajo, std::size_t m);
+// Makes Ab m×m (within its room) for the block's m indices. Returns k, the
+// leading rows and columns whose elimination the last round left in Ab: the
+// caller fills every entry but those Ab[r][c] with r, c < k.
+std::size_t preparaBloque(TrabajoBloque& trabajo, const Bloque& bloque);
 
 // x with A·x = b. trabajo.Ab holds the block, prepared and filled; it is
 // overwritten, as is b (length n). Returns false when a pivot row or a

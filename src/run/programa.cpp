@@ -23,12 +23,17 @@ namespace {
 // L and PI: the matrices the run already holds when it chooses its table.
 constexpr int kMatricesDeDatos = 2;
 
-// Ends the run, with no line feed, when `matrices` more n×n matrices would
-// not fit in what the system reports free.
-void compruebaMemoria(std::int32_t dim, int matrices) {
+// Whether `matrices` more n×n matrices fit in what the system reports free
+// (they do when it does not say).
+bool cabenMatrices(std::int32_t dim, int matrices) {
   const double disponible = memoriaDisponible();
-  if (disponible >= 0 && memoriaNecesaria(dim, matrices) > disponible)
-    terminaConError(kSinMemoria, Salto::sin);
+  return disponible < 0 || memoriaNecesaria(dim, matrices) <= disponible;
+}
+
+// Ends the run, with no line feed, when `matrices` more n×n matrices would
+// not fit.
+void compruebaMemoria(std::int32_t dim, int matrices) {
+  if (!cabenMatrices(dim, matrices)) terminaConError(kSinMemoria, Salto::sin);
 }
 
 // The run's own buffers, in this order; a failure writes the message with no
@@ -74,7 +79,8 @@ int ejecutaPrograma(bool literal) {
   escribeSistema(out, estado);
   escribeSeparadores(out);
   escribeCabeceraDiagonales(out);
-  iteraQuiebras(out, estado, calculo);
+  iteraQuiebras(out, estado, calculo,
+                cabenMatrices(estado.dim, calculo.matricesEnUso - kMatricesDeDatos + 2));
   escribeSeparadores(out);
   const Vector capital = calculaCapital(estado, calculo);
   escribeResultado(out, estado, capital);
