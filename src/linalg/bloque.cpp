@@ -106,12 +106,37 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
   return true;
 }
 
+// The entry of largest magnitude among fila[desde … m), the first on ties,
+// starting from `mayor`, which only a strictly larger magnitude replaces (a
+// NaN never does). Four running maxima break the chain of comparisons; the
+// entry is then the first that reaches their maximum.
+double mayorMagnitud(const double* fila, std::size_t desde, std::size_t m, double mayor) {
+  double tope[4] = {std::fabs(mayor), std::fabs(mayor), std::fabs(mayor), std::fabs(mayor)};
+  if (std::isnan(tope[0])) return mayor;  // nothing compares greater than a NaN
+  std::size_t c = desde;
+  for (; c + 4 <= m; c += 4)
+    for (std::size_t i = 0; i < 4; ++i) {
+      const double a = std::fabs(fila[c + i]);
+      tope[i] = a > tope[i] ? a : tope[i];
+    }
+  for (; c < m; ++c) tope[0] = std::fabs(fila[c]) > tope[0] ? std::fabs(fila[c]) : tope[0];
+  const double maximo = std::max(std::max(tope[0], tope[1]), std::max(tope[2], tope[3]));
+  if (!(maximo > std::fabs(mayor))) return mayor;
+  for (c = desde; std::fabs(fila[c]) != maximo; ++c) {
+  }
+  return fila[c];
+}
+
 // Division: each row's value over its entry of largest magnitude, the first
 // such column on ties (4).
 void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x) {
   // Read at run time: the compiler may turn a division by the literal −1.0
   // into a negation, which flips the sign of a NaN where the division keeps it.
   const double menosUno = kMenosUno;
+  if (b.empty()) return;
+  const std::int32_t c0 = bloque.posicion[0];
+  // Column 0 (0.0 when node 0 is outside) is where the search starts.
+  const std::size_t desde = c0 == kFuera ? 0 : 1;
   for (std::size_t i = 0; i < b.size(); ++i) {
     const std::int32_t r = bloque.posicion[i];
     if (r == kFuera) {
@@ -119,23 +144,30 @@ void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x) 
       continue;
     }
     const Vector& fila = Ab[static_cast<std::size_t>(r)];
-    const std::int32_t c0 = bloque.posicion[0];
-    double mayor = c0 == kFuera ? 0.0 : fila[static_cast<std::size_t>(c0)];
-    for (std::size_t c = 0; c < bloque.indices.size(); ++c)
-      if (bloque.indices[c] > 0 && std::fabs(fila[c]) > std::fabs(mayor)) mayor = fila[c];
-    x[i] = b[i] / mayor;
+    const double inicial = c0 == kFuera ? 0.0 : fila[static_cast<std::size_t>(c0)];
+    x[i] = b[i] / mayorMagnitud(fila.data(), desde, bloque.indices.size(), inicial);
   }
 }
 
-// Block columns [desde, desde + 32) of the m×m block as bits: bit b of marcas[k]
-// says |Ab[k][desde + b]| > tol. Read along the rows, 32 columns at a time.
-void marcaMayores(const Matrix& Ab, std::size_t desde, std::vector<std::int32_t>& marcas) {
+// Block columns [desde, desde + 32) of the m×m block as bits: bit b of
+// marcas[k] says |Ab[k][desde + b]| > tol. Read along the rows, 32 columns at
+// a time; filas gets the rows with some bit set, ascending. Most rows have
+// none (an eliminated block keeps one large entry a row), so each row is
+// first tested as a whole, in a loop the compiler can vectorize.
+void marcaMayores(const Matrix& Ab, std::size_t desde, std::vector<std::int32_t>& marcas,
+                  std::vector<std::int32_t>& filas) {
   const std::size_t hasta = std::min(desde + 32, marcas.size());
+  filas.clear();  // within the room for m
   for (std::size_t k = 0; k < marcas.size(); ++k) {
+    const double* fila = Ab[k].data();
+    bool alguna = false;
+    for (std::size_t c = desde; c < hasta; ++c) alguna |= std::fabs(fila[c]) > tol;
+    if (!alguna) continue;
     std::uint32_t bits = 0;
     for (std::size_t c = desde; c < hasta; ++c)
-      bits |= static_cast<std::uint32_t>(std::fabs(Ab[k][c]) > tol) << (c - desde);
+      bits |= static_cast<std::uint32_t>(std::fabs(fila[c]) > tol) << (c - desde);
     marcas[k] = static_cast<std::int32_t>(bits);
+    filas.push_back(static_cast<std::int32_t>(k));
   }
 }
 
@@ -149,6 +181,7 @@ void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x) {
   std::vector<std::int32_t> en = nuevoVectorEntero(n);
   std::vector<std::int32_t> lugar = nuevoVectorEntero(n);
   std::vector<std::int32_t> mayores = nuevoVectorEntero(m);
+  std::vector<std::int32_t> conMayores = nuevoVectorEntero(m);  // the rows with bits in mayores
   std::size_t leidasDesde = m;  // the block columns whose bits mayores holds: 32 from there
   for (std::size_t i = 0; i < n; ++i) en[i] = lugar[i] = static_cast<std::int32_t>(i);
   for (std::size_t j = 0; j < n; ++j) {
@@ -160,12 +193,13 @@ void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x) {
       const auto columna = static_cast<std::size_t>(c);
       if (leidasDesde == m || columna >= leidasDesde + 32) {  // ascending: the next 32
         leidasDesde = columna - columna % 32;
-        marcaMayores(Ab, leidasDesde, mayores);
+        marcaMayores(Ab, leidasDesde, mayores, conMayores);
       }
       const std::size_t bit = columna - leidasDesde;
-      for (std::size_t k = 0; k < m; ++k)
-        if ((static_cast<std::uint32_t>(mayores[k]) >> bit) & 1U)
-          r = std::max(r, lugar[static_cast<std::size_t>(bloque.indices[k])]);
+      for (std::int32_t k : conMayores)
+        if ((static_cast<std::uint32_t>(mayores[static_cast<std::size_t>(k)]) >> bit) & 1U)
+          r = std::max(
+              r, lugar[static_cast<std::size_t>(bloque.indices[static_cast<std::size_t>(k)])]);
     }
     if (static_cast<std::size_t>(r) == j) continue;
     std::swap(x[j], x[static_cast<std::size_t>(r)]);
