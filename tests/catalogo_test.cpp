@@ -33,9 +33,18 @@ std::string falta(const std::string& donde) {
 
 // What output.txt must be after the run.
 struct Informe {
-  enum class Tipo { ausente, vacio, golden, comoEntrada, intacto, prefijo, laEntrada } tipo;
+  enum class Tipo {
+    ausente,
+    vacio,
+    golden,
+    comoEntrada,
+    intacto,
+    prefijo,
+    prefijoComoEntrada,
+    laEntrada
+  } tipo;
   std::string dato;       // the golden's name, or the clean input
-  std::size_t largo = 0;  // prefijo: bytes of the golden
+  std::size_t largo = 0;  // prefijo, prefijoComoEntrada: bytes of the golden or report
 };
 Informe ausente() {
   return {Informe::Tipo::ausente, ""};
@@ -55,6 +64,9 @@ Informe intacto() {
 Informe prefijo(const char* nombre, std::size_t largo) {
   return {Informe::Tipo::prefijo, nombre, largo};
 }  // the first bytes of tests/golden/<nombre>.txt
+Informe prefijoComoEntrada(std::string limpia, std::size_t largo) {
+  return {Informe::Tipo::prefijoComoEntrada, std::move(limpia), largo};
+}  // the first bytes of the report of this clean input
 Informe laEntrada() {
   return {Informe::Tipo::laEntrada, ""};
 }  // output.txt is input.txt, and it still holds the input
@@ -177,6 +189,10 @@ void compruebaCaso(const Caso& c) {
       case Informe::Tipo::prefijo:
         EXPECT_TRUE(informe == golden(c.informe.dato).substr(0, c.informe.largo))
             << "report is not the first " << c.informe.largo << " bytes of " << c.informe.dato;
+        break;
+      case Informe::Tipo::prefijoComoEntrada:
+        EXPECT_TRUE(informe == informeDe(c.informe.dato).substr(0, c.informe.largo))
+            << "report is not the first " << c.informe.largo << " bytes of its clean run's";
         break;
       case Informe::Tipo::laEntrada:
         EXPECT_TRUE(informe == c.entrada && leeArchivo(dir / "input.txt") == c.entrada)
@@ -509,6 +525,18 @@ TEST(Catalogo, TerminalEscapes) {
   for (const Caso& c : casos) compruebaCaso(c);
 }
 
+// n banks in a chain: bank i owes 10 to bank i + 1, and only bank 0 has
+// cash (5), so one more bank defaults each round.
+std::string cadenaDe(std::size_t n) {
+  std::string texto = std::to_string(n) + "\n";
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t j = 0; j < n; ++j) texto += j == i + 1 ? "10 " : "0 ";
+    texto += "\n";
+  }
+  for (std::size_t i = 0; i < n; ++i) texto += i == 0 ? "5 " : "0 ";
+  return texto;
+}
+
 TEST(Catalogo, ProcessSurroundings) {
   const auto preparado = [](std::function<void()> f) {
     Arranque a;
@@ -532,9 +560,19 @@ TEST(Catalogo, ProcessSurroundings) {
     close(STDOUT_FILENO);
     close(STDERR_FILENO);
   });
+  // A chain of 200 banks, one default a round: 199 default matrices of
+  // 280 KB, each written while its round is solved. The limit falls in one.
+  const std::string cadenaLarga = cadenaDe(200);
+  const Arranque limiteEnUnaRonda = preparado([] {
+    (void)signal(SIGXFSZ, SIG_DFL);
+    limita(RLIMIT_FSIZE, 5'000'000);
+  });
   const Caso casos[] = {
       {"a file-size limit below the report", kCadena, "Error en escriure el fitxer de sortida\r\n",
        1, prefijo("cadena", 1000), Montaje::normal, limiteArchivo},
+      {"a file-size limit inside a round's default matrix", cadenaLarga,
+       "Error en escriure el fitxer de sortida\r\n", 1, prefijoComoEntrada(cadenaLarga, 5'000'000),
+       Montaje::normal, limiteEnUnaRonda},
       {"a message into a pipe nobody reads", "x", "", 1, vacio(), Montaje::normal, tuberiaRota},
       {"descriptors 0 to 2 closed, a message", "x", "", 1, vacio(), Montaje::normal,
        sinDescriptores},

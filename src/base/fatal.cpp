@@ -5,13 +5,25 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #endif
 
+namespace {
+
+void (*alTerminar)() = nullptr;
+
+}  // namespace
+
+void fijaAlTerminar(void (*accion)()) {
+  alTerminar = accion;
+}
+
 void terminaConError(std::string_view mensaje, Salto salto) {
+  if (auto accion = std::exchange(alTerminar, nullptr)) accion();  // may end the run itself
 #ifdef _WIN32
   // The CR LF below is written explicitly; a text-mode stdout would double the CR.
   _setmode(_fileno(stdout), _O_BINARY);

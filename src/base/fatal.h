@@ -10,6 +10,11 @@ enum class Salto { con, sin };  // whether CR LF follows the message
 // flushes every open stream and ends the process with status 1.
 [[noreturn]] void terminaConError(std::string_view mensaje, Salto salto = Salto::con);
 
+// An action terminaConError takes first, once: the report's writer finishes
+// a write in flight there (and reports its failure instead, as the write
+// came first). nullptr takes it away.
+void fijaAlTerminar(void (*accion)());
+
 // The input's token (cut to 32 bytes) is not a valid `donde` (dim, L[i][j], e[i]).
 // Its bytes outside printable ASCII, and the backslash, are shown as \xHH.
 [[noreturn]] void terminaDatoIncorrecto(std::string_view token, std::string_view donde);

@@ -6,9 +6,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "base/fatal.h"
+#include "base/memoria.h"
 
 namespace {
 
@@ -19,8 +22,34 @@ struct Tramo {
   std::size_t usados = 0;
 };
 
+bool escribeTodo(std::FILE* out, const char* datos, std::size_t n) {
+  return n == 0 || std::fwrite(datos, 1, n, out) == n;
+}
+
+// The default matrix being written on its own thread, if any; its marks are
+// a copy, since the caller's change with the next round. The run has one
+// report, so one such write at a time.
+struct Aparte {
+  std::thread hilo;
+  Marcas marcas;
+  bool fallo = false;
+};
+
+Aparte aparte;
+
+// Waits for the write on its own thread; ends the run if it failed.
+void esperaAparte() {
+  if (!aparte.hilo.joinable()) return;
+  aparte.hilo.join();
+  if (aparte.fallo) {
+    aparte.fallo = false;
+    terminaConError(kErrorEscritura);
+  }
+}
+
 void escribeBytes(std::FILE* out, const char* datos, std::size_t n) {
-  if (n > 0 && std::fwrite(datos, 1, n, out) != n) terminaConError(kErrorEscritura);
+  esperaAparte();
+  if (!escribeTodo(out, datos, n)) terminaConError(kErrorEscritura);
 }
 
 void vuelca(std::FILE* out, Tramo& tramo) {
@@ -59,12 +88,27 @@ constexpr TiraCeros calculaTiraCeros() {
 
 constexpr TiraCeros kTiraCeros = calculaTiraCeros();
 
-void escribeCeros(std::FILE* out, std::size_t celdas) {
+bool escribeCeros(std::FILE* out, std::size_t celdas) {
   while (celdas > 0) {
     const std::size_t n = celdas < kCeldasTira ? celdas : kCeldasTira;
-    escribeBytes(out, kTiraCeros.data(), n * kAnchoCelda);
+    if (!escribeTodo(out, kTiraCeros.data(), n * kAnchoCelda)) return false;
     celdas -= n;
   }
+  return true;
+}
+
+// The default matrix's text; false when a write fails. It never ends the
+// run itself, so that it can run on a thread of its own.
+bool escribeMarcas(std::FILE* out, const Marcas& marcas) {
+  const std::size_t n = marcas.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const bool marcado = marcas[i] != 0;
+    if (!escribeCeros(out, marcado ? i : n) ||
+        (marcado && (!escribeTodo(out, "1      ", kAnchoCelda) || !escribeCeros(out, n - i - 1))) ||
+        !escribeTodo(out, "\r\n", 2))
+      return false;
+  }
+  return true;
 }
 
 // A large stream buffer: the pieces of a default matrix's rows reach the
@@ -102,16 +146,19 @@ void escribeFila(std::FILE* out, const Vector& fila, FormatoReal f) {
 }
 
 void escribeMatrizMarcas(std::FILE* out, const Marcas& marcas) {
-  const std::size_t n = marcas.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    if (marcas[i] == 0) {
-      escribeCeros(out, n);
-    } else {
-      escribeCeros(out, i);
-      escribeBytes(out, "1      ", kAnchoCelda);
-      escribeCeros(out, n - i - 1);
-    }
-    escribeBytes(out, "\r\n", 2);
+  esperaAparte();
+  if (!escribeMarcas(out, marcas)) terminaConError(kErrorEscritura);
+}
+
+void escribeMatrizMarcasAparte(std::FILE* out, const Marcas& marcas) {
+  esperaAparte();
+  if (aparte.marcas.capacity() < marcas.size()) aparte.marcas = nuevoVectorEntero(marcas.size());
+  aparte.marcas.assign(marcas.begin(), marcas.end());
+  fijaAlTerminar(esperaAparte);
+  try {
+    aparte.hilo = std::thread([out] { aparte.fallo = !escribeMarcas(out, aparte.marcas); });
+  } catch (const std::system_error&) {  // no thread to be had: written here
+    escribeMatrizMarcas(out, aparte.marcas);
   }
 }
 
@@ -131,6 +178,7 @@ void escribeEnteros(std::FILE* out, const std::vector<std::int32_t>& v) {
 }
 
 void cierraInforme(std::FILE* out) {
+  esperaAparte();
   const bool fallo = std::fflush(out) != 0 || std::ferror(out) != 0;
   if (std::fclose(out) != 0 || fallo) terminaConError(kErrorEscritura);
 }

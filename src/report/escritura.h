@@ -27,6 +27,12 @@ void escribeFila(std::FILE* out, const Vector& fila, FormatoReal f);
 // copied from a fixed run of zeros, not formatted value by value.
 void escribeMatrizMarcas(std::FILE* out, const Marcas& marcas);
 
+// The same, written on a thread of its own while the caller goes on (a
+// round's default matrix is mostly the system copying pages, which solving
+// the round need not wait for). Every later write to the report, and every
+// fatal exit, waits for it first; a failed write ends the run then.
+void escribeMatrizMarcasAparte(std::FILE* out, const Marcas& marcas);
+
 // The elements in index order on one line, each in f; no line end.
 void escribeVector(std::FILE* out, const Vector& v, FormatoReal f);
 

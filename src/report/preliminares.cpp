@@ -51,5 +51,5 @@ void escribeCabeceraPaso(std::FILE* out, int k) {
 
 void escribePaso(std::FILE* out, int k, const Marcas& marcas) {
   escribeCabeceraPaso(out, k);
-  escribeMatrizMarcas(out, marcas);
+  escribeMatrizMarcasAparte(out, marcas);
 }

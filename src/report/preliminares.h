@@ -19,5 +19,7 @@ void escribeSistema(std::FILE* out, const NetworkState& estado);
 void escribeCabeceraDiagonales(std::FILE* out);
 
 // "Paso k:" and the round's default matrix in "%-6.2g ", from its marks:
-// 1 on the diagonal of a node in default, 0 elsewhere.
+// 1 on the diagonal of a node in default, 0 elsewhere. The matrix is written
+// on a thread of its own while the caller solves the round
+// (escribeMatrizMarcasAparte).
 void escribePaso(std::FILE* out, int k, const Marcas& marcas);
