@@ -30,14 +30,14 @@ struct Historia {
 Historia nuevaHistoria(std::size_t n, bool permitida);
 
 // The leading block columns whose elimination the last round left in the
-// block storage for this block of m indices: the last block's size when it
-// was recorded and is a prefix of this one (and this one adds few enough
-// indices to make up for the work), 0 otherwise.
+// block storage for this block: the last block's size when it was recorded
+// and this one is it with a few higher indices added (few enough for the
+// carrying over to pay), 0 otherwise.
 std::size_t columnasConservadas(const Historia& historia, const std::vector<std::int32_t>& indices);
 
 // Whether this round should be recorded for the next: the run allows it,
-// the block could still grow, and it grew from the last one by added
-// indices (a cascade in progress; other runs never pay for the record).
+// the block could still grow, and it is the last one with a few higher
+// indices added (a cascade in progress; other runs never pay for the record).
 bool convieneGuardar(const Historia& historia, const std::vector<std::int32_t>& indices,
                      std::size_t n);
 
