@@ -1,5 +1,6 @@
-// The threads of the block elimination. No result depends on how many run:
-// each row is updated by one thread only, with its updates in the same order.
+// The program's threads: the block elimination's and the report's. No result
+// depends on how many run: each row is worked by one thread only, with its
+// operations in the same order.
 #pragma once
 
 #include <cstddef>
@@ -13,9 +14,9 @@
 void fijaHilos(unsigned cuantos);
 unsigned hilos();
 
-// Blocks of fewer rows run on one thread: starting threads for every panel
-// costs more than it saves there. Settable, so that tests can run threads on
-// small blocks; 0 returns to the measured default.
+// Blocks of the elimination with fewer rows run on one thread: starting
+// threads for every panel costs more than it saves there. Settable, so that tests can run threads
+// on small blocks; 0 returns to the measured default.
 void fijaFilasMinimasParaHilos(std::size_t filas);
 std::size_t filasMinimasParaHilos();
 

@@ -1,4 +1,4 @@
-#include "linalg/hilos.h"
+#include "base/hilos.h"
 
 namespace {
 
