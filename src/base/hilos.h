@@ -86,12 +86,12 @@ constexpr std::size_t huecosEnOrden(std::size_t piezas, std::size_t trabajadores
 }
 
 // Pieces 0 … piezas − 1, each made by hace(pieza, hueco) into slot
-// pieza % huecosEnOrden(piezas, trabajadores) on one of up to trabajadores threads,
-// the caller among them, and taken by toma(pieza, hueco) on the calling
-// thread strictly in order; a slot is made again only once its piece is
-// taken. When toma returns false nothing more is made or taken, and enOrden
-// returns false once every thread it started has ended: a failure is acted
-// on with no thread left running.
+// pieza % huecosEnOrden(piezas, trabajadores) on one of up to trabajadores
+// threads, the caller among them, and taken by toma(pieza, hueco) on the
+// calling thread strictly in order; a slot is made again only once its piece
+// is taken. When toma returns false nothing more is made or taken, and
+// enOrden returns false once every thread it started has ended: a failure is
+// acted on with no thread left running.
 template <typename Hace, typename Toma>
 bool enOrden(std::size_t piezas, std::size_t trabajadores, const Hace& hace, const Toma& toma) {
   const std::size_t huecos = huecosEnOrden(piezas, trabajadores);
