@@ -65,7 +65,10 @@ class EscrituraHilos : public ::testing::TestWithParam<unsigned> {
   }
 };
 
-INSTANTIATE_TEST_SUITE_P(Hilos, EscrituraHilos, ::testing::Values(1U, 2U, 3U));
+INSTANTIATE_TEST_SUITE_P(Hilos, EscrituraHilos, ::testing::Values(1U, 2U, 3U),
+                         [](const ::testing::TestParamInfo<unsigned>& info) {
+                           return std::to_string(info.param) + "hilos";
+                         });
 
 TEST_P(EscrituraHilos, MatrixInRowOrder) {
   const Matrix M = matrizDePrueba();
