@@ -37,10 +37,11 @@ sanitize:
 	cmake --build --preset asan-ubsan -j $(JOBS)
 	ctest --preset asan-ubsan -j $(JOBS)
 
-# The threaded block elimination under ThreadSanitizer: the block solver's
-# tests (1, 2 and 3 threads on small blocks) and the end-to-end tests (the
-# test preset "tsan" selects them; the generated networks of the differential
-# tests never reach the threads' threshold, and take long under it).
+# The threaded block elimination and report under ThreadSanitizer: the block
+# solver's and the report writer's tests (1, 2 and 3 threads on small blocks
+# and matrices) and the end-to-end tests (the test preset "tsan" selects
+# them; the generated networks of the differential tests never reach the
+# elimination's threshold, and take long under it).
 tsan:
 	cmake --preset tsan $(CMAKE_FLAGS)
 	cmake --build --preset tsan -j $(JOBS)

@@ -15,7 +15,10 @@
 
 #include "linalg/bloque.h"
 // Built also against older trees, to compare: those have one thread only.
-#if __has_include("linalg/hilos.h")
+#if __has_include("base/hilos.h")
+#include "base/hilos.h"
+#define CLEARING_HILOS 1
+#elif __has_include("linalg/hilos.h")
 #include "linalg/hilos.h"
 #define CLEARING_HILOS 1
 #endif

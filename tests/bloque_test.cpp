@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "linalg/hilos.h"
+#include "base/hilos.h"
 #include "linalg/solucion.h"
 #include "linalg/tesela.h"
 

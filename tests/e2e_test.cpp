@@ -1,7 +1,10 @@
 // End to end: the real binary in a fresh directory, its stdout, exit status
 // and output.txt compared byte for byte.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -170,6 +173,29 @@ TEST(E2E, BundledExamples) {
     ++vistos;
   }
   EXPECT_GE(vistos, 3);
+}
+
+TEST(E2E, WriteFailureInsideMatricesFormattedOnEveryCore) {
+  // 200 nodes: L, PI and the payments are formatted on every core. A file-size
+  // limit inside L, then inside the payments: the run ends with the message
+  // and the report holds exactly the bytes before the limit.
+  const fs::path dir = directorioTemporal();
+  ASSERT_EQ(ejecutaRedGenerada(CLEARING_GENERADOR, CLEARING_BINARIO, dir, "alldefault", 200), 0);
+  const std::string completo = leeArchivo(dir / "output.txt");
+  ASSERT_GT(completo.size(), 1000000U);
+  for (const std::size_t limite : {std::size_t{100000}, completo.size() - 100000}) {
+    SCOPED_TRACE(limite);
+    fs::remove(dir / "output.txt");
+    const Salida s = ejecutaBinario(CLEARING_BINARIO, dir, {}, 0, {}, [limite] {
+      (void)signal(SIGXFSZ, SIG_DFL);
+      const rlimit tamano{limite, limite};
+      if (setrlimit(RLIMIT_FSIZE, &tamano) != 0) _exit(125);
+    });
+    EXPECT_EQ(s.stdoutTexto, "Error en escriure el fitxer de sortida\r\n");
+    EXPECT_EQ(s.estado, 1);
+    EXPECT_TRUE(leeArchivo(dir / "output.txt") == completo.substr(0, limite)) << "not the prefix";
+  }
+  fs::remove_all(dir);
 }
 
 TEST(E2E, AllocationFailuresLeaveAPrefixOfTheReport) {

@@ -275,10 +275,7 @@ TEST(Export, RefusesTheReportOfAFailedRun) {
 // Past the drawing's limit the page keeps its charts and says why.
 TEST(Export, LargeNetworkPageWithoutDrawing) {
   const fs::path dir = directorioTemporal();
-  const Salida red = ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0, {"sparse", "250", "1"});
-  ASSERT_EQ(red.estado, 0);
-  escribeArchivo(dir / "input.txt", red.stdoutTexto);
-  ASSERT_EQ(ejecutaBinario(CLEARING_BINARIO, dir).estado, 0);
+  ASSERT_EQ(ejecutaRedGenerada(CLEARING_GENERADOR, CLEARING_BINARIO, dir, "sparse", 250), 0);
   ASSERT_EQ(ejecutaConErrores(CLEARING_EXPORT, dir).estado, 0);
   const std::string pagina = leeArchivo(dir / "cascade.html");
   EXPECT_NE(pagina.find("<p id=\"red-omitida\">The network has 250 nodes"), std::string::npos);

@@ -14,6 +14,7 @@
 
 #include "base/tipos.h"
 #include "clearing/iteracion.h"
+#include "report/escritura.h"
 #include "proceso.h"
 #include "red.h"
 
@@ -81,7 +82,7 @@ Resultado resuelve(const NetworkState& red, bool literal) {
     std::FILE* out = std::tmpfile();
     if (out == nullptr) std::abort();
     iteraQuiebras(out, estado, eligeCalculo(estado, literal), true);
-    std::fclose(out);
+    cierraInforme(out);  // waits for a default matrix still being written
     for (std::size_t i = 0; i < estado.pPrima.size(); ++i)
       std::printf("%a %d\n", estado.pPrima[i], static_cast<int>(estado.ordenQuiebra[i]));
   });

@@ -123,3 +123,11 @@ void escribeArchivo(const std::filesystem::path& ruta, const std::string& bytes)
   std::ofstream f(ruta, std::ios::binary);
   f << bytes;
 }
+
+int ejecutaRedGenerada(const std::string& generador, const std::string& binario,
+                       const std::filesystem::path& dir, const std::string& familia, int n) {
+  const Salida red = ejecutaBinario(generador, dir, {}, 0, {familia, std::to_string(n), "1"});
+  if (red.estado != 0) return -1;
+  escribeArchivo(dir / "input.txt", red.stdoutTexto);
+  return ejecutaBinario(binario, dir).estado;
+}

@@ -41,3 +41,8 @@ std::string golden(const std::string& nombre);
 // What every format error message begins with.
 inline const std::string kFormato = "Error en el formato del documento de entrada: ";
 void escribeArchivo(const std::filesystem::path& ruta, const std::string& bytes);
+
+// Writes dir/input.txt with the network `generador familia n 1` prints, then
+// runs binario there; its exit status, or -1 when the generator failed.
+int ejecutaRedGenerada(const std::string& generador, const std::string& binario,
+                       const std::filesystem::path& dir, const std::string& familia, int n);

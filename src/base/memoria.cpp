@@ -67,6 +67,15 @@ Matrix nuevaMatriz(std::size_t n, Salto salto) {
   return nuevasFilas(n, n, salto);
 }
 
+std::unique_ptr<char[]> nuevoTexto(std::size_t n, Salto salto) {
+  if (esFalloForzado() && n > 0) terminaConError(kSinMemoria, salto);
+  try {
+    return std::unique_ptr<char[]>(new char[n]);  // default-initialised: not touched
+  } catch (const std::bad_alloc&) {
+    terminaConError(kSinMemoria, salto);
+  }
+}
+
 std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto) {
   std::vector<std::int32_t> v;
   reservaOTermina(v, n, salto);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "base/fatal.h"
@@ -29,6 +30,10 @@ Matrix reservaMatriz(std::size_t n, Salto salto = Salto::con);
 
 // filas empty rows, each with room for columnas values.
 Matrix reservaFilas(std::size_t filas, std::size_t columnas, Salto salto = Salto::con);
+
+// Room for n bytes of text, left untouched until written: a report buffer
+// costs memory only as far as it is filled.
+std::unique_ptr<char[]> nuevoTexto(std::size_t n, Salto salto = Salto::con);
 
 // n integers set to 0.
 std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto = Salto::con);

@@ -13,6 +13,8 @@
 // itself within tol, or when its default set is the one just solved for.
 // Ends the run with "El sistema es indeterminado" when a round's system has
 // no solution, and with "El algoritmo no converge" after max(dim, 1) rounds.
+// The last round's default matrix may still be on its way to `out` when it
+// returns: the next write to the report, or cierraInforme, waits for it.
 // With `recuerda`, the structure-aware rounds of a cascade carry their
 // elimination over from one round to the next (two more n×n matrices).
 void iteraQuiebras(std::FILE* out, NetworkState& estado, const Calculo& calculo,

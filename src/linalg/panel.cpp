@@ -9,8 +9,8 @@
 #include <cmath>
 
 #include "base/fatal.h"
+#include "base/hilos.h"
 #include "base/memoria.h"
-#include "linalg/hilos.h"
 #include "linalg/tesela.h"
 
 namespace {

@@ -3,6 +3,7 @@
 // the run with "Error en escriure el fitxer de sortida".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
@@ -16,11 +17,19 @@ std::FILE* abreInforme(const char* nombre);
 
 void escribeTexto(std::FILE* out, std::string_view texto);
 
-// Row by row: the elements in column order, each in f, then CR LF.
+// Row by row: the elements in column order, each in f, then CR LF. A large
+// matrix is formatted on every core in pieces of rows, written in row order:
+// the bytes are the same with any number of threads.
 void escribeMatriz(std::FILE* out, const Matrix& M, FormatoReal f);
 
-// One matrix row: the elements in column order, each in f, then CR LF.
-void escribeFila(std::FILE* out, const Vector& fila, FormatoReal f);
+// As escribeMatriz, with each element of row i multiplied by factores[i]
+// first (one product, rounded to double).
+void escribeMatrizEscalada(std::FILE* out, const Matrix& M, const Vector& factores, FormatoReal f);
+
+// Test hook: matrices of at least celdas elements are formatted on every
+// core, in pieces of at most bytes of room (one row at least); 0 returns
+// either to its measured default.
+void fijaRepartoMatrices(std::size_t celdas, std::size_t bytes);
 
 // The default matrix of the marked nodes, as escribeMatriz writes it in
 // "%-6.2g ": 1 on the diagonal of a marked node, 0 elsewhere. Its text is

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 
-#include "base/memoria.h"
 #include "report/escritura.h"
 
 namespace {
@@ -38,9 +37,5 @@ void escribeResultado(std::FILE* out, const NetworkState& estado, const Vector& 
 void escribeMatPagos(std::FILE* out, const NetworkState& estado) {
   escribeTexto(out, "\r\n\r\n");
   escribeTexto(out, "Matriz de pagos\r\n\r\n");
-  Vector fila = nuevoVector(estado.PI.size());
-  for (std::size_t i = 0; i < estado.PI.size(); ++i) {
-    for (std::size_t j = 0; j < fila.size(); ++j) fila[j] = estado.PI[i][j] * estado.pPrima[i];
-    escribeFila(out, fila, kFormatoL);
-  }
+  escribeMatrizEscalada(out, estado.PI, estado.pPrima, kFormatoL);
 }

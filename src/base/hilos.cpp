@@ -1,9 +1,9 @@
-#include "linalg/hilos.h"
+#include "base/hilos.h"
 
 namespace {
 
-// Written by the tests between runs, read by the elimination: no thread of
-// the elimination is running when they change.
+// Written by the tests between runs, read by the elimination and the report:
+// no thread of either is running when they change.
 unsigned hilosFijados = 0;
 std::size_t filasFijadas = 0;
 

@@ -1,0 +1,155 @@
+// The program's threads: the block elimination's and the report's. No result
+// depends on how many run: each row is worked by one thread only, with its
+// operations in the same order.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+// How many threads may run: what std::thread::hardware_concurrency() says
+// (at least 1) unless fijaHilos set a number; 0 returns to that default.
+void fijaHilos(unsigned cuantos);
+unsigned hilos();
+
+// Blocks of the elimination with fewer rows run on one thread: starting
+// threads for every panel costs more than it saves there. Settable, so that
+// tests can run threads on small blocks; 0 returns to the measured default.
+void fijaFilasMinimasParaHilos(std::size_t filas);
+std::size_t filasMinimasParaHilos();
+
+// Starts threads 1 … cuantos − 1, thread k running tarea(k), and stops at the
+// first that cannot be started (no memory, or the system's limit on threads):
+// the caller does the work of those it did not get. tarea must outlive the
+// threads, which the caller joins.
+template <typename Tarea>
+std::vector<std::thread> arrancaHilos(std::size_t cuantos, const Tarea& tarea) {
+  std::vector<std::thread> iniciados;
+  if (cuantos <= 1) return iniciados;
+  try {
+    iniciados.reserve(cuantos - 1);
+  } catch (const std::bad_alloc&) {
+    return iniciados;
+  }
+  for (std::size_t k = 1; k < cuantos; ++k) {
+    try {
+      iniciados.emplace_back([&tarea, k] { tarea(k); });
+    } catch (const std::system_error&) {
+      break;
+    } catch (const std::bad_alloc&) {
+      break;
+    }
+  }
+  return iniciados;
+}
+
+// tarea(desde, hasta) over [0, n) in contiguous parts, one per thread, each
+// part a multiple of multiplo rows but the last; one part only when fewer
+// than filasMinimasParaHilos() rows (conTrabajo) have work. The calling
+// thread takes the first part, and the parts of threads not started.
+template <typename Tarea>
+void repartePorFilas(std::size_t n, std::size_t multiplo, std::size_t conTrabajo,
+                     const Tarea& tarea) {
+  std::size_t partes = conTrabajo >= filasMinimasParaHilos() ? hilos() : 1;
+  if (partes > n / multiplo) partes = n / multiplo > 0 ? n / multiplo : 1;
+  const auto limite = [&](std::size_t p) {
+    return p == partes ? n : (n / multiplo * p / partes) * multiplo;
+  };
+  const auto parte = [&](std::size_t p) { tarea(limite(p), limite(p + 1)); };
+  std::vector<std::thread> otros = arrancaHilos(partes, parte);
+  for (std::size_t p = otros.size() + 1; p < partes; ++p) parte(p);
+  parte(0);
+  for (std::thread& hilo : otros) hilo.join();
+}
+
+// At most this many threads make the pieces of enOrden: one thread takes them
+// all, and past a few makers it is what bounds the pace.
+inline constexpr std::size_t kMaxHilosEnOrden = 16;
+inline constexpr std::size_t kMaxHuecos = 2 * kMaxHilosEnOrden;
+
+// How many threads enOrden runs for piezas pieces when trabajadores may.
+constexpr std::size_t trabajadoresEnOrden(std::size_t piezas, std::size_t trabajadores) {
+  return std::min({trabajadores, kMaxHilosEnOrden, piezas});
+}
+
+// The slots enOrden uses: two for each thread, so that every thread can make a
+// piece while those before it wait to be taken; one for a single thread.
+constexpr std::size_t huecosEnOrden(std::size_t piezas, std::size_t trabajadores) {
+  const std::size_t t = trabajadoresEnOrden(piezas, trabajadores);
+  return t <= 1 ? 1 : 2 * t;
+}
+
+// Pieces 0 … piezas − 1, each made by hace(pieza, hueco) into slot
+// pieza % huecosEnOrden(piezas, trabajadores) on one of up to trabajadores
+// threads, the caller among them, and taken by toma(pieza, hueco) on the
+// calling thread strictly in order; a slot is made again only once its piece
+// is taken. When toma returns false nothing more is made or taken, and
+// enOrden returns false once every thread it started has ended: a failure is
+// acted on with no thread left running.
+template <typename Hace, typename Toma>
+bool enOrden(std::size_t piezas, std::size_t trabajadores, const Hace& hace, const Toma& toma) {
+  const std::size_t huecos = huecosEnOrden(piezas, trabajadores);
+  trabajadores = trabajadoresEnOrden(piezas, trabajadores);
+  std::mutex cerrojo;
+  std::condition_variable aviso;
+  // Guarded by cerrojo. Per slot: 1 + the piece made there and not yet taken, or 0.
+  std::array<std::size_t, kMaxHuecos> hecha{};
+  std::size_t siguiente = 0;  // the next piece to make
+  std::size_t tomadas = 0;    // pieces taken, in order
+  bool parar = false;
+
+  const auto puedeHacer = [&] {
+    return !parar && siguiente < piezas && siguiente < tomadas + huecos;
+  };
+  // Makes the next piece with the lock released; bloqueo holds it again after.
+  const auto haceSiguiente = [&](std::unique_lock<std::mutex>& bloqueo) {
+    const std::size_t pieza = siguiente++;
+    bloqueo.unlock();
+    hace(pieza, pieza % huecos);
+    bloqueo.lock();
+    hecha[pieza % huecos] = pieza + 1;
+    aviso.notify_all();
+  };
+  const auto trabaja = [&](std::size_t) {
+    std::unique_lock bloqueo(cerrojo);
+    for (;;) {
+      aviso.wait(bloqueo, [&] { return parar || siguiente >= piezas || puedeHacer(); });
+      if (!puedeHacer()) return;
+      haceSiguiente(bloqueo);
+    }
+  };
+  std::vector<std::thread> otros = arrancaHilos(trabajadores, trabaja);
+
+  bool bien = true;
+  {
+    std::unique_lock bloqueo(cerrojo);
+    while (tomadas < piezas) {
+      const std::size_t hueco = tomadas % huecos;
+      if (hecha[hueco] == tomadas + 1) {
+        hecha[hueco] = 0;
+        bloqueo.unlock();
+        bien = toma(tomadas, hueco);
+        bloqueo.lock();
+        if (!bien) {
+          parar = true;
+          break;
+        }
+        ++tomadas;
+        aviso.notify_all();
+      } else if (puedeHacer()) {
+        haceSiguiente(bloqueo);
+      } else {
+        aviso.wait(bloqueo);
+      }
+    }
+  }
+  aviso.notify_all();
+  for (std::thread& hilo : otros) hilo.join();
+  return bien;
+}

@@ -1,0 +1,87 @@
+// The report's matrices formatted on 1, 2 and 3 threads in pieces of a few
+// rows that do not divide the matrix evenly: the bytes must be those of the
+// numbers formatted one by one in row order.
+#include "report/escritura.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#include "base/hilos.h"
+
+namespace {
+
+// A 37 × 5 matrix with the values whose texts differ most in length.
+Matrix matrizDePrueba() {
+  const double valores[] = {
+      0.0,     -0.0,   1.0 / 3.0, 1e-300, -2.5e12,
+      99950.0, 0.0001, 1e100,     -7.0,   std::numeric_limits<double>::quiet_NaN()};
+  Matrix M(37, Vector(5));
+  for (std::size_t i = 0; i < M.size(); ++i)
+    for (std::size_t j = 0; j < M[i].size(); ++j)
+      M[i][j] = valores[(i * 7 + j * 3) % 10] * static_cast<double>(i + 1);
+  return M;
+}
+
+std::string esperado(const Matrix& M, const Vector* factores, FormatoReal f) {
+  std::string texto;
+  char numero[kMaxNumero];
+  for (std::size_t i = 0; i < M.size(); ++i) {
+    for (double v : M[i]) {
+      const double x = factores != nullptr ? v * (*factores)[i] : v;
+      texto.append(numero, formatoReal(numero, x, f));
+    }
+    texto += "\r\n";
+  }
+  return texto;
+}
+
+// What escribe writes into a stream.
+template <typename Escribe>
+std::string escrito(const Escribe& escribe) {
+  std::FILE* out = std::tmpfile();
+  if (out == nullptr) return "no temporary file";
+  escribe(out);
+  std::string texto(static_cast<std::size_t>(std::ftell(out)), '\0');
+  std::rewind(out);
+  const std::size_t leidos = std::fread(texto.data(), 1, texto.size(), out);
+  std::fclose(out);
+  texto.resize(leidos);
+  return texto;
+}
+
+class EscrituraHilos : public ::testing::TestWithParam<unsigned> {
+ protected:
+  // Every matrix on threads, two rows (of 5 · kMaxNumero + 2 bytes of room) a piece.
+  void SetUp() override {
+    fijaHilos(GetParam());
+    fijaRepartoMatrices(1, 2 * (5 * kMaxNumero + 2));
+  }
+  void TearDown() override {
+    fijaHilos(0);
+    fijaRepartoMatrices(0, 0);
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Hilos, EscrituraHilos, ::testing::Values(1U, 2U, 3U),
+                         [](const ::testing::TestParamInfo<unsigned>& info) {
+                           return std::to_string(info.param) + "hilos";
+                         });
+
+TEST_P(EscrituraHilos, MatrixInRowOrder) {
+  const Matrix M = matrizDePrueba();
+  EXPECT_EQ(escrito([&](std::FILE* out) { escribeMatriz(out, M, kFormatoPI); }),
+            esperado(M, nullptr, kFormatoPI));
+}
+
+TEST_P(EscrituraHilos, ScaledMatrixInRowOrder) {
+  const Matrix M = matrizDePrueba();
+  Vector factores(M.size());
+  for (std::size_t i = 0; i < factores.size(); ++i) factores[i] = 1.0 / static_cast<double>(i + 3);
+  EXPECT_EQ(escrito([&](std::FILE* out) { escribeMatrizEscalada(out, M, factores, kFormatoL); }),
+            esperado(M, &factores, kFormatoL));
+}
+
+}  // namespace
