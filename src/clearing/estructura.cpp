@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "base/hilos.h"
 #include "base/memoria.h"
 #include "linalg/operaciones.h"
 
@@ -91,7 +92,10 @@ void construyeSistema(const NetworkState& estado, const Bloque& bloque, TrabajoB
   const std::size_t k = preparaBloque(trabajo, bloque);
   Matrix& Ab = trabajo.Ab;
   traspuestaBloque(estado.PI, bloque.indices, Ab, 0, k, k);
-  traspuestaBloque(estado.PI, bloque.indices, Ab, k, m, 0);
+  // Each thread writes its own rows of Ab.
+  repartePorFilas(m - k, 64, m - k, [&](std::size_t desde, std::size_t hasta) {
+    traspuestaBloque(estado.PI, bloque.indices, Ab, k + desde, k + hasta, 0);
+  });
   for (std::size_t r = k; r < m; ++r) {
     const auto j = static_cast<std::size_t>(bloque.indices[r]);
     Ab[r][r] = estado.PI[j][j] - 1.0;  // (0.0 + x) − 1.0 = x − 1.0 for any finite x

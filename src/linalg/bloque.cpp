@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "base/hilos.h"
 #include "base/memoria.h"
 
 namespace {
@@ -246,8 +247,11 @@ std::size_t preparaBloque(TrabajoBloque& trabajo, const Bloque& bloque) {
   trabajo.conservadas = columnasConservadas(trabajo.historia, bloque.indices);
   trabajo.guarda = convieneGuardar(trabajo.historia, bloque.indices, trabajo.Ab.size());
   // Within the room of nuevoTrabajoBloque: these resizes do not allocate,
-  // and rows 0 … k − 1 keep their eliminated columns.
-  for (std::size_t r = 0; r < m; ++r) trabajo.Ab[r].resize(m);
+  // and rows 0 … k − 1 keep their eliminated columns. A large block's first
+  // round touches its pages here, on every core.
+  repartePorFilas(m, 1, m, [&](std::size_t desde, std::size_t hasta) {
+    for (std::size_t r = desde; r < hasta; ++r) trabajo.Ab[r].resize(m);
+  });
   preparaPanel(trabajo.panel, m);
   return trabajo.conservadas;
 }
