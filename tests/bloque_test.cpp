@@ -195,12 +195,13 @@ TEST(Bloque, HandedBackRoundIsNotCarriedOver) {
     return std::pair{k, hecha};
   };
   EXPECT_EQ(ronda(18, 0.0), std::pair(std::size_t{0}, true));
-  EXPECT_EQ(ronda(19, 0.0), std::pair(std::size_t{0}, true));  // recorded from here
-  EXPECT_EQ(ronda(20, 0.0), std::pair(std::size_t{19}, true));
-  // Row 20's factor for pivot 0 is −1e308; its column 1 then overflows, and
+  EXPECT_EQ(ronda(19, 0.0), std::pair(std::size_t{0}, true));  // the first to extend
+  EXPECT_EQ(ronda(20, 0.0), std::pair(std::size_t{0}, true));  // the second: recorded
+  EXPECT_EQ(ronda(21, 0.0), std::pair(std::size_t{20}, true));
+  // Row 21's factor for pivot 0 is −1e308; its column 1 then overflows, and
   // so does its factor for pivot 1.
-  EXPECT_EQ(ronda(21, 1e308), std::pair(std::size_t{20}, false));
-  EXPECT_EQ(ronda(22, 0.0).first, std::size_t{0});
+  EXPECT_EQ(ronda(22, 1e308), std::pair(std::size_t{21}, false));
+  EXPECT_EQ(ronda(23, 0.0).first, std::size_t{0});
 }
 
 TEST_P(BloqueEjecucion, NonFinitePivotRowInALaterPanelHandsBack) {

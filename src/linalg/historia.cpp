@@ -81,7 +81,7 @@ std::size_t columnasConservadas(const Historia& historia,
 
 bool convieneGuardar(const Historia& historia, const std::vector<std::int32_t>& indices,
                      std::size_t n) {
-  return historia.permitida && indices.size() < n && !historia.indices.empty() &&
+  return historia.permitida && indices.size() < n && historia.creciendo &&
          extiendePoco(historia.indices, indices);
 }
 
@@ -119,6 +119,7 @@ void guardaColumna(Historia& historia, std::size_t c, std::int32_t pivote, const
 
 void cierraHistoria(Historia& historia, const std::vector<std::int32_t>& indices, bool guardada) {
   if (!historia.permitida) return;
+  historia.creciendo = extiendePoco(historia.indices, indices);
   historia.indices.assign(indices.begin(), indices.end());  // within the room for n
   historia.guardadas = guardada ? indices.size() : 0;
 }

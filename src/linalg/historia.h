@@ -19,6 +19,7 @@ struct Historia {
   bool permitida = false;             // the run has the memory for it
   std::size_t dimension = 0;          // n: room for blocks of up to n indices
   std::vector<std::int32_t> indices;  // the block of the last round solved
+  bool creciendo = false;             // that round added a few indices to the one before it
   std::size_t guardadas = 0;          // its columns recorded below; 0: none valid
   std::vector<std::int32_t> pivote;   // per block column: its pivot row
   Matrix copia;                       // per block column: its pivot row when chosen
@@ -36,8 +37,10 @@ Historia nuevaHistoria(std::size_t n, bool permitida);
 std::size_t columnasConservadas(const Historia& historia, const std::vector<std::int32_t>& indices);
 
 // Whether this round should be recorded for the next: the run allows it,
-// the block could still grow, and it is the last one with a few higher
-// indices added (a cascade in progress; other runs never pay for the record).
+// the block could still grow, and both this round and the last added a few
+// higher indices to the block before (a cascade in progress). A run whose
+// blocks jump, or that extends its block once at the end, never pays for a
+// record it would not use.
 bool convieneGuardar(const Historia& historia, const std::vector<std::int32_t>& indices,
                      std::size_t n);
 
