@@ -87,16 +87,16 @@ void construyeSistema(const NetworkState& estado, const Bloque& bloque, TrabajoB
                       Vector& b) {
   const std::size_t n = estado.pBarra.size();
   const std::size_t m = bloque.indices.size();
-  // The first k rows and columns' own entries hold the last round's
+  // The first rows and columns' own entries hold the last round's
   // elimination of them (linalg/historia.h); the rest is written afresh.
-  const std::size_t k = preparaBloque(trabajo, bloque);
+  const std::size_t conservadas = preparaBloque(trabajo, bloque);
   Matrix& Ab = trabajo.Ab;
-  traspuestaBloque(estado.PI, bloque.indices, Ab, 0, k, k);
+  traspuestaBloque(estado.PI, bloque.indices, Ab, 0, conservadas, conservadas);
   // Each thread writes its own rows of Ab.
-  repartePorFilas(m - k, 64, m - k, [&](std::size_t desde, std::size_t hasta) {
-    traspuestaBloque(estado.PI, bloque.indices, Ab, k + desde, k + hasta, 0);
+  repartePorFilas(m - conservadas, 64, m - conservadas, [&](std::size_t desde, std::size_t hasta) {
+    traspuestaBloque(estado.PI, bloque.indices, Ab, conservadas + desde, conservadas + hasta, 0);
   });
-  for (std::size_t r = k; r < m; ++r) {
+  for (std::size_t r = conservadas; r < m; ++r) {
     const auto j = static_cast<std::size_t>(bloque.indices[r]);
     Ab[r][r] = estado.PI[j][j] - 1.0;  // (0.0 + x) − 1.0 = x − 1.0 for any finite x
   }
