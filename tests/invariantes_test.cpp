@@ -14,9 +14,9 @@
 
 #include "base/tipos.h"
 #include "clearing/iteracion.h"
-#include "report/escritura.h"
 #include "proceso.h"
 #include "red.h"
+#include "report/escritura.h"
 
 namespace {
 

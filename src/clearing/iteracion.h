@@ -17,8 +17,7 @@
 // returns: the next write to the report, or cierraInforme, waits for it.
 // With `recuerda`, the structure-aware rounds of a cascade carry their
 // elimination over from one round to the next (two more n×n matrices).
-void iteraQuiebras(std::FILE* out, NetworkState& estado, const Calculo& calculo,
-                   bool recuerda);
+void iteraQuiebras(std::FILE* out, NetworkState& estado, const Calculo& calculo, bool recuerda);
 
 // Round k's first act: the default matrix of the marked nodes written as the
 // "Paso k" block; nodes marked for the first time get default step k.
