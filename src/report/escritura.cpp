@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -33,7 +32,8 @@ bool escribeTodo(std::FILE* out, const char* datos, std::size_t n) {
 // a copy, since the caller's change with the next round. The run has one
 // report, so one such write at a time.
 struct Aparte {
-  std::thread hilo;
+  std::vector<std::thread> hilo;  // the writing thread, when one could be started
+  std::FILE* out = nullptr;
   Marcas marcas;
   bool fallo = false;
 };
@@ -42,8 +42,8 @@ Aparte aparte;
 
 // Waits for the write on its own thread; ends the run if it failed.
 void esperaAparte() {
-  if (!aparte.hilo.joinable()) return;
-  aparte.hilo.join();
+  for (std::thread& hilo : aparte.hilo) hilo.join();
+  aparte.hilo.clear();
   if (aparte.fallo) {
     aparte.fallo = false;
     terminaConError(kErrorEscritura);
@@ -105,6 +105,11 @@ bool escribeMarcas(std::FILE* out, const Marcas& marcas) {
       return false;
   }
   return true;
+}
+
+// The body of the thread escribeMatrizMarcasAparte starts.
+void escribeAparte(std::size_t /*hilo*/) {
+  aparte.fallo = !escribeMarcas(aparte.out, aparte.marcas);
 }
 
 // Settable by tests; read only while no matrix is being written.
@@ -230,12 +235,10 @@ void escribeMatrizMarcasAparte(std::FILE* out, const Marcas& marcas) {
   esperaAparte();
   if (aparte.marcas.capacity() < marcas.size()) aparte.marcas = nuevoVectorEntero(marcas.size());
   aparte.marcas.assign(marcas.begin(), marcas.end());
+  aparte.out = out;
   fijaAlTerminar(esperaAparte);
-  try {
-    aparte.hilo = std::thread([out] { aparte.fallo = !escribeMarcas(out, aparte.marcas); });
-  } catch (const std::system_error&) {  // no thread to be had: written here
-    escribeMatrizMarcas(out, aparte.marcas);
-  }
+  aparte.hilo = arrancaHilos(2, escribeAparte);
+  if (aparte.hilo.empty()) escribeMatrizMarcas(out, aparte.marcas);  // no thread to be had
 }
 
 void escribeVector(std::FILE* out, const Vector& v, FormatoReal f) {
