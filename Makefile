@@ -37,9 +37,9 @@ sanitize:
 	cmake --build --preset asan-ubsan -j $(JOBS)
 	ctest --preset asan-ubsan -j $(JOBS)
 
-# The threaded block elimination and report under ThreadSanitizer: the block
-# solver's and the report writer's tests (1, 2 and 3 threads on small blocks
-# and matrices) and the end-to-end tests (the test preset "tsan" selects
+# The threaded block elimination, reader and report under ThreadSanitizer: the
+# block solver's, the reader's and the report writer's tests (1, 2 and 3
+# threads on small blocks, large blocks of numbers, matrices) and the end-to-end tests (the test preset "tsan" selects
 # them; the generated networks of the differential tests never reach the
 # elimination's threshold, and take long under it).
 tsan:

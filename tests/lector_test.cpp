@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <initializer_list>
 #include <limits>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/hilos.h"
 #include "proceso.h"
 
 namespace {
@@ -213,6 +215,130 @@ TEST(Lector, LongTokensReadAsTheWholeToken) {
     ASSERT_EQ(esEnteroValido(t.texto, dimLeida), esEnteroValido(token, dimEntera));
     EXPECT_EQ(dimLeida, dimEntera);
   }
+}
+
+// Every number of a file as the run reads it: leeReales while it hands values
+// over, one token by siguienteToken when it does not, at most `cuantos`.
+// `parada` is the text of the first token not taken.
+struct Lotes {
+  std::vector<std::uint64_t> bits;
+  std::string parada;
+};
+
+Lotes leeEnLotes(const std::string& bytes, std::size_t cuantos) {
+  const auto dir = directorioTemporal();
+  escribeArchivo(dir / "input.txt", bytes);
+  Lector lector;
+  EXPECT_TRUE(abreLector(lector, (dir / "input.txt").c_str()));
+  ampliaLector(lector, kBloqueGrande);
+  Lotes leido;
+  double valor = 0;
+  while (leido.bits.size() < cuantos) {
+    for (const double v : leeReales(lector, cuantos - leido.bits.size()))
+      leido.bits.push_back(std::bit_cast<std::uint64_t>(v));
+    if (leido.bits.size() == cuantos) break;
+    const Token t = siguienteToken(lector);
+    if (t.texto.empty() || !esRealValido(t.texto, valor)) {
+      leido.parada = t.texto;
+      break;
+    }
+    leido.bits.push_back(std::bit_cast<std::uint64_t>(valor));
+  }
+  if (leido.bits.size() == cuantos) leido.parada = siguienteToken(lector).texto;
+  cierraLector(lector);
+  std::filesystem::remove_all(dir);
+  return leido;
+}
+
+// About 2.3 MB of numbers in every notation, between every kind of blank, with
+// underflows (converted on a second try) and long tokens among them.
+std::vector<std::string> numerosVariados() {
+  std::mt19937_64 azar(7);
+  std::vector<std::string> tokens;
+  for (int k = 0; k < 300000; ++k) {
+    const auto r = static_cast<long long>(azar() % 2000000) - 1000000;
+    switch (azar() % 8) {
+      case 0:
+        tokens.push_back("0");
+        break;
+      case 1:
+        tokens.push_back(std::to_string(r));
+        break;
+      case 2:
+        tokens.push_back(std::to_string(r) + "." + std::to_string(azar() % 1000));
+        break;
+      case 3:
+        tokens.push_back("+." + std::to_string(azar()) + "e" + std::to_string(r % 300));
+        break;
+      case 4:
+        tokens.push_back(std::to_string(r) + "E-" + std::to_string(azar() % 400));
+        break;
+      case 5:
+        tokens.push_back("-0.000" + std::to_string(azar()) + std::to_string(azar()));
+        break;
+      case 6:
+        tokens.push_back(std::to_string(r) + "e-330");
+        break;
+      default:
+        tokens.push_back(std::to_string(azar() % 10) + ".");
+        break;
+    }
+  }
+  return tokens;
+}
+
+std::string juntos(const std::vector<std::string>& tokens) {
+  static const char kBlancos[] = " \t\n\r\v\f";
+  std::string bytes;
+  for (std::size_t k = 0; k < tokens.size(); ++k) {
+    bytes += tokens[k];
+    bytes.append(1 + k % 3, kBlancos[k % 6]);
+  }
+  return bytes;
+}
+
+// Whole blocks converted on 1, 2 and 3 threads give the bits of the tokens
+// read one by one, stop where `cuantos` ends, and stop before a token that is
+// not a number, wherever it falls in a thread's share.
+TEST(Lector, NumbersReadInBlocksAreTheTokensOneByOne) {
+  std::vector<std::string> tokens = numerosVariados();
+  std::vector<std::uint64_t> uno;
+  for (const std::string& t : tokens) {
+    double v = 0;
+    ASSERT_TRUE(esRealValido(t, v)) << t;
+    uno.push_back(std::bit_cast<std::uint64_t>(v));
+  }
+  const std::string bytes = juntos(tokens);
+  const std::size_t total = tokens.size();
+  const std::size_t corte = total * 4 / 10;  // in the first block's last share
+  const std::size_t malos[] = {5, corte, total / 2 + 3, total - 1};
+  for (const unsigned h : {1u, 2u, 3u}) {
+    SCOPED_TRACE(std::to_string(h) + " threads");
+    fijaHilos(h);
+    const Lotes todo = leeEnLotes(bytes, total);
+    EXPECT_EQ(todo.bits, uno);
+    EXPECT_EQ(todo.parada, "");
+    const Lotes parte = leeEnLotes(bytes, corte);
+    EXPECT_EQ(parte.bits, std::vector<std::uint64_t>(uno.begin(), uno.begin() + corte));
+    EXPECT_EQ(parte.parada, tokens[corte]);
+    for (const std::size_t k : malos) {
+      std::vector<std::string> conMalo = tokens;
+      conMalo[k] = "1.2.3";
+      const Lotes hasta = leeEnLotes(juntos(conMalo), total);
+      EXPECT_EQ(hasta.bits, std::vector<std::uint64_t>(uno.begin(), uno.begin() + k)) << k;
+      EXPECT_EQ(hasta.parada, "1.2.3") << k;
+    }
+    // One-digit numbers one blank apart: as many per byte as there can be.
+    std::string densos;
+    std::vector<std::uint64_t> cifras;
+    for (int k = 0; k < 1200000; ++k) {
+      densos += static_cast<char>('0' + k % 10);
+      densos += ' ';
+      cifras.push_back(std::bit_cast<std::uint64_t>(static_cast<double>(k % 10)));
+    }
+    EXPECT_EQ(leeEnLotes(densos, cifras.size()).bits, cifras);
+  }
+  fijaHilos(0);
 }
 
 TEST(Lector, DirectoryIsNotAnInput) {

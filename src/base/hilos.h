@@ -49,14 +49,16 @@ std::vector<std::thread> arrancaHilos(std::size_t cuantos, const Tarea& tarea) {
   return iniciados;
 }
 
-// tarea(desde, hasta) over [0, n) in contiguous parts, one per thread, each
-// part a multiple of multiplo rows but the last; one part only when fewer
-// than filasMinimasParaHilos() rows (conTrabajo) have work. The calling
+// a / b rounded up: how many pieces of b hold a.
+constexpr std::size_t porExceso(std::size_t a, std::size_t b) {
+  return (a + b - 1) / b;
+}
+
+// tarea(desde, hasta) over [0, n) in `partes` contiguous parts (fewer when n
+// is smaller), each a multiple of multiplo rows but the last. The calling
 // thread takes the first part, and the parts of threads not started.
 template <typename Tarea>
-void repartePorFilas(std::size_t n, std::size_t multiplo, std::size_t conTrabajo,
-                     const Tarea& tarea) {
-  std::size_t partes = conTrabajo >= filasMinimasParaHilos() ? hilos() : 1;
+void reparteEnPartes(std::size_t partes, std::size_t n, std::size_t multiplo, const Tarea& tarea) {
   if (partes > n / multiplo) partes = n / multiplo > 0 ? n / multiplo : 1;
   const auto limite = [&](std::size_t p) {
     return p == partes ? n : (n / multiplo * p / partes) * multiplo;
@@ -66,6 +68,14 @@ void repartePorFilas(std::size_t n, std::size_t multiplo, std::size_t conTrabajo
   for (std::size_t p = otros.size() + 1; p < partes; ++p) parte(p);
   parte(0);
   for (std::thread& hilo : otros) hilo.join();
+}
+
+// The same with a part per thread, or one part only when fewer than
+// filasMinimasParaHilos() rows (conTrabajo) have work.
+template <typename Tarea>
+void repartePorFilas(std::size_t n, std::size_t multiplo, std::size_t conTrabajo,
+                     const Tarea& tarea) {
+  reparteEnPartes(conTrabajo >= filasMinimasParaHilos() ? hilos() : 1, n, multiplo, tarea);
 }
 
 // At most this many threads make the pieces of enOrden: one thread takes them

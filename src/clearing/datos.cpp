@@ -2,7 +2,9 @@
 // arrive, so the matrix memory is touched only as far as the file goes.
 #include "clearing/datos.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <span>
 #include <string>
 
 #include "base/fatal.h"
@@ -10,6 +12,13 @@
 #include "base/memoria.h"
 
 namespace {
+
+// From this many nodes (65536 numbers, about half a megabyte of text) the
+// input is read in large blocks.
+constexpr std::size_t kNodosParaBloqueGrande = 256;
+// A lote of fewer numbers is appended on one thread: copying 2¹⁴ of them,
+// first touch of their pages included, takes ten times what starting one can.
+constexpr std::size_t kValoresPorHilo = std::size_t{1} << 14;
 
 std::string nombreL(std::size_t i, std::size_t j) {
   return "L[" + std::to_string(i) + "][" + std::to_string(j) + "]";
@@ -29,6 +38,28 @@ double leeReal(Lector& entrada, Nombre nombre) {
   return valor;
 }
 
+// Appends lote to the rows from fila on (row n is e), each row's part by one
+// thread: a large lote's pages are first touched on every core. Returns the
+// first row not full after it.
+std::size_t anadeLote(NetworkState& estado, std::size_t fila, std::span<const double> lote) {
+  const std::size_t n = estado.L.size();
+  const auto destino = [&](std::size_t i) -> Vector& { return i < n ? estado.L[i] : estado.e; };
+  const std::size_t primera = std::min(lote.size(), n - destino(fila).size());
+  const std::size_t filas = 1 + porExceso(lote.size() - primera, n);
+  const std::size_t partes = lote.size() >= kValoresPorHilo ? hilos() : 1;
+  reparteEnPartes(partes, filas, 1, [&](std::size_t desde, std::size_t hasta) {
+    for (std::size_t k = desde; k < hasta; ++k) {
+      const std::size_t inicio = k == 0 ? 0 : primera + (k - 1) * n;
+      const std::span<const double> parte =
+          lote.subspan(inicio, std::min(lote.size() - inicio, k == 0 ? primera : n));
+      Vector& v = destino(fila + k);
+      v.insert(v.end(), parte.begin(), parte.end());
+    }
+  });
+  while (fila <= n && destino(fila).size() == n) ++fila;
+  return fila;
+}
+
 }  // namespace
 
 std::int32_t leeDimension(Lector& entrada) {
@@ -41,11 +72,21 @@ std::int32_t leeDimension(Lector& entrada) {
 
 void leerDatos(Lector& entrada, NetworkState& estado) {
   const std::size_t n = estado.L.size();
-  for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t j = 0; j < n; ++j)
-      estado.L[i].push_back(leeReal(entrada, [&] { return nombreL(i, j); }));
-  for (std::size_t i = 0; i < n; ++i)
-    estado.e.push_back(leeReal(entrada, [&] { return nombreE(i); }));
+  if (n >= kNodosParaBloqueGrande) ampliaLector(entrada, kBloqueGrande);
+  std::size_t fila = 0;              // L's rows, then e as row n
+  std::size_t quedan = (n + 1) * n;  // no overflow: n² doubles were reserved
+  while (quedan > 0) {
+    std::span<const double> lote = leeReales(entrada, quedan);
+    double uno = 0.0;
+    if (lote.empty()) {  // the next number as the reader hands it over, or its failure
+      const std::size_t i = fila;
+      const std::size_t j = fila < n ? estado.L[fila].size() : estado.e.size();
+      uno = leeReal(entrada, [&] { return i < n ? nombreL(i, j) : nombreE(j); });
+      lote = {&uno, 1};
+    }
+    quedan -= lote.size();
+    fila = anadeLote(estado, fila, lote);
+  }
 }
 
 // Rows are independent and each is computed whole by one thread, in the

@@ -9,7 +9,8 @@
 // 32-bit integer ends the run with a format error.
 std::int32_t leeDimension(Lector& entrada);
 
-// L row by row, then e, appended to the room the run reserved. A missing or
+// L row by row, then e, appended to the room the run reserved (numbers held
+// whole in a block are converted on every core). A missing or
 // malformed number ends the run with a format error naming the element.
 void leerDatos(Lector& entrada, NetworkState& estado);
 

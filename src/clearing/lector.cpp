@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "base/fatal.h"
+#include "base/hilos.h"
 
 namespace {
 
@@ -22,6 +23,10 @@ namespace {
 constexpr std::int64_t kTopeExponente = 1000000000000000;
 // The same for the exponent written into a long number's equivalent text.
 constexpr std::int64_t kTopeExponenteTexto = 99999;
+
+// Below this many bytes a block's share is converted on fewer threads: a
+// thread converts it in about 15 ms, ten times what starting one can cost.
+constexpr std::size_t kBytesPorHilo = std::size_t{1} << 18;
 
 long lecturasHastaFallo = -1;  // test hook; -1: never fail
 
@@ -252,14 +257,114 @@ bool esNotacionDecimal(std::string_view s) {
 
 // Underflow and overflow: from_chars reports both alike, strtod tells them
 // apart (the program never changes the C locale, so "." is the point).
+// strtod stops where the notation ends: at a blank or a NUL after it.
+bool convierteConStrtod(const char* texto, double& valor) {
+  const double v = std::strtod(texto, nullptr);
+  if (std::isinf(v)) return false;
+  valor = v;
+  return true;
+}
+
 bool convierteFueraDeRango(std::string_view s, double& valor) {
   std::string copia;
   ajustaOTermina(copia, s.size());
   std::copy(s.begin(), s.end(), copia.begin());
-  const double v = std::strtod(copia.c_str(), nullptr);
-  if (std::isinf(v)) return false;
-  valor = v;
-  return true;
+  return convierteConStrtod(copia.c_str(), valor);
+}
+
+enum class Conversion { valida, invalida, fueraDeRango };
+
+// The conversion without its second try, which allocates: an out-of-range
+// result is only reported.
+Conversion convierteReal(std::string_view s, double& valor) {
+  if (s.size() == 1 && esDigito(s[0])) {  // most entries of a sparse matrix: "0"
+    valor = s[0] - '0';
+    return Conversion::valida;
+  }
+  if (!esNotacionDecimal(s)) return Conversion::invalida;
+  if (s[0] == '+') s.remove_prefix(1);  // from_chars takes no plus sign
+  const auto [fin, ec] = std::from_chars(s.data(), s.data() + s.size(), valor);
+  if (ec == std::errc::result_out_of_range) return Conversion::fueraDeRango;
+  return ec == std::errc() && fin == s.data() + s.size() ? Conversion::valida
+                                                         : Conversion::invalida;
+}
+
+// One thread's share of the block: the whole tokens in [desde, hasta), their
+// values written from reales[base] on.
+struct Tramo {
+  std::size_t desde = 0;
+  std::size_t hasta = 0;
+  std::size_t base = 0;
+  std::size_t leidos = 0;
+  bool parado = false;  // at a token that is not a number, or one left to esRealValido
+};
+
+// Past the block's whole tokens: all of it once the input is exhausted, else
+// its last blank (a token touching the end may go on in the next refill).
+std::size_t finDeEnteros(const Lector& lector) {
+  if (lector.agotado) return lector.fin;
+  std::size_t fin = lector.fin;
+  while (fin > lector.pos && !esBlanco(lector.bufer[fin - 1])) --fin;
+  return fin;
+}
+
+// The first blank at or after i, or fin.
+std::size_t blancoDesde(const Lector& lector, std::size_t i, std::size_t fin) {
+  while (i < fin && !esBlanco(lector.bufer[i])) ++i;
+  return i;
+}
+
+// Splits [pos, fin) at blanks into `partes` tramos. A tramo starting at a
+// blank c has at most (c − pos + 1) / 2 tokens before it: each takes a byte
+// and a blank. That bound is its base, so no two tramos write the same slot.
+std::vector<Tramo> cortaTramos(const Lector& lector, std::size_t fin, std::size_t partes) {
+  std::vector<Tramo> tramos(partes);
+  std::size_t desde = lector.pos;
+  for (std::size_t p = 0; p < partes; ++p) {
+    const std::size_t hasta =
+        p + 1 == partes
+            ? fin
+            : blancoDesde(lector,
+                          std::max(desde, lector.pos + (fin - lector.pos) * (p + 1) / partes), fin);
+    tramos[p].desde = desde;
+    tramos[p].hasta = hasta;
+    tramos[p].base = (desde - lector.pos + 1) / 2;
+    desde = hasta;
+  }
+  return tramos;
+}
+
+// Converts a tramo's tokens up to the first that is not a number; an
+// underflow at the very end of the input is left to esRealValido, which copies it.
+void convierteTramo(const Lector& lector, Tramo& tramo, double* reales) {
+  const char* bytes = lector.bufer.data();
+  std::size_t i = tramo.desde;
+  for (;;) {
+    while (i < tramo.hasta && esBlanco(bytes[i])) ++i;
+    if (i == tramo.hasta) return;
+    const std::size_t inicio = i;
+    while (i < tramo.hasta && !esBlanco(bytes[i])) ++i;
+    double valor = 0.0;
+    Conversion conversion = convierteReal(std::string_view(bytes + inicio, i - inicio), valor);
+    // A blank in the block ends the token for strtod; the input's last byte does not.
+    if (conversion == Conversion::fueraDeRango && i < lector.fin)
+      conversion =
+          convierteConStrtod(bytes + inicio, valor) ? Conversion::valida : Conversion::invalida;
+    if (conversion != Conversion::valida) {
+      tramo.parado = true;
+      return;
+    }
+    reales[tramo.base + tramo.leidos++] = valor;
+  }
+}
+
+// Past the k-th token from i.
+std::size_t pasaTokens(const Lector& lector, std::size_t i, std::size_t k) {
+  for (; k > 0; --k) {
+    while (esBlanco(lector.bufer[i])) ++i;
+    i = blancoDesde(lector, i, lector.fin);
+  }
+  return i;
 }
 
 }  // namespace
@@ -303,15 +408,49 @@ bool esEnteroValido(std::string_view s, std::int32_t& valor) {
 }
 
 bool esRealValido(std::string_view s, double& valor) {
-  if (s.size() == 1 && esDigito(s[0])) {  // most entries of a sparse matrix: "0"
-    valor = s[0] - '0';
-    return true;
+  switch (convierteReal(s, valor)) {
+    case Conversion::valida:
+      return true;
+    case Conversion::fueraDeRango:
+      return convierteFueraDeRango(s, valor);
+    case Conversion::invalida:
+      break;
   }
-  if (!esNotacionDecimal(s)) return false;
-  if (s[0] == '+') s.remove_prefix(1);  // from_chars takes no plus sign
-  const auto [fin, ec] = std::from_chars(s.data(), s.data() + s.size(), valor);
-  if (ec == std::errc::result_out_of_range) return convierteFueraDeRango(s, valor);
-  return ec == std::errc() && fin == s.data() + s.size();
+  return false;
+}
+
+void ampliaLector(Lector& lector, std::size_t bytes) {
+  if (bytes > lector.bufer.size()) ajustaOTermina(lector.bufer, bytes);
+}
+
+std::span<const double> leeReales(Lector& lector, std::size_t cuantos) {
+  if (lector.saltaResto || cuantos == 0) return {};
+  const std::size_t fin = finDeEnteros(lector);
+  if (fin == lector.pos) return {};
+  // Sized once, for a whole block: the tokens of [pos, fin) need (fin − pos) / 2 + 1.
+  if (lector.reales.size() < lector.bufer.size() / 2 + 1)
+    ajustaOTermina(lector.reales, lector.bufer.size() / 2 + 1);
+  const std::size_t partes =
+      std::clamp<std::size_t>((fin - lector.pos) / kBytesPorHilo, 1, hilos());
+  std::vector<Tramo> tramos = cortaTramos(lector, fin, partes);
+  double* reales = lector.reales.data();
+  reparteEnPartes(partes, partes, 1, [&](std::size_t desde, std::size_t hasta) {
+    for (std::size_t p = desde; p < hasta; ++p) convierteTramo(lector, tramos[p], reales);
+  });
+  // The tramos' values, moved together in order (each base is at or past
+  // the count before it), up to the first token not taken or `cuantos`.
+  std::size_t tomados = 0;
+  lector.pos = fin;
+  for (const Tramo& tramo : tramos) {
+    const std::size_t aqui = std::min(tramo.leidos, cuantos - tomados);
+    std::memmove(reales + tomados, reales + tramo.base, aqui * sizeof(double));
+    tomados += aqui;
+    if (tramo.parado || tomados == cuantos) {
+      lector.pos = pasaTokens(lector, tramo.desde, aqui);
+      break;
+    }
+  }
+  return {reales, tomados};
 }
 
 void fallaLectura(long k) {

@@ -7,10 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string_view>
 #include <vector>
 
 inline constexpr std::size_t kBloqueLectura = std::size_t{1} << 16;  // bytes per refill
+// A large input's refill: fewer reads, and enough numbers per block to convert
+// them on every core.
+inline constexpr std::size_t kBloqueGrande = std::size_t{1} << 20;
 inline constexpr std::size_t kMuestra = 32;  // bytes of a token a message shows
 // Significant digits kept of a long number: a double's rounding is decided
 // within the first 768 (the longest exact halfway point between two doubles);
@@ -58,6 +62,7 @@ struct Lector {
   bool agotado = false;     // no more bytes after bufer
   bool saltaResto = false;  // the last token was cut short: skip its remaining bytes first
   TokenLargo largo;
+  std::vector<double> reales;  // what leeReales hands over
 };
 
 struct Token {
@@ -79,6 +84,18 @@ bool abreLector(Lector& lector, const char* nombre);
 Token siguienteToken(Lector& lector);
 
 void cierraLector(Lector& lector);
+
+// Makes the refills `bytes` long (what the buffer holds is kept); memory
+// exhausted ends the run.
+void ampliaLector(Lector& lector, std::size_t bytes);
+
+// The values of the next tokens, at most `cuantos`, as long as each is held
+// whole in the buffer and esRealValido converts it without a second try:
+// exactly what siguienteToken and esRealValido would give one by one,
+// converted on every core when the buffer is large. Empty when the next token
+// is not such a one; siguienteToken then reads it as ever (refilling, or
+// handing over what a message names). Valid until the next call.
+std::span<const double> leeReales(Lector& lector, std::size_t cuantos);
 
 // An optional sign and decimal digits that fit 32 bits.
 bool esEnteroValido(std::string_view s, std::int32_t& valor);

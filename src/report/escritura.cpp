@@ -139,11 +139,6 @@ struct TextoPieza {
   std::size_t usados = 0;
 };
 
-// a / b rounded up.
-constexpr std::size_t porExceso(std::size_t a, std::size_t b) {
-  return (a + b - 1) / b;
-}
-
 // Rows desde … hasta − 1 of M from dst on, each element times its row's
 // factor when there are factors; returns the end of the text.
 char* formateaFilas(char* dst, const Matrix& M, const Vector* factores, std::size_t desde,
