@@ -161,3 +161,51 @@ double memoriaDisponibleBajo(const std::string& raiz) {
 }
 
 #endif
+
+// ---- Large pages ----
+
+#if defined(__linux__) && defined(__GLIBC__)
+#include <malloc.h>
+#include <sys/mman.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+constexpr double kMinimoPaginas = 64.0 * (1 << 20);  // fewer faults than this cost little
+constexpr double kMaximoPaginas = 1 << 30;           // the trim threshold below is an int
+constexpr std::uintptr_t kPaginaGrande = std::uintptr_t{2} << 20;
+constexpr int kMmapMaxPorDefecto = 65536;  // glibc's own default
+
+}  // namespace
+
+// The heap is grown by the whole region at once (no separate mapping for
+// it), the region advised, and freed: glibc keeps it as the heap's free top,
+// which the run's rows are then carved from, since the trim threshold no
+// longer gives it back. Rows of a matrix are separate allocations, so only
+// the heap as a whole can be advised, and only before they touch it.
+bool pidePaginasGrandes(double bytes) {
+  if (sizeof(void*) < 8 || !(bytes >= kMinimoPaginas)) return false;
+  const auto tamano = static_cast<std::size_t>(std::min(bytes, kMaximoPaginas));
+  if (mallopt(M_TRIM_THRESHOLD, INT_MAX) != 1 || mallopt(M_MMAP_MAX, 0) != 1) return false;
+  void* region = std::malloc(tamano);
+  (void)mallopt(M_MMAP_MAX, kMmapMaxPorDefecto);
+  if (region == nullptr) return false;
+  const auto direccion = reinterpret_cast<std::uintptr_t>(region);
+  const std::uintptr_t inicio = (direccion + kPaginaGrande - 1) & ~(kPaginaGrande - 1);
+  const std::uintptr_t fin = (direccion + tamano) & ~(kPaginaGrande - 1);
+  const bool aconsejada =
+      fin > inicio && madvise(reinterpret_cast<void*>(inicio), fin - inicio, MADV_HUGEPAGE) == 0;
+  std::free(region);
+  return aconsejada;
+}
+
+#else
+
+bool pidePaginasGrandes(double /*bytes*/) {
+  return false;
+}
+
+#endif

@@ -25,3 +25,14 @@ bool esMismoArchivo(std::FILE* archivo, const char* nombre);
 // the tightest memory limit of the process's control group and its parents;
 // negative when the system does not say.
 double memoriaDisponibleBajo(const std::string& raiz);
+
+// ---- Large pages ----
+
+// Asks that the next `bytes` of the heap (up to a GiB) be backed by large
+// pages where the system gives them on request: Linux with glibc, 2 MiB
+// transparent huge pages. A run that fills a few n×n matrices then takes a
+// few hundred page faults instead of a hundred thousand, which on a virtual
+// machine cost more than the arithmetic of the rows they bring. Only a hint:
+// false when it was not given (too little to be worth it, another system or
+// allocator, no room); nothing else changes either way.
+bool pidePaginasGrandes(double bytes);

@@ -43,6 +43,7 @@ void compruebaMemoria(std::int32_t dim, int matrices) {
 void reservaEstado(NetworkState& estado, const Calculo& previsto) {
   if (estado.dim < 0) terminaConError(kSinMemoria, Salto::sin);
   compruebaMemoria(estado.dim, previsto.matricesEnUso);
+  (void)pidePaginasGrandes(memoriaNecesaria(estado.dim, previsto.matricesEnUso));
   const auto n = static_cast<std::size_t>(estado.dim);
   estado.ordenQuiebra = nuevoVectorEntero(n, Salto::sin);
   estado.e = reservaVector(n, Salto::sin);
