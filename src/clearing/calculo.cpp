@@ -38,9 +38,9 @@ Marcas marcasEstructuradas(const NetworkState& estado, const Vector& /*p*/, cons
 // finite; that round is then solved literally, from a fresh A and b.
 void resuelveEstructurado(NetworkState& estado, const Marcas& marcas, TrabajoBloque& trabajo) {
   const std::size_t n = estado.pPrima.size();
-  if (trabajo.Ab.size() != n)  // first round
-    trabajo = nuevoTrabajoBloque(n, trabajo.historia.permitida);
   const Bloque bloque = calculaBloque(marcas);
+  if (trabajo.Ab.size() != n)  // first round
+    trabajo = nuevoTrabajoBloque(n, trabajo.historia.permitida, bloque.indices.size());
   Vector b;
   Vector x;
   construyeSistema(estado, bloque, trabajo, b);

@@ -386,6 +386,8 @@ bool abreLector(Lector& lector, const char* nombre) {
 void cierraLector(Lector& lector) {
   if (lector.archivo != nullptr) (void)std::fclose(lector.archivo);  // read-only: nothing to lose
   lector.archivo = nullptr;
+  std::vector<char>().swap(lector.bufer);  // a large input's megabytes go back at once
+  std::vector<double>().swap(lector.reales);
 }
 
 Token siguienteToken(Lector& lector) {

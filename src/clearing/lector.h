@@ -83,6 +83,7 @@ bool abreLector(Lector& lector, const char* nombre);
 // the run: what was read so far is not the end of the data.
 Token siguienteToken(Lector& lector);
 
+// Closes the file and gives back the buffers.
 void cierraLector(Lector& lector);
 
 // Makes the refills `bytes` long (what the buffer holds is kept); memory

@@ -11,6 +11,7 @@
 
 #include "base/hilos.h"
 #include "base/memoria.h"
+#include "base/plataforma.h"
 
 namespace {
 
@@ -234,7 +235,12 @@ Bloque calculaBloque(const Marcas& marcas) {
   return bloque;
 }
 
-TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda) {
+TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda, std::size_t primera) {
+  // A first block of (nearly) every node writes every page of the room: large
+  // pages then save the faults and cost no memory. A smaller one would make
+  // the untouched ends of its rows resident.
+  if (primera > 0 && primera >= n - n / 16)
+    (void)pidePaginasGrandes(8.0 * static_cast<double>(n) * static_cast<double>(n));
   TrabajoBloque trabajo;
   trabajo.Ab = reservaMatriz(n);
   trabajo.panel = nuevoTrabajoPanel(n);

@@ -51,8 +51,9 @@ struct TrabajoBloque {
 
 // Room for blocks of up to n indices; nothing is touched yet. With
 // `recuerda`, a cascade's rounds carry their elimination over
-// (linalg/historia.h), which may hold two more n×n matrices.
-TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda = false);
+// (linalg/historia.h), which may hold two more n×n matrices. `primera`, the
+// first block's size, says whether the room will be written nearly whole.
+TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda = false, std::size_t primera = 0);
 
 // Makes Ab m×m (within its room) for the block's m indices. Returns k, the
 // leading rows and columns whose elimination the last round left in Ab: the

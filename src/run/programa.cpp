@@ -43,7 +43,10 @@ void compruebaMemoria(std::int32_t dim, int matrices) {
 void reservaEstado(NetworkState& estado, const Calculo& previsto) {
   if (estado.dim < 0) terminaConError(kSinMemoria, Salto::sin);
   compruebaMemoria(estado.dim, previsto.matricesEnUso);
-  (void)pidePaginasGrandes(memoriaNecesaria(estado.dim, previsto.matricesEnUso));
+  // L and PI only: every page of theirs is written. The block solver's
+  // storage has room for n×n and often uses a corner of it, which large
+  // pages would make resident whole.
+  (void)pidePaginasGrandes(memoriaNecesaria(estado.dim, kMatricesDeDatos));
   const auto n = static_cast<std::size_t>(estado.dim);
   estado.ordenQuiebra = nuevoVectorEntero(n, Salto::sin);
   estado.e = reservaVector(n, Salto::sin);
@@ -67,6 +70,7 @@ int ejecutaPrograma(bool literal) {
   const Calculo& previsto = calculoPrevisto(literal);
   reservaEstado(estado, previsto);
   leerDatos(entrada, estado);
+  cierraLector(entrada);  // nothing past the data is read
   estado.pBarra = calculaPBarra(estado);
   estado.PI = calculaPI(estado);
   const Calculo& calculo = eligeCalculo(estado, literal);
@@ -87,7 +91,6 @@ int ejecutaPrograma(bool literal) {
   escribeResultado(out, estado, capital);
   escribeMatPagos(out, estado);
 
-  cierraLector(entrada);
   cierraInforme(out);
   return 0;  // the state's buffers are released with it
 }
