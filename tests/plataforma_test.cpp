@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/memoria.h"
 #include "proceso.h"
 
 namespace fs = std::filesystem;
@@ -99,6 +101,30 @@ TEST(Plataforma, MemoryAvailableUnderTheTightestLimit) {
     EXPECT_EQ(memoriaDisponibleBajo(raiz.string()), c.esperado);
     fs::remove_all(raiz);
   }
+}
+
+// The kB of a "Clave:   N kB" line of a /proc file; -1 when it is not there.
+double kbDe(const std::string& ruta, const std::string& clave) {
+  std::ifstream archivo(ruta);
+  for (std::string linea; std::getline(archivo, linea);)
+    if (linea.rfind(clave + ":", 0) == 0) return std::stod(linea.substr(clave.size() + 1));
+  return -1;
+}
+
+// Rows allocated after the hint lie on huge pages where the system gives
+// them on request; elsewhere the hint says it was not given.
+TEST(Plataforma, RowsAfterTheLargePageHintLieOnLargePages) {
+  EXPECT_FALSE(pidePaginasGrandes(kMB));  // too little to be worth it
+  if (!pidePaginasGrandes(256 * kMB)) GTEST_SKIP() << "no large pages on request here";
+  std::ifstream modo("/sys/kernel/mm/transparent_hugepage/enabled");
+  std::string modos;
+  std::getline(modo, modos);
+  const double antes = kbDe("/proc/self/smaps_rollup", "AnonHugePages");
+  if (modos.find("[never]") != std::string::npos || antes < 0)
+    GTEST_SKIP() << "huge pages off, or not reported";
+  const Matrix M = nuevaMatriz(3000);  // 72 MB of zeros, written row by row
+  EXPECT_GE(kbDe("/proc/self/smaps_rollup", "AnonHugePages") - antes, 32 * 1024.0);
+  EXPECT_EQ(M[2999][2999], 0.0);
 }
 
 }  // namespace
