@@ -5,6 +5,7 @@
 #include "clearing/lector.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -27,6 +28,8 @@ constexpr std::int64_t kTopeExponenteTexto = 99999;
 // Below this many bytes a block's share is converted on fewer threads: a
 // thread converts it in about 15 ms, ten times what starting one can cost.
 constexpr std::size_t kBytesPorHilo = std::size_t{1} << 18;
+// Threads that share a block at most (four take a 1 MiB block already).
+constexpr std::size_t kMaxTramos = 16;
 
 long lecturasHastaFallo = -1;  // test hook; -1: never fail
 
@@ -314,11 +317,13 @@ std::size_t blancoDesde(const Lector& lector, std::size_t i, std::size_t fin) {
   return i;
 }
 
+using Tramos = std::array<Tramo, kMaxTramos>;
+
 // Splits [pos, fin) at blanks into `partes` tramos. A tramo starting at a
 // blank c has at most (c − pos + 1) / 2 tokens before it: each takes a byte
 // and a blank. That bound is its base, so no two tramos write the same slot.
-std::vector<Tramo> cortaTramos(const Lector& lector, std::size_t fin, std::size_t partes) {
-  std::vector<Tramo> tramos(partes);
+Tramos cortaTramos(const Lector& lector, std::size_t fin, std::size_t partes) {
+  Tramos tramos{};
   std::size_t desde = lector.pos;
   for (std::size_t p = 0; p < partes; ++p) {
     const std::size_t hasta =
@@ -432,9 +437,9 @@ std::span<const double> leeReales(Lector& lector, std::size_t cuantos) {
   // Sized once, for a whole block: the tokens of [pos, fin) need (fin − pos) / 2 + 1.
   if (lector.reales.size() < lector.bufer.size() / 2 + 1)
     ajustaOTermina(lector.reales, lector.bufer.size() / 2 + 1);
-  const std::size_t partes =
-      std::clamp<std::size_t>((fin - lector.pos) / kBytesPorHilo, 1, hilos());
-  std::vector<Tramo> tramos = cortaTramos(lector, fin, partes);
+  const std::size_t partes = std::clamp<std::size_t>((fin - lector.pos) / kBytesPorHilo, 1,
+                                                     std::min<std::size_t>(hilos(), kMaxTramos));
+  Tramos tramos = cortaTramos(lector, fin, partes);
   double* reales = lector.reales.data();
   reparteEnPartes(partes, partes, 1, [&](std::size_t desde, std::size_t hasta) {
     for (std::size_t p = desde; p < hasta; ++p) convierteTramo(lector, tramos[p], reales);
@@ -443,7 +448,8 @@ std::span<const double> leeReales(Lector& lector, std::size_t cuantos) {
   // the count before it), up to the first token not taken or `cuantos`.
   std::size_t tomados = 0;
   lector.pos = fin;
-  for (const Tramo& tramo : tramos) {
+  for (std::size_t p = 0; p < partes; ++p) {
+    const Tramo& tramo = tramos[p];
     const std::size_t aqui = std::min(tramo.leidos, cuantos - tomados);
     std::memmove(reales + tomados, reales + tramo.base, aqui * sizeof(double));
     tomados += aqui;
