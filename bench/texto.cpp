@@ -33,12 +33,13 @@ std::string escribeRed(const std::filesystem::path& ruta, std::size_t n) {
   std::mt19937_64 azar(1);
   std::FILE* f = std::fopen(ruta.string().c_str(), "wb");
   if (f == nullptr) std::exit(2);
-  std::fprintf(f, "%zu\n", n);
+  (void)std::fprintf(f, "%zu\n", n);
   for (std::size_t i = 0; i <= n; ++i) {
-    for (std::size_t j = 0; j < n; ++j) std::fprintf(f, "%.10g ", (azar() % 33) / 64.0);
-    std::fputc('\n', f);
+    for (std::size_t j = 0; j < n; ++j)
+      (void)std::fprintf(f, "%.10g ", static_cast<double>(azar() % 33) / 64.0);
+    (void)std::fputc('\n', f);
   }
-  std::fclose(f);
+  (void)std::fclose(f);
   return ruta.string();
 }
 

@@ -120,8 +120,9 @@ TEST(Formato, AgreesWithPrintfOnRandomValues) {
 std::string comoPrintf(double v, int ancho, int precision) {
   char b[64];
   std::string t(b, static_cast<std::size_t>(std::snprintf(b, sizeof b, "%.*g", precision, v)));
-  const std::size_t e = t.find('e');
-  if (e != std::string::npos && t.size() - e - 2 < 3) t.insert(e + 2, 3 - (t.size() - e - 2), '0');
+  const std::size_t marca = t.find('e');
+  if (marca != std::string::npos && t.size() - marca - 2 < 3)
+    t.insert(marca + 2, 3 - (t.size() - marca - 2), '0');
   if (static_cast<int>(t.size()) < ancho) t.append(static_cast<std::size_t>(ancho) - t.size(), ' ');
   return t + ' ';
 }
@@ -140,11 +141,12 @@ TEST(Formato, ScaledDigitsAgreeWithPrintf) {
   for (int digitos = 2; digitos <= 4; ++digitos)
     for (int m = 2 * static_cast<int>(std::pow(10, digitos - 1)) + 1;
          m < 2 * static_cast<int>(std::pow(10, digitos)); m += digitos == 4 ? 14 : 2)
-      for (int e = -28; e <= 28; ++e) conVecinos(m / 2.0 * std::pow(10.0, e));  // m / 2: x.5
+      for (int decada = -28; decada <= 28; ++decada)
+        conVecinos(m / 2.0 * std::pow(10.0, decada));  // m / 2: x.5
   for (int j = 1; j <= 12; ++j)
     for (int k = 1; k < 1 << j; k += 2) conVecinos(std::ldexp(k, -j));
-  for (int e = -30; e <= 30; ++e)
-    for (double d : {9.5, 9.95, 9.995, 9.9995, 1.0}) conVecinos(d * std::pow(10.0, e));
+  for (int decada = -30; decada <= 30; ++decada)
+    for (double casi : {9.5, 9.95, 9.995, 9.9995, 1.0}) conVecinos(casi * std::pow(10.0, decada));
   std::mt19937_64 azar(99);
   for (int n = 0; n < 100000; ++n)
     valores.push_back(std::ldexp(std::uniform_real_distribution<double>(-1, 1)(azar),

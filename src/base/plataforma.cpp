@@ -193,11 +193,14 @@ bool pidePaginasGrandes(double bytes) {
   void* region = std::malloc(tamano);
   (void)mallopt(M_MMAP_MAX, kMmapMaxPorDefecto);
   if (region == nullptr) return false;
+  // The whole large pages inside the region: from the first boundary in it
+  // to the last.
   const auto direccion = reinterpret_cast<std::uintptr_t>(region);
-  const std::uintptr_t inicio = (direccion + kPaginaGrande - 1) & ~(kPaginaGrande - 1);
-  const std::uintptr_t fin = (direccion + tamano) & ~(kPaginaGrande - 1);
+  const std::size_t antes = (kPaginaGrande - direccion % kPaginaGrande) % kPaginaGrande;
+  const std::size_t despues = (direccion + tamano) % kPaginaGrande;
   const bool aconsejada =
-      fin > inicio && madvise(reinterpret_cast<void*>(inicio), fin - inicio, MADV_HUGEPAGE) == 0;
+      tamano > antes + despues &&
+      madvise(static_cast<char*>(region) + antes, tamano - antes - despues, MADV_HUGEPAGE) == 0;
   std::free(region);
   return aconsejada;
 }

@@ -129,7 +129,7 @@ bool cifrasRapidas(double a, int precision, std::int64_t& cifras, int& exponente
 // fixed notation for −4 ≤ exponente < precision, else exponent notation,
 // trailing zeros of the fraction dropped (and the point with them).
 char* escribeG(char* dst, bool negativo, std::int64_t cifras, int exponente, int precision) {
-  char c[kMaxPrecisionRapida];
+  char c[kMaxPrecisionRapida] = {};
   for (int i = precision - 1; i >= 0; --i, cifras /= 10)
     c[i] = static_cast<char>('0' + cifras % 10);
   int ultima = precision - 1;  // the last digit kept: trailing zeros go
