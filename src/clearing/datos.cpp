@@ -38,12 +38,17 @@ double leeReal(Lector& entrada, Nombre nombre) {
   return valor;
 }
 
+// Row i of the data as read: L's rows, then e as row n.
+Vector& filaDeDatos(NetworkState& estado, std::size_t i) {
+  return i < estado.L.size() ? estado.L[i] : estado.e;
+}
+
 // Appends lote to the rows from fila on (row n is e), each row's part by one
 // thread: a large lote's pages are first touched on every core. Returns the
 // first row not full after it.
 std::size_t anadeLote(NetworkState& estado, std::size_t fila, std::span<const double> lote) {
   const std::size_t n = estado.L.size();
-  const auto destino = [&](std::size_t i) -> Vector& { return i < n ? estado.L[i] : estado.e; };
+  const auto destino = [&](std::size_t i) -> Vector& { return filaDeDatos(estado, i); };
   const std::size_t primera = std::min(lote.size(), n - destino(fila).size());
   const std::size_t filas = 1 + porExceso(lote.size() - primera, n);
   const std::size_t partes = lote.size() >= kValoresPorHilo ? hilos() : 1;
@@ -80,7 +85,7 @@ void leerDatos(Lector& entrada, NetworkState& estado) {
     double uno = 0.0;
     if (lote.empty()) {  // the next number as the reader hands it over, or its failure
       const std::size_t i = fila;
-      const std::size_t j = fila < n ? estado.L[fila].size() : estado.e.size();
+      const std::size_t j = filaDeDatos(estado, fila).size();
       uno = leeReal(entrada, [&] { return i < n ? nombreL(i, j) : nombreE(j); });
       lote = {&uno, 1};
     }

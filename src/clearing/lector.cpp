@@ -44,6 +44,18 @@ bool esBlanco(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
+// The first non-blank of bytes at or after i, or fin.
+std::size_t noBlancoDesde(const char* bytes, std::size_t i, std::size_t fin) {
+  while (i < fin && esBlanco(bytes[i])) ++i;
+  return i;
+}
+
+// The first blank of bytes at or after i, or fin.
+std::size_t blancoDesde(const char* bytes, std::size_t i, std::size_t fin) {
+  while (i < fin && !esBlanco(bytes[i])) ++i;
+  return i;
+}
+
 bool esDigito(char c) {
   return c >= '0' && c <= '9';
 }
@@ -81,7 +93,7 @@ bool recarga(Lector& lector) {
 // Skips blanks across refills; false at the end of the input.
 bool saltaBlancos(Lector& lector) {
   for (;;) {
-    while (lector.pos < lector.fin && esBlanco(lector.bufer[lector.pos])) ++lector.pos;
+    lector.pos = noBlancoDesde(lector.bufer.data(), lector.pos, lector.fin);
     if (lector.pos < lector.fin) return true;
     if (!recarga(lector)) return false;
   }
@@ -89,7 +101,7 @@ bool saltaBlancos(Lector& lector) {
 
 // Moves pos past the non-blanks that start there, within the block.
 void pasaToken(Lector& lector) {
-  while (lector.pos < lector.fin && !esBlanco(lector.bufer[lector.pos])) ++lector.pos;
+  lector.pos = blancoDesde(lector.bufer.data(), lector.pos, lector.fin);
 }
 
 // Skips the rest of a token across refills.
@@ -311,12 +323,6 @@ std::size_t finDeEnteros(const Lector& lector) {
   return fin;
 }
 
-// The first blank at or after i, or fin.
-std::size_t blancoDesde(const Lector& lector, std::size_t i, std::size_t fin) {
-  while (i < fin && !esBlanco(lector.bufer[i])) ++i;
-  return i;
-}
-
 using Tramos = std::array<Tramo, kMaxTramos>;
 
 // Splits [pos, fin) at blanks into `partes` tramos. A tramo starting at a
@@ -329,7 +335,7 @@ Tramos cortaTramos(const Lector& lector, std::size_t fin, std::size_t partes) {
     const std::size_t hasta =
         p + 1 == partes
             ? fin
-            : blancoDesde(lector,
+            : blancoDesde(lector.bufer.data(),
                           std::max(desde, lector.pos + (fin - lector.pos) * (p + 1) / partes), fin);
     tramos[p].desde = desde;
     tramos[p].hasta = hasta;
@@ -345,10 +351,9 @@ void convierteTramo(const Lector& lector, Tramo& tramo, double* reales) {
   const char* bytes = lector.bufer.data();
   std::size_t i = tramo.desde;
   for (;;) {
-    while (i < tramo.hasta && esBlanco(bytes[i])) ++i;
-    if (i == tramo.hasta) return;
-    const std::size_t inicio = i;
-    while (i < tramo.hasta && !esBlanco(bytes[i])) ++i;
+    const std::size_t inicio = noBlancoDesde(bytes, i, tramo.hasta);
+    if (inicio == tramo.hasta) return;
+    i = blancoDesde(bytes, inicio, tramo.hasta);
     double valor = 0.0;
     Conversion conversion = convierteReal(std::string_view(bytes + inicio, i - inicio), valor);
     // A blank in the block ends the token for strtod; the input's last byte does not.
@@ -366,8 +371,8 @@ void convierteTramo(const Lector& lector, Tramo& tramo, double* reales) {
 // Past the k-th token from i.
 std::size_t pasaTokens(const Lector& lector, std::size_t i, std::size_t k) {
   for (; k > 0; --k) {
-    while (esBlanco(lector.bufer[i])) ++i;
-    i = blancoDesde(lector, i, lector.fin);
+    i = noBlancoDesde(lector.bufer.data(), i, lector.fin);
+    i = blancoDesde(lector.bufer.data(), i, lector.fin);
   }
   return i;
 }
