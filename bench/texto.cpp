@@ -16,8 +16,8 @@
 #include "base/estado.h"
 #include "base/hilos.h"
 #include "base/memoria.h"
-#include "clearing/datos.h"
-#include "clearing/lector.h"
+#include "lectura/datos.h"
+#include "lectura/lector.h"
 #include "report/formato.h"
 
 namespace {

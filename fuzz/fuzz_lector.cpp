@@ -1,5 +1,5 @@
 // Fuzz target for the reader: arbitrary bytes become input.txt, and the
-// tokens and conversions of clearing/lector.h must agree with the
+// tokens and conversions of lectura/lector.h must agree with the
 // independent rules of gramatica.h, block boundaries and long tokens included.
 #include <unistd.h>
 
@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "clearing/lector.h"
 #include "gramatica.h"
+#include "lectura/lector.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 
+#include "base/fallo.h"
 #include "base/hilos.h"
 #include "linalg/solucion.h"
 #include "linalg/tesela.h"
@@ -22,8 +23,8 @@ bool mismosBits(const Vector& a, const Vector& b) {
          (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
-// The solver's own pivot test on a scratch elimination: an indeterminate
-// system would end the process, so the tests skip such cases.
+// The solver's own pivot test on a scratch elimination: which systems both
+// solvers must refuse as indeterminate.
 bool esIndeterminado(Matrix copia) {
   const std::size_t n = copia.size();
   std::vector<char> usada(n, 0);
@@ -39,6 +40,18 @@ bool esIndeterminado(Matrix copia) {
     usada[i] = 1;
   }
   return false;
+}
+
+// The kind of failure cuerpo throws; sinMemoria's opposite, noConverge, when
+// it throws none (no solver throws that).
+template <typename Cuerpo>
+Error errorDe(const Cuerpo& cuerpo) {
+  try {
+    cuerpo();
+  } catch (const Fallo& fallo) {
+    return fallo.error;
+  }
+  return Error::noConverge;
 }
 
 // Threads and tile version for one test; back to the defaults at its end.
@@ -82,6 +95,7 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
   TrabajoBloque trabajo = nuevoTrabajoBloque(120);
   int comparados = 0;
   int grandes = 0;  // blocks wider than one panel
+  int indeterminados = 0;
   for (int caso = 0; caso < 3000; ++caso) {
     // Mostly tiny systems; every tenth spans several panels of pivots, and
     // with its odd sizes leaves partial tiles and columns past the last tile.
@@ -110,10 +124,14 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
     for (double& x : b) x = terminos[azar() % std::size(terminos)];
     Vector bCompleto = b;
     Vector x;
-    // An indeterminate system ends the process; such cases are found first
-    // by the solver's own pivot test on a scratch elimination, and skipped.
-    const bool singular = esIndeterminado(A);
-    if (singular) continue;
+    // An indeterminate system is an error value both solvers hand back.
+    if (esIndeterminado(A)) {
+      EXPECT_EQ(errorDe([&] { (void)resuelveBloque(trabajo, bloque, b, x); }),
+                Error::indeterminado);
+      EXPECT_EQ(errorDe([&] { (void)solucionSistema(A, bCompleto); }), Error::indeterminado);
+      ++indeterminados;
+      continue;
+    }
     ASSERT_TRUE(resuelveBloque(trabajo, bloque, b, x));
     const Vector esperado = solucionSistema(A, bCompleto);
     ASSERT_TRUE(mismosBits(x, esperado)) << "case " << caso << " n " << n;
@@ -122,6 +140,7 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
   }
   EXPECT_GT(comparados, 1000);
   EXPECT_GT(grandes, 100);
+  EXPECT_GT(indeterminados, 100);
 }
 
 // A cascade's rounds: each block is the last one with a few higher indices

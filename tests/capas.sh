@@ -4,7 +4,7 @@
 # usage: capas.sh SRC_DIR
 set -u
 src=${1:?usage: capas.sh SRC_DIR}
-declare -A capa=([base]=0 [linalg]=1 [report]=1 [clearing]=2 [run]=3 [companion]=3)
+declare -A capa=([base]=0 [linalg]=1 [report]=1 [lectura]=1 [clearing]=2 [run]=3 [companion]=3)
 
 fallos=0
 for archivo in "$src"/*/*; do

@@ -1,8 +1,6 @@
 // The report's matrices formatted on 1, 2 and 3 threads in pieces of a few
 // rows that do not divide the matrix evenly: the bytes must be those of the
 // numbers formatted one by one in row order.
-#include "report/escritura.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,6 +8,7 @@
 #include <string>
 
 #include "base/hilos.h"
+#include "report/matrices.h"
 
 namespace {
 
@@ -41,13 +40,14 @@ std::string esperado(const Matrix& M, const Vector* factores, FormatoReal f) {
 // What escribe writes into a stream.
 template <typename Escribe>
 std::string escrito(const Escribe& escribe) {
-  std::FILE* out = std::tmpfile();
+  Informe informe;
+  informe.archivo = std::tmpfile();
+  std::FILE* out = informe.archivo;
   if (out == nullptr) return "no temporary file";
-  escribe(out);
+  escribe(informe);
   std::string texto(static_cast<std::size_t>(std::ftell(out)), '\0');
   std::rewind(out);
   const std::size_t leidos = std::fread(texto.data(), 1, texto.size(), out);
-  std::fclose(out);
   texto.resize(leidos);
   return texto;
 }
@@ -72,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(Hilos, EscrituraHilos, ::testing::Values(1U, 2U, 3U),
 
 TEST_P(EscrituraHilos, MatrixInRowOrder) {
   const Matrix M = matrizDePrueba();
-  EXPECT_EQ(escrito([&](std::FILE* out) { escribeMatriz(out, M, kFormatoPI); }),
+  EXPECT_EQ(escrito([&](Informe& out) { escribeMatriz(out, M, kFormatoPI); }),
             esperado(M, nullptr, kFormatoPI));
 }
 
@@ -80,7 +80,7 @@ TEST_P(EscrituraHilos, ScaledMatrixInRowOrder) {
   const Matrix M = matrizDePrueba();
   Vector factores(M.size());
   for (std::size_t i = 0; i < factores.size(); ++i) factores[i] = 1.0 / static_cast<double>(i + 3);
-  EXPECT_EQ(escrito([&](std::FILE* out) { escribeMatrizEscalada(out, M, factores, kFormatoL); }),
+  EXPECT_EQ(escrito([&](Informe& out) { escribeMatrizEscalada(out, M, factores, kFormatoL); }),
             esperado(M, &factores, kFormatoL));
 }
 

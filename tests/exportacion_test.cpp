@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "clearing/lector.h"
+#include "lectura/lector.h"
 #include "proceso.h"
 #include "report/formato.h"
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "base/memoria.h"
-#include "clearing/lector.h"
+#include "lectura/lector.h"
 #include "run/programa.h"
 #include "run/recursos.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "clearing/lector.h"
+#include "lectura/lector.h"
 #include "proceso.h"
 
 namespace fs = std::filesystem;

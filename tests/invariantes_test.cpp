@@ -13,10 +13,10 @@
 #include <string>
 
 #include "base/tipos.h"
-#include "clearing/iteracion.h"
+#include "clearing/motor.h"
 #include "proceso.h"
 #include "red.h"
-#include "report/escritura.h"
+#include "run/mensajes.h"
 
 namespace {
 
@@ -68,38 +68,27 @@ Vector phi(const NetworkState& s, const Vector& p) {
 }
 
 struct Resultado {
-  bool termino = false;  // false: the run ended the process (indeterminate, no convergence)
+  bool termino = false;  // false: no clearing vector (indeterminate, no convergence)
   std::string mensaje;
   Vector p;
   std::vector<int> pasos;
 };
 
-// iteraQuiebras may end its process, so it runs in a child that hands back
-// the clearing vector (as exact hexadecimal floats) and the default steps.
+// The engine's clearing vector and default steps, or the message its error
+// maps to.
 Resultado resuelve(const NetworkState& red, bool literal) {
-  const Salida s = ejecutaEnHijo([&] {
-    NetworkState estado = red;
-    std::FILE* out = std::tmpfile();
-    if (out == nullptr) std::abort();
-    iteraQuiebras(out, estado, eligeCalculo(estado, literal), true);
-    cierraInforme(out);  // waits for a default matrix still being written
-    for (std::size_t i = 0; i < estado.pPrima.size(); ++i)
-      std::printf("%a %d\n", estado.pPrima[i], static_cast<int>(estado.ordenQuiebra[i]));
-  });
+  OpcionesClearing opciones;
+  opciones.literal = literal;
+  opciones.recuerda = true;
+  const ResultadoClearing resultado = calculaClearing(red, opciones);
   Resultado r;
-  if (s.estado != 0) {
-    EXPECT_EQ(s.estado, 1) << s.stdoutTexto;
-    r.mensaje = s.stdoutTexto;
+  if (resultado.error) {
+    r.mensaje = mensajeDe(resultado.error->fallo);
     return r;
   }
   r.termino = true;
-  std::istringstream lineas(s.stdoutTexto);
-  std::string valor;
-  int paso = 0;
-  while (lineas >> valor >> paso) {
-    r.p.push_back(std::strtod(valor.c_str(), nullptr));
-    r.pasos.push_back(paso);
-  }
+  r.p = resultado.clearing.p;
+  r.pasos.assign(resultado.clearing.ordenQuiebra.begin(), resultado.clearing.ordenQuiebra.end());
   EXPECT_EQ(r.p.size(), red.pBarra.size());
   return r;
 }

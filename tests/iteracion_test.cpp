@@ -52,7 +52,7 @@ TEST(Calculo, BothTablesAgreeOnTheChain) {
     const Marcas marcas = calculo.marcas(s, s.pPrima, phi);
     EXPECT_EQ(marcas, (Marcas{1, 0, 0}));
     TrabajoBloque trabajo;
-    calculo.resuelveRonda(s, marcas, trabajo);
+    calculo.resuelveRonda(s, s.pPrima, marcas, trabajo);
     EXPECT_EQ(s.pPrima, (Vector{5, 10, 0}));
     EXPECT_EQ(calculo.entradas(s, s.pPrima), (Vector{0, 5, 10}));
   }

@@ -1,6 +1,6 @@
 // Reading the input: every accepted notation, every rejection, and tokens
 // that cross the reader's block boundary.
-#include "clearing/lector.h"
+#include "lectura/lector.h"
 
 #include <gtest/gtest.h>
 

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "run/mensajes.h"
+
 namespace {
 
 std::string leeTodo(int fd) {
@@ -99,7 +101,16 @@ Salida ejecutaConErrores(const std::string& binario, const std::filesystem::path
 }
 
 Salida ejecutaEnHijo(const std::function<void()>& cuerpo) {
-  return ejecutaConTuberia(cuerpo);
+  return ejecutaConTuberia([&] {
+    try {
+      cuerpo();
+    } catch (const Fallo& fallo) {  // as the program's edge maps it
+      const std::string mensaje = mensajeDe(fallo);
+      (void)std::fwrite(mensaje.data(), 1, mensaje.size(), stdout);
+      std::fflush(stdout);
+      _exit(1);
+    }
+  });
 }
 
 std::filesystem::path directorioTemporal() {

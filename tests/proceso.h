@@ -27,7 +27,8 @@ Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& d
 Salida ejecutaConErrores(const std::string& binario, const std::filesystem::path& dir,
                          const std::vector<std::string>& argumentos = {});
 
-// Runs cuerpo in a forked child; the child exits 0 if cuerpo returns.
+// Runs cuerpo in a forked child; the child exits 0 if cuerpo returns, and
+// writes the message of a Fallo it throws and exits 1, as a program would.
 Salida ejecutaEnHijo(const std::function<void()>& cuerpo);
 
 // A fresh empty directory under the system's temporary directory.

@@ -1,6 +1,6 @@
 // The progress line: its text, nothing when standard error is not a terminal
 // or before a second has passed, and a line that is blanked at the end.
-#include "clearing/progreso.h"
+#include "run/progreso.h"
 
 #include <gtest/gtest.h>
 

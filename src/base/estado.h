@@ -16,3 +16,17 @@ struct NetworkState {
   Vector pPrima;         // current payment vector; at the end, the clearing vector
   std::vector<std::int32_t> ordenQuiebra;  // first round that marks each node; 0 if none
 };
+
+// What a clearing is computed from: the obligations' derived quantities and
+// the outside cash. A view: the sweep shares PI and pBarra among scenarios
+// that differ in e alone.
+struct Red {
+  const Matrix& PI;
+  const Vector& pBarra;
+  const Vector& e;
+
+  Red(const Matrix& pi, const Vector& pbarra, const Vector& cash)
+      : PI(pi), pBarra(pbarra), e(cash) {}
+  Red(const NetworkState& estado)  // NOLINT(google-explicit-constructor): a state is a network
+      : PI(estado.PI), pBarra(estado.pBarra), e(estado.e) {}
+};

@@ -11,6 +11,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // How many threads may run: what std::thread::hardware_concurrency() says
@@ -49,6 +50,22 @@ std::vector<std::thread> arrancaHilos(std::size_t cuantos, const Tarea& tarea) {
   return iniciados;
 }
 
+// Starts one thread that runs a copy of tarea; empty when none could be
+// started, and the caller then does the work itself.
+template <typename Tarea>
+std::vector<std::thread> arrancaUno(Tarea tarea) {
+  std::vector<std::thread> iniciado;
+  try {
+    iniciado.reserve(1);
+    iniciado.emplace_back(std::move(tarea));
+  } catch (const std::system_error&) {
+    iniciado.clear();
+  } catch (const std::bad_alloc&) {
+    iniciado.clear();
+  }
+  return iniciado;
+}
+
 // a / b rounded up: how many pieces of b hold a.
 constexpr std::size_t porExceso(std::size_t a, std::size_t b) {
   return (a + b - 1) / b;
@@ -70,12 +87,19 @@ void reparteEnPartes(std::size_t partes, std::size_t n, std::size_t multiplo, co
   for (std::thread& hilo : otros) hilo.join();
 }
 
-// The same with a part per thread, or one part only when fewer than
-// filasMinimasParaHilos() rows (conTrabajo) have work.
+// The threads a caller that asked for `pedidos` gets: that many, or hilos()
+// when it asked for none in particular (0).
+inline unsigned hilosPara(unsigned pedidos) {
+  return pedidos > 0 ? pedidos : hilos();
+}
+
+// The same with a part for each of hilosPara(pedidos) threads, or one part
+// only when fewer than filasMinimasParaHilos() rows (conTrabajo) have work.
 template <typename Tarea>
 void repartePorFilas(std::size_t n, std::size_t multiplo, std::size_t conTrabajo,
-                     const Tarea& tarea) {
-  reparteEnPartes(conTrabajo >= filasMinimasParaHilos() ? hilos() : 1, n, multiplo, tarea);
+                     const Tarea& tarea, unsigned pedidos = 0) {
+  reparteEnPartes(conTrabajo >= filasMinimasParaHilos() ? hilosPara(pedidos) : 1, n, multiplo,
+                  tarea);
 }
 
 // At most this many threads make the pieces of enOrden: one thread takes them

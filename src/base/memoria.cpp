@@ -1,5 +1,6 @@
 // Allocation helpers. std::bad_alloc (or a size past what a vector can hold)
-// is turned into the fatal "Memoria insuficient" exit here, and nowhere else.
+// becomes a Fallo of Error::sinMemoria here, the one kind of failure the
+// callers see.
 #include "base/memoria.h"
 
 #include <new>
@@ -15,16 +16,16 @@ bool esFalloForzado() {
   return peticionesHastaFallo-- == 0;
 }
 
-// Gives v room for n elements of T, or ends the run.
+// Gives v room for n elements of T, or throws.
 template <typename T>
 void reservaOTermina(std::vector<T>& v, std::size_t n, Salto salto) {
-  if (esFalloForzado() && n > 0) terminaConError(kSinMemoria, salto);
+  if (esFalloForzado() && n > 0) lanzaFallo(Error::sinMemoria, salto);
   try {
     v.reserve(n);
   } catch (const std::bad_alloc&) {
-    terminaConError(kSinMemoria, salto);
+    lanzaFallo(Error::sinMemoria, salto);
   } catch (const std::length_error&) {
-    terminaConError(kSinMemoria, salto);
+    lanzaFallo(Error::sinMemoria, salto);
   }
 }
 
@@ -68,11 +69,11 @@ Matrix nuevaMatriz(std::size_t n, Salto salto) {
 }
 
 std::unique_ptr<char[]> nuevoTexto(std::size_t n, Salto salto) {
-  if (esFalloForzado() && n > 0) terminaConError(kSinMemoria, salto);
+  if (esFalloForzado() && n > 0) lanzaFallo(Error::sinMemoria, salto);
   try {
     return std::unique_ptr<char[]>(new char[n]);  // default-initialised: not touched
   } catch (const std::bad_alloc&) {
-    terminaConError(kSinMemoria, salto);
+    lanzaFallo(Error::sinMemoria, salto);
   }
 }
 

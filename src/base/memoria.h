@@ -1,7 +1,7 @@
 // All storage of vectors and matrices goes through these helpers: each
 // request is tested at once, a request for zero elements is no failure, and a
-// failed one ends the run with "Memoria insuficient" and CR LF, or without
-// the line end where a caller passes Salto::sin.
+// failed one throws a Fallo of Error::sinMemoria whose message ends in CR LF,
+// or has no line end where a caller passes Salto::sin.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "base/fatal.h"
+#include "base/fallo.h"
 #include "base/tipos.h"
 
 // n zeros.

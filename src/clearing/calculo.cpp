@@ -13,42 +13,44 @@
 
 namespace {
 
-Marcas marcasLiterales(const NetworkState& estado, const Vector& p, const Vector& /*phi*/) {
-  const Matrix lambda = diagonalP(estado, p);
+Marcas marcasLiterales(const Red& red, const Vector& p, const Vector& /*phi*/) {
+  const Matrix lambda = diagonalP(red, p);
   Marcas marcas = nuevoVectorEntero(lambda.size());
   for (std::size_t i = 0; i < lambda.size(); ++i) marcas[i] = lambda[i][i] == 1.0 ? 1 : 0;
   return marcas;
 }
 
-void resuelveLiteral(NetworkState& estado, const Marcas& /*marcas*/, TrabajoBloque& /*trabajo*/) {
-  Vector b = terminoIndep(estado, estado.pPrima);
-  Matrix A = matrizSistema(estado, estado.pPrima);
-  estado.pPrima = solucionSistema(A, b);
+void resuelveLiteral(const Red& red, Vector& p, const Marcas& /*marcas*/,
+                     TrabajoBloque& /*trabajo*/) {
+  Vector b = terminoIndep(red, p);
+  Matrix A = matrizSistema(red, p);
+  p = solucionSistema(A, b);
 }
 
-Vector entradasLiterales(const NetworkState& estado, const Vector& p) {
-  return prodMatVec(traspuesta(estado.PI), p);
+Vector entradasLiterales(const Red& red, const Vector& p) {
+  return prodMatVec(traspuesta(red.PI), p);
 }
 
-Marcas marcasEstructuradas(const NetworkState& estado, const Vector& /*p*/, const Vector& phi) {
-  return marcasDePhi(estado, phi);
+Marcas marcasEstructuradas(const Red& red, const Vector& /*p*/, const Vector& phi) {
+  return marcasDePhi(red, phi);
 }
 
 // The block solver hands a round back when a pivot row or a factor is not
 // finite; that round is then solved literally, from a fresh A and b.
-void resuelveEstructurado(NetworkState& estado, const Marcas& marcas, TrabajoBloque& trabajo) {
-  const std::size_t n = estado.pPrima.size();
+void resuelveEstructurado(const Red& red, Vector& p, const Marcas& marcas, TrabajoBloque& trabajo) {
+  const std::size_t n = p.size();
   const Bloque bloque = calculaBloque(marcas);
   if (trabajo.Ab.size() != n)  // first round
-    trabajo = nuevoTrabajoBloque(n, trabajo.historia.permitida, bloque.indices.size());
+    trabajo =
+        nuevoTrabajoBloque(n, trabajo.historia.permitida, bloque.indices.size(), trabajo.hilos);
   Vector b;
   Vector x;
-  construyeSistema(estado, bloque, trabajo, b);
+  construyeSistema(red, bloque, trabajo, b);
   if (resuelveBloque(trabajo, bloque, b, x)) {
-    estado.pPrima = std::move(x);
+    p = std::move(x);
     return;
   }
-  resuelveLiteral(estado, marcas, trabajo);
+  resuelveLiteral(red, p, marcas, trabajo);
 }
 
 // L, PI and A's dense temporaries: four products per round, each with its operands.
@@ -64,7 +66,7 @@ const Calculo& calculoPrevisto(bool literal) {
   return literal ? kLiteral : kEstructurado;
 }
 
-const Calculo& eligeCalculo(const NetworkState& estado, bool literal) {
-  if (literal || !esDatoFinito(estado)) return kLiteral;
+const Calculo& eligeCalculo(const Red& red, bool literal) {
+  if (literal || !esDatoFinito(red)) return kLiteral;
   return kEstructurado;
 }

@@ -10,14 +10,14 @@
 
 struct Calculo {
   // φ(p) = minimo(PIᵀ·p + e, pBarra).
-  Vector (*phi)(const NetworkState& estado, const Vector& p);
+  Vector (*phi)(const Red& red, const Vector& p);
   // Λ(p)'s marks, given φ = φ(p).
-  Marcas (*marcas)(const NetworkState& estado, const Vector& p, const Vector& phi);
-  // pPrima = A\b for the round of the marked nodes; trabajo is the block
-  // solver's storage, kept from round to round.
-  void (*resuelveRonda)(NetworkState& estado, const Marcas& marcas, TrabajoBloque& trabajo);
+  Marcas (*marcas)(const Red& red, const Vector& p, const Vector& phi);
+  // p = A\b for the round of the marked nodes, A and b built for p; trabajo
+  // is the block solver's storage, kept from round to round.
+  void (*resuelveRonda)(const Red& red, Vector& p, const Marcas& marcas, TrabajoBloque& trabajo);
   // PIᵀ·p: what the other nodes pay each node.
-  Vector (*entradas)(const NetworkState& estado, const Vector& p);
+  Vector (*entradas)(const Red& red, const Vector& p);
   // The n×n matrices the run holds at its peak on this path (L and PI included).
   int matricesEnUso;
 };
@@ -28,4 +28,4 @@ const Calculo& calculoPrevisto(bool literal);
 
 // The literal table when literal is set (the reference build) or when PI,
 // pBarra or e hold a value that is not finite; the structure-aware one otherwise.
-const Calculo& eligeCalculo(const NetworkState& estado, bool literal);
+const Calculo& eligeCalculo(const Red& red, bool literal);

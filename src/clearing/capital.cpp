@@ -3,7 +3,7 @@
 
 #include "linalg/operaciones.h"
 
-Vector calculaCapital(const NetworkState& estado, const Calculo& calculo) {
-  const Vector entradas = calculo.entradas(estado, estado.pPrima);  // PIᵀ·p
-  return restaVec(sumaVec(entradas, estado.e), estado.pPrima);
+Vector calculaCapital(const Red& red, const Vector& p, const Calculo& calculo) {
+  const Vector entradas = calculo.entradas(red, p);  // PIᵀ·p
+  return restaVec(sumaVec(entradas, red.e), p);
 }

@@ -4,7 +4,7 @@
 #include "base/estado.h"
 #include "clearing/calculo.h"
 
-// capital = (PIᵀ·pPrima + e) − pPrima: what each node receives minus what it
-// pays. A failed allocation in the last subtraction ends the run with
-// "Memoria insuficient" and no line end.
-Vector calculaCapital(const NetworkState& estado, const Calculo& calculo);
+// capital = (PIᵀ·p + e) − p: what each node receives minus what it pays.
+// A failed allocation in the last subtraction throws Error::sinMemoria with
+// no line end.
+Vector calculaCapital(const Red& red, const Vector& p, const Calculo& calculo);

@@ -48,68 +48,70 @@ void traspuestaBloque(const Matrix& PI, const std::vector<std::int32_t>& indices
 
 }  // namespace
 
-bool esDatoFinito(const NetworkState& estado) {
-  for (const Vector& fila : estado.PI)
+bool esDatoFinito(const Red& red) {
+  for (const Vector& fila : red.PI)
     if (!esVectorFinito(fila)) return false;
-  return esVectorFinito(estado.pBarra) && esVectorFinito(estado.e);
+  return esVectorFinito(red.pBarra) && esVectorFinito(red.e);
 }
 
 // Row k adds PI[k][·]·p[k] to every c[i]: each c[i] still gets its products
 // in ascending k. A row adds only zeros when p[k] is a zero, or when the row
 // is all 0.0 (pBarra[k] == 0) and p[k] is finite; those rows are skipped.
-Vector sumaEntradas(const NetworkState& estado, const Vector& p) {
+Vector sumaEntradas(const Red& red, const Vector& p) {
   const std::size_t n = p.size();
   Vector c = nuevoVector(n);
   for (std::size_t k = 0; k < n; ++k) {
     const double pk = p[k];
-    if (pk == 0.0 || (estado.pBarra[k] == 0.0 && std::isfinite(pk))) continue;
-    const double* fila = estado.PI[k].data();
+    if (pk == 0.0 || (red.pBarra[k] == 0.0 && std::isfinite(pk))) continue;
+    const double* fila = red.PI[k].data();
     double* suma = c.data();
     for (std::size_t i = 0; i < n; ++i) suma[i] += fila[i] * pk;
   }
   return c;
 }
 
-Vector phiEstructurado(const NetworkState& estado, const Vector& p) {
-  Vector phi = sumaEntradas(estado, p);
+Vector phiEstructurado(const Red& red, const Vector& p) {
+  Vector phi = sumaEntradas(red, p);
   for (std::size_t i = 0; i < phi.size(); ++i)
-    phi[i] = minimo(phi[i] + estado.e[i], estado.pBarra[i]);  // φ = min(PIᵀ·p + e, pBarra)
+    phi[i] = minimo(phi[i] + red.e[i], red.pBarra[i]);  // φ = min(PIᵀ·p + e, pBarra)
   return phi;
 }
 
-Marcas marcasDePhi(const NetworkState& estado, const Vector& phi) {
+Marcas marcasDePhi(const Red& red, const Vector& phi) {
   Marcas marcas = nuevoVectorEntero(phi.size());
-  for (std::size_t i = 0; i < phi.size(); ++i) marcas[i] = estado.pBarra[i] > phi[i] ? 1 : 0;
+  for (std::size_t i = 0; i < phi.size(); ++i) marcas[i] = red.pBarra[i] > phi[i] ? 1 : 0;
   return marcas;
 }
 
-void construyeSistema(const NetworkState& estado, const Bloque& bloque, TrabajoBloque& trabajo,
-                      Vector& b) {
-  const std::size_t n = estado.pBarra.size();
+void construyeSistema(const Red& red, const Bloque& bloque, TrabajoBloque& trabajo, Vector& b) {
+  const std::size_t n = red.pBarra.size();
   const std::size_t m = bloque.indices.size();
   // The first rows and columns' own entries hold the last round's
   // elimination of them (linalg/historia.h); the rest is written afresh.
   const std::size_t conservadas = preparaBloque(trabajo, bloque);
   Matrix& Ab = trabajo.Ab;
-  traspuestaBloque(estado.PI, bloque.indices, Ab, 0, conservadas, conservadas);
+  traspuestaBloque(red.PI, bloque.indices, Ab, 0, conservadas, conservadas);
   // Each thread writes its own rows of Ab.
-  repartePorFilas(m - conservadas, 64, m - conservadas, [&](std::size_t desde, std::size_t hasta) {
-    traspuestaBloque(estado.PI, bloque.indices, Ab, conservadas + desde, conservadas + hasta, 0);
-  });
+  repartePorFilas(
+      m - conservadas, 64, m - conservadas,
+      [&](std::size_t desde, std::size_t hasta) {
+        traspuestaBloque(red.PI, bloque.indices, Ab, conservadas + desde, conservadas + hasta, 0);
+      },
+      trabajo.hilos);
   for (std::size_t r = conservadas; r < m; ++r) {
     const auto j = static_cast<std::size_t>(bloque.indices[r]);
-    Ab[r][r] = estado.PI[j][j] - 1.0;  // (0.0 + x) − 1.0 = x − 1.0 for any finite x
+    Ab[r][r] = red.PI[j][j] - 1.0;  // (0.0 + x) − 1.0 = x − 1.0 for any finite x
   }
   Vector z = nuevoVector(n);
   for (std::size_t k = 0; k < n; ++k) {
-    if (bloque.posicion[k] >= 0 || estado.pBarra[k] == 0.0) continue;  // only zeros to add
-    for (std::int32_t i : bloque.indices) z[i] += estado.PI[k][i] * estado.pBarra[k];
+    if (bloque.posicion[k] >= 0 || red.pBarra[k] == 0.0) continue;  // only zeros to add
+    for (std::int32_t i : bloque.indices) z[i] += red.PI[k][i] * red.pBarra[k];
   }
   b = nuevoVector(n);
   for (std::size_t i = 0; i < n; ++i) {
     const bool enQuiebra = bloque.posicion[i] >= 0;
-    const double u = enQuiebra ? 0.0 : 0.0 + estado.pBarra[i];
-    const double w = enQuiebra ? 0.0 + estado.e[i] : 0.0;
+    const double u = enQuiebra ? 0.0 : 0.0 + red.pBarra[i];
+    const double w = enQuiebra ? 0.0 + red.e[i] : 0.0;
     b[i] = -((z[i] + w) + u);
   }
 }

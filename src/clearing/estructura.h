@@ -9,18 +9,17 @@
 #include "linalg/bloque.h"
 
 // True when every element of PI, pBarra and e is finite.
-bool esDatoFinito(const NetworkState& estado);
+bool esDatoFinito(const Red& red);
 
 // PIᵀ·p: c[i] = 0.0 + Σ_k PI[k][i]·p[k] in ascending k, computed row by row.
-Vector sumaEntradas(const NetworkState& estado, const Vector& p);
+Vector sumaEntradas(const Red& red, const Vector& p);
 
 // φ(p) = minimo(PIᵀ·p + e, pBarra), as phiP computes it.
-Vector phiEstructurado(const NetworkState& estado, const Vector& p);
+Vector phiEstructurado(const Red& red, const Vector& p);
 
 // Λ(p)'s marks from φ = φ(p): node i in default exactly when pBarra[i] > φ[i].
-Marcas marcasDePhi(const NetworkState& estado, const Vector& phi);
+Marcas marcasDePhi(const Red& red, const Vector& phi);
 
 // The round's system for the defaulting block: (PIᵀ − I) on the block in
 // trabajo.Ab, and b = −((z + w) + u) for all nodes.
-void construyeSistema(const NetworkState& estado, const Bloque& bloque, TrabajoBloque& trabajo,
-                      Vector& b);
+void construyeSistema(const Red& red, const Bloque& bloque, TrabajoBloque& trabajo, Vector& b);

@@ -1,41 +1,40 @@
-// The rounds of the iteration: mark, write the block, solve, test. How each
-// quantity is computed is the table's business (clearing/calculo.h).
+// The rounds of the iteration: mark, observe, solve, test. How each quantity
+// is computed is the table's business (clearing/calculo.h).
 #include "clearing/iteracion.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <utility>
 
-#include "base/fatal.h"
-#include "base/plataforma.h"
+#include "base/fallo.h"
 #include "clearing/mapa.h"
-#include "clearing/progreso.h"
-#include "report/preliminares.h"
 
-void escribeDiagonal(std::FILE* out, NetworkState& estado, int k, const Marcas& marcas) {
-  escribePaso(out, k, marcas);
+namespace {
+
+// Round k's first act: nodes marked for the first time get default step k.
+void anotaQuiebras(Rondas& rondas, int k, const Marcas& marcas) {
   for (std::size_t i = 0; i < marcas.size(); ++i)
-    if (marcas[i] != 0 && estado.ordenQuiebra[i] == 0) estado.ordenQuiebra[i] = k;
+    if (marcas[i] != 0 && rondas.ordenQuiebra[i] == 0) rondas.ordenQuiebra[i] = k;
 }
 
-void iteraQuiebras(std::FILE* out, NetworkState& estado, const Calculo& calculo, bool recuerda) {
-  estado.pPrima.assign(estado.pBarra.begin(), estado.pBarra.end());  // within the run's room
-  const int maxRondas = std::max<int>(estado.dim, 1);
-  TrabajoBloque trabajo;  // its storage is reserved by the first round that needs it
-  trabajo.historia.permitida = recuerda;
-  Marcas marcas = calculo.marcas(estado, estado.pPrima, calculo.phi(estado, estado.pPrima));
-  Progreso progreso = nuevoProgreso(stderr, esTerminalDeError());
+}  // namespace
+
+void iteraQuiebras(const Red& red, const Calculo& calculo, TrabajoBloque& trabajo,
+                   const ObservaRonda& observa, Rondas& rondas) {
+  Vector& p = rondas.p;
+  p.assign(red.pBarra.begin(), red.pBarra.end());  // within the caller's room
+  const int maxRondas = static_cast<int>(std::max<std::size_t>(p.size(), 1));
+  Marcas marcas = calculo.marcas(red, p, calculo.phi(red, p));
   for (int k = 1;; ++k) {
-    escribeDiagonal(out, estado, k, marcas);
-    muestraRonda(progreso, k, marcas);
-    calculo.resuelveRonda(estado, marcas, trabajo);
-    const Vector phi = calculo.phi(estado, estado.pPrima);
-    if (esSolucion(estado.pPrima, phi))
-      return borraProgreso(progreso);  // the vector reproduces itself
-    Marcas siguientes = calculo.marcas(estado, estado.pPrima, phi);
-    if (siguientes == marcas)
-      return borraProgreso(progreso);  // another round would solve the same system
-    if (k >= maxRondas) terminaConError(kNoConverge);
+    rondas.rondas = k;
+    anotaQuiebras(rondas, k, marcas);
+    if (observa) observa(k, marcas);
+    calculo.resuelveRonda(red, p, marcas, trabajo);
+    const Vector phi = calculo.phi(red, p);
+    if (esSolucion(p, phi)) return;  // the vector reproduces itself
+    Marcas siguientes = calculo.marcas(red, p, phi);
+    if (siguientes == marcas) return;  // another round would solve the same system
+    if (k >= maxRondas) lanzaFallo(Error::noConverge);
     marcas = std::move(siguientes);
   }
 }

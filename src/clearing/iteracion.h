@@ -1,24 +1,34 @@
 // The fictitious-default iteration: from full payment, each round marks the
-// nodes in default, writes their "Paso" block, and solves the system in which
-// they pay what they have and every other node pays in full.
+// nodes in default, lets an observer see them, and solves the system in
+// which they pay what they have and every other node pays in full. Inside
+// the engine: failures are thrown (base/fallo.h); clearing/motor.h is the
+// public call that turns them into values.
 #pragma once
 
-#include <cstdio>
+#include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "base/estado.h"
 #include "clearing/calculo.h"
 
-// Runs the rounds from pPrima = pBarra; leaves the clearing vector in pPrima
-// and the default steps in ordenQuiebra. Stops when the vector reproduces
-// itself within tol, or when its default set is the one just solved for.
-// Ends the run with "El sistema es indeterminado" when a round's system has
-// no solution, and with "El algoritmo no converge" after max(dim, 1) rounds.
-// The last round's default matrix may still be on its way to `out` when it
-// returns: the next write to the report, or cierraInforme, waits for it.
-// With `recuerda`, the structure-aware rounds of a cascade carry their
-// elimination over from one round to the next (two more n×n matrices).
-void iteraQuiebras(std::FILE* out, NetworkState& estado, const Calculo& calculo, bool recuerda);
+// Called at the start of round k with that round's marks, before it is solved.
+using ObservaRonda = std::function<void(int ronda, const Marcas& marcas)>;
 
-// Round k's first act: the default matrix of the marked nodes written as the
-// "Paso k" block; nodes marked for the first time get default step k.
-void escribeDiagonal(std::FILE* out, NetworkState& estado, int k, const Marcas& marcas);
+// What the rounds leave: the vector, the default steps, the rounds run.
+struct Rondas {
+  Vector p;                                // the current vector; at the end, the clearing vector
+  std::vector<std::int32_t> ordenQuiebra;  // first round that marks each node; 0 if none
+  int rondas = 0;                          // the last round started
+};
+
+// Runs the rounds from p = pBarra (rondas.p and rondas.ordenQuiebra must
+// have room for n values, ordenQuiebra zeroed); leaves the clearing vector
+// in p and the default steps in ordenQuiebra. Stops when the vector
+// reproduces itself within tol, or when its default set is the one just
+// solved for. Throws Error::indeterminado when a round's system has no
+// solution, Error::noConverge after max(n, 1) rounds, and whatever the
+// observer throws. `trabajo` is the block solver's storage (its `historia`
+// and `hilos` set by the caller).
+void iteraQuiebras(const Red& red, const Calculo& calculo, TrabajoBloque& trabajo,
+                   const ObservaRonda& observa, Rondas& rondas);

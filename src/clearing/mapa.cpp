@@ -8,18 +8,18 @@
 #include "base/memoria.h"
 #include "linalg/operaciones.h"
 
-Vector phiP(const NetworkState& estado, const Vector& p) {
-  const Vector entrada = sumaVec(prodMatVec(traspuesta(estado.PI), p), estado.e);  // v = PIᵀ·p + e
+Vector phiP(const Red& red, const Vector& p) {
+  const Vector entrada = sumaVec(prodMatVec(traspuesta(red.PI), p), red.e);  // v = PIᵀ·p + e
   Vector phi = nuevoVector(p.size());
-  for (std::size_t i = 0; i < p.size(); ++i) phi[i] = minimo(entrada[i], estado.pBarra[i]);
+  for (std::size_t i = 0; i < p.size(); ++i) phi[i] = minimo(entrada[i], red.pBarra[i]);
   return phi;
 }
 
-Matrix diagonalP(const NetworkState& estado, const Vector& p) {
-  const Vector phi = phiP(estado, p);
+Matrix diagonalP(const Red& red, const Vector& p) {
+  const Vector phi = phiP(red, p);
   Matrix lambda = nuevaMatriz(p.size());
   for (std::size_t i = 0; i < p.size(); ++i)
-    if (estado.pBarra[i] > phi[i]) lambda[i][i] = 1.0;
+    if (red.pBarra[i] > phi[i]) lambda[i][i] = 1.0;
   return lambda;
 }
 

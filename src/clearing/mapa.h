@@ -5,10 +5,10 @@
 #include "base/estado.h"
 
 // φ[i] = minimo(Σ_k PI[k][i]·p[k] + e[i], pBarra[i]); no floor at zero.
-Vector phiP(const NetworkState& estado, const Vector& p);
+Vector phiP(const Red& red, const Vector& p);
 
 // Λ(p): 1.0 at [i][i] exactly when pBarra[i] > φ[i] (strict, no tolerance), 0.0 elsewhere.
-Matrix diagonalP(const NetworkState& estado, const Vector& p);
+Matrix diagonalP(const Red& red, const Vector& p);
 
 // True when no |p[i] − q[i]| exceeds tol (a NaN difference passes).
 bool esSolucion(const Vector& p, const Vector& q);

@@ -6,7 +6,7 @@
 #include "base/estado.h"
 
 // A = Λ·(PIᵀ·Λ) − I.
-Matrix matrizSistema(const NetworkState& estado, const Vector& p);
+Matrix matrizSistema(const Red& red, const Vector& p);
 
 // b = −((z + w) + u) with u = (I − Λ)·pBarra, w = Λ·e, z = ((Λ·PIᵀ)·(I − Λ))·pBarra.
-Vector terminoIndep(const NetworkState& estado, const Vector& p);
+Vector terminoIndep(const Red& red, const Vector& p);

@@ -3,9 +3,9 @@
 #include <array>
 #include <cmath>
 
-#include "clearing/lector.h"
 #include "companion/salida.h"
 #include "companion/texto.h"
+#include "lectura/lector.h"
 
 namespace {
 

@@ -4,8 +4,9 @@
 
 #include <bit>
 
-#include "clearing/lector.h"
+#include "base/fallo.h"
 #include "companion/texto.h"
+#include "lectura/lector.h"
 #include "report/formato.h"
 
 namespace {
@@ -70,7 +71,13 @@ bool leeRed(const char* ruta, Red& red, std::string& error) {
     error = std::string(ruta) + ": cannot open";
     return false;
   }
-  const bool leida = leeNumeros(lector, ruta, red, error);
+  bool leida = false;
+  try {
+    leida = leeNumeros(lector, ruta, red, error);
+  } catch (const Fallo& fallo) {  // the reader's own failures: a read error, no memory
+    error = std::string(ruta) +
+            (fallo.error == Error::lectura ? ": read error" : ": not enough memory to read it");
+  }
   cierraLector(lector);
   return leida;
 }

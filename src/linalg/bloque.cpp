@@ -235,7 +235,8 @@ Bloque calculaBloque(const Marcas& marcas) {
   return bloque;
 }
 
-TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda, std::size_t primera) {
+TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda, std::size_t primera,
+                                 unsigned hilos) {
   // A first block of (nearly) every node writes every page of the room: large
   // pages then save the faults and cost no memory. A smaller one would make
   // the untouched ends of its rows resident.
@@ -245,6 +246,8 @@ TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda, std::size_t prime
   trabajo.Ab = reservaMatriz(n);
   trabajo.panel = nuevoTrabajoPanel(n);
   trabajo.historia = nuevaHistoria(n, recuerda);
+  trabajo.hilos = hilos;
+  trabajo.panel.hilos = hilos;
   return trabajo;
 }
 
@@ -255,9 +258,12 @@ std::size_t preparaBloque(TrabajoBloque& trabajo, const Bloque& bloque) {
   // Within the room of nuevoTrabajoBloque: these resizes do not allocate,
   // and rows 0 … k − 1 keep their eliminated columns. A large block's first
   // round touches its pages here, on every core.
-  repartePorFilas(m, 1, m, [&](std::size_t desde, std::size_t hasta) {
-    for (std::size_t r = desde; r < hasta; ++r) trabajo.Ab[r].resize(m);
-  });
+  repartePorFilas(
+      m, 1, m,
+      [&](std::size_t desde, std::size_t hasta) {
+        for (std::size_t r = desde; r < hasta; ++r) trabajo.Ab[r].resize(m);
+      },
+      trabajo.hilos);
   preparaPanel(trabajo.panel, m);
   return trabajo.conservadas;
 }

@@ -47,13 +47,16 @@ struct TrabajoBloque {
   Historia historia;            // the last round's elimination, for the next
   std::size_t conservadas = 0;  // this round: leading columns already eliminated
   bool guarda = false;          // this round: recorded for the next
+  unsigned hilos = 0;           // threads for a block's rows; 0: hilos()
 };
 
 // Room for blocks of up to n indices; nothing is touched yet. With
 // `recuerda`, a cascade's rounds carry their elimination over
 // (linalg/historia.h), which may hold two more n×n matrices. `primera`, the
-// first block's size, says whether the room will be written nearly whole.
-TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda = false, std::size_t primera = 0);
+// first block's size, says whether the room will be written nearly whole;
+// `hilos` caps the threads a block's rows are shared among (0: hilos()).
+TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda = false, std::size_t primera = 0,
+                                 unsigned hilos = 0);
 
 // Makes Ab m×m (within its room) for the block's m indices. Returns k, the
 // leading rows and columns whose elimination the last round left in Ab: the
@@ -64,5 +67,5 @@ std::size_t preparaBloque(TrabajoBloque& trabajo, const Bloque& bloque);
 // overwritten, as is b (length n). Returns false when a pivot row or a
 // factor is not finite: the invariants above then do not hold, and the
 // caller solves the full system instead from a fresh A and b. An
-// indeterminate system ends the run.
+// indeterminate system throws Error::indeterminado.
 bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vector& x);

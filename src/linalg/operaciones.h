@@ -1,8 +1,8 @@
 // Dense vector and matrix operations of the run's dimension. Each result is
 // new and owned by the caller; no argument is ever changed. Sums start at 0.0
 // and add in ascending index order, so every result is reproducible to the bit.
-// A failed allocation ends the run with "Memoria insuficient" and CR LF,
-// except in restaVec, which writes the message with no line feed.
+// A failed allocation throws Error::sinMemoria with a CR LF message, except
+// in restaVec, whose message has no line feed.
 #pragma once
 
 #include <cstddef>

@@ -8,7 +8,7 @@
 #include <array>
 #include <cmath>
 
-#include "base/fatal.h"
+#include "base/fallo.h"
 #include "base/hilos.h"
 #include "base/memoria.h"
 #include "linalg/tesela.h"
@@ -111,7 +111,7 @@ bool decidePivote(Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, co
   TrabajoPanel& trabajo = panel.trabajo;
   const std::size_t ancho = panel.fin - panel.inicio;
   const std::size_t fila = r;
-  if (fila == m) terminaConError(kIndeterminado);
+  if (fila == m) lanzaFallo(Error::indeterminado);
   aplicaPendientes(Ab, panel, copias, fila, t, m);
   Vector& copia = trabajo.copia[t];
   const double* enPanel = trabajo.columnas.data() + fila * kAnchoPanel;
@@ -165,8 +165,9 @@ bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, st
     if (!decidePivote(Ab, usada, panel, copias, t, r, m)) return false;
   std::size_t conFactores = 0;  // the rows the sweep has work for
   for (std::size_t k = 0; k < m; ++k) conFactores += tieneFactores(panel, k, 0, ancho) ? 1 : 0;
-  repartePorFilas(m, kFilasTesela, conFactores, [&](std::size_t desde, std::size_t hasta) {
-    barre(Ab, panel, copias, desde, hasta, m);
-  });
+  repartePorFilas(
+      m, kFilasTesela, conFactores,
+      [&](std::size_t desde, std::size_t hasta) { barre(Ab, panel, copias, desde, hasta, m); },
+      panel.trabajo.hilos);
   return true;
 }

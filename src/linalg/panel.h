@@ -24,9 +24,10 @@ inline constexpr std::size_t kAnchoPanel = 32;
 
 // Work storage of the panels, with room for blocks of the whole dimension.
 struct TrabajoPanel {
-  Matrix copia;     // per panel column: its pivot row when it was chosen
-  Matrix factor;    // per panel column: each row's factor (0 for the pivot row)
-  Vector columnas;  // the panel's columns, row by row: [k·kAnchoPanel + t]
+  Matrix copia;        // per panel column: its pivot row when it was chosen
+  Matrix factor;       // per panel column: each row's factor (0 for the pivot row)
+  Vector columnas;     // the panel's columns, row by row: [k·kAnchoPanel + t]
+  unsigned hilos = 0;  // threads for a sweep's rows; 0: hilos()
 };
 
 // One panel: block columns [inicio, fin), their pivot rows and the work
@@ -50,7 +51,7 @@ Panel nuevoPanel(TrabajoPanel& trabajo, std::size_t m);
 
 // The A side of block columns inicio … inicio + kAnchoPanel − 1 of the m×m
 // block Ab; usada marks the rows already pivots. A column with no unused row
-// of magnitude ≥ tol ends the run ("El sistema es indeterminado"). Returns
+// of magnitude ≥ tol throws Error::indeterminado. Returns
 // false when a pivot row or a factor is not finite.
 bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, std::size_t inicio,
                   std::size_t m);

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "base/fatal.h"
+#include "base/fallo.h"
 #include "base/memoria.h"
 
 namespace {
@@ -53,7 +53,7 @@ Vector solucionSistema(Matrix& A, Vector& b) {
   Vector x = nuevoVector(n);
   for (std::size_t j = 0; j < n; ++j) {
     const std::size_t i = buscaPivote(A, usada, j);
-    if (i == n) terminaConError(kIndeterminado);
+    if (i == n) lanzaFallo(Error::indeterminado);
     for (std::size_t k = 0; k < i; ++k) eliminaFila(A, b, i, j, k);
     for (std::size_t k = i + 1; k < n; ++k) eliminaFila(A, b, i, j, k);
     usada[i] = 1;

@@ -4,7 +4,7 @@
 
 #include "base/tipos.h"
 
-// x = A\b. A and b are overwritten; the caller owns x. An indeterminate
-// system (a column with no unused row of magnitude ≥ tol) ends the run with
-// "El sistema es indeterminado"; a failed allocation with "Memoria insuficient".
+// x = A\b. A and b are overwritten; the caller owns x. Throws a Fallo of
+// Error::indeterminado for an indeterminate system (a column with no unused
+// row of magnitude ≥ tol), of Error::sinMemoria when an allocation fails.
 Vector solucionSistema(Matrix& A, Vector& b);

@@ -7,8 +7,10 @@
 #include <string_view>
 
 #include "report/escritura.h"
+#include "report/marcas.h"
+#include "report/matrices.h"
 
-void escribeInput(std::FILE* out, const NetworkState& estado) {
+void escribeInput(Informe& out, const NetworkState& estado) {
   escribeTexto(out, "INPUT\r\n\r\n");
   escribeTexto(out, "Matriz de obligaciones nominales (L):\r\n\r\n");
   escribeMatriz(out, estado.L, kFormatoL);
@@ -17,7 +19,7 @@ void escribeInput(std::FILE* out, const NetworkState& estado) {
   escribeTexto(out, "\r\n");
 }
 
-void escribeSeparadores(std::FILE* out) {
+void escribeSeparadores(Informe& out) {
   static constexpr std::string_view kSeparador =
       "\r\n----------------------------------------------------------------------------------------"
       "-\r\n";
@@ -25,7 +27,7 @@ void escribeSeparadores(std::FILE* out) {
   escribeTexto(out, kSeparador);
 }
 
-void escribeSistema(std::FILE* out, const NetworkState& estado) {
+void escribeSistema(Informe& out, const NetworkState& estado) {
   escribeTexto(out, "C\xC1LCULOS PRELIMINARES\r\n\r\n");
   escribeTexto(out, "Matriz de obligaciones relativas (PI):\r\n\r\n");
   escribeMatriz(out, estado.PI, kFormatoPI);
@@ -34,13 +36,13 @@ void escribeSistema(std::FILE* out, const NetworkState& estado) {
   escribeTexto(out, "\r\n");
 }
 
-void escribeCabeceraDiagonales(std::FILE* out) {
+void escribeCabeceraDiagonales(Informe& out) {
   escribeTexto(out, "DIAGONALES\r\n");
 }
 
 namespace {
 
-void escribeCabeceraPaso(std::FILE* out, int k) {
+void escribeCabeceraPaso(Informe& out, int k) {
   char texto[32] = "\r\nPaso ";
   char* fin = std::to_chars(texto + 7, texto + sizeof texto, k).ptr;
   for (char c : std::string_view(":\r\n\r\n")) *fin++ = c;
@@ -49,7 +51,7 @@ void escribeCabeceraPaso(std::FILE* out, int k) {
 
 }  // namespace
 
-void escribePaso(std::FILE* out, int k, const Marcas& marcas) {
+void escribePaso(Informe& out, int k, const Marcas& marcas) {
   escribeCabeceraPaso(out, k);
   escribeMatrizMarcasAparte(out, marcas);
 }

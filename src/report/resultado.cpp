@@ -4,11 +4,12 @@
 #include <cstddef>
 
 #include "report/escritura.h"
+#include "report/matrices.h"
 
 namespace {
 
 // The capital line: "0     " where tol > capital (negative capital too), the number otherwise.
-void escribeCapital(std::FILE* out, const Vector& capital) {
+void escribeCapital(Informe& out, const Vector& capital) {
   char numero[kMaxNumero];
   for (double c : capital) {
     if (tol > c) {
@@ -22,7 +23,7 @@ void escribeCapital(std::FILE* out, const Vector& capital) {
 
 }  // namespace
 
-void escribeResultado(std::FILE* out, const NetworkState& estado, const Vector& capital) {
+void escribeResultado(Informe& out, const NetworkState& estado, const Vector& capital) {
   escribeTexto(out, "RESULTADO\r\n\r\n");
   escribeTexto(out, "Vector de resoluci\xF3n (p):\r\n\r\n");
   escribeVector(out, estado.pPrima, kFormatoResultado);
@@ -34,7 +35,7 @@ void escribeResultado(std::FILE* out, const NetworkState& estado, const Vector& 
   escribeCapital(out, capital);
 }
 
-void escribeMatPagos(std::FILE* out, const NetworkState& estado) {
+void escribeMatPagos(Informe& out, const NetworkState& estado) {
   escribeTexto(out, "\r\n\r\n");
   escribeTexto(out, "Matriz de pagos\r\n\r\n");
   escribeMatrizEscalada(out, estado.PI, estado.pPrima, kFormatoL);

@@ -2,13 +2,12 @@
 // and the matrix of payments between nodes.
 #pragma once
 
-#include <cstdio>
-
 #include "base/estado.h"
+#include "report/informe.h"
 
 // "RESULTADO": pPrima and the capital in "%-5.5le ", ordenQuiebra in "%-6d ";
 // a capital below tol is written "0     ". No line end after the capital.
-void escribeResultado(std::FILE* out, const NetworkState& estado, const Vector& capital);
+void escribeResultado(Informe& out, const NetworkState& estado, const Vector& capital);
 
 // "Matriz de pagos": PI[i][j]·pPrima[i] in "%-6.3g ", row by row.
-void escribeMatPagos(std::FILE* out, const NetworkState& estado);
+void escribeMatPagos(Informe& out, const NetworkState& estado);

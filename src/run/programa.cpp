@@ -1,26 +1,29 @@
 // The order of the run: files, dimension, the state's buffers, the data,
-// the report's opening, the iteration, the results, closing.
+// the report's opening, the rounds, the results, closing. Every failure below
+// arrives here as a Fallo and leaves through the one fatal exit.
 #include "run/programa.h"
 
 #include <cstddef>
+#include <cstdio>
 
 #include "base/estado.h"
-#include "base/fatal.h"
+#include "base/fallo.h"
 #include "base/memoria.h"
 #include "base/plataforma.h"
-#include "clearing/calculo.h"
-#include "clearing/capital.h"
 #include "clearing/datos.h"
-#include "clearing/iteracion.h"
-#include "clearing/lector.h"
-#include "report/escritura.h"
+#include "clearing/motor.h"
+#include "lectura/datos.h"
+#include "lectura/lector.h"
+#include "report/informe.h"
 #include "report/preliminares.h"
 #include "report/resultado.h"
+#include "run/fatal.h"
+#include "run/progreso.h"
 #include "run/recursos.h"
 
 namespace {
 
-// L and PI: the matrices the run already holds when it chooses its table.
+// L and PI: the matrices the run already holds when the data choose the path.
 constexpr int kMatricesDeDatos = 2;
 
 // Whether `matrices` more n×n matrices fit in what the system reports free
@@ -30,19 +33,18 @@ bool cabenMatrices(std::int32_t dim, int matrices) {
   return disponible < 0 || memoriaNecesaria(dim, matrices) <= disponible;
 }
 
-// Ends the run, with no line feed, when `matrices` more n×n matrices would
-// not fit.
+// Fails, with no line feed, when `matrices` more n×n matrices would not fit.
 void compruebaMemoria(std::int32_t dim, int matrices) {
-  if (!cabenMatrices(dim, matrices)) terminaConError(kSinMemoria, Salto::sin);
+  if (!cabenMatrices(dim, matrices)) lanzaFallo(Error::sinMemoria, Salto::sin);
 }
 
 // The run's own buffers, in this order; a failure writes the message with no
 // line feed. L and e get room only: they are filled as the numbers arrive. A
 // dimension whose matrices the system cannot hold is refused here, before
 // the system would kill the process for touching memory it promised.
-void reservaEstado(NetworkState& estado, const Calculo& previsto) {
-  if (estado.dim < 0) terminaConError(kSinMemoria, Salto::sin);
-  compruebaMemoria(estado.dim, previsto.matricesEnUso);
+void reservaEstado(NetworkState& estado, int matrices) {
+  if (estado.dim < 0) lanzaFallo(Error::sinMemoria, Salto::sin);
+  compruebaMemoria(estado.dim, matrices);
   // L and PI only: every page of theirs is written. The block solver's
   // storage has room for n×n and often uses a corner of it, which large
   // pages would make resident whole.
@@ -54,43 +56,74 @@ void reservaEstado(NetworkState& estado, const Calculo& previsto) {
   estado.pPrima = reservaVector(n, Salto::sin);
 }
 
-}  // namespace
-
-int ejecutaPrograma(bool literal) {
-  preparaProceso();
-  Lector entrada;
-  if (!abreLector(entrada, "input.txt")) terminaConError(kErrorEntrada);
-  // Truncating output.txt would destroy an input.txt that is the same file.
-  if (esMismoArchivo(entrada.archivo, "output.txt")) terminaConError(kErrorSalida);
-  std::FILE* out = abreInforme("output.txt");
-  if (out == nullptr) terminaConError(kErrorSalida);
-
-  NetworkState estado;
+// input.txt read into the state, pBarra and PI derived from it.
+void leeRed(Lector& entrada, NetworkState& estado, const OpcionesClearing& opciones) {
   estado.dim = leeDimension(entrada);
-  const Calculo& previsto = calculoPrevisto(literal);
-  reservaEstado(estado, previsto);
+  reservaEstado(estado, matricesPrevistas(opciones));
   leerDatos(entrada, estado);
   cierraLector(entrada);  // nothing past the data is read
   estado.pBarra = calculaPBarra(estado);
   estado.PI = calculaPI(estado);
-  const Calculo& calculo = eligeCalculo(estado, literal);
-  // Data that are not finite take the literal table, which holds more
+}
+
+// The rounds, each written as its "Paso" block and shown on the progress
+// line; the clearing vector and the default steps land in the state.
+Clearing resuelve(Informe& out, NetworkState& estado, const OpcionesClearing& opciones) {
+  Progreso progreso = nuevoProgreso(stderr, esTerminalDeError());
+  const ObservaRonda observa = [&](int k, const Marcas& marcas) {
+    escribePaso(out, k, marcas);
+    muestraRonda(progreso, k, marcas);
+  };
+  Clearing clearing;  // in the state's own buffers
+  clearing.p = std::move(estado.pPrima);
+  clearing.ordenQuiebra = std::move(estado.ordenQuiebra);
+  if (const auto error = resuelveRondas(estado, opciones, observa, clearing)) throw error->fallo;
+  borraProgreso(progreso);
+  return clearing;
+}
+
+void ejecuta(Informe& out, bool literal) {
+  Lector entrada;
+  if (!abreLector(entrada, "input.txt")) lanzaFallo(Error::entrada);
+  // Truncating output.txt would destroy an input.txt that is the same file.
+  if (esMismoArchivo(entrada.archivo, "output.txt")) lanzaFallo(Error::salida);
+  if (!abreInforme(out, "output.txt")) lanzaFallo(Error::salida);
+
+  NetworkState estado;
+  OpcionesClearing opciones;
+  opciones.literal = literal;
+  leeRed(entrada, estado, opciones);
+  // Data that are not finite take the literal formulas, which hold more
   // matrices than the check at the start allowed for.
-  if (calculo.matricesEnUso > previsto.matricesEnUso)
-    compruebaMemoria(estado.dim, calculo.matricesEnUso - kMatricesDeDatos);
+  const int matrices = matricesDeClearing(estado, opciones);
+  if (matrices > matricesPrevistas(opciones))
+    compruebaMemoria(estado.dim, matrices - kMatricesDeDatos);
+  opciones.recuerda = cabenMatrices(estado.dim, matrices - kMatricesDeDatos + kMatricesRecuerdo);
 
   escribeInput(out, estado);
   escribeSeparadores(out);
   escribeSistema(out, estado);
   escribeSeparadores(out);
   escribeCabeceraDiagonales(out);
-  iteraQuiebras(out, estado, calculo,
-                cabenMatrices(estado.dim, calculo.matricesEnUso - kMatricesDeDatos + 2));
+  Clearing clearing = resuelve(out, estado, opciones);
   escribeSeparadores(out);
-  const Vector capital = calculaCapital(estado, calculo);
-  escribeResultado(out, estado, capital);
+  if (const auto error = calculaCapitales(estado, opciones, clearing)) throw error->fallo;
+  estado.pPrima = std::move(clearing.p);
+  estado.ordenQuiebra = std::move(clearing.ordenQuiebra);
+  escribeResultado(out, estado, clearing.capital);
   escribeMatPagos(out, estado);
-
   cierraInforme(out);
+}
+
+}  // namespace
+
+int ejecutaPrograma(bool literal) {
+  preparaProceso();
+  Informe out;  // what was written stays in output.txt, whatever happens
+  try {
+    ejecuta(out, literal);
+  } catch (const Fallo& fallo) {
+    terminaConError(cierraTrasFallo(out, fallo));
+  }
   return 0;  // the state's buffers are released with it
 }

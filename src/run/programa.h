@@ -1,5 +1,5 @@
 // The run: opens the two files, owns the NetworkState, orders the phases
-// and ends the process.
+// and maps every failure to its message and exit status.
 #pragma once
 
 // Reads "input.txt" and writes "output.txt" in the working directory.

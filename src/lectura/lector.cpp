@@ -2,7 +2,7 @@
 // file. A token cut by a refill is reduced, as its bytes arrive, to what
 // decides its acceptance and its value (TokenLargo), so no token is ever held
 // whole beyond one block.
-#include "clearing/lector.h"
+#include "lectura/lector.h"
 
 #include <algorithm>
 #include <array>
@@ -14,7 +14,7 @@
 #include <string>
 #include <system_error>
 
-#include "base/fatal.h"
+#include "base/fallo.h"
 #include "base/hilos.h"
 
 namespace {
@@ -60,13 +60,13 @@ bool esDigito(char c) {
   return c >= '0' && c <= '9';
 }
 
-// Sizes a byte container; memory exhausted ends the run.
+// Sizes a byte container; memory exhausted throws Error::sinMemoria.
 template <typename Bytes>
 void ajustaOTermina(Bytes& bytes, std::size_t n) {
   try {
     bytes.resize(n);
   } catch (const std::exception&) {
-    terminaConError(kSinMemoria);
+    lanzaFallo(Error::sinMemoria);
   }
 }
 
@@ -86,7 +86,7 @@ bool leeBloque(Lector& lector) {
 
 // Refills bufer from the file; false when nothing more could be read.
 bool recarga(Lector& lector) {
-  if (!leeBloque(lector)) terminaConError(kErrorLectura);
+  if (!leeBloque(lector)) lanzaFallo(Error::lectura);
   return lector.fin > 0;
 }
 

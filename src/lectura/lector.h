@@ -79,15 +79,15 @@ bool abreLector(Lector& lector, const char* nombre);
 
 // The next maximal run of non-whitespace bytes; texto is empty at the end of
 // the input. The views stay valid until the next call. A token that is
-// invalid for good is read only as far as its sample goes. A read error ends
-// the run: what was read so far is not the end of the data.
+// invalid for good is read only as far as its sample goes. A read error throws
+// Error::lectura: what was read so far is not the end of the data.
 Token siguienteToken(Lector& lector);
 
 // Closes the file and gives back the buffers.
 void cierraLector(Lector& lector);
 
 // Makes the refills `bytes` long (what the buffer holds is kept); memory
-// exhausted ends the run.
+// exhausted throws Error::sinMemoria.
 void ampliaLector(Lector& lector, std::size_t bytes);
 
 // The values of the next tokens, at most `cuantos`, as long as each is held

@@ -1,4 +1,4 @@
-#include "clearing/progreso.h"
+#include "run/progreso.h"
 
 #include <algorithm>
 #include <cstdint>

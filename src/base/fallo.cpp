@@ -1,0 +1,49 @@
+// Building and throwing the failures of the layers below the programs.
+#include "base/fallo.h"
+
+#include <algorithm>
+
+namespace {
+
+void anade(Fallo& fallo, std::string_view texto) {
+  const std::size_t n = std::min(texto.size(), fallo.detalle.size() - fallo.largo);
+  std::copy_n(texto.begin(), n, fallo.detalle.begin() + static_cast<std::ptrdiff_t>(fallo.largo));
+  fallo.largo += n;
+}
+
+}  // namespace
+
+void lanzaFallo(Error error, Salto salto) {
+  Fallo fallo;
+  fallo.error = error;
+  fallo.salto = salto;
+  throw fallo;
+}
+
+void lanzaDatoIncorrecto(std::string_view token, std::string_view donde) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  Fallo fallo;
+  fallo.error = Error::formato;
+  anade(fallo, "dato incorrecto \"");
+  // 32 bytes, at most 4 characters each: the detail always has room for them.
+  for (const char c : token.substr(0, 32)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte <= 0x7E && byte != '\\') {
+      anade(fallo, std::string_view(&c, 1));
+    } else {
+      const char escape[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+      anade(fallo, std::string_view(escape, 4));
+    }
+  }
+  anade(fallo, "\" en ");
+  anade(fallo, donde);
+  throw fallo;
+}
+
+void lanzaFaltaDato(std::string_view donde) {
+  Fallo fallo;
+  fallo.error = Error::formato;
+  anade(fallo, "falta el dato ");
+  anade(fallo, donde);
+  throw fallo;
+}

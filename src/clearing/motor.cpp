@@ -1,0 +1,68 @@
+// The engine's public call: the iteration and the capital, with every
+// failure of the layers below caught here and handed back as a value.
+#include "clearing/motor.h"
+
+#include <utility>
+
+#include "base/memoria.h"
+#include "clearing/calculo.h"
+#include "clearing/capital.h"
+
+namespace {
+
+// Room for n values in p and n zeros in ordenQuiebra, in the storage they
+// come with where it is large enough.
+void preparaDestino(Rondas& rondas, std::size_t n) {
+  if (rondas.p.capacity() < n) rondas.p = reservaVector(n);
+  if (rondas.ordenQuiebra.capacity() < n)
+    rondas.ordenQuiebra = nuevoVectorEntero(n);
+  else
+    rondas.ordenQuiebra.assign(n, 0);
+}
+
+}  // namespace
+
+int matricesPrevistas(const OpcionesClearing& opciones) {
+  return calculoPrevisto(opciones.literal).matricesEnUso;
+}
+
+int matricesDeClearing(const Red& red, const OpcionesClearing& opciones) {
+  return eligeCalculo(red, opciones.literal).matricesEnUso;
+}
+
+std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesClearing& opciones,
+                                            const ObservaRonda& observa, Clearing& clearing) {
+  Rondas rondas{std::move(clearing.p), std::move(clearing.ordenQuiebra), 0};
+  std::optional<ErrorClearing> error;
+  try {
+    preparaDestino(rondas, red.pBarra.size());
+    TrabajoBloque trabajo;  // its storage is reserved by the first round that needs it
+    trabajo.historia.permitida = opciones.recuerda;
+    trabajo.hilos = opciones.hilos;
+    iteraQuiebras(red, eligeCalculo(red, opciones.literal), trabajo, observa, rondas);
+  } catch (const Fallo& fallo) {
+    error = ErrorClearing{fallo, rondas.rondas};
+  }
+  clearing.p = std::move(rondas.p);
+  clearing.ordenQuiebra = std::move(rondas.ordenQuiebra);
+  clearing.rondas = rondas.rondas;
+  return error;
+}
+
+std::optional<ErrorClearing> calculaCapitales(const Red& red, const OpcionesClearing& opciones,
+                                              Clearing& clearing) {
+  try {
+    clearing.capital = calculaCapital(red, clearing.p, eligeCalculo(red, opciones.literal));
+  } catch (const Fallo& fallo) {
+    return ErrorClearing{fallo, clearing.rondas};
+  }
+  return std::nullopt;
+}
+
+ResultadoClearing calculaClearing(const Red& red, const OpcionesClearing& opciones,
+                                  const ObservaRonda& observa) {
+  ResultadoClearing resultado;
+  resultado.error = resuelveRondas(red, opciones, observa, resultado.clearing);
+  if (!resultado.error) resultado.error = calculaCapitales(red, opciones, resultado.clearing);
+  return resultado;
+}

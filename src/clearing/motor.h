@@ -1,0 +1,64 @@
+// The clearing engine, the public call of the computation. From a network's
+// PI, pBarra and outside cash e it finds the clearing vector by the
+// fictitious-default iteration, the round in which each node defaults, the
+// capital each keeps and the number of rounds; or an error value saying what
+// went wrong and in which round. It writes nothing and never ends the
+// process: a caller that reports the rounds (the program's "Paso" blocks)
+// observes them through a callback.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "base/estado.h"
+#include "base/fallo.h"
+#include "clearing/iteracion.h"
+
+struct OpcionesClearing {
+  bool literal = false;   // every quantity by the literal formulas and the plain solver
+  bool recuerda = false;  // a cascade may carry its elimination over: two more n×n matrices
+  unsigned hilos = 0;     // threads a round's block is shared among; 0: as many as there are
+};
+
+struct Clearing {
+  Vector p;                                // the clearing vector
+  std::vector<std::int32_t> ordenQuiebra;  // first round that marks each node; 0 if none
+  Vector capital;                          // (PIᵀ·p + e) − p
+  int rondas = 0;                          // rounds run
+};
+
+// Why there is no clearing: Error::indeterminado, Error::noConverge,
+// Error::sinMemoria, or whatever failure the observer threw (a report's
+// Error::escritura); `ronda` is the round it happened in, 0 before the first.
+struct ErrorClearing {
+  Fallo fallo;
+  int ronda = 0;
+};
+
+struct ResultadoClearing {
+  std::optional<ErrorClearing> error;  // set when there is no clearing
+  Clearing clearing;                   // complete without an error, as far as it got with one
+};
+
+// The n×n matrices a run holds at its peak, L and PI included: the literal
+// formulas hold ten, the structure-aware path three (plus kMatricesRecuerdo
+// where it may carry its elimination over). Before the data are known, the
+// path the options choose; with them, the one the data choose (data that are
+// not finite take the literal formulas).
+int matricesPrevistas(const OpcionesClearing& opciones);
+int matricesDeClearing(const Red& red, const OpcionesClearing& opciones);
+inline constexpr int kMatricesRecuerdo = 2;
+
+// The whole computation: rounds, then capital.
+ResultadoClearing calculaClearing(const Red& red, const OpcionesClearing& opciones,
+                                  const ObservaRonda& observa = {});
+
+// In two steps, for a caller that writes between them. The rounds fill p,
+// ordenQuiebra and rondas of `clearing` (p and ordenQuiebra are used as they
+// come when they have room for n values, so a caller can hand in storage it
+// reserved); the capital then fills capital.
+std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesClearing& opciones,
+                                            const ObservaRonda& observa, Clearing& clearing);
+std::optional<ErrorClearing> calculaCapitales(const Red& red, const OpcionesClearing& opciones,
+                                              Clearing& clearing);

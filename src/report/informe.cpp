@@ -1,0 +1,64 @@
+// The report file and what is in flight to it.
+#include "report/informe.h"
+
+namespace {
+
+constexpr std::size_t kBufer = std::size_t{1} << 20;  // a default matrix in few system calls
+
+// Joins the matrix's thread; true when its write went well.
+bool terminaAparte(MatrizAparte& aparte) {
+  for (std::thread& hilo : aparte.hilo) hilo.join();
+  aparte.hilo.clear();
+  const bool bien = !aparte.fallo;
+  aparte.fallo = false;
+  return bien;
+}
+
+}  // namespace
+
+Informe::~Informe() {
+  (void)terminaAparte(aparte);
+  if (archivo != nullptr) (void)std::fclose(archivo);
+}
+
+bool abreInforme(Informe& informe, const char* nombre) {
+  informe.archivo = std::fopen(nombre, "wb");
+  if (informe.archivo == nullptr) return false;
+  // A large buffer where there is memory for one; stdio's own otherwise.
+  informe.bufer.reset(new (std::nothrow) char[kBufer]);
+  if (informe.bufer != nullptr)
+    (void)std::setvbuf(informe.archivo, informe.bufer.get(), _IOFBF, kBufer);
+  return true;
+}
+
+void esperaAparte(Informe& informe) {
+  if (!terminaAparte(informe.aparte)) lanzaFallo(Error::escritura);
+}
+
+bool escribeTodo(std::FILE* archivo, const char* datos, std::size_t n) {
+  return n == 0 || std::fwrite(datos, 1, n, archivo) == n;
+}
+
+void escribeBytes(Informe& informe, const char* datos, std::size_t n) {
+  esperaAparte(informe);
+  if (!escribeTodo(informe.archivo, datos, n)) lanzaFallo(Error::escritura);
+}
+
+void cierraInforme(Informe& informe) {
+  esperaAparte(informe);
+  std::FILE* archivo = informe.archivo;
+  informe.archivo = nullptr;
+  const bool fallo = std::fflush(archivo) != 0 || std::ferror(archivo) != 0;
+  if (std::fclose(archivo) != 0 || fallo) lanzaFallo(Error::escritura);
+}
+
+Fallo cierraTrasFallo(Informe& informe, const Fallo& fallo) {
+  Fallo queda = fallo;
+  if (!terminaAparte(informe.aparte)) {
+    queda = Fallo{};
+    queda.error = Error::escritura;
+  }
+  if (informe.archivo != nullptr) (void)std::fclose(informe.archivo);  // nothing left to report
+  informe.archivo = nullptr;
+  return queda;
+}

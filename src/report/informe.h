@@ -1,0 +1,56 @@
+// The report file: a stream opened in binary mode (line ends are written as
+// CR LF by the callers' literals), its buffer, and the default matrix that
+// may be on its way to it from a thread of its own. A failed write throws
+// Error::escritura; nothing here ends the process.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "base/fallo.h"
+#include "base/tipos.h"
+
+// A round's default matrix written on its own thread while the round is
+// solved; its marks are a copy, since the caller's change with the next round.
+struct MatrizAparte {
+  std::vector<std::thread> hilo;  // the writing thread, when one could be started
+  Marcas marcas;
+  bool fallo = false;  // the write failed; read once the thread has ended
+};
+
+struct Informe {
+  std::FILE* archivo = nullptr;
+  std::unique_ptr<char[]> bufer;  // the stream's buffer, freed after the stream is closed
+  MatrizAparte aparte;
+
+  Informe() = default;
+  Informe(const Informe&) = delete;
+  Informe& operator=(const Informe&) = delete;
+  // Waits for a matrix in flight and closes the stream if still open: what
+  // was written stays in the file, whether the run went well or not.
+  ~Informe();
+};
+
+// Opens nombre for writing (created or truncated); false when it cannot be opened.
+bool abreInforme(Informe& informe, const char* nombre);
+
+// Waits for a default matrix in flight; throws Error::escritura if its write failed.
+void esperaAparte(Informe& informe);
+
+// Writes n bytes after whatever is in flight; throws Error::escritura on failure.
+void escribeBytes(Informe& informe, const char* datos, std::size_t n);
+
+// The same without waiting or throwing: true when every byte was written.
+bool escribeTodo(std::FILE* archivo, const char* datos, std::size_t n);
+
+// Flushes and closes the report; throws Error::escritura on failure.
+void cierraInforme(Informe& informe);
+
+// The run failed with `fallo` elsewhere: waits for the matrix in flight and
+// closes the report as far as it got. Returns the failure that stands: a
+// default matrix whose write failed came first, so its Error::escritura wins.
+Fallo cierraTrasFallo(Informe& informe, const Fallo& fallo);

@@ -1,0 +1,16 @@
+// A round's default matrix: 1 on the diagonal of a node in default, 0
+// elsewhere, in "%-6.2g " as any matrix of the report. Its text is copied
+// from a fixed run of zeros, not formatted value by value.
+#pragma once
+
+#include "base/tipos.h"
+#include "report/informe.h"
+
+// Written now; throws Error::escritura when a write fails.
+void escribeMatrizMarcas(Informe& out, const Marcas& marcas);
+
+// Written on a thread of its own while the caller goes on (a round's default
+// matrix is mostly the system copying pages, which solving the round need
+// not wait for). The next write to the report waits for it first, and
+// throws if it failed; so do cierraInforme and cierraTrasFallo.
+void escribeMatrizMarcasAparte(Informe& out, const Marcas& marcas);

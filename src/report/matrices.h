@@ -1,0 +1,23 @@
+// The report's n×n matrices (L, PI, the payments), formatted on every core in
+// pieces of rows and written in row order by one thread: the bytes are the
+// same with any number of threads. A failed write throws Error::escritura,
+// once every thread has ended.
+#pragma once
+
+#include <cstddef>
+
+#include "base/tipos.h"
+#include "report/formato.h"
+#include "report/informe.h"
+
+// Row by row: the elements in column order, each in f, then CR LF.
+void escribeMatriz(Informe& out, const Matrix& M, FormatoReal f);
+
+// As escribeMatriz, with each element of row i multiplied by factores[i]
+// first (one product, rounded to double).
+void escribeMatrizEscalada(Informe& out, const Matrix& M, const Vector& factores, FormatoReal f);
+
+// Test hook: matrices of at least celdas elements are formatted on every
+// core, in pieces of at most bytes of room (one row at least); 0 returns
+// either to its measured default.
+void fijaRepartoMatrices(std::size_t celdas, std::size_t bytes);

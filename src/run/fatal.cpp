@@ -1,0 +1,26 @@
+// The fatal exit. std::exit flushes and closes every C stream that is still
+// open; the report has been closed by the run before it gets here.
+#include "run/fatal.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "run/mensajes.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+void terminaConError(const Fallo& fallo) {
+#ifdef _WIN32
+  // The CR LF is written explicitly; a text-mode stdout would double the CR.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  const std::string mensaje = mensajeDe(fallo);
+  // Nothing is left to report a failed message to: the exit status says it.
+  (void)std::fwrite(mensaje.data(), 1, mensaje.size(), stdout);
+  (void)std::fflush(stdout);
+  std::exit(1);
+}
