@@ -11,16 +11,15 @@ void anade(Fallo& fallo, std::string_view texto) {
   fallo.largo += n;
 }
 
-}  // namespace
-
-void lanzaFallo(Error error, Salto salto) {
+Fallo falloDe(Error error, Salto salto) {
   Fallo fallo;
   fallo.error = error;
   fallo.salto = salto;
-  throw fallo;
+  return fallo;
 }
 
-void lanzaDatoIncorrecto(std::string_view token, std::string_view donde) {
+// The format errors' details.
+Fallo datoIncorrecto(std::string_view token, std::string_view donde) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   Fallo fallo;
   fallo.error = Error::formato;
@@ -37,13 +36,31 @@ void lanzaDatoIncorrecto(std::string_view token, std::string_view donde) {
   }
   anade(fallo, "\" en ");
   anade(fallo, donde);
-  throw fallo;
+  return fallo;
 }
 
-void lanzaFaltaDato(std::string_view donde) {
+Fallo faltaDato(std::string_view donde) {
   Fallo fallo;
   fallo.error = Error::formato;
   anade(fallo, "falta el dato ");
   anade(fallo, donde);
-  throw fallo;
+  return fallo;
+}
+
+}  // namespace
+
+void lanzaFallo(Error error, Salto salto) {
+  throw falloDe(error, salto);
+}
+
+void relanza(const Fallo& fallo) {
+  throw Fallo(fallo);
+}
+
+void lanzaDatoIncorrecto(std::string_view token, std::string_view donde) {
+  throw datoIncorrecto(token, donde);
+}
+
+void lanzaFaltaDato(std::string_view donde) {
+  throw faltaDato(donde);
 }

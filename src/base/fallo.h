@@ -36,6 +36,10 @@ struct Fallo {
 // Throws a Fallo of this kind.
 [[noreturn]] void lanzaFallo(Error error, Salto salto = Salto::con);
 
+// Throws fallo again: an error value handed back by the engine, where the
+// caller's own edge is the place to act on it.
+[[noreturn]] void relanza(const Fallo& fallo);
+
 // The input's token (cut to 32 bytes) is not a valid `donde` (dim, L[i][j],
 // e[i]): a format error. Its bytes outside printable ASCII, and the
 // backslash, are shown as \xHH: bytes from a file must not reach a terminal raw.

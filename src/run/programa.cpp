@@ -77,7 +77,7 @@ Clearing resuelve(Informe& out, NetworkState& estado, const OpcionesClearing& op
   Clearing clearing;  // in the state's own buffers
   clearing.p = std::move(estado.pPrima);
   clearing.ordenQuiebra = std::move(estado.ordenQuiebra);
-  if (const auto error = resuelveRondas(estado, opciones, observa, clearing)) throw error->fallo;
+  if (const auto error = resuelveRondas(estado, opciones, observa, clearing)) relanza(error->fallo);
   borraProgreso(progreso);
   return clearing;
 }
@@ -107,7 +107,7 @@ void ejecuta(Informe& out, bool literal) {
   escribeCabeceraDiagonales(out);
   Clearing clearing = resuelve(out, estado, opciones);
   escribeSeparadores(out);
-  if (const auto error = calculaCapitales(estado, opciones, clearing)) throw error->fallo;
+  if (const auto error = calculaCapitales(estado, opciones, clearing)) relanza(error->fallo);
   estado.pPrima = std::move(clearing.p);
   estado.ordenQuiebra = std::move(clearing.ordenQuiebra);
   escribeResultado(out, estado, clearing.capital);
