@@ -27,6 +27,7 @@ struct Red {
 
   Red(const Matrix& pi, const Vector& pbarra, const Vector& cash)
       : PI(pi), pBarra(pbarra), e(cash) {}
-  Red(const NetworkState& estado)  // NOLINT(google-explicit-constructor): a state is a network
+  // cppcheck-suppress noExplicitConstructor ; a state is a network
+  Red(const NetworkState& estado)  // NOLINT(google-explicit-constructor)
       : PI(estado.PI), pBarra(estado.pBarra), e(estado.e) {}
 };

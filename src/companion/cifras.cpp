@@ -2,18 +2,20 @@
 
 #include <algorithm>
 
-double calculaPagoEntre(const Red& red, const Resultado& resultado, std::int32_t i, std::size_t k) {
+double calculaPagoEntre(const RedLeida& red, const Resultado& resultado, std::int32_t i,
+                        std::size_t k) {
   const double relativa = red.pBarra[i] == 0.0 ? 0.0 : red.valor[k] / red.pBarra[i];
   return relativa * resultado.p[i];
 }
 
-bool calculaRecuperacion(const Red& red, const Resultado& resultado, std::int32_t i, double& tasa) {
+bool calculaRecuperacion(const RedLeida& red, const Resultado& resultado, std::int32_t i,
+                         double& tasa) {
   if (red.pBarra[i] == 0.0) return false;
   tasa = resultado.p[i] / red.pBarra[i];
   return true;
 }
 
-double calculaDeficit(const Red& red, const Resultado& resultado, std::int32_t i) {
+double calculaDeficit(const RedLeida& red, const Resultado& resultado, std::int32_t i) {
   return red.pBarra[i] - resultado.p[i];
 }
 

@@ -9,13 +9,15 @@
 
 // PI[i][j]·p[i] for the k-th kept entry of L, in row i: PI from the exact
 // L[i][j] / pBarra[i] (0 when pBarra[i] is exactly 0), p as reported.
-double calculaPagoEntre(const Red& red, const Resultado& resultado, std::int32_t i, std::size_t k);
+double calculaPagoEntre(const RedLeida& red, const Resultado& resultado, std::int32_t i,
+                        std::size_t k);
 
 // p[i] / pBarra[i]; false when node i owes nothing (pBarra[i] == 0).
-bool calculaRecuperacion(const Red& red, const Resultado& resultado, std::int32_t i, double& tasa);
+bool calculaRecuperacion(const RedLeida& red, const Resultado& resultado, std::int32_t i,
+                         double& tasa);
 
 // What node i leaves unpaid: pBarra[i] - p[i].
-double calculaDeficit(const Red& red, const Resultado& resultado, std::int32_t i);
+double calculaDeficit(const RedLeida& red, const Resultado& resultado, std::int32_t i);
 
 // The last round in which a node defaults; 0 when none does.
 std::int32_t calculaRondasConImpago(const Resultado& resultado);

@@ -60,7 +60,7 @@ std::vector<Grupo> agrupaPorRonda(const Resultado& resultado) {
   return grupos;
 }
 
-std::size_t cuentaObligaciones(const Red& red) {
+std::size_t cuentaObligaciones(const RedLeida& red) {
   return static_cast<std::size_t>(
       std::count_if(red.valor.begin(), red.valor.end(), [](double v) { return v != 0.0; }));
 }
@@ -75,8 +75,8 @@ std::string textoPulgadas(double v) {
   return textoLegible(std::round(v * 100) / 100);
 }
 
-std::string resumenNodo(const Red& red, const Resultado& r, const std::vector<std::string>& nombres,
-                        std::int32_t i) {
+std::string resumenNodo(const RedLeida& red, const Resultado& r,
+                        const std::vector<std::string>& nombres, std::int32_t i) {
   double tasa = 0.0;
   const bool debe = calculaRecuperacion(red, r, i, tasa);
   return nombreVisible(nombres, i) + " (node " + std::to_string(i) + ")\nowes " +
@@ -87,7 +87,7 @@ std::string resumenNodo(const Red& red, const Resultado& r, const std::vector<st
                           : "defaults in round " + std::to_string(r.ronda[i]));
 }
 
-void dibujaNodo(Agraph_t* grupo, const Red& red, const Resultado& r,
+void dibujaNodo(Agraph_t* grupo, const RedLeida& red, const Resultado& r,
                 const std::vector<std::string>& nombres, std::int32_t i, double maximo,
                 std::int32_t rondas, std::vector<Agnode_t*>& nodos) {
   const std::string clave = std::string("n").append(std::to_string(i));
@@ -112,7 +112,7 @@ std::string colorDeObligacion(double pagado) {
          kColorImpagado;
 }
 
-void dibujaObligaciones(Agraph_t* g, const Red& red, const Resultado& r,
+void dibujaObligaciones(Agraph_t* g, const RedLeida& red, const Resultado& r,
                         const std::vector<std::string>& nombres,
                         const std::vector<Agnode_t*>& nodos) {
   double maximo = 0.0;
@@ -152,7 +152,7 @@ void apilaFilas(Agraph_t* g, const std::vector<std::vector<Agnode_t*>>& filas) {
 }
 
 // The nodes inside one cluster per group, in rows of at most ancho nodes.
-void dibujaGrupos(Agraph_t* g, const Red& red, const Resultado& r,
+void dibujaGrupos(Agraph_t* g, const RedLeida& red, const Resultado& r,
                   const std::vector<std::string>& nombres, Dibujo& dibujo) {
   const std::vector<Grupo> grupos = agrupaPorRonda(r);
   const std::int32_t rondas = calculaRondasConImpago(r);
@@ -206,7 +206,8 @@ void fijaEstilo(Agraph_t* g) {
   agattr(g, AGEDGE, const_cast<char*>("weight"), const_cast<char*>("0"));
 }
 
-Dibujo abreDibujo(const Red& red, const Resultado& r, const std::vector<std::string>& nombres) {
+Dibujo abreDibujo(const RedLeida& red, const Resultado& r,
+                  const std::vector<std::string>& nombres) {
   Dibujo dibujo;
   dibujo.grafo = agopen(const_cast<char*>("cascada"), Agdirected, nullptr);
   fijaEstilo(dibujo.grafo);
@@ -222,7 +223,7 @@ std::string atributo(void* objeto, const char* nombre) {
 // Rows that dot bridges with virtual nodes: an obligation between rows f and
 // g threads through the |f - g| - 1 rows between them, and many such threads
 // push the groups apart.
-std::size_t cuentaRodeos(const Red& red, const Dibujo& dibujo) {
+std::size_t cuentaRodeos(const RedLeida& red, const Dibujo& dibujo) {
   std::size_t rodeos = 0;
   for (std::int32_t i = 0; i < red.n; ++i) {
     for (std::size_t k = red.inicioFila[i]; k < red.inicioFila[i + 1]; ++k) {
@@ -264,7 +265,7 @@ Colocacion leeColocacion(const Dibujo& dibujo) {
 
 // The same nodes where dot put them, and the obligations among them in
 // straight lines (the nop2 engine keeps the positions).
-bool dibujaSobre(GVC_t* contexto, const Red& red, const Resultado& r,
+bool dibujaSobre(GVC_t* contexto, const RedLeida& red, const Resultado& r,
                  const std::vector<std::string>& nombres, const Colocacion& colocacion,
                  std::string& svg) {
   Dibujo dibujo = abreDibujo(red, r, nombres);
@@ -284,7 +285,7 @@ bool dibujaSobre(GVC_t* contexto, const Red& red, const Resultado& r,
 
 }  // namespace
 
-std::string motivoSinDibujo(const Red& red) {
+std::string motivoSinDibujo(const RedLeida& red) {
   if (red.n == 0) return "The network has no nodes.";
   if (red.n > kMaxNodosDibujo) {
     return "The network has " + std::to_string(red.n) + " nodes; past " +
@@ -300,7 +301,7 @@ std::string motivoSinDibujo(const Red& red) {
   return "";
 }
 
-bool dibujaCascada(const Red& red, const Resultado& resultado,
+bool dibujaCascada(const RedLeida& red, const Resultado& resultado,
                    const std::vector<std::string>& nombres, std::string& svg, std::string& error) {
   (void)agseterr(AGERR);  // warnings would only be noise for the user
   GVC_t* contexto = gvContext();

@@ -17,10 +17,10 @@ inline constexpr std::int32_t kMaxNodosDibujo = 200;
 inline constexpr std::size_t kMaxObligacionesDibujo = 1500;
 
 // Why the network is not drawn, or "" when it is.
-std::string motivoSinDibujo(const Red& red);
+std::string motivoSinDibujo(const RedLeida& red);
 
 // The <svg> element alone, ready to sit inside a page. SVG ids: nodo-i for
 // node i (class "nodo"), deuda-i-j for an obligation (class "deuda"),
 // grupo-ronda-k and grupo-sin-impago for the groups.
-bool dibujaCascada(const Red& red, const Resultado& resultado,
+bool dibujaCascada(const RedLeida& red, const Resultado& resultado,
                    const std::vector<std::string>& nombres, std::string& svg, std::string& error);

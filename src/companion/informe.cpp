@@ -107,7 +107,7 @@ bool leeReal(Cursor& c, std::string_view celda, const char* que, double& valor) 
   return (ec == std::errc() && fin == celda.data() + celda.size()) || esCeldaMala(c, celda, que);
 }
 
-bool leeEntrada(Cursor& c, const Red& red) {
+bool leeEntrada(Cursor& c, const RedLeida& red) {
   std::string esperada;
   if (!esperaVarias(c, {"INPUT", "", "Matriz de obligaciones nominales (L):", ""})) return false;
   for (std::int32_t i = 0; i < red.n; ++i) {
@@ -119,7 +119,7 @@ bool leeEntrada(Cursor& c, const Red& red) {
   return esperaDe(c, esperada, "e") && esperaVarias(c, {"", kSeparador});
 }
 
-bool leePreliminares(Cursor& c, const Red& red) {
+bool leePreliminares(Cursor& c, const RedLeida& red) {
   c.seccion = "C\xC1LCULOS PRELIMINARES";
   std::string esperada;
   if (!esperaVarias(c, {c.seccion, "", "Matriz de obligaciones relativas (PI):", ""}) ||
@@ -131,7 +131,7 @@ bool leePreliminares(Cursor& c, const Red& red) {
 }
 
 // "Paso 1:" … "Paso K:", each followed by its n rows, up to the separator.
-bool leeDiagonales(Cursor& c, const Red& red, Resultado& r) {
+bool leeDiagonales(Cursor& c, const RedLeida& red, Resultado& r) {
   c.seccion = "DIAGONALES";
   if (!esperaVarias(c, {c.seccion, ""}) || !siguiente(c)) return false;
   do {
@@ -145,7 +145,7 @@ bool leeDiagonales(Cursor& c, const Red& red, Resultado& r) {
   return true;
 }
 
-bool leePagos(Cursor& c, const Red& red, Resultado& r) {
+bool leePagos(Cursor& c, const RedLeida& red, Resultado& r) {
   c.seccion = "RESULTADO";
   std::vector<std::string_view> celdas;
   if (!esperaVarias(c, {"RESULTADO", "", "Vector de resoluci\xF3n (p):", ""}) ||
@@ -160,7 +160,7 @@ bool leePagos(Cursor& c, const Red& red, Resultado& r) {
   return true;
 }
 
-bool leeRondas(Cursor& c, const Red& red, Resultado& r) {
+bool leeRondas(Cursor& c, const RedLeida& red, Resultado& r) {
   std::vector<std::string_view> celdas;
   if (!esperaVarias(c, {"", "Vector de pasos en los que quiebra cada nodo:", ""}) ||
       !esperaCeldas(c, red.n, "the default rounds", celdas))
@@ -175,7 +175,7 @@ bool leeRondas(Cursor& c, const Red& red, Resultado& r) {
   return true;
 }
 
-bool leeCapital(Cursor& c, const Red& red, Resultado& r) {
+bool leeCapital(Cursor& c, const RedLeida& red, Resultado& r) {
   std::vector<std::string_view> celdas;
   if (!esperaVarias(c, {"", "NOTA: el valor es 0 cuando el nodo no quiebra.", "",
                         "Capital resultante de cada nodo:", ""}) ||
@@ -190,7 +190,7 @@ bool leeCapital(Cursor& c, const Red& red, Resultado& r) {
   return true;
 }
 
-bool leeMatrizPagos(Cursor& c, const Red& red) {
+bool leeMatrizPagos(Cursor& c, const RedLeida& red) {
   c.seccion = "Matriz de pagos";
   if (!esperaVarias(c, {"", c.seccion, ""}) || !saltaFilas(c, red.n)) return false;
   std::size_t largo;
@@ -199,14 +199,14 @@ bool leeMatrizPagos(Cursor& c, const Red& red) {
   return false;
 }
 
-bool leeResultado(Cursor& c, const Red& red, Resultado& r) {
+bool leeResultado(Cursor& c, const RedLeida& red, Resultado& r) {
   return leePagos(c, red, r) && leeRondas(c, red, r) && leeCapital(c, red, r) &&
          leeMatrizPagos(c, red);
 }
 
 }  // namespace
 
-bool leeInforme(const char* ruta, const Red& red, Resultado& resultado, std::string& error) {
+bool leeInforme(const char* ruta, const RedLeida& red, Resultado& resultado, std::string& error) {
   Cursor c;
   c.ruta = ruta;
   if (!abreLineas(c.lector, ruta)) {

@@ -20,4 +20,4 @@ struct Resultado {
 
 // False with a message when the report is incomplete (the run ended early),
 // belongs to other numbers, or is not clearing's report at all.
-bool leeInforme(const char* ruta, const Red& red, Resultado& resultado, std::string& error);
+bool leeInforme(const char* ruta, const RedLeida& red, Resultado& resultado, std::string& error);

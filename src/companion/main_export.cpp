@@ -21,7 +21,7 @@ int falla(const std::string& error) {
   return 1;
 }
 
-bool escribeTodo(const Red& red, const Resultado& resultado,
+bool escribeTodo(const RedLeida& red, const Resultado& resultado,
                  const std::vector<std::string>& nombres, const std::string& svg,
                  const std::string& motivo, std::string& error) {
   std::array<ArchivoNuevo, 3> nuevos;
@@ -59,7 +59,7 @@ int main(int argc, char** /*argv*/) {
                        "usage: clearing-export   (in the directory of input.txt and output.txt)\n");
     return 2;
   }
-  Red red;
+  RedLeida red;
   Resultado resultado;
   std::vector<std::string> nombres;
   std::string error;

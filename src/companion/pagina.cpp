@@ -32,7 +32,7 @@ std::string cuenta(std::size_t n, const char* uno, const char* varios) {
   return std::to_string(n) + " " + (n == 1 ? uno : varios);
 }
 
-std::string resumen(const Red& red, const Resultado& r) {
+std::string resumen(const RedLeida& red, const Resultado& r) {
   const std::int32_t rondas = calculaRondasConImpago(r);
   const auto impagos = static_cast<std::size_t>(
       std::count_if(r.ronda.begin(), r.ronda.end(), [](std::int32_t k) { return k != 0; }));
@@ -125,7 +125,7 @@ std::string graficoRondas(const Resultado& r) {
   return svg + "</svg>\n";
 }
 
-std::string tablaDeficits(const Red& red, const Resultado& r,
+std::string tablaDeficits(const RedLeida& red, const Resultado& r,
                           const std::vector<std::string>& nombres) {
   std::vector<std::int32_t> orden;
   for (std::int32_t i = 0; i < red.n; ++i) {
@@ -158,7 +158,7 @@ std::string tablaDeficits(const Red& red, const Resultado& r,
 
 }  // namespace
 
-void escribePagina(ArchivoNuevo& archivo, const Red& red, const Resultado& resultado,
+void escribePagina(ArchivoNuevo& archivo, const RedLeida& red, const Resultado& resultado,
                    const std::vector<std::string>& nombres, const std::string& svg,
                    const std::string& motivo) {
   escribe(archivo,

@@ -16,6 +16,6 @@
 inline constexpr std::size_t kFilasDeficit = 20;
 
 // svg: the drawing, or "" with motivo saying why there is none.
-void escribePagina(ArchivoNuevo& archivo, const Red& red, const Resultado& resultado,
+void escribePagina(ArchivoNuevo& archivo, const RedLeida& red, const Resultado& resultado,
                    const std::vector<std::string>& nombres, const std::string& svg,
                    const std::string& motivo);

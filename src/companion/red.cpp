@@ -30,7 +30,7 @@ bool leeDato(Lector& lector, const char* ruta, std::int32_t i, std::int32_t j, s
   return false;
 }
 
-bool leeNumeros(Lector& lector, const char* ruta, Red& red, std::string& error) {
+bool leeNumeros(Lector& lector, const char* ruta, RedLeida& red, std::string& error) {
   const Token token = siguienteToken(lector);
   if (token.texto.empty()) return true;  // an empty file is a network of 0 nodes
   if (!esEnteroValido(token.texto, red.n) || red.n < 0) {
@@ -65,7 +65,7 @@ void anadeNumero(std::string& linea, double v, FormatoReal formato) {
 
 }  // namespace
 
-bool leeRed(const char* ruta, Red& red, std::string& error) {
+bool leeRed(const char* ruta, RedLeida& red, std::string& error) {
   Lector lector;
   if (!abreLector(lector, ruta)) {
     error = std::string(ruta) + ": cannot open";
@@ -82,7 +82,7 @@ bool leeRed(const char* ruta, Red& red, std::string& error) {
   return leida;
 }
 
-void formateaFilaL(const Red& red, std::int32_t i, std::string& linea) {
+void formateaFilaL(const RedLeida& red, std::int32_t i, std::string& linea) {
   static const std::string kCero = [] {
     std::string cero;
     anadeNumero(cero, 0.0, kFormatoL);
@@ -99,12 +99,12 @@ void formateaFilaL(const Red& red, std::int32_t i, std::string& linea) {
   }
 }
 
-void formateaCaja(const Red& red, std::string& linea) {
+void formateaCaja(const RedLeida& red, std::string& linea) {
   linea.clear();
   for (double v : red.e) anadeNumero(linea, v, kFormatoVector);
 }
 
-void formateaTotales(const Red& red, std::string& linea) {
+void formateaTotales(const RedLeida& red, std::string& linea) {
   linea.clear();
   for (double v : red.pBarra) anadeNumero(linea, v, kFormatoVector);
 }

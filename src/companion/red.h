@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct Red {
+struct RedLeida {
   std::int32_t n = 0;
   std::vector<std::size_t> inicioFila{0};  // row i is [inicioFila[i], inicioFila[i + 1])
   std::vector<std::int32_t> columna;
@@ -18,9 +18,9 @@ struct Red {
 };
 
 // Reads with clearing's own reader and grammar.
-bool leeRed(const char* ruta, Red& red, std::string& error);
+bool leeRed(const char* ruta, RedLeida& red, std::string& error);
 
 // Row i of L, or e, as the report's INPUT section writes it.
-void formateaFilaL(const Red& red, std::int32_t i, std::string& linea);
-void formateaCaja(const Red& red, std::string& linea);
-void formateaTotales(const Red& red, std::string& linea);
+void formateaFilaL(const RedLeida& red, std::int32_t i, std::string& linea);
+void formateaCaja(const RedLeida& red, std::string& linea);
+void formateaTotales(const RedLeida& red, std::string& linea);

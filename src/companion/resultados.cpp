@@ -13,7 +13,7 @@ std::string nombreCsv(const std::vector<std::string>& nombres, std::int32_t i) {
 
 }  // namespace
 
-void escribeResultados(ArchivoNuevo& archivo, const Red& red, const Resultado& resultado,
+void escribeResultados(ArchivoNuevo& archivo, const RedLeida& red, const Resultado& resultado,
                        const std::vector<std::string>& nombres) {
   escribe(
       archivo,
@@ -30,7 +30,7 @@ void escribeResultados(ArchivoNuevo& archivo, const Red& red, const Resultado& r
   }
 }
 
-void escribePagos(ArchivoNuevo& archivo, const Red& red, const Resultado& resultado,
+void escribePagos(ArchivoNuevo& archivo, const RedLeida& red, const Resultado& resultado,
                   const std::vector<std::string>& nombres) {
   escribe(archivo, "debtor,debtor_name,creditor,creditor_name,obligation,payment\r\n");
   std::string fila;

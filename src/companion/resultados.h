@@ -10,9 +10,9 @@
 #include "companion/salida.h"
 
 // node,name,total_obligations,outside_cash,payment,recovery_rate,default_round,capital
-void escribeResultados(ArchivoNuevo& archivo, const Red& red, const Resultado& resultado,
+void escribeResultados(ArchivoNuevo& archivo, const RedLeida& red, const Resultado& resultado,
                        const std::vector<std::string>& nombres);
 
 // debtor,debtor_name,creditor,creditor_name,obligation,payment
-void escribePagos(ArchivoNuevo& archivo, const Red& red, const Resultado& resultado,
+void escribePagos(ArchivoNuevo& archivo, const RedLeida& red, const Resultado& resultado,
                   const std::vector<std::string>& nombres);
