@@ -89,16 +89,17 @@ for programa in "$bin"/*; do
   if [ ! -f "$pagina" ]; then
     falla "no page $pagina"
   elif [ -n "$hay_man" ]; then
-    texto=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$pagina" 2>"$trabajo/man.err")
-    if [ $? -ne 0 ] || [ -s "$trabajo/man.err" ] || ! [[ $texto =~ NAME[[:space:]]+$nombre[[:space:]]+- ]]; then
+    titulo="NAME[[:space:]]+${nombre}[[:space:]]+-"
+    if ! texto=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$pagina" 2>"$trabajo/man.err") ||
+      [ -s "$trabajo/man.err" ] || ! [[ $texto =~ $titulo ]]; then
       falla "man -l $pagina: $(head -c 300 "$trabajo/man.err")"
     fi
   fi
   [ "$nombre" = clearing ] && continue
-  respuesta=$("$programa" --version)
-  [ $? -eq 0 ] && [ "$respuesta" = "$nombre $version" ] ||
+  if ! respuesta=$("$programa" --version) || [ "$respuesta" != "$nombre $version" ]; then
     falla "$nombre --version: \"$respuesta\", expected \"$nombre $version\""
+  fi
 done
 
-echo "$fallos failed ($modo: $(ls "$bin" | tr '\n' ' '))"
+echo "$fallos failed ($modo: $(cd "$bin" && echo *))"
 [ "$fallos" -eq 0 ]
