@@ -2,9 +2,9 @@
 BUILD ?= build
 JOBS ?= 2
 # Cross builds, by preset name (below).
-CROSS = windows windows-i686 aarch64
+CROSS = windows windows-i686 aarch64 i686
 
-.PHONY: run test build sanitize tsan fuzz lint picture crosscheck $(CROSS)
+.PHONY: run test build sanitize tsan fuzz lint picture crosscheck package $(CROSS)
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -21,15 +21,21 @@ test: build
 
 # Cross builds (CMakePresets.json, cmake/): build-windows/clearing.exe is the
 # file a Windows user copies next to input.txt; build-windows-i686/ is 32-bit
-# Windows, build-aarch64/ ARM Linux.
+# Windows, build-aarch64/ ARM Linux, build-i686/ 32-bit x86 Linux.
 $(CROSS):
 	cmake --preset $@ $(CMAKE_FLAGS)
 	cmake --build --preset $@ -j $(JOBS)
 
-# Both cross builds, under Wine and qemu-aarch64, against the native build
-# byte for byte (needs wine and qemu-user).
-crosscheck: build windows aarch64
+# The three cross builds, under Wine, qemu-aarch64 and qemu-i386, against the
+# native build byte for byte (needs wine and qemu-user).
+crosscheck: build windows aarch64 i686
 	CLEARING=$(BUILD)/clearing GEN_NETWORK=$(BUILD)/gen-network JOBS=$(JOBS) tools/crosscheck.sh
+
+# The packages (cmake/install.cmake): the .deb of the native build in
+# $(BUILD)/ and the .zip of the Windows build in build-windows/.
+package: build windows
+	cd $(BUILD) && cpack -G DEB
+	cd build-windows && cpack -G ZIP
 
 # The whole suite again under AddressSanitizer and UBSan (CMakePresets.json).
 sanitize:

@@ -1,16 +1,5 @@
-# Linux on 64-bit ARM (Debian: g++-aarch64-linux-gnu), linked statically so
-# that qemu-aarch64 runs it without an ARM system root.
-set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR aarch64)
-set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64)
-# pkg-config looks for the target's libraries only: the host's Graphviz must
-# not be taken for one the cross build could link.
-set(ENV{PKG_CONFIG_LIBDIR} ${CMAKE_FIND_ROOT_PATH}/lib/pkgconfig)
-set(ENV{PKG_CONFIG_PATH} "")
+# Linux on 64-bit ARM (cmake --preset aarch64), run under qemu-aarch64.
+set(CLEARING_LINUX_CPU aarch64)
+set(CLEARING_LINUX_TRIPLE aarch64-linux-gnu)
+set(CLEARING_LINUX_QEMU qemu-aarch64)
+include(${CMAKE_CURRENT_LIST_DIR}/linux-cross.cmake)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# tools/crosscheck.sh: the Windows build (under Wine) and the aarch64 build
-# (under qemu-aarch64) against the native build, byte for byte: the report,
-# standard output and the exit status of each input, each in a fresh
-# directory; and gen-network's networks from each build.
+# tools/crosscheck.sh: the Windows build (under Wine), the aarch64 build
+# (under qemu-aarch64) and the 32-bit x86 build (under qemu-i386) against the
+# native build, byte for byte: the report, standard output and the exit status
+# of each input, each in a fresh directory; and gen-network's networks from
+# each build.
 #
 # Inputs: examples/*/input.txt, the plain seeds of fuzz/corpus/fuzz_run (those
 # whose first byte is even: the rest is the input), and REDES networks of
@@ -10,21 +11,26 @@
 #
 #   cmake --preset windows && cmake --build --preset windows
 #   cmake --preset aarch64 && cmake --build --preset aarch64
-#   tools/crosscheck.sh          # make crosscheck does all three
+#   cmake --preset i686 && cmake --build --preset i686
+#   tools/crosscheck.sh          # make crosscheck does all four
 #
 # The native programs come from tools/binarios.sh (build/); CLEARING_WINDOWS,
-# CLEARING_AARCH64, GEN_WINDOWS and GEN_AARCH64 override the cross ones.
+# CLEARING_AARCH64, CLEARING_I686, GEN_WINDOWS, GEN_AARCH64 and GEN_I686
+# override the cross ones.
 # REDES (default 34, so 204 networks) per family, JOBS (default 2) runs at
 # once. A Wine start costs a fifth of a second: the default run takes two to
 # three minutes on two cores. The last line is "N passed, M failed"; the
-# exit status is 0 only when nothing failed, 77 when a build, Wine or
-# qemu-aarch64 is missing.
+# exit status is 0 only when nothing failed, 77 when a build, Wine,
+# qemu-aarch64 or qemu-i386 is missing.
 set -uo pipefail
 source "$(dirname "$0")/binarios.sh"
-windows=$(absolute "${CLEARING_WINDOWS:-$root/build-windows/clearing.exe}")
-aarch64=$(absolute "${CLEARING_AARCH64:-$root/build-aarch64/clearing}")
+clearing_windows=$(absolute "${CLEARING_WINDOWS:-$root/build-windows/clearing.exe}")
+clearing_aarch64=$(absolute "${CLEARING_AARCH64:-$root/build-aarch64/clearing}")
+clearing_i686=$(absolute "${CLEARING_I686:-$root/build-i686/clearing}")
 gen_windows=$(absolute "${GEN_WINDOWS:-$root/build-windows/gen-network.exe}")
 gen_aarch64=$(absolute "${GEN_AARCH64:-$root/build-aarch64/gen-network}")
+gen_i686=$(absolute "${GEN_I686:-$root/build-i686/gen-network}")
+objetivos="windows aarch64 i686"
 redes=${REDES:-34}
 jobs=${JOBS:-2}
 familias="sparse dense cascade coreperiphery alldefault adversarial"
@@ -33,12 +39,15 @@ familias="sparse dense cascade coreperiphery alldefault adversarial"
 # alone has them under /usr/lib/wine.
 wine=$(command -v wine || command -v /usr/lib/wine/wine64 || true)
 wineserver=$(command -v wineserver || command -v /usr/lib/wine/wineserver64 || true)
-for f in "$clearing" "$gen" "$windows" "$aarch64" "$gen_windows" "$gen_aarch64"; do
+for f in "$clearing" "$gen" "$clearing_windows" "$clearing_aarch64" "$clearing_i686" \
+  "$gen_windows" "$gen_aarch64" "$gen_i686"; do
   [ -x "$f" ] || { echo "skipped: no $f"; exit 77; }
 done
-for p in "$wine" "$wineserver" "$(command -v qemu-aarch64)"; do
-  [ -n "$p" ] || { echo "skipped: wine, wineserver or qemu-aarch64 is not installed"; exit 77; }
+for p in "$wine" "$wineserver" "$(command -v qemu-aarch64)" "$(command -v qemu-i386)"; do
+  [ -n "$p" ] || { echo "skipped: wine, wineserver, qemu-aarch64 or qemu-i386 is not installed"; exit 77; }
 done
+# What runs each cross build's programs.
+emulador_windows=$wine emulador_aarch64=qemu-aarch64 emulador_i686=qemu-i386
 
 inicio=$SECONDS
 tmp=$(mktemp -d)
@@ -72,7 +81,16 @@ for familia in $familias; do
   done
 done
 
-export tmp clearing windows aarch64 wine
+export tmp clearing objetivos
+export clearing_windows clearing_aarch64 clearing_i686 gen_windows gen_aarch64 gen_i686
+export emulador_windows emulador_aarch64 emulador_i686
+
+# Program $2 (clearing or gen) of cross build $1, with the arguments after.
+corre() {
+  local emulador=emulador_$1 programa=$2_$1
+  shift 2
+  "${!emulador}" "${!programa}" "$@"
+}
 
 # One program on one input in a fresh directory: output.txt (when there is
 # one), stdout and the exit status land in $2.
@@ -100,13 +118,10 @@ compara() {
 
 # The cross build $1 on input $2 into directory $3.
 ejecutaCruzado() {
-  case $1 in
-    windows) ejecuta "$2" "$3" "$wine" "$windows" ;;
-    aarch64) ejecuta "$2" "$3" qemu-aarch64 "$aarch64" ;;
-  esac
+  ejecuta "$2" "$3" corre "$1" clearing
 }
 
-# One input on the three builds: a line "pass|FAIL target input [what]" per
+# One input on every build: a line "pass|FAIL target input [what]" per
 # cross build. A run that differs runs once more: the programs are
 # deterministic, but on a loaded machine Wine has now and then failed to
 # start one (status 1, no output). Such a retry is listed, with the first
@@ -117,7 +132,7 @@ caso() {
   d=$(mktemp -d "$tmp/caso.XXXXXX")
   ejecuta "$entrada" "$d/nativo" "$clearing"
   local objetivo distinto
-  for objetivo in windows aarch64; do
+  for objetivo in $objetivos; do
     ejecutaCruzado "$objetivo" "$entrada" "$d/$objetivo"
     distinto=$(compara "$d/nativo" "$d/$objetivo")
     if [ -n "$distinto" ]; then
@@ -144,12 +159,10 @@ caso() {
 generador() {
   local familia=$1 n=$2 semilla=$3 nativa objetivo
   nativa=$tmp/entradas/red-$familia-$n-$semilla
-  for objetivo in windows aarch64; do
-    local programa=("$wine" "$gen_windows")
-    [ "$objetivo" = aarch64 ] && programa=(qemu-aarch64 "$gen_aarch64")
-    if "${programa[@]}" "$familia" "$n" "$semilla" 2>/dev/null | cmp -s - "$nativa"; then
+  for objetivo in $objetivos; do
+    if corre "$objetivo" gen "$familia" "$n" "$semilla" 2>/dev/null | cmp -s - "$nativa"; then
       echo "pass $objetivo gen-network $familia $n $semilla"
-    elif "${programa[@]}" "$familia" "$n" "$semilla" 2>/dev/null | cmp -s - "$nativa"; then
+    elif corre "$objetivo" gen "$familia" "$n" "$semilla" 2>/dev/null | cmp -s - "$nativa"; then
       echo "RETRY $objetivo gen-network $familia $n $semilla: first run differed"
       echo "pass $objetivo gen-network $familia $n $semilla"
     else
@@ -157,11 +170,11 @@ generador() {
     fi
   done
 }
-export gen_windows gen_aarch64
-export -f ejecuta ejecutaCruzado compara caso generador
+export -f corre ejecuta ejecutaCruzado compara caso generador
 
 entradas=("$tmp"/entradas/*)
-esperadas=$((2 * (${#entradas[@]} + (${#generadas[@]} + 9) / 10)))
+cruzados=$(wc -w <<<"$objetivos")
+esperadas=$((cruzados * (${#entradas[@]} + (${#generadas[@]} + 9) / 10)))
 {
   for e in "${entradas[@]}"; do printf 'caso %q\n' "$e"; done
   # Every tenth network also from the cross generators.
@@ -175,7 +188,7 @@ if [ -d "$tmp/fallos" ]; then
   cp -r "$tmp/fallos/." "$keep/"
   echo "the failing runs are kept in $keep"
 fi
-for objetivo in windows aarch64; do
+for objetivo in $objetivos; do
   echo "$objetivo: $(grep -c "^pass $objetivo " "$tmp/resultados") passed," \
     "$(grep -c "^FAIL $objetivo " "$tmp/resultados") failed"
 done

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/opciones.h"
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -334,11 +336,14 @@ bool parse_u64(const char* s, unsigned long long max, unsigned long long& v) {
   return errno == 0 && *end == '\0' && v <= max;
 }
 
+constexpr const char* kUsage =
+    "usage: gen-network sparse|dense|cascade|coreperiphery|alldefault|densecascade|adversarial N "
+    "SEED\n"
+    "Writes a seeded network of N nodes (at most 100000) to standard output in\n"
+    "the layout of input.txt; the same arguments give the same bytes anywhere.\n";
+
 [[noreturn]] void usage() {
-  std::fprintf(
-      stderr,
-      "usage: gen-network sparse|dense|cascade|coreperiphery|alldefault|densecascade|adversarial N "
-      "SEED\n");
+  (void)std::fputs(kUsage, stderr);
   std::exit(2);
 }
 
@@ -349,6 +354,7 @@ int main(int argc, char** argv) {
   // The networks end their lines with LF alone; a text-mode stdout would add CR.
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
+  if (const auto answer = respondeOpcion(argc, argv, "gen-network", kUsage)) return *answer;
   unsigned long long n = 0, seed = 0;
   if (argc != 4 || !parse_u64(argv[2], 100000, n) || !parse_u64(argv[3], ~0ULL, seed)) usage();
   using Family = Network (*)(int, Rng&);

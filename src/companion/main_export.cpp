@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/opciones.h"
 #include "companion/grafo.h"
 #include "companion/informe.h"
 #include "companion/nodos.h"
@@ -15,6 +16,11 @@
 #include "companion/salida.h"
 
 namespace {
+
+constexpr const char* kUso =
+    "usage: clearing-export   (in the directory of input.txt and output.txt)\n"
+    "Reads input.txt, the complete report output.txt and, if present, nodes.txt;\n"
+    "writes results.csv, payments.csv and cascade.html beside them.\n";
 
 int falla(const std::string& error) {
   (void)std::fprintf(stderr, "%s\n", error.c_str());
@@ -53,10 +59,10 @@ __lsan_default_options() {  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,
   return "print_suppressions=0";
 }
 
-int main(int argc, char** /*argv*/) {
+int main(int argc, char** argv) {
+  if (const auto respuesta = respondeOpcion(argc, argv, "clearing-export", kUso)) return *respuesta;
   if (argc != 1) {
-    (void)std::fprintf(stderr,
-                       "usage: clearing-export   (in the directory of input.txt and output.txt)\n");
+    (void)std::fputs(kUso, stderr);
     return 2;
   }
   RedLeida red;

@@ -4,10 +4,17 @@
 #include <string>
 #include <vector>
 
+#include "base/opciones.h"
 #include "companion/csv.h"
 #include "companion/importacion.h"
 
 namespace {
+
+constexpr const char* kUso =
+    "usage: clearing-import OBLIGATIONS.csv [CASH.csv]\n"
+    "Writes input.txt and nodes.txt in the current directory from CSV files with\n"
+    "names: OBLIGATIONS.csv (debtor,creditor,amount) and CASH.csv (node,cash).\n"
+    "On bad input it writes nothing: FILE:LINE: what is wrong, status 1.\n";
 
 int falla(const std::string& error) {
   (void)std::fprintf(stderr, "%s\n", error.c_str());
@@ -23,8 +30,9 @@ bool leeArchivo(Importacion& red, const std::string& ruta, bool esCaja, std::str
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const auto respuesta = respondeOpcion(argc, argv, "clearing-import", kUso)) return *respuesta;
   if (argc < 2 || argc > 3) {
-    (void)std::fprintf(stderr, "usage: clearing-import OBLIGATIONS.csv [CASH.csv]\n");
+    (void)std::fputs(kUso, stderr);
     return 2;
   }
   Importacion red;

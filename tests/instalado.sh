@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# The programs as a user gets them: installed under a temporary prefix
+# (cmake --install), or unpacked from the .deb that cpack makes (dpkg -x).
+# Either way the tree must run the bank example end to end from its own
+# copy of the examples, hold a page that man renders for every program, and
+# answer --version with the project's version from every program but
+# clearing (which takes no arguments).
+# usage: instalado.sh install|deb BUILD_DIR VERSION   (exit 77: tool missing)
+set -u
+modo=$1 build=$2 version=$3
+
+trabajo=$(mktemp -d "${TMPDIR:-/tmp}/clearing-instalado.XXXXXX")
+trap 'rm -rf "$trabajo"' EXIT
+fallos=0
+falla() {
+  echo "FAIL $*"
+  fallos=$((fallos + 1))
+}
+
+case $modo in
+  install)
+    raiz=$trabajo/prefijo
+    cmake --install "$build" --prefix "$raiz" >"$trabajo/install.log" ||
+      { cat "$trabajo/install.log"; echo "cmake --install failed"; exit 1; }
+    ;;
+  deb)
+    for herramienta in cpack dpkg-deb; do
+      command -v $herramienta >/dev/null || { echo "$herramienta is not installed: skipped"; exit 77; }
+    done
+    cpack --config "$build/CPackConfig.cmake" -G DEB -B "$trabajo/paquete" >"$trabajo/cpack.log" 2>&1 ||
+      { cat "$trabajo/cpack.log"; echo "cpack failed"; exit 1; }
+    deb=$(ls "$trabajo"/paquete/clearing_"$version"_*.deb)
+    dpkg-deb -c "$deb" >"$trabajo/contenido"
+    for f in usr/bin/clearing usr/share/man/man1/clearing.1 usr/share/doc/clearing/README.md; do
+      grep -q " \./$f\$" "$trabajo/contenido" || falla "the package holds no $f"
+    done
+    # The companions link Graphviz and libcsv: the package must pull them in.
+    depende=$(dpkg-deb -f "$deb" Depends)
+    echo "Depends: $depende"
+    if grep -q ' \./usr/bin/clearing-export$' "$trabajo/contenido"; then
+      for p in libgvc6 libcgraph6; do [[ $depende == *"$p"* ]] || falla "Depends lacks $p"; done
+    fi
+    if grep -q ' \./usr/bin/clearing-import$' "$trabajo/contenido"; then
+      [[ $depende == *libcsv* ]] || falla "Depends lacks libcsv"
+    fi
+    dpkg-deb -x "$deb" "$trabajo/raiz"
+    raiz=$trabajo/raiz/usr
+    ;;
+  *)
+    echo "usage: instalado.sh install|deb BUILD_DIR VERSION"
+    exit 2
+    ;;
+esac
+
+bin=$raiz/bin
+ejemplo=$raiz/share/doc/clearing/examples/bancos
+for p in clearing clearing-reference gen-network; do
+  [ -x "$bin/$p" ] || falla "no $bin/$p"
+done
+[ -f "$ejemplo/input.txt" ] || falla "no installed example in $ejemplo"
+
+# The bank example: from the CSV files when clearing-import is there, then
+# the report, then the tables when clearing-export is there.
+corrida=$trabajo/corrida
+mkdir -p "$corrida"
+if [ -x "$bin/clearing-import" ]; then
+  (cd "$corrida" && "$bin/clearing-import" "$ejemplo/obligations.csv" "$ejemplo/cash.csv") ||
+    falla "clearing-import on the bank example"
+  cmp -s "$corrida/input.txt" "$ejemplo/input.txt" || falla "clearing-import: input.txt differs"
+else
+  cp "$ejemplo/input.txt" "$corrida/"
+fi
+(cd "$corrida" && "$bin/clearing" >stdout) || falla "clearing on the bank example: status $?"
+cmp -s "$corrida/output.txt" "$ejemplo/expected/output.txt" || falla "output.txt differs"
+[ -s "$corrida/stdout" ] && falla "clearing wrote on standard output"
+if [ -x "$bin/clearing-export" ]; then
+  (cd "$corrida" && "$bin/clearing-export") || falla "clearing-export on the bank example"
+  for f in results.csv payments.csv; do
+    cmp -s "$corrida/$f" "$ejemplo/expected/$f" || falla "clearing-export: $f differs"
+  done
+fi
+
+# Every installed program has a page; man renders each (when man is here).
+hay_man=$(command -v man || true)
+[ -n "$hay_man" ] || echo "man is not installed: pages checked for presence only"
+for programa in "$bin"/*; do
+  nombre=$(basename "$programa")
+  pagina=$raiz/share/man/man1/$nombre.1
+  if [ ! -f "$pagina" ]; then
+    falla "no page $pagina"
+  elif [ -n "$hay_man" ]; then
+    titulo="NAME[[:space:]]+${nombre}[[:space:]]+-"
+    if ! texto=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$pagina" 2>"$trabajo/man.err") ||
+      [ -s "$trabajo/man.err" ] || ! [[ $texto =~ $titulo ]]; then
+      falla "man -l $pagina: $(head -c 300 "$trabajo/man.err")"
+    fi
+  fi
+  [ "$nombre" = clearing ] && continue
+  if ! respuesta=$("$programa" --version) || [ "$respuesta" != "$nombre $version" ]; then
+    falla "$nombre --version: \"$respuesta\", expected \"$nombre $version\""
+  fi
+done
+
+echo "$fallos failed ($modo: $(cd "$bin" && echo *))"
+[ "$fallos" -eq 0 ]
