@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "proceso.h"
+#include "run/recursos.h"
 #include "sanitizado.h"
 
 namespace fs = std::filesystem;
@@ -405,9 +406,53 @@ std::string redDe(int dim, bool enorme) {
   return red;
 }
 
+// A prepared tree whose group /lote may take `bytes` and has taken none.
+Arranque limiteDe(double bytes) {
+  return arbolDeMemoria({{"lote/memory.max", std::to_string(static_cast<long long>(bytes))},
+                         {"lote/memory.current", "0"}});
+}
+
+// n nodes that all default in the first round but node 0: nodes 1 … n − 1
+// owe 1 to each other and 2 to node 0, which owes nothing; no outside cash.
+// With par, nodes 1 and 2 also owe each other −1e200 and node 0 1e200 more:
+// finite data whose first round overflows the block solver's pivots, so that
+// round is solved by the literal formulas.
+std::string redEnQuiebra(int n, bool par) {
+  std::string red = std::to_string(n) + "\n";
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < n; ++j) {
+      const bool cruce = par && ((i == 1 && j == 2) || (i == 2 && j == 1));
+      if (cruce)
+        red += "-1e200 ";
+      else if (i > 0 && j == 0)
+        red += par && i <= 2 ? "1e200 " : "2 ";
+      else
+        red += i > 0 && j > 0 && i != j ? "1 " : "0 ";
+    }
+    red += "\n";
+  }
+  for (int i = 0; i < n; ++i) red += "0 ";
+  return red;
+}
+
+// The report of a run that ended in its first round: everything up to the
+// end of the "Paso 1" block of the whole run's report.
+Informe hastaElPaso1(const std::string& entrada) {
+  const std::string completo = informeDe(entrada);
+  const std::size_t separador = completo.find("\r\n-----", completo.find("Paso 1:"));
+  return prefijoComoEntrada(entrada, separador);
+}
+
 TEST(Catalogo, MemoryLimitsOfTheGroup) {
   const std::string kSinMemoria = "Memoria insuficient";
   const std::string k100MB = "104857600", k1MB = "1048576";
+  // Between what the structure-aware path and the literal one take for 200 nodes.
+  const double entreAmbos = memoriaNecesaria(200, 3) + 100000;
+  // Three matrices of 300 nodes and their vectors, with 1 MB to spare: less
+  // than the run's buffers and threads take beside them.
+  const double tresMatrices = 3 * 8.0 * 300 * 300 + 64 * 300 + 1e6;
+  // Holds the structure-aware run of 300 nodes, not a literal round beside it.
+  const double sinRondaLiteral = memoriaNecesaria(300, 3) + 100000;
   // 3000 nodes need three matrices of 72 MB: refused before any is touched.
   const Caso casos[] = {
       {"a v1 limit of 100 MB on the group", "3000 0 0", kSinMemoria, 1, vacio(), Montaje::normal,
@@ -419,42 +464,69 @@ TEST(Catalogo, MemoryLimitsOfTheGroup) {
                        {"lote/hijo/memory.max", "max"},
                        {"lote/hijo/memory.current", k1MB}})},
       {"non-finite data need more than the start allowed", redDe(200, true), kSinMemoria, 1,
-       vacio(), Montaje::normal,
-       arbolDeMemoria({{"lote/memory.max", "2000000"}, {"lote/memory.current", "0"}})},
+       vacio(), Montaje::normal, limiteDe(entreAmbos)},
       {"finite data keep to the start's figure", redDe(200, false), "", 0,
-       comoEntrada(redDe(200, false)), Montaje::normal,
-       arbolDeMemoria({{"lote/memory.max", "2000000"}, {"lote/memory.current", "0"}})},
+       comoEntrada(redDe(200, false)), Montaje::normal, limiteDe(entreAmbos)},
+      {"a limit just above three matrices", redEnQuiebra(300, false), kSinMemoria, 1, vacio(),
+       Montaje::normal, limiteDe(tresMatrices)},
+      // Checked before the round falls back; the run's own check: no line end.
+      {"a finite network whose round falls back", redEnQuiebra(300, true), kSinMemoria, 1,
+       hastaElPaso1(redEnQuiebra(300, true)), Montaje::normal, limiteDe(sinRondaLiteral)},
+      {"the same network with room for the literal round", redEnQuiebra(300, true), "", 0,
+       comoEntrada(redEnQuiebra(300, true)), Montaje::normal,
+       limiteDe(memoriaNecesaria(300, 3) + memoriaAdicional(300, 8))},
   };
   for (const Caso& c : casos) compruebaCaso(c);
 }
 
 // A group of the machine itself, below the test's own memory group, with a
-// limit of 100 MB; the child joins it before the program starts.
-TEST(Catalogo, RealMemoryGroup) {
+// limit; the child joins it before the program starts. False when no such
+// group can be made here.
+bool enGrupoReal(const Caso& base, long long limite) {
   const std::string raizV1 = "/sys/fs/cgroup/memory";
   std::string grupo;
   std::ifstream lineas("/proc/self/cgroup");
   for (std::string l; std::getline(lineas, l);)
     if (l.find(":memory:") != std::string::npos) grupo = l.substr(l.find(":memory:") + 8);
-  const fs::path carpeta = fs::path(raizV1 + grupo) / ("clearing-" + std::to_string(getpid()));
+  static int grupos = 0;  // a fresh group for each run: the last may not be gone yet
+  const fs::path carpeta = fs::path(raizV1 + grupo) / ("clearing-" + std::to_string(getpid()) +
+                                                       "-" + std::to_string(++grupos));
   std::error_code error;
-  if (grupo.empty() || geteuid() != 0 || !fs::create_directory(carpeta, error))
-    GTEST_SKIP() << "no v1 memory group can be made here (a v2 group would need the memory "
-                    "controller delegated to an empty parent)";
-  escribeArchivo(carpeta / "memory.limit_in_bytes", "104857600");
-  const bool limitado = leeArchivo(carpeta / "memory.limit_in_bytes") == "104857600\n";
+  if (grupo.empty() || geteuid() != 0 || !fs::create_directory(carpeta, error)) return false;
+  limite -= limite % 4096;  // the system keeps whole pages of it
+  escribeArchivo(carpeta / "memory.limit_in_bytes", std::to_string(limite));
+  const bool limitado =
+      leeArchivo(carpeta / "memory.limit_in_bytes") == std::to_string(limite) + "\n";
   const std::string procesos = (carpeta / "cgroup.procs").string();
   if (limitado) {
-    Arranque a;
-    a.preparaHijo = [&procesos] {
+    Caso c = base;
+    c.arranque.preparaHijo = [&procesos] {
       std::FILE* f = std::fopen(procesos.c_str(), "w");
       if (f == nullptr || std::fputs("0", f) < 0 || std::fclose(f) != 0) _exit(125);
     };
-    compruebaCaso({"3000 nodes in a group of 100 MB", "3000 0 0", "Memoria insuficient", 1, vacio(),
-                   Montaje::normal, a});
+    compruebaCaso(c);
   }
   fs::remove(carpeta, error);
-  if (!limitado) GTEST_SKIP() << "the group's limit could not be set";
+  return limitado;
+}
+
+// The system kills a process that touches more than its group allows: each
+// run must end with the message instead.
+TEST(Catalogo, RealMemoryGroup) {
+  const std::string kSinMemoria = "Memoria insuficient";
+  if (!enGrupoReal({"3000 nodes in a group of 100 MB", "3000 0 0", kSinMemoria, 1, vacio()},
+                   104857600))
+    GTEST_SKIP() << "no v1 memory group with a limit can be made here (a v2 group would need "
+                    "the memory controller delegated to an empty parent)";
+  // 1000 nodes in default hold three matrices of 8 MB and the run's own
+  // buffers beside them: 1.5 MB to spare is not enough.
+  (void)enGrupoReal(
+      {"three matrices and 1.5 MB", redEnQuiebra(1000, false), kSinMemoria, 1, vacio()},
+      3 * 8'000'000 + 64'000 + 1'500'000);
+  // The first round falls back to the literal formulas: ten matrices.
+  const std::string par = redEnQuiebra(600, true);
+  (void)enGrupoReal({"a round that falls back", par, kSinMemoria, 1, hastaElPaso1(par)},
+                    static_cast<long long>(memoriaNecesaria(600, 3)) + 2'000'000);
 }
 
 TEST(Catalogo, ReadErrors) {

@@ -1,11 +1,19 @@
 // The progress line: its text, nothing when standard error is not a terminal
-// or before a second has passed, and a line that is blanked at the end.
+// or before a second has passed, and a line that is blanked at the end, or
+// before a fatal message that goes to another stream.
 #include "run/progreso.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+
+#include "proceso.h"
 
 namespace {
 
@@ -45,6 +53,73 @@ TEST(Progreso, WrittenOnATerminalAfterASecondAndBlankedAtTheEnd) {
     borrado.front() = borrado.back() = '\r';
     EXPECT_EQ(texto.substr(ancho + 1), borrado);
   }
+}
+
+}  // namespace
+
+// ---- The program's line on a terminal when the run ends with a message ----
+
+namespace {
+
+// 800 nodes whose first round falls back to the literal formulas (nodes 1
+// and 2 owe each other −1e200 and node 0 1e200; the rest owe each other 1
+// and node 0 2), which takes over a second here, and two more that owe each
+// other 10 with outside cash −5 and 0: the second round marks both, and its
+// system has no solution.
+std::string redLentaIndeterminada() {
+  constexpr int n = 800;
+  std::string red = std::to_string(n + 2) + "\n";
+  for (int i = 0; i < n + 2; ++i) {
+    for (int j = 0; j < n + 2; ++j) {
+      if (i >= n || j >= n)
+        red += i >= n && j >= n && i != j ? "10 " : "0 ";
+      else if ((i == 1 && j == 2) || (i == 2 && j == 1))
+        red += "-1e200 ";
+      else if (i > 0 && j == 0)
+        red += i <= 2 ? "1e200 " : "2 ";
+      else
+        red += i > 0 && j > 0 && i != j ? "1 " : "0 ";
+    }
+    red += "\n";
+  }
+  for (int i = 0; i < n; ++i) red += "0 ";
+  return red + "-5 0\n";
+}
+
+TEST(Progreso, BlankedBeforeAMessageThatGoesElsewhere) {
+  const std::filesystem::path dir = directorioTemporal();
+  escribeArchivo(dir / "input.txt", redLentaIndeterminada());
+  int maestro = -1;
+  int esclavo = -1;
+  ASSERT_EQ(openpty(&maestro, &esclavo, nullptr, nullptr, nullptr), 0);
+  const pid_t hijo = fork();
+  ASSERT_GE(hijo, 0);
+  if (hijo == 0) {
+    const int salida = open((dir / "mensaje.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (salida < 0 || dup2(salida, STDOUT_FILENO) < 0 || dup2(esclavo, STDERR_FILENO) < 0 ||
+        chdir(dir.c_str()) != 0)
+      _exit(125);
+    execl(CLEARING_BINARIO, CLEARING_BINARIO, static_cast<char*>(nullptr));
+    _exit(126);
+  }
+  close(esclavo);
+  std::string terminal;
+  char bloque[4096];
+  for (ssize_t leidos; (leidos = read(maestro, bloque, sizeof bloque)) > 0;)
+    terminal.append(bloque, static_cast<std::size_t>(leidos));
+  close(maestro);
+  int estado = 0;
+  ASSERT_EQ(waitpid(hijo, &estado, 0), hijo);
+  EXPECT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 1);
+  EXPECT_EQ(leeArchivo(dir / "mensaje.txt"), "El sistema es indeterminado\r\n");
+  std::filesystem::remove_all(dir);
+  if (terminal.empty()) GTEST_SKIP() << "the first round took less than a second here";
+  // The line, then as many blanks as it had between two returns.
+  ASSERT_EQ(terminal.rfind("\rRonda 2: ", 0), 0U) << terminal;
+  const std::size_t ancho = terminal.find('\r', 1) - 1;
+  std::string borrado(ancho + 2, ' ');
+  borrado.front() = borrado.back() = '\r';
+  EXPECT_EQ(terminal.substr(ancho + 1), borrado) << terminal;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <io.h>
 #include <stdio.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -13,6 +14,19 @@ bool esTerminalDeError() {
   return _isatty(_fileno(stderr)) != 0;
 #else
   return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+bool esSalidaElTerminalDeError() {
+#ifdef _WIN32
+  // One console per process: both are it when both are character devices.
+  return _isatty(_fileno(stdout)) != 0 && _isatty(_fileno(stderr)) != 0;
+#else
+  struct stat salida {};
+  struct stat error {};
+  return isatty(STDOUT_FILENO) != 0 && isatty(STDERR_FILENO) != 0 &&
+         fstat(STDOUT_FILENO, &salida) == 0 && fstat(STDERR_FILENO, &error) == 0 &&
+         salida.st_rdev == error.st_rdev;
 #endif
 }
 
@@ -29,7 +43,6 @@ bool esTerminalDeError() {
 #else
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -122,9 +135,27 @@ std::string grupoDe(const std::string& raiz, bool v2) {
   return {};
 }
 
-// The least limite − uso of the group's folder under base and of its parents
-// up to base: a parent's limit covers its children (in v1 only where the
-// parent's use_hierarchy is 1). Large when no folder sets a limit.
+// The file pages charged to a group (its memory.stat; v1 names the
+// hierarchy's totals total_*): the report's pages among them, which the
+// system writes back and reclaims within the group before it runs out. 0
+// when the file does not say.
+double paginasDeArchivo(const std::string& carpeta) {
+  std::ifstream f(carpeta + "/memory.stat");
+  double propias = 0;
+  double totales = -1;
+  std::string clave;
+  double valor = 0;
+  while (f >> clave >> valor) {
+    if (clave == "active_file" || clave == "inactive_file") propias += valor;
+    if (clave == "total_active_file" || clave == "total_inactive_file")
+      totales = std::max(totales, 0.0) + valor;
+  }
+  return totales >= 0 ? totales : propias;
+}
+
+// The least limite − uso (plus the group's file pages) of the group's folder under base and of its
+// parents up to base: a parent's limit covers its children (in v1 only where the parent's
+// use_hierarchy is 1). Large when no folder sets a limit.
 double margenDelGrupo(const std::string& base, std::string grupo, const char* limite,
                       const char* uso, bool soloJerarquico) {
   double margen = 1e300;
@@ -133,7 +164,7 @@ double margenDelGrupo(const std::string& base, std::string grupo, const char* li
     const std::string carpeta = base + grupo;
     const double l = leeNumero(carpeta + "/" + limite);
     const double u = leeNumero(carpeta + "/" + uso);
-    if (l >= 0 && u >= 0) margen = std::min(margen, l - u);
+    if (l >= 0 && u >= 0) margen = std::min(margen, l - u + paginasDeArchivo(carpeta));
     const std::size_t barra = grupo.find_last_of('/');
     if (grupo.empty() || barra == std::string::npos) return margen;
     grupo.erase(barra);

@@ -8,6 +8,10 @@
 // True when standard error is a terminal (a person is watching the run).
 bool esTerminalDeError();
 
+// True when standard output is that very terminal too, so that what is
+// written to one shows on the same screen line as the other.
+bool esSalidaElTerminalDeError();
+
 // ---- A hostile start: descriptors, signals, file identity, memory ----
 
 // Makes the process safe whatever its parent left it: descriptors 0–2 are
@@ -22,8 +26,9 @@ bool esMismoArchivo(std::FILE* archivo, const char* nombre);
 
 // Bytes the system can still give this process, read from the files under
 // raiz ("/" for the machine itself): available memory and free swap, within
-// the tightest memory limit of the process's control group and its parents;
-// negative when the system does not say.
+// the tightest memory limit of the process's control group and its parents
+// (the group's file pages count as free: the system writes them back and
+// takes them when the group needs room); negative when the system does not say.
 double memoriaDisponibleBajo(const std::string& raiz);
 
 // ---- Large pages ----

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "base/fallo.h"
 #include "base/memoria.h"
 #include "clearing/estructura.h"
 #include "clearing/mapa.h"
@@ -35,14 +36,23 @@ Marcas marcasEstructuradas(const Red& red, const Vector& /*p*/, const Vector& ph
   return marcasDePhi(red, phi);
 }
 
+// L, PI and A's dense temporaries: four products per round, each with its operands.
+constexpr Calculo kLiteral{phiP, marcasLiterales, resuelveLiteral, entradasLiterales, 10};
+
 // The block solver hands a round back when a pivot row or a factor is not
-// finite; that round is then solved literally, from a fresh A and b.
+// finite; that round is then solved literally, from a fresh A and b, once
+// the caller has said the literal formulas' matrices fit beside what the
+// run holds (the block's storage stays). They take far more than the start
+// allowed for, and finite data can still overflow there.
 void resuelveEstructurado(const Red& red, Vector& p, const Marcas& marcas, TrabajoBloque& trabajo) {
   const std::size_t n = p.size();
   const Bloque bloque = calculaBloque(marcas);
-  if (trabajo.Ab.size() != n)  // first round
+  if (trabajo.Ab.size() != n) {  // first round
+    auto caben = std::move(trabajo.caben);
     trabajo =
         nuevoTrabajoBloque(n, trabajo.historia.permitida, bloque.indices.size(), trabajo.hilos);
+    trabajo.caben = std::move(caben);
+  }
   Vector b;
   Vector x;
   construyeSistema(red, bloque, trabajo, b);
@@ -50,11 +60,12 @@ void resuelveEstructurado(const Red& red, Vector& p, const Marcas& marcas, Traba
     p = std::move(x);
     return;
   }
+  // The run's own check, like the one at the start: no line end.
+  if (trabajo.caben && !trabajo.caben(kLiteral.matricesEnUso - kMatricesDeDatos))
+    lanzaFallo(Error::sinMemoria, Salto::sin);
   resuelveLiteral(red, p, marcas, trabajo);
 }
 
-// L, PI and A's dense temporaries: four products per round, each with its operands.
-constexpr Calculo kLiteral{phiP, marcasLiterales, resuelveLiteral, entradasLiterales, 10};
 // L, PI and the block solver's storage; a cascade's record of its rounds,
 // two more, only where they fit (iteraQuiebras).
 constexpr Calculo kEstructurado{phiEstructurado, marcasEstructuradas, resuelveEstructurado,

@@ -8,6 +8,9 @@
 #include "base/estado.h"
 #include "linalg/bloque.h"
 
+// L and PI: the matrices the run holds before any round.
+inline constexpr int kMatricesDeDatos = 2;
+
 struct Calculo {
   // φ(p) = minimo(PIᵀ·p + e, pBarra).
   Vector (*phi)(const Red& red, const Vector& p);

@@ -39,6 +39,7 @@ std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesCleari
     TrabajoBloque trabajo;  // its storage is reserved by the first round that needs it
     trabajo.historia.permitida = opciones.recuerda;
     trabajo.hilos = opciones.hilos;
+    trabajo.caben = opciones.caben;
     iteraQuiebras(red, eligeCalculo(red, opciones.literal), trabajo, observa, rondas);
   } catch (const Fallo& fallo) {
     error = ErrorClearing{fallo, rondas.rondas};

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -19,6 +20,11 @@ struct OpcionesClearing {
   bool literal = false;   // every quantity by the literal formulas and the plain solver
   bool recuerda = false;  // a cascade may carry its elimination over: two more n×n matrices
   unsigned hilos = 0;     // threads a round's block is shared among; 0: as many as there are
+  // Whether that many more n×n matrices fit beside what the run holds,
+  // asked before a round falls back to the literal formulas; a refusal ends
+  // the rounds with Error::sinMemoria. None: they always fit. The engine
+  // never reads the machine itself.
+  std::function<bool(int matrices)> caben;
 };
 
 struct Clearing {

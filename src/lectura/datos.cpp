@@ -92,3 +92,8 @@ void leerDatos(Lector& entrada, NetworkState& estado) {
     fila = anadeLote(estado, fila, lote);
   }
 }
+
+std::size_t memoriaDeLectura(std::size_t n) {
+  const std::size_t bloque = n >= kNodosParaBloqueGrande ? kBloqueGrande : kBloqueLectura;
+  return bloque + (bloque / 2 + 1) * sizeof(double);  // as leeReales sizes its numbers
+}

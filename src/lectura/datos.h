@@ -1,6 +1,7 @@
 // The network as input.txt gives it: dim, then L row by row, then e.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "base/estado.h"
@@ -14,3 +15,7 @@ std::int32_t leeDimension(Lector& entrada);
 // whole in a block are converted on every core). A missing or malformed
 // number throws a format error naming the element.
 void leerDatos(Lector& entrada, NetworkState& estado);
+
+// The reader's room while the data of n nodes are read: its buffer and the
+// numbers converted from one block of it.
+std::size_t memoriaDeLectura(std::size_t n);

@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "base/tipos.h"
@@ -48,6 +49,9 @@ struct TrabajoBloque {
   std::size_t conservadas = 0;  // this round: leading columns already eliminated
   bool guarda = false;          // this round: recorded for the next
   unsigned hilos = 0;           // threads for a block's rows; 0: hilos()
+  // The caller's word on whether that many more n×n matrices fit, asked
+  // before a round is handed to the full solver; none: they do.
+  std::function<bool(int matrices)> caben;
 };
 
 // Room for blocks of up to n indices; nothing is touched yet. With

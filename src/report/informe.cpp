@@ -3,8 +3,6 @@
 
 namespace {
 
-constexpr std::size_t kBufer = std::size_t{1} << 20;  // a default matrix in few system calls
-
 // Joins the matrix's thread; true when its write went well.
 bool terminaAparte(MatrizAparte& aparte) {
   for (std::thread& hilo : aparte.hilo) hilo.join();
@@ -25,9 +23,9 @@ bool abreInforme(Informe& informe, const char* nombre) {
   informe.archivo = std::fopen(nombre, "wb");
   if (informe.archivo == nullptr) return false;
   // A large buffer where there is memory for one; stdio's own otherwise.
-  informe.bufer.reset(new (std::nothrow) char[kBufer]);
+  informe.bufer.reset(new (std::nothrow) char[kBuferInforme]);
   if (informe.bufer != nullptr)
-    (void)std::setvbuf(informe.archivo, informe.bufer.get(), _IOFBF, kBufer);
+    (void)std::setvbuf(informe.archivo, informe.bufer.get(), _IOFBF, kBuferInforme);
   return true;
 }
 

@@ -14,6 +14,9 @@
 #include "base/fallo.h"
 #include "base/tipos.h"
 
+// The stream's buffer: a default matrix in few system calls.
+inline constexpr std::size_t kBuferInforme = std::size_t{1} << 20;
+
 // A round's default matrix written on its own thread while the round is
 // solved; its marks are a copy, since the caller's change with the next round.
 struct MatrizAparte {

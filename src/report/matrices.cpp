@@ -55,6 +55,28 @@ char* formateaFilas(char* dst, const Matrix& M, const Vector* factores, std::siz
   return dst;
 }
 
+// How a matrix's rows are shared out: its pieces, the threads that make
+// them and the room each slot takes.
+struct Reparto {
+  std::size_t trabajadores;
+  std::size_t filasPorPieza;
+  std::size_t piezas;
+  std::size_t huecos;
+  std::size_t bytesPieza;
+};
+
+Reparto repartoDe(std::size_t filas, std::size_t columnas) {
+  const std::size_t porFila = columnas * kMaxNumero + 2;
+  const std::size_t celdasMinimas = celdasFijadas > 0 ? celdasFijadas : kCeldasMinimas;
+  const std::size_t trabajadores = filas * columnas >= celdasMinimas ? hilos() : 1;
+  const std::size_t bytes = bytesFijados > 0 ? bytesFijados : kBytesPieza;
+  const std::size_t filasPorPieza = std::max<std::size_t>(
+      1, std::min(bytes / porFila, porExceso(filas, kPiezasPorHilo * trabajadores)));
+  const std::size_t piezas = porExceso(filas, filasPorPieza);
+  return {trabajadores, filasPorPieza, piezas, huecosEnOrden(piezas, trabajadores),
+          std::min(filasPorPieza, filas) * porFila};
+}
+
 // Pieces of rows formatted on every thread that pays, each into its own
 // buffer, and written by this thread in row order. The buffers are taken
 // before any thread starts, and a failed write throws only after every
@@ -64,19 +86,13 @@ void escribeFilas(Informe& out, const Matrix& M, const Vector* factores, Formato
   const std::size_t filas = M.size();
   if (filas == 0) return;
   // The report's matrices are square: every row as long as the first.
-  const std::size_t columnas = M[0].size();
-  const std::size_t porFila = columnas * kMaxNumero + 2;
-  const std::size_t celdasMinimas = celdasFijadas > 0 ? celdasFijadas : kCeldasMinimas;
-  const std::size_t trabajadores = filas * columnas >= celdasMinimas ? hilos() : 1;
-  const std::size_t bytes = bytesFijados > 0 ? bytesFijados : kBytesPieza;
-  const std::size_t filasPorPieza = std::max<std::size_t>(
-      1, std::min(bytes / porFila, porExceso(filas, kPiezasPorHilo * trabajadores)));
-  const std::size_t piezas = porExceso(filas, filasPorPieza);
+  const Reparto r = repartoDe(filas, M[0].size());
+  const std::size_t filasPorPieza = r.filasPorPieza;
+  const std::size_t piezas = r.piezas;
+  const std::size_t trabajadores = r.trabajadores;
 
   std::array<TextoPieza, kMaxHuecos> buferes;
-  const std::size_t huecos = huecosEnOrden(piezas, trabajadores);
-  for (std::size_t h = 0; h < huecos; ++h)
-    buferes[h].texto = nuevoTexto(std::min(filasPorPieza, filas) * porFila);
+  for (std::size_t h = 0; h < r.huecos; ++h) buferes[h].texto = nuevoTexto(r.bytesPieza);
   const auto hace = [&](std::size_t pieza, std::size_t hueco) {
     const std::size_t desde = pieza * filasPorPieza;
     char* texto = buferes[hueco].texto.get();
@@ -97,6 +113,12 @@ void escribeMatriz(Informe& out, const Matrix& M, FormatoReal f) {
 
 void escribeMatrizEscalada(Informe& out, const Matrix& M, const Vector& factores, FormatoReal f) {
   escribeFilas(out, M, &factores, f);
+}
+
+std::size_t memoriaDeMatriz(std::size_t n) {
+  if (n == 0) return 0;
+  const Reparto r = repartoDe(n, n);
+  return r.huecos * r.bytesPieza;
 }
 
 void fijaRepartoMatrices(std::size_t celdas, std::size_t bytes) {

@@ -17,6 +17,9 @@ void escribeMatriz(Informe& out, const Matrix& M, FormatoReal f);
 // first (one product, rounded to double).
 void escribeMatrizEscalada(Informe& out, const Matrix& M, const Vector& factores, FormatoReal f);
 
+// The room escribeMatriz takes at once for an n×n matrix: its pieces' buffers.
+std::size_t memoriaDeMatriz(std::size_t n);
+
 // Test hook: matrices of at least celdas elements are formatted on every
 // core, in pieces of at most bytes of room (one row at least); 0 returns
 // either to its measured default.

@@ -5,11 +5,13 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 
 #include "base/estado.h"
 #include "base/fallo.h"
 #include "base/memoria.h"
 #include "base/plataforma.h"
+#include "clearing/calculo.h"
 #include "clearing/datos.h"
 #include "clearing/motor.h"
 #include "lectura/datos.h"
@@ -23,37 +25,47 @@
 
 namespace {
 
-// L and PI: the matrices the run already holds when the data choose the path.
-constexpr int kMatricesDeDatos = 2;
-
-// Whether `matrices` more n×n matrices fit in what the system reports free
-// (they do when it does not say).
-bool cabenMatrices(std::int32_t dim, int matrices) {
+// Whether the run, at its peak, fits in what the system reports free (it
+// does when the system does not say).
+bool cabe(double bytes) {
   const double disponible = memoriaDisponible();
-  return disponible < 0 || memoriaNecesaria(dim, matrices) <= disponible;
+  return disponible < 0 || bytes <= disponible;
 }
 
-// Fails, with no line feed, when `matrices` more n×n matrices would not fit.
-void compruebaMemoria(std::int32_t dim, int matrices) {
-  if (!cabenMatrices(dim, matrices)) lanzaFallo(Error::sinMemoria, Salto::sin);
+// Fails, with no line feed, when the run's peak would not fit.
+void compruebaMemoria(double bytes) {
+  if (!cabe(bytes)) lanzaFallo(Error::sinMemoria, Salto::sin);
 }
 
 // The run's own buffers, in this order; a failure writes the message with no
 // line feed. L and e get room only: they are filled as the numbers arrive. A
-// dimension whose matrices the system cannot hold is refused here, before
-// the system would kill the process for touching memory it promised.
+// dimension whose run the system cannot hold is refused here, before the
+// system would kill the process for touching memory it promised.
 void reservaEstado(NetworkState& estado, int matrices) {
   if (estado.dim < 0) lanzaFallo(Error::sinMemoria, Salto::sin);
-  compruebaMemoria(estado.dim, matrices);
+  compruebaMemoria(memoriaNecesaria(estado.dim, matrices));
   // L and PI only: every page of theirs is written. The block solver's
   // storage has room for n×n and often uses a corner of it, which large
   // pages would make resident whole.
-  (void)pidePaginasGrandes(memoriaNecesaria(estado.dim, kMatricesDeDatos));
+  (void)pidePaginasGrandes(huellaDe(estado.dim, kMatricesDeDatos).matrices);
   const auto n = static_cast<std::size_t>(estado.dim);
   estado.ordenQuiebra = nuevoVectorEntero(n, Salto::sin);
   estado.e = reservaVector(n, Salto::sin);
   estado.L = reservaMatriz(n, Salto::sin);
   estado.pPrima = reservaVector(n, Salto::sin);
+}
+
+// The engine's check before a round falls back to the literal formulas.
+// Once a count of matrices was found to fit, the process keeps that room
+// (the allocator holds on to what the round frees) and later rounds reuse
+// it, so only a larger count is checked again.
+std::function<bool(int)> compruebaRondas(std::int32_t dim) {
+  return [dim, concedidas = 0](int matrices) mutable {
+    if (matrices <= concedidas) return true;
+    if (!cabe(memoriaAdicional(dim, matrices))) return false;
+    concedidas = matrices;
+    return true;
+  };
 }
 
 // input.txt read into the state, pBarra and PI derived from it.
@@ -77,7 +89,12 @@ Clearing resuelve(Informe& out, NetworkState& estado, const OpcionesClearing& op
   Clearing clearing;  // in the state's own buffers
   clearing.p = std::move(estado.pPrima);
   clearing.ordenQuiebra = std::move(estado.ordenQuiebra);
-  if (const auto error = resuelveRondas(estado, opciones, observa, clearing)) relanza(error->fallo);
+  if (const auto error = resuelveRondas(estado, opciones, observa, clearing)) {
+    // A message on a terminal of its own follows the line; anywhere else it
+    // would leave the line behind, stale and with no line end.
+    if (!esSalidaElTerminalDeError()) borraProgreso(progreso);
+    relanza(error->fallo);
+  }
   borraProgreso(progreso);
   return clearing;
 }
@@ -97,8 +114,10 @@ void ejecuta(Informe& out, bool literal) {
   // matrices than the check at the start allowed for.
   const int matrices = matricesDeClearing(estado, opciones);
   if (matrices > matricesPrevistas(opciones))
-    compruebaMemoria(estado.dim, matrices - kMatricesDeDatos);
-  opciones.recuerda = cabenMatrices(estado.dim, matrices - kMatricesDeDatos + kMatricesRecuerdo);
+    compruebaMemoria(memoriaAdicional(estado.dim, matrices - kMatricesDeDatos));
+  opciones.recuerda =
+      cabe(memoriaAdicional(estado.dim, matrices - kMatricesDeDatos + kMatricesRecuerdo));
+  opciones.caben = compruebaRondas(estado.dim);
 
   escribeInput(out, estado);
   escribeSeparadores(out);

@@ -1,8 +1,9 @@
 // A progress line for long runs, on standard error when it is a terminal: the
 // round, the nodes in default and the elapsed time, rewritten in place with
 // "\r" and blanked at the end of the rounds. Standard output and the report
-// never see it. A run that ends with a fatal message during the rounds leaves
-// the line in place, the message then follows it on the same terminal line.
+// never see it. A fatal message during the rounds follows the line on the
+// same terminal line when standard output is that terminal; otherwise the
+// program blanks the line first.
 #pragma once
 
 #include <chrono>

@@ -1,15 +1,36 @@
 // What the machine can give the run. Memory handed out by an overcommitting
 // system is only really found when touched, when it is too late to say
 // "Memoria insuficient"; so the run compares what it will hold with what the
-// system reports free before it commits to a dimension.
+// system reports free before it commits to a dimension, and again before it
+// takes more matrices during the rounds.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-// Bytes the run will hold at its peak for dim nodes when it keeps `matrices`
-// dim×dim matrices of doubles alive at once.
+// What the run holds for dim nodes, by kind: the one description every
+// memory check of the run is made from.
+struct Huella {
+  double matrices = 0;   // the n×n matrices of doubles, and the run's vectors
+  double lectura = 0;    // the reader's buffer and converted numbers, only while reading
+  double escritura = 0;  // the report's stream buffer and one matrix's pieces of rows
+  double pilas = 0;      // the threads' stacks and first pages of their own heaps
+  double margen = 0;     // page tables and the program's own pages
+};
+
+// The run's holdings when `matrices` dim×dim matrices of doubles are alive at once.
+Huella huellaDe(std::int32_t dim, int matrices);
+
+// Bytes the run holds at its peak for dim nodes with `matrices` n×n matrices
+// alive at once (L and PI among them): while reading, L and the reader's
+// buffers; in the rounds, every matrix, the report's buffers and the
+// threads. The two phases never overlap: the reader is closed before PI.
 double memoriaNecesaria(std::int32_t dim, int matrices);
+
+// Bytes the run still takes, once its data are read and held, to keep
+// `matrices` more n×n matrices alive beside them (with the report's buffers
+// and the threads, which may be taken at the same time).
+double memoriaAdicional(std::int32_t dim, int matrices);
 
 // Bytes the system reports it can still provide (free and reclaimable memory
 // plus free swap, within the memory limits of the process's control group
