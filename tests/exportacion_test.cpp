@@ -68,6 +68,12 @@ double valor(const std::string& texto) {
   return v;
 }
 
+// The cell the report writes for v in format f.
+std::string comoInforme(double v, FormatoReal f) {
+  char texto[kMaxNumero];
+  return celdas(std::string(texto, formatoReal(texto, v, f))).at(0);
+}
+
 struct Entrada {
   std::size_t n = 0;
   std::vector<std::vector<double>> L;
@@ -125,10 +131,12 @@ void compruebaResultados(const fs::path& dir, const Entrada& red,
     EXPECT_EQ(c[1], nombres.empty() ? "" : nombres[i]);
     EXPECT_EQ(c[2], exacto(total));
     EXPECT_EQ(c[3], exacto(red.e[i]));
-    EXPECT_EQ(c[4], p[i]);
-    EXPECT_EQ(c[5], total == 0.0 ? "" : exacto(valor(p[i]) / total));
+    EXPECT_EQ(c[4], exacto(valor(c[4])));
+    EXPECT_EQ(comoInforme(valor(c[4]), kFormatoResultado), p[i]);
+    EXPECT_EQ(c[5], total == 0.0 ? "" : exacto(valor(c[4]) / total));
     EXPECT_EQ(c[6], pasos[i]);
-    EXPECT_EQ(c[7], capital[i]);
+    EXPECT_EQ(c[7], exacto(valor(c[7])));
+    EXPECT_EQ(valor(c[7]) < 1e-8 ? "0" : comoInforme(valor(c[7]), kFormatoResultado), capital[i]);
   }
 }
 
@@ -151,9 +159,7 @@ void compruebaPagos(const fs::path& dir, const Entrada& red,
       EXPECT_EQ(c[0], std::to_string(i));
       EXPECT_EQ(c[2], std::to_string(j));
       EXPECT_EQ(c[4], exacto(red.L[i][j]));
-      char texto[kMaxNumero];
-      const std::string comoInforme(texto, formatoReal(texto, valor(c[5]), kFormatoL));
-      EXPECT_EQ(celdas(comoInforme).at(0), pagos.at(j));
+      EXPECT_EQ(comoInforme(valor(c[5]), kFormatoL), pagos.at(j));
     }
   }
   EXPECT_EQ(k, filas.size());

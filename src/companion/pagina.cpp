@@ -180,6 +180,7 @@ void escribePagina(ArchivoNuevo& archivo, const RedLeida& red, const Resultado& 
   escribe(archivo, "<h2>Largest shortfalls (what a node owes and does not pay)</h2>\n" +
                        tablaDeficits(red, resultado, nombres));
   escribe(archivo,
-          "<footer>Written by clearing-export from input.txt and output.txt. Payments and capital "
-          "are the report's, to six significant digits.</footer>\n</body>\n</html>\n");
+          "<footer>Written by clearing-export from input.txt, computed as clearing computes it and "
+          "checked against output.txt. Figures here have six significant digits; results.csv "
+          "and payments.csv hold them exact.</footer>\n</body>\n</html>\n");
 }
