@@ -52,8 +52,8 @@ bool siguiente(Cursor& c) {
 bool espera(Cursor& c, std::string_view texto) {
   if (!siguiente(c)) return false;
   if (c.linea == texto) return true;
-  c.error = enLinea(c) + "expected " + citado(utf8DeLatin1(texto)) + ", found " +
-            citado(utf8DeLatin1(c.linea)) + ": not a report of clearing";
+  c.error = enLinea(c) + "expected " + citado(texto) + ", found " + citado(c.linea) +
+            ": not a report of clearing";
   return false;
 }
 
