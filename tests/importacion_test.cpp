@@ -132,6 +132,74 @@ TEST(Import, RejectsBadFilesWithTheirLineAndWritesNothing) {
   }
 }
 
+// A network of more names than input.txt (2 bytes a cell) or clearing's
+// matrices (24 bytes a cell) can take is refused before anything is written.
+TEST(Import, RefusesANetworkThatCannotFit) {
+  std::string csv = kCabecera;
+  for (int k = 0; k < 200000; ++k)
+    csv.append("N").append(std::to_string(k)).append(",M").append(std::to_string(k)).append(",1\n");
+  const Importado r = importa(csv);
+  EXPECT_EQ(r.salida.estado, 1);
+  EXPECT_TRUE(r.salida.stderrTexto.starts_with("input.txt: 400000 nodes make files of ") ||
+              r.salida.stderrTexto.starts_with("input.txt: 400000 nodes need about "))
+      << r.salida.stderrTexto;
+  EXPECT_EQ(leeArchivo(r.dir / "input.txt"), kCentinela);
+  EXPECT_EQ(cuentaArchivos(r.dir), 2u);
+  fs::remove_all(r.dir);
+}
+
+TEST(Import, ReadsStandardInputForADash) {
+  const Importado r = importa(kCabecera + "A,B,1\n", "node,cash\nA,2\n");
+  const Salida s = ejecutaBinario(CLEARING_IMPORT, r.dir, {}, 0, {"obligations.csv", "-"}, [&] {
+    const int fd = open((r.dir / "cash.csv").c_str(), O_RDONLY);
+    dup2(fd, STDIN_FILENO);
+  });
+  EXPECT_EQ(s.estado, 0);
+  EXPECT_EQ(leeArchivo(r.dir / "input.txt"), "2\n0 1\n0 0\n2 0\n");
+  fs::remove_all(r.dir);
+}
+
+// Two imports of different networks at once in one directory, again and
+// again: each ends well, and input.txt and nodes.txt always come from the
+// same run.
+TEST(Import, RunsAtOnceLeaveOneRunsFiles) {
+  const fs::path dir = directorioTemporal();
+  escribeArchivo(dir / "a.csv", kCabecera + "A1,A2,1\n");
+  escribeArchivo(dir / "b.csv", kCabecera + "B1,B2,1\nB2,B3,2\n");
+  for (int vez = 0; vez < 20; ++vez) {
+    SCOPED_TRACE(vez);
+    for (const Salida& s : ejecutaALaVez(CLEARING_IMPORT, dir, {{"a.csv"}, {"b.csv"}})) {
+      EXPECT_EQ(s.estado, 0);
+      EXPECT_EQ(s.stderrTexto, "");
+    }
+    const std::string entrada = leeArchivo(dir / "input.txt");
+    const std::string nodos = leeArchivo(dir / "nodes.txt");
+    if (nodos == "A1\nA2\n")
+      EXPECT_EQ(entrada, "2\n0 1\n0 0\n0 0\n");
+    else
+      EXPECT_EQ(nodos + entrada, "B1\nB2\nB3\n3\n0 1 0\n0 0 2\n0 0 0\n0 0 0\n");
+    EXPECT_EQ(cuentaArchivos(dir), 4u) << "a temporary left behind";
+  }
+  fs::remove_all(dir);
+}
+
+// Links planted at a temporary's old fixed name and at a target: what they
+// point to is never written; the target becomes a file of its own.
+TEST(Import, PlantedLinksAreNotFollowed) {
+  const fs::path fuera = directorioTemporal();
+  const fs::path dir = directorioTemporal();
+  escribeArchivo(fuera / "victima", "untouched\n");
+  escribeArchivo(dir / "o.csv", kCabecera + "A,B,1\n");
+  fs::create_symlink(fuera / "victima", dir / "input.txt.part");
+  fs::create_symlink(fuera / "victima", dir / "nodes.txt");
+  EXPECT_EQ(ejecutaConErrores(CLEARING_IMPORT, dir, {"o.csv"}).estado, 0);
+  EXPECT_EQ(leeArchivo(fuera / "victima"), "untouched\n");
+  EXPECT_FALSE(fs::is_symlink(dir / "nodes.txt"));
+  EXPECT_EQ(leeArchivo(dir / "nodes.txt"), "A\nB\n");
+  fs::remove_all(dir);
+  fs::remove_all(fuera);
+}
+
 TEST(Import, MissingFileAndUsage) {
   const fs::path dir = directorioTemporal();
   Salida s = ejecutaConErrores(CLEARING_IMPORT, dir, {"nowhere.csv"});
@@ -139,6 +207,11 @@ TEST(Import, MissingFileAndUsage) {
   EXPECT_EQ(s.stderrTexto, "nowhere.csv: cannot open (No such file or directory)\n");
   s = ejecutaConErrores(CLEARING_IMPORT, dir, {});
   EXPECT_EQ(s.estado, 2);
+  s = ejecutaConErrores(CLEARING_IMPORT, dir, {"-", "-"});
+  EXPECT_EQ(s.estado, 2);
+  s = ejecutaConErrores(CLEARING_IMPORT, dir, {"--help"});
+  EXPECT_EQ(s.estado, 0);
+  EXPECT_TRUE(s.stdoutTexto.starts_with("usage: clearing-import")) << s.stdoutTexto;
   EXPECT_TRUE(fs::is_empty(dir));
   fs::remove_all(dir);
 }
