@@ -126,7 +126,7 @@ bool leePreliminares(Cursor& c, const RedLeida& red, const NetworkState& estado)
 
 // Round k's block: "Paso k:", then its default matrix, 1 on the diagonal of
 // a node in default.
-bool leeRonda(Cursor& c, std::int32_t k, std::vector<char>& marcas) {
+bool leeRonda(Cursor& c, std::int32_t k, const std::vector<char>& marcas) {
   const std::string paso = std::string(kTituloPaso) + std::to_string(k) + ":";
   if (!espera(c, "") || !siguiente(c)) return false;
   if (c.linea != paso) return esDistinto(c, "clearing runs more rounds than the report has");
