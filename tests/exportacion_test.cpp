@@ -422,4 +422,15 @@ TEST(Export, LargeNetworkPageWithoutDrawing) {
   fs::remove_all(dir);
 }
 
+// A dense network of few nodes is a tangle of lines: the page says so.
+TEST(Export, DenseNetworkPageWithoutDrawing) {
+  const fs::path dir = directorioTemporal();
+  ASSERT_EQ(ejecutaRedGenerada(CLEARING_GENERADOR, CLEARING_BINARIO, dir, "sparse", 40), 0);
+  ASSERT_EQ(ejecutaConErrores(CLEARING_EXPORT, dir).estado, 0);
+  const std::string pagina = leeArchivo(dir / "cascade.html");
+  EXPECT_NE(pagina.find("<p id=\"red-omitida\">The network has 40 nodes and "), std::string::npos);
+  EXPECT_NE(pagina.find("a tangle of lines"), std::string::npos);
+  fs::remove_all(dir);
+}
+
 }  // namespace

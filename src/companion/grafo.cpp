@@ -89,9 +89,16 @@ std::string sinBarras(std::string_view texto) {
 }
 
 void devuelveBarras(std::string& svg) {
+  std::string devuelto;
+  devuelto.reserve(svg.size());
+  std::size_t desde = 0;
   for (std::size_t i = svg.find(kBarraGuardada); i != std::string::npos;
-       i = svg.find(kBarraGuardada, i + 1))
-    svg.replace(i, kBarraGuardada.size(), "\\");
+       i = svg.find(kBarraGuardada, desde)) {
+    devuelto.append(svg, desde, i - desde).push_back('\\');
+    desde = i + kBarraGuardada.size();
+  }
+  devuelto.append(svg, desde);
+  svg.swap(devuelto);
 }
 
 // An HTML-like label: its text is taken literally once its markup
@@ -345,6 +352,12 @@ bool dibujaSobre(GVC_t* contexto, const RedLeida& red, const Resultado& r,
 
 }  // namespace
 
+std::size_t maxObligacionesDibujo(std::int32_t n) {
+  return std::min(
+      kMaxObligacionesDibujo,
+      std::max(kMinObligacionesDibujo, kObligacionesPorNodo * static_cast<std::size_t>(n)));
+}
+
 std::string motivoSinDibujo(const RedLeida& red) {
   if (red.n == 0) return "The network has no nodes.";
   if (red.n > kMaxNodosDibujo) {
@@ -353,10 +366,15 @@ std::string motivoSinDibujo(const RedLeida& red) {
            " a drawing is unreadable, so this page shows the charts and the table only.";
   }
   const std::size_t obligaciones = cuentaObligaciones(red);
-  if (obligaciones > kMaxObligacionesDibujo) {
-    return "The network has " + std::to_string(obligaciones) + " obligations; past " +
-           std::to_string(kMaxObligacionesDibujo) +
-           " a drawing is unreadable, so this page shows the charts and the table only.";
+  const std::size_t maximo = maxObligacionesDibujo(red.n);
+  if (obligaciones > maximo) {
+    std::string motivo = "The network has " + std::to_string(red.n) + " nodes and ";
+    motivo.append(std::to_string(obligaciones)).append(" obligations; past ");
+    motivo.append(std::to_string(maximo))
+        .append(
+            " obligations a drawing of its nodes is a tangle of lines, so this page shows "
+            "the charts and the table only.");
+    return motivo;
   }
   return "";
 }
