@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -68,6 +69,12 @@ double valor(const std::string& texto) {
   return v;
 }
 
+// The cell the report writes for v in format f.
+std::string comoInforme(double v, FormatoReal f) {
+  char texto[kMaxNumero];
+  return celdas(std::string(texto, formatoReal(texto, v, f))).at(0);
+}
+
 struct Entrada {
   std::size_t n = 0;
   std::vector<std::vector<double>> L;
@@ -125,10 +132,12 @@ void compruebaResultados(const fs::path& dir, const Entrada& red,
     EXPECT_EQ(c[1], nombres.empty() ? "" : nombres[i]);
     EXPECT_EQ(c[2], exacto(total));
     EXPECT_EQ(c[3], exacto(red.e[i]));
-    EXPECT_EQ(c[4], p[i]);
-    EXPECT_EQ(c[5], total == 0.0 ? "" : exacto(valor(p[i]) / total));
+    EXPECT_EQ(c[4], exacto(valor(c[4])));
+    EXPECT_EQ(comoInforme(valor(c[4]), kFormatoResultado), p[i]);
+    EXPECT_EQ(c[5], total == 0.0 ? "" : exacto(valor(c[4]) / total));
     EXPECT_EQ(c[6], pasos[i]);
-    EXPECT_EQ(c[7], capital[i]);
+    EXPECT_EQ(c[7], exacto(valor(c[7])));
+    EXPECT_EQ(valor(c[7]) < 1e-8 ? "0" : comoInforme(valor(c[7]), kFormatoResultado), capital[i]);
   }
 }
 
@@ -151,9 +160,7 @@ void compruebaPagos(const fs::path& dir, const Entrada& red,
       EXPECT_EQ(c[0], std::to_string(i));
       EXPECT_EQ(c[2], std::to_string(j));
       EXPECT_EQ(c[4], exacto(red.L[i][j]));
-      char texto[kMaxNumero];
-      const std::string comoInforme(texto, formatoReal(texto, valor(c[5]), kFormatoL));
-      EXPECT_EQ(celdas(comoInforme).at(0), pagos.at(j));
+      EXPECT_EQ(comoInforme(valor(c[5]), kFormatoL), pagos.at(j));
     }
   }
   EXPECT_EQ(k, filas.size());
@@ -210,6 +217,9 @@ TEST(Export, RefusesAndWritesNothing) {
   const std::string entrada = leeArchivo(kEjemplos / "cascada" / "input.txt");
   const std::string informe = leeArchivo(kEjemplos / "cascada" / "expected" / "output.txt");
   const std::string otro = leeArchivo(kEjemplos / "cadena" / "expected" / "output.txt");
+  const std::string bancos = leeArchivo(kEjemplos / "bancos" / "input.txt");
+  const std::string informeBancos = leeArchivo(kEjemplos / "bancos" / "expected" / "output.txt");
+  const std::string separador = std::string(89, '-') + "\r\n";
   const std::string corto = "output.txt is incomplete: it ends after line ";
   const std::string cortado = "output.txt is incomplete: it stops inside line ";
   const std::string motivo =
@@ -235,6 +245,17 @@ TEST(Export, RefusesAndWritesNothing) {
        "output.txt:7: the report does not match input.txt: row 2 of L differs" + distinto},
       {"outside cash changed since", cambia(entrada, "4 3 2 1 6", "4 3 2 1 6.5"), informe,
        std::nullopt, "output.txt:13: the report does not match input.txt: e differs" + distinto},
+      {"an obligation changed within the report's digits", cambia(bancos, "12.5", "12.54"),
+       informeBancos, std::nullopt,
+       "output.txt:50: the report does not match input.txt: p differs" + distinto},
+      {"a report cut to its rounds", entrada, primeras(informe, 48) + "\r\n" + separador,
+       std::nullopt,
+       "output.txt:49: the report does not match input.txt: clearing runs more rounds than the "
+       "report has" +
+           distinto},
+      {"terminal bytes of the report escaped", entrada, "\x1B]0;x\x07\\\r\n", std::nullopt,
+       "output.txt:1: expected \"INPUT\", found \"\\x1B]0;x\\x07\\x5C\": not a report of "
+       "clearing"},
       {"names of another network", entrada, informe, "A\nB\nC\nD\n",
        "nodes.txt has 4 names for the 5 nodes of input.txt: it belongs to another network"},
       {"not a report", entrada, "hola\r\n", std::nullopt,
@@ -257,6 +278,122 @@ TEST(Export, RefusesAndWritesNothing) {
     for (const char* salida : kSalidas) EXPECT_FALSE(fs::exists(dir / salida)) << salida;
     fs::remove_all(dir);
   }
+}
+
+// A dimension whose matrices the system cannot hold ends with a message,
+// before any memory is touched.
+TEST(Export, RefusesANetworkThatCannotFit) {
+  const fs::path dir = directorioTemporal();
+  escribeArchivo(dir / "input.txt", "100000000\n");
+  escribeArchivo(dir / "output.txt", "");
+  const Salida s = ejecutaConErrores(CLEARING_EXPORT, dir);
+  EXPECT_EQ(s.estado, 1);
+  EXPECT_TRUE(s.stderrTexto.starts_with("input.txt: 100000000 nodes need about ")) << s.stderrTexto;
+  fs::remove_all(dir);
+}
+
+// No node of this dense network defaults: each pays exactly what it owes.
+TEST(Export, SolventNodesExactOnADenseNetwork) {
+  const fs::path dir = directorioTemporal();
+  const Salida red = ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0, {"dense", "122", "15"});
+  ASSERT_EQ(red.estado, 0);
+  escribeArchivo(dir / "input.txt", red.stdoutTexto);
+  ASSERT_EQ(ejecutaBinario(CLEARING_BINARIO, dir).estado, 0);
+  const Salida s = ejecutaConErrores(CLEARING_EXPORT, dir);
+  ASSERT_EQ(s.estado, 0) << s.stderrTexto;
+  const std::vector<std::string> filas = separa(leeArchivo(dir / "results.csv"), "\r\n");
+  ASSERT_EQ(filas.size(), 123u);
+  for (std::size_t i = 1; i < filas.size(); ++i) {
+    const std::vector<std::string> c = campos(filas[i]);
+    ASSERT_EQ(c.size(), 8u);
+    EXPECT_EQ(c[6], "0") << i;
+    EXPECT_EQ(c[4], c[2]) << "payment and total obligations of node " << i - 1;
+    EXPECT_EQ(c[5], c[2] == "0" ? "" : "1") << "recovery rate of node " << i - 1;
+  }
+  fs::remove_all(dir);
+}
+
+std::size_t cuentaArchivos(const fs::path& dir) {
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator(dir), fs::directory_iterator{}));
+}
+
+// Exports at once in one directory, again and again: each ends well and
+// leaves complete files.
+TEST(Export, RunsAtOnceLeaveCompleteFiles) {
+  const fs::path ejemplo = kEjemplos / "bancos";
+  const fs::path dir = preparaEjemplo(ejemplo);
+  for (int vez = 0; vez < 10; ++vez) {
+    SCOPED_TRACE(vez);
+    for (const Salida& s : ejecutaALaVez(CLEARING_EXPORT, dir, {{}, {}, {}})) {
+      EXPECT_EQ(s.estado, 0);
+      EXPECT_EQ(s.stderrTexto, "");
+    }
+    EXPECT_EQ(leeArchivo(dir / "results.csv"), leeArchivo(ejemplo / "expected" / "results.csv"));
+    EXPECT_EQ(leeArchivo(dir / "payments.csv"), leeArchivo(ejemplo / "expected" / "payments.csv"));
+    EXPECT_EQ(cuentaArchivos(dir), 6u) << "a temporary left behind";
+  }
+  fs::remove_all(dir);
+}
+
+// Links planted at a temporary's old fixed name and at a target are not
+// written through; and a target that cannot be replaced (the last one, a
+// directory) leaves every earlier file as it was.
+TEST(Export, OutputsReplacedAllOrNothing) {
+  const fs::path ejemplo = kEjemplos / "bancos";
+  const fs::path fuera = directorioTemporal();
+  escribeArchivo(fuera / "victima", "untouched\n");
+  fs::path dir = preparaEjemplo(ejemplo);
+  fs::create_symlink(fuera / "victima", dir / "results.csv.part");
+  fs::create_symlink(fuera / "victima", dir / "cascade.html");
+  EXPECT_EQ(ejecutaConErrores(CLEARING_EXPORT, dir).estado, 0);
+  EXPECT_EQ(leeArchivo(fuera / "victima"), "untouched\n");
+  EXPECT_FALSE(fs::is_symlink(dir / "cascade.html"));
+  EXPECT_EQ(leeArchivo(dir / "results.csv"), leeArchivo(ejemplo / "expected" / "results.csv"));
+  fs::remove_all(dir);
+
+  dir = preparaEjemplo(ejemplo);
+  escribeArchivo(dir / "results.csv", "old\n");
+  escribeArchivo(dir / "payments.csv", "old\n");
+  fs::create_directory(dir / "cascade.html");
+  const Salida s = ejecutaConErrores(CLEARING_EXPORT, dir);
+  EXPECT_EQ(s.estado, 1);
+  EXPECT_EQ(s.stderrTexto, "cascade.html: cannot replace (Is a directory)\n");
+  EXPECT_EQ(leeArchivo(dir / "results.csv"), "old\n");
+  EXPECT_EQ(leeArchivo(dir / "payments.csv"), "old\n");
+  EXPECT_EQ(cuentaArchivos(dir), 6u) << "a temporary left behind";
+  fs::remove_all(dir);
+  fs::remove_all(fuera);
+}
+
+// Names reach the drawing and the page as they are: no Graphviz escape
+// (\N, \G, \n) or entity is expanded, and each is isolated from the
+// direction of the text around it.
+TEST(Export, NamesShownLiterally) {
+  const fs::path dir = preparaEjemplo(kEjemplos / "bancos");
+  const std::string rlo = "\xE2\x80\xAE";  // U+202E RIGHT-TO-LEFT OVERRIDE
+  escribeArchivo(dir / "nodes.txt", "\\N \\G \\n\nA &amp; <b>\n" + rlo + "abc\nSmith \"Bank\"\n");
+  ASSERT_EQ(ejecutaConErrores(CLEARING_EXPORT, dir).estado, 0);
+  const std::string pagina = leeArchivo(dir / "cascade.html");
+  const std::string fsi = "\xE2\x81\xA8";  // U+2068 FIRST STRONG ISOLATE
+  const std::string pdi = "\xE2\x81\xA9";  // U+2069 POP DIRECTIONAL ISOLATE
+  const struct {
+    const char* donde;
+    std::string texto;
+  } casos[] = {
+      {"label", ">" + fsi + "\\N \\G \\n" + pdi + "</text>"},
+      {"label", ">" + fsi + "A &amp;amp; &lt;b&gt;" + pdi + "</text>"},
+      {"label", ">" + fsi + rlo + "abc" + pdi + "</text>"},
+      {"tooltip", "xlink:title=\"" + fsi + "\\N \\G \\n" + pdi + " (node 0)"},
+      {"tooltip", "xlink:title=\"" + fsi + "A &amp;amp; &lt;b&gt;" + pdi + " (node 1)"},
+      {"tooltip", "xlink:title=\"" + fsi + rlo + "abc" + pdi + " owes "},
+      {"table", "<td>" + fsi + "\\N \\G \\n" + pdi + "</td>"},
+  };
+  for (const auto& c : casos)
+    EXPECT_NE(pagina.find(c.texto), std::string::npos) << c.donde << ": " << c.texto;
+  EXPECT_NE(leeArchivo(dir / "results.csv").find("\r\n3,\"Smith \"\"Bank\"\"\",0,0,0,,0,"),
+            std::string::npos);
+  fs::remove_all(dir);
 }
 
 // A run of clearing that ends with a message leaves a report export refuses.
@@ -282,6 +419,17 @@ TEST(Export, LargeNetworkPageWithoutDrawing) {
   EXPECT_EQ(pagina.find("class=\"node"), std::string::npos);
   EXPECT_NE(pagina.find("id=\"grafico-rondas\""), std::string::npos);
   EXPECT_EQ(separa(leeArchivo(dir / "results.csv"), "\r\n").size(), 251u);
+  fs::remove_all(dir);
+}
+
+// A dense network of few nodes is a tangle of lines: the page says so.
+TEST(Export, DenseNetworkPageWithoutDrawing) {
+  const fs::path dir = directorioTemporal();
+  ASSERT_EQ(ejecutaRedGenerada(CLEARING_GENERADOR, CLEARING_BINARIO, dir, "sparse", 40), 0);
+  ASSERT_EQ(ejecutaConErrores(CLEARING_EXPORT, dir).estado, 0);
+  const std::string pagina = leeArchivo(dir / "cascade.html");
+  EXPECT_NE(pagina.find("<p id=\"red-omitida\">The network has 40 nodes and "), std::string::npos);
+  EXPECT_NE(pagina.find("a tangle of lines"), std::string::npos);
   fs::remove_all(dir);
 }
 

@@ -1,10 +1,14 @@
 // clearing-import end to end: the real binary in a fresh directory, its
 // message, status and the files it leaves, compared byte for byte.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <bit>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -39,6 +43,11 @@ Importado importa(const std::string& obligaciones, const char* caja = nullptr) {
   return r;
 }
 
+std::size_t cuentaArchivos(const fs::path& dir) {
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator(dir), fs::directory_iterator{}));
+}
+
 struct Rechazo {
   const char* nombre;
   std::string obligaciones;
@@ -52,8 +61,19 @@ TEST(Import, RejectsBadFilesWithTheirLineAndWritesNothing) {
        "obligations.csv: empty file: expected the header line debtor,creditor,amount"},
       {"missing header", "A,B,12\nB,C,3\n", nullptr,
        "obligations.csv:1: missing header line debtor,creditor,amount"},
-      {"header too short", "debtor,creditor\nA,B,1\n", nullptr,
-       "obligations.csv:1: the header has 2 fields, expected 3 (debtor,creditor,amount)"},
+      {"header without amount", "debtor,creditor\nA,B,1\n", nullptr,
+       "obligations.csv:1: no column amount: expected debtor,creditor,amount in any order"},
+      {"unknown header", "debtor,creditor,amount,note\nA,B,1,x\n", nullptr,
+       "obligations.csv:1: unknown column \"note\": expected debtor,creditor,amount in any order"},
+      {"header repeated", "debtor,Debtor,amount\nA,B,1\n", nullptr,
+       "obligations.csv:1: the column debtor appears twice"},
+      {"lines ended by CR alone", "debtor,creditor,amount\rA,B,1\rA,B\r", nullptr,
+       "obligations.csv:3: expected 3 fields (debtor,creditor,amount), found 2"},
+      {"NUL byte in a name", kCabecera + std::string("A\0B,C,1\n", 8), nullptr,
+       "obligations.csv:2: debtor name contains a NUL byte"},
+      {"terminal bytes escaped", kCabecera + "A,B,\x1B]0;owned\x07\\\n", nullptr,
+       "obligations.csv:2: bad amount \"\\x1B]0;owned\\x07\\x5C\": expected a decimal number "
+       "such as 12.5, -3 or 1e6"},
       {"row too short", kCabecera + "A,B,1\nA,B\n", nullptr,
        "obligations.csv:3: expected 3 fields (debtor,creditor,amount), found 2"},
       {"decimal comma unquoted", kCabecera + "A,B,1,5\n", nullptr,
@@ -93,18 +113,91 @@ TEST(Import, RejectsBadFilesWithTheirLineAndWritesNothing) {
        "cash.csv:4: a second cash row for \"A\" (the first is on line 2)"},
       {"cash: wrong field count", kCabecera + "A,B,1\n", "node,cash\nA,5,6\n",
        "cash.csv:2: expected 2 fields (node,cash), found 3"},
+      {"cash: a name that differs in case and blanks", kCabecera + "Banco Norte,B,1\n",
+       "node,cash\nB,2\nbanco  norte,5\n",
+       "cash.csv:3: \"banco  norte\" is in no obligation; did you mean \"Banco Norte\"?"},
+      {"cash: a name in no obligation", kCabecera + "A,B,1\n", "node,cash\nC,5\n",
+       "cash.csv:2: \"C\" is in no obligation: a node's cash needs a node that owes or is owed"},
   };
   for (const Rechazo& c : casos) {
     SCOPED_TRACE(c.nombre);
     const Importado r = importa(c.obligaciones, c.caja);
+    const char* caja = c.caja;
     EXPECT_EQ(r.salida.estado, 1);
     EXPECT_EQ(r.salida.stderrTexto, c.mensaje + "\n");
     EXPECT_EQ(leeArchivo(r.dir / "input.txt"), kCentinela);
     EXPECT_FALSE(fs::exists(r.dir / "nodes.txt"));
-    EXPECT_FALSE(fs::exists(r.dir / "input.txt.part"));
-    EXPECT_FALSE(fs::exists(r.dir / "nodes.txt.part"));
+    EXPECT_EQ(cuentaArchivos(r.dir), caja == nullptr ? 2u : 3u) << "a temporary left behind";
     fs::remove_all(r.dir);
   }
+}
+
+// A network of more names than input.txt (2 bytes a cell) or clearing's
+// matrices (24 bytes a cell) can take is refused before anything is written.
+TEST(Import, RefusesANetworkThatCannotFit) {
+  std::string csv = kCabecera;
+  for (int k = 0; k < 200000; ++k)
+    csv.append("N").append(std::to_string(k)).append(",M").append(std::to_string(k)).append(",1\n");
+  const Importado r = importa(csv);
+  EXPECT_EQ(r.salida.estado, 1);
+  EXPECT_TRUE(r.salida.stderrTexto.starts_with("input.txt: 400000 nodes make files of ") ||
+              r.salida.stderrTexto.starts_with("input.txt: 400000 nodes need about "))
+      << r.salida.stderrTexto;
+  EXPECT_EQ(leeArchivo(r.dir / "input.txt"), kCentinela);
+  EXPECT_EQ(cuentaArchivos(r.dir), 2u);
+  fs::remove_all(r.dir);
+}
+
+TEST(Import, ReadsStandardInputForADash) {
+  const Importado r = importa(kCabecera + "A,B,1\n", "node,cash\nA,2\n");
+  const Salida s = ejecutaBinario(CLEARING_IMPORT, r.dir, {}, 0, {"obligations.csv", "-"}, [&] {
+    const int fd = open((r.dir / "cash.csv").c_str(), O_RDONLY);
+    dup2(fd, STDIN_FILENO);
+  });
+  EXPECT_EQ(s.estado, 0);
+  EXPECT_EQ(leeArchivo(r.dir / "input.txt"), "2\n0 1\n0 0\n2 0\n");
+  fs::remove_all(r.dir);
+}
+
+// Two imports of different networks at once in one directory, again and
+// again: each ends well, and input.txt and nodes.txt always come from the
+// same run.
+TEST(Import, RunsAtOnceLeaveOneRunsFiles) {
+  const fs::path dir = directorioTemporal();
+  escribeArchivo(dir / "a.csv", kCabecera + "A1,A2,1\n");
+  escribeArchivo(dir / "b.csv", kCabecera + "B1,B2,1\nB2,B3,2\n");
+  for (int vez = 0; vez < 20; ++vez) {
+    SCOPED_TRACE(vez);
+    for (const Salida& s : ejecutaALaVez(CLEARING_IMPORT, dir, {{"a.csv"}, {"b.csv"}})) {
+      EXPECT_EQ(s.estado, 0);
+      EXPECT_EQ(s.stderrTexto, "");
+    }
+    const std::string entrada = leeArchivo(dir / "input.txt");
+    const std::string nodos = leeArchivo(dir / "nodes.txt");
+    if (nodos == "A1\nA2\n")
+      EXPECT_EQ(entrada, "2\n0 1\n0 0\n0 0\n");
+    else
+      EXPECT_EQ(nodos + entrada, "B1\nB2\nB3\n3\n0 1 0\n0 0 2\n0 0 0\n0 0 0\n");
+    EXPECT_EQ(cuentaArchivos(dir), 4u) << "a temporary left behind";
+  }
+  fs::remove_all(dir);
+}
+
+// Links planted at a temporary's old fixed name and at a target: what they
+// point to is never written; the target becomes a file of its own.
+TEST(Import, PlantedLinksAreNotFollowed) {
+  const fs::path fuera = directorioTemporal();
+  const fs::path dir = directorioTemporal();
+  escribeArchivo(fuera / "victima", "untouched\n");
+  escribeArchivo(dir / "o.csv", kCabecera + "A,B,1\n");
+  fs::create_symlink(fuera / "victima", dir / "input.txt.part");
+  fs::create_symlink(fuera / "victima", dir / "nodes.txt");
+  EXPECT_EQ(ejecutaConErrores(CLEARING_IMPORT, dir, {"o.csv"}).estado, 0);
+  EXPECT_EQ(leeArchivo(fuera / "victima"), "untouched\n");
+  EXPECT_FALSE(fs::is_symlink(dir / "nodes.txt"));
+  EXPECT_EQ(leeArchivo(dir / "nodes.txt"), "A\nB\n");
+  fs::remove_all(dir);
+  fs::remove_all(fuera);
 }
 
 TEST(Import, MissingFileAndUsage) {
@@ -114,6 +207,11 @@ TEST(Import, MissingFileAndUsage) {
   EXPECT_EQ(s.stderrTexto, "nowhere.csv: cannot open (No such file or directory)\n");
   s = ejecutaConErrores(CLEARING_IMPORT, dir, {});
   EXPECT_EQ(s.estado, 2);
+  s = ejecutaConErrores(CLEARING_IMPORT, dir, {"-", "-"});
+  EXPECT_EQ(s.estado, 2);
+  s = ejecutaConErrores(CLEARING_IMPORT, dir, {"--help"});
+  EXPECT_EQ(s.estado, 0);
+  EXPECT_TRUE(s.stdoutTexto.starts_with("usage: clearing-import")) << s.stdoutTexto;
   EXPECT_TRUE(fs::is_empty(dir));
   fs::remove_all(dir);
 }
@@ -137,8 +235,10 @@ TEST(Import, WritesTheNetwork) {
        "2\n0 0.6000000000000001\n0 0\n0 0\n", "A\nB\n"},
       {"self-obligation on the diagonal; -0 kept", kCabecera + "A,A,5\nA,B,-0\n", nullptr,
        "2\n5 -0\n0 0\n0 0\n", "A\nB\n"},
-      {"numbering: obligations first, then cash; no cash row is 0", kCabecera + "B,A,1\n",
+      {"numbering in order of appearance; no cash row is 0", kCabecera + "B,A,1\nC,B,0\n",
        "node,cash\nC,2.5\nA,1e3\n", "3\n0 1 0\n0 0 0\n0 0 0\n0 1000 2.5\n", "B\nA\nC\n"},
+      {"columns in any order and case", "Amount,CREDITOR, debtor\n5,B,A\n", "Cash,Node\n3,A\n",
+       "2\n0 5\n0 0\n3 0\n", "A\nB\n"},
       {"header only", kCabecera, nullptr, "0\n", ""},
       {"UTF-8 names",
        kCabecera + "Caja Espa\xC3\xB1"

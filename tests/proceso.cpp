@@ -142,3 +142,30 @@ int ejecutaRedGenerada(const std::string& generador, const std::string& binario,
   escribeArchivo(dir / "input.txt", red.stdoutTexto);
   return ejecutaBinario(binario, dir).estado;
 }
+
+std::vector<Salida> ejecutaALaVez(const std::string& binario, const std::filesystem::path& dir,
+                                  const std::vector<std::vector<std::string>>& argumentos) {
+  std::vector<std::FILE*> errores;
+  std::vector<pid_t> hijos;
+  std::fflush(stdout);
+  for (const std::vector<std::string>& a : argumentos) {
+    errores.push_back(std::tmpfile());
+    if (errores.back() == nullptr) std::abort();
+    const pid_t pid = fork();
+    if (pid == 0) {
+      dup2(fileno(errores.back()), STDERR_FILENO);
+      ejecucion(binario, dir, {}, 0, a, {})();  // execs; the temporaries live until then
+    }
+    hijos.push_back(pid);
+  }
+  std::vector<Salida> salidas(hijos.size());
+  for (std::size_t k = 0; k < hijos.size(); ++k) {
+    int status = 0;
+    waitpid(hijos[k], &status, 0);
+    salidas[k].estado = estadoDe(status);
+    std::rewind(errores[k]);
+    salidas[k].stderrTexto = leeTodo(fileno(errores[k]));
+    std::fclose(errores[k]);
+  }
+  return salidas;
+}

@@ -27,6 +27,11 @@ Salida ejecutaBinario(const std::string& binario, const std::filesystem::path& d
 Salida ejecutaConErrores(const std::string& binario, const std::filesystem::path& dir,
                          const std::vector<std::string>& argumentos = {});
 
+// Starts binario once per entry of argumentos, all at once with cwd = dir,
+// and waits for every one; their standard error is collected.
+std::vector<Salida> ejecutaALaVez(const std::string& binario, const std::filesystem::path& dir,
+                                  const std::vector<std::vector<std::string>>& argumentos);
+
 // Runs cuerpo in a forked child; the child exits 0 if cuerpo returns, and
 // writes the message of a Fallo it throws and exits 1, as a program would.
 Salida ejecutaEnHijo(const std::function<void()>& cuerpo);

@@ -8,7 +8,8 @@
 #include "companion/red.h"
 
 // PI[i][j]·p[i] for the k-th kept entry of L, in row i: PI from the exact
-// L[i][j] / pBarra[i] (0 when pBarra[i] is exactly 0), p as reported.
+// L[i][j] / pBarra[i] (0 when pBarra[i] is exactly 0) as clearing computes it,
+// p the engine's.
 double calculaPagoEntre(const RedLeida& red, const Resultado& resultado, std::int32_t i,
                         std::size_t k);
 

@@ -1,5 +1,6 @@
-// libcsv knows no lines, so the file is fed to it one line at a time: a
-// record's start is the first line with text after the previous record ended.
+// libcsv knows no lines, so the file is fed to it one line at a time (a line
+// ends in LF, CR LF or a CR alone): a record's start is the first line with
+// text after the previous record ended.
 #include "companion/csv.h"
 
 #include <csv.h>
@@ -9,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+
+#include "companion/texto.h"
 
 namespace {
 
@@ -40,9 +43,10 @@ bool esLineaEnBlanco(std::string_view linea) {
 }
 
 bool leeBytes(const std::string& ruta, std::string& bytes, std::string& error) {
-  std::FILE* archivo = std::fopen(ruta.c_str(), "rb");
+  const bool entrada = ruta == "-";
+  std::FILE* archivo = entrada ? stdin : std::fopen(ruta.c_str(), "rb");
   if (archivo == nullptr) {
-    error = ruta + ": cannot open (" + std::strerror(errno) + ")";
+    error = nombreCsv(ruta) + ": cannot open (" + std::strerror(errno) + ")";
     return false;
   }
   char bloque[1 << 16];
@@ -50,12 +54,23 @@ bool leeBytes(const std::string& ruta, std::string& bytes, std::string& error) {
   while ((n = std::fread(bloque, 1, sizeof bloque, archivo)) > 0) bytes.append(bloque, n);
   const bool fallo = std::ferror(archivo) != 0;
   const int causa = errno;
-  (void)std::fclose(archivo);  // read-only: nothing to lose
-  if (fallo) error = ruta + ": cannot read (" + std::strerror(causa) + ")";
+  if (!entrada) (void)std::fclose(archivo);  // read-only: nothing to lose
+  if (fallo) error = nombreCsv(ruta) + ": cannot read (" + std::strerror(causa) + ")";
   return !fallo;
 }
 
+// The end of the line that starts the text: LF, CR LF or a CR alone.
+std::size_t finDeLinea(std::string_view texto) {
+  const std::size_t fin = texto.find_first_of("\r\n");
+  if (fin == std::string_view::npos) return texto.size();
+  return fin + (texto[fin] == '\r' && fin + 1 < texto.size() && texto[fin + 1] == '\n' ? 2 : 1);
+}
+
 }  // namespace
+
+std::string nombreCsv(const std::string& ruta) {
+  return ruta == "-" ? std::string("stdin") : textoSeguro(ruta);
+}
 
 bool leeCsv(const std::string& ruta, std::vector<FilaCsv>& filas, std::string& error) {
   std::string bytes;
@@ -64,15 +79,16 @@ bool leeCsv(const std::string& ruta, std::vector<FilaCsv>& filas, std::string& e
   if (resto.starts_with("\xEF\xBB\xBF")) resto.remove_prefix(3);
 
   csv_parser parser;
+  const std::string nombre = nombreCsv(ruta);
   if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) {
-    error = ruta + ": out of memory";
+    error = nombre + ": out of memory";
     return false;
   }
   Recogida r;
   r.filas = &filas;
   bool correcto = true;
   while (correcto && !resto.empty()) {
-    const std::size_t fin = std::min(resto.find('\n'), resto.size() - 1) + 1;
+    const std::size_t fin = finDeLinea(resto);
     const std::string_view linea = resto.substr(0, fin);
     resto.remove_prefix(fin);
     ++r.linea;
@@ -84,12 +100,12 @@ bool leeCsv(const std::string& ruta, std::vector<FilaCsv>& filas, std::string& e
         csv_parse(&parser, linea.data(), linea.size(), alCampo, alFinDeFila, &r) == linea.size();
   }
   if (correcto && csv_fini(&parser, alCampo, alFinDeFila, &r) != 0) {
-    error = ruta + ":" + std::to_string(r.actual.linea) + ": a quoted field is not closed";
+    error = nombre + ":" + std::to_string(r.actual.linea) + ": a quoted field is not closed";
     csv_free(&parser);
     return false;
   }
   if (!correcto) {
-    error = ruta + ":" + std::to_string(r.linea) +
+    error = nombre + ":" + std::to_string(r.linea) +
             (csv_error(&parser) == CSV_EPARSE
                  ? ": a quote inside an unquoted field, or text after a closing quote"
                  : std::string(": ") + csv_strerror(csv_error(&parser)));

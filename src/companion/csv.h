@@ -9,8 +9,13 @@ struct FilaCsv {
   std::vector<std::string> campos;
 };
 
-// Reads the whole file: quoted fields ("" for a quote inside one), CR LF or
-// LF, a UTF-8 byte-order mark skipped, blank lines skipped, blanks around an
-// unquoted field trimmed. On failure error holds "ruta: what is wrong" or
-// "ruta:LINE: what is wrong".
+// Reads the whole file, standard input when ruta is "-": quoted fields (""
+// for a quote inside one), lines ended by LF, CR LF or a CR alone, a UTF-8
+// byte-order mark skipped, blank lines skipped, blanks around an unquoted
+// field trimmed. On failure error holds "FILE: what is wrong" or
+// "FILE:LINE: what is wrong", FILE being nombreCsv(ruta).
 bool leeCsv(const std::string& ruta, std::vector<FilaCsv>& filas, std::string& error);
+
+// The file as messages name it: "stdin" for "-", other names with their
+// bytes outside printable ASCII escaped.
+std::string nombreCsv(const std::string& ruta);

@@ -71,6 +71,65 @@ void fija(void* objeto, const char* atributo, const std::string& valor) {
             const_cast<char*>(""));
 }
 
+// Graphviz expands \N, \G, \n and the like in labels, HTML-like ones too,
+// and in tooltips, and how an escaped backslash survives differs between
+// its versions. So no backslash reaches it: each goes in as the noncharacter
+// U+FDD0, which it copies as it is, and comes back in the SVG (devuelveBarras).
+constexpr std::string_view kBarraGuardada = "\xEF\xB7\x90";
+
+std::string sinBarras(std::string_view texto) {
+  std::string r;
+  for (char c : texto) {
+    if (c == '\\')
+      r += kBarraGuardada;
+    else
+      r += c;
+  }
+  return r;
+}
+
+void devuelveBarras(std::string& svg) {
+  std::string devuelto;
+  devuelto.reserve(svg.size());
+  std::size_t desde = 0;
+  for (std::size_t i = svg.find(kBarraGuardada); i != std::string::npos;
+       i = svg.find(kBarraGuardada, desde)) {
+    devuelto.append(svg, desde, i - desde).push_back('\\');
+    desde = i + kBarraGuardada.size();
+  }
+  devuelto.append(svg, desde);
+  svg.swap(devuelto);
+}
+
+// An HTML-like label: its text is taken literally once its markup
+// characters are entities, where a plain label would expand \N, \G, \n, \l
+// and entities in a node's name.
+void fijaHtml(void* objeto, const char* atributo, const std::string& texto) {
+  Agraph_t* grafo = agraphof(objeto);
+  char* html = agstrdup_html(grafo, const_cast<char*>(sinBarras(textoHtml(texto)).c_str()));
+  agsafeset(objeto, const_cast<char*>(atributo), html, const_cast<char*>(""));
+  (void)agstrfree(grafo, html);
+}
+
+// An entity in a tooltip reaches the SVG as the character it names; an
+// ampersand of the text is written as one.
+std::string textoTooltip(std::string_view texto) {
+  std::string r;
+  for (char c : sinBarras(texto)) {
+    if (c == '&')
+      r += "&amp;";
+    else
+      r += c;
+  }
+  return r;
+}
+
+// Whether a label of this many characters fits inside a circle of this
+// width (inches) at the nodes' 10-point font: about 0.55 em a character.
+bool cabeEnCirculo(std::size_t caracteres, double ancho) {
+  return static_cast<double>(caracteres) * 0.55 * 10.0 / 72.0 <= 0.85 * ancho;
+}
+
 std::string textoPulgadas(double v) {
   return textoLegible(std::round(v * 100) / 100);
 }
@@ -79,7 +138,7 @@ std::string resumenNodo(const RedLeida& red, const Resultado& r,
                         const std::vector<std::string>& nombres, std::int32_t i) {
   double tasa = 0.0;
   const bool debe = calculaRecuperacion(red, r, i, tasa);
-  return nombreVisible(nombres, i) + " (node " + std::to_string(i) + ")\nowes " +
+  return aislado(nombreVisible(nombres, i)) + " (node " + std::to_string(i) + ")\nowes " +
          textoLegible(red.pBarra[i]) + ", pays " + textoLegible(r.p[i]) +
          (debe ? " (recovery " + textoPorcentaje(tasa) + ")" : std::string()) + "\ncapital " +
          textoLegible(r.capital[i]) + "\n" +
@@ -93,12 +152,19 @@ void dibujaNodo(Agraph_t* grupo, const RedLeida& red, const Resultado& r,
   const std::string clave = std::string("n").append(std::to_string(i));
   Agnode_t* nodo = agnode(grupo, const_cast<char*>(clave.c_str()), 1);
   const double relativo = maximo > 0 && red.pBarra[i] > 0 ? red.pBarra[i] / maximo : 0.0;
+  const double ancho = std::round((0.35 + 0.85 * std::sqrt(relativo)) * 100) / 100;
   const std::int32_t k = r.ronda[i];
   fija(nodo, "id", "nodo-" + std::to_string(i));
   fija(nodo, "class", k == 0 ? "nodo sin-impago" : "nodo ronda-" + std::to_string(k));
-  fija(nodo, "label", textoCorto(nombreVisible(nombres, i), 12));
-  fija(nodo, "tooltip", resumenNodo(red, r, nombres, i));
-  fija(nodo, "width", textoPulgadas(0.35 + 0.85 * std::sqrt(relativo)));  // area ~ obligations
+  const std::string nombre = textoCorto(nombreVisible(nombres, i), 16);
+  if (cabeEnCirculo(cuentaCaracteres(nombre), ancho)) {
+    fijaHtml(nodo, "label", aislado(nombre));
+  } else {  // beside the circle, where it has room
+    fija(nodo, "label", "");
+    fijaHtml(nodo, "xlabel", aislado(nombre));
+  }
+  fija(nodo, "tooltip", textoTooltip(resumenNodo(red, r, nombres, i)));
+  fija(nodo, "width", textoLegible(ancho));  // area ~ obligations
   fija(nodo, "fillcolor", colorDeRonda(k, rondas));
   fija(nodo, "fontcolor", colorDeTexto(k, rondas));
   nodos[i] = nodo;
@@ -130,9 +196,9 @@ void dibujaObligaciones(Agraph_t* g, const RedLeida& red, const Resultado& r,
       fija(arista, "penwidth",
            textoPulgadas(0.6 + 2.4 * std::sqrt(std::fabs(red.valor[k]) / maximo)));
       fija(arista, "tooltip",
-           nombreVisible(nombres, i) + " owes " + nombreVisible(nombres, j) + " " +
-               textoLegible(red.valor[k]) + ", pays " + textoLegible(pago) + " (" +
-               textoPorcentaje(pagado) + ")");
+           textoTooltip(aislado(nombreVisible(nombres, i)) + " owes " +
+                        aislado(nombreVisible(nombres, j)) + " " + textoLegible(red.valor[k]) +
+                        ", pays " + textoLegible(pago) + " (" + textoPorcentaje(pagado) + ")"));
     }
   }
 }
@@ -188,6 +254,7 @@ void fijaEstilo(Agraph_t* g) {
   fija(g, "nodesep", "0.3");
   fija(g, "ranksep", "0.45");
   fija(g, "outputorder", "edgesfirst");
+  fija(g, "forcelabels", "true");
   fija(g, "fontname", "Helvetica");
   fija(g, "fontsize", "12");
   fija(g, "labeljust", "l");
@@ -285,6 +352,12 @@ bool dibujaSobre(GVC_t* contexto, const RedLeida& red, const Resultado& r,
 
 }  // namespace
 
+std::size_t maxObligacionesDibujo(std::int32_t n) {
+  return std::min(
+      kMaxObligacionesDibujo,
+      std::max(kMinObligacionesDibujo, kObligacionesPorNodo * static_cast<std::size_t>(n)));
+}
+
 std::string motivoSinDibujo(const RedLeida& red) {
   if (red.n == 0) return "The network has no nodes.";
   if (red.n > kMaxNodosDibujo) {
@@ -293,10 +366,15 @@ std::string motivoSinDibujo(const RedLeida& red) {
            " a drawing is unreadable, so this page shows the charts and the table only.";
   }
   const std::size_t obligaciones = cuentaObligaciones(red);
-  if (obligaciones > kMaxObligacionesDibujo) {
-    return "The network has " + std::to_string(obligaciones) + " obligations; past " +
-           std::to_string(kMaxObligacionesDibujo) +
-           " a drawing is unreadable, so this page shows the charts and the table only.";
+  const std::size_t maximo = maxObligacionesDibujo(red.n);
+  if (obligaciones > maximo) {
+    std::string motivo = "The network has " + std::to_string(red.n) + " nodes and ";
+    motivo.append(std::to_string(obligaciones)).append(" obligations; past ");
+    motivo.append(std::to_string(maximo))
+        .append(
+            " obligations a drawing of its nodes is a tangle of lines, so this page shows "
+            "the charts and the table only.");
+    return motivo;
   }
   return "";
 }
@@ -322,6 +400,7 @@ bool dibujaCascada(const RedLeida& red, const Resultado& resultado,
   (void)gvFreeContext(contexto);
   const std::size_t inicio = texto.find("<svg");
   if (dibujado && inicio != std::string::npos) svg = texto.substr(inicio);
+  devuelveBarras(svg);
   if (svg.empty()) error = "Graphviz could not lay out or render the network";
   return !svg.empty();
 }

@@ -14,7 +14,15 @@
 
 // Past these a drawing is a blot: labels overlap and edges fill the page.
 inline constexpr std::int32_t kMaxNodosDibujo = 200;
-inline constexpr std::size_t kMaxObligacionesDibujo = 1500;
+inline constexpr std::size_t kMaxObligacionesDibujo = 600;
+// And past this many obligations per node (at least kMinObligacionesDibujo
+// in all) the lines hide the nodes: 60 nodes with 10 obligations each are
+// already a tangle.
+inline constexpr std::size_t kObligacionesPorNodo = 5;
+inline constexpr std::size_t kMinObligacionesDibujo = 60;
+
+// The most obligations a drawing of n nodes shows.
+std::size_t maxObligacionesDibujo(std::int32_t n);
 
 // Why the network is not drawn, or "" when it is.
 std::string motivoSinDibujo(const RedLeida& red);

@@ -1,8 +1,15 @@
 #include "companion/importacion.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string_view>
+#include <system_error>
 
+#include "base/plataforma.h"
 #include "companion/salida.h"
 #include "companion/texto.h"
 #include "lectura/lector.h"
@@ -10,38 +17,77 @@
 namespace {
 
 std::string enLinea(const std::string& ruta, long linea, const std::string& que) {
-  return ruta + ":" + std::to_string(linea) + ": " + que;
+  return nombreCsv(ruta) + ":" + std::to_string(linea) + ": " + que;
 }
 
-// A header's last field names the amount column; a number there means the
-// header line is missing and the first record is data.
-bool compruebaCabecera(const std::string& ruta, const std::vector<FilaCsv>& filas,
-                       const char* cabecera, std::size_t campos, std::string& error) {
-  double valor;
+std::string minusculas(std::string_view texto) {
+  std::string r(texto);
+  for (char& c : r) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return r;
+}
+
+std::string listaColumnas(std::span<const char* const> columnas) {
+  std::string lista;
+  for (const char* columna : columnas) {
+    if (!lista.empty()) lista += ',';
+    lista += columna;
+  }
+  return lista;
+}
+
+// The header names the columns, in any order and any case. A number in it
+// means the header line is missing and the first record is data.
+bool leeCabecera(const std::string& ruta, const std::vector<FilaCsv>& filas,
+                 std::span<const char* const> columnas, std::vector<std::size_t>& posicion,
+                 std::string& error) {
+  const std::string lista = listaColumnas(columnas);
   if (filas.empty()) {
-    error = ruta + ": empty file: expected the header line " + cabecera;
+    error = nombreCsv(ruta) + ": empty file: expected the header line " + lista;
     return false;
   }
   const FilaCsv& primera = filas.front();
-  if (primera.campos.size() == campos && esRealValido(primera.campos.back(), valor)) {
-    error = enLinea(ruta, primera.linea, std::string("missing header line ") + cabecera);
+  constexpr std::size_t kFalta = static_cast<std::size_t>(-1);
+  posicion.assign(columnas.size(), kFalta);
+  double valor;
+  if (std::any_of(primera.campos.begin(), primera.campos.end(),
+                  [&](const std::string& campo) { return esRealValido(campo, valor); })) {
+    error = enLinea(ruta, primera.linea, "missing header line " + lista);
     return false;
   }
-  if (primera.campos.size() != campos) {
-    error = enLinea(ruta, primera.linea,
-                    "the header has " + std::to_string(primera.campos.size()) +
-                        " fields, expected " + std::to_string(campos) + " (" + cabecera + ")");
+  for (std::size_t k = 0; k < primera.campos.size(); ++k) {
+    const std::string nombre = minusculas(primera.campos[k]);
+    const auto donde = std::find(columnas.begin(), columnas.end(), nombre);
+    std::string falta;
+    if (donde == columnas.end()) {
+      falta =
+          "unknown column " + citado(primera.campos[k]) + ": expected " + lista + " in any order";
+    } else if (posicion[donde - columnas.begin()] != kFalta) {
+      falta = "the column " + nombre + " appears twice";
+    }
+    if (!falta.empty()) {
+      error = enLinea(ruta, primera.linea, falta);
+      return false;
+    }
+    posicion[donde - columnas.begin()] = k;
+  }
+  for (std::size_t c = 0; c < columnas.size(); ++c) {
+    if (posicion[c] != kFalta) continue;
+    error =
+        enLinea(ruta, primera.linea,
+                std::string("no column ") + columnas[c] + ": expected " + lista + " in any order");
     return false;
   }
   return true;
 }
 
-bool compruebaCampos(const std::string& ruta, const FilaCsv& fila, std::size_t campos,
-                     const char* cabecera, std::string& error) {
-  if (fila.campos.size() == campos) return true;
+bool compruebaCampos(const std::string& ruta, const FilaCsv& fila,
+                     std::span<const char* const> columnas, std::string& error) {
+  if (fila.campos.size() == columnas.size()) return true;
   error = enLinea(ruta, fila.linea,
-                  "expected " + std::to_string(campos) + " fields (" + cabecera + "), found " +
-                      std::to_string(fila.campos.size()));
+                  "expected " + std::to_string(columnas.size()) + " fields (" +
+                      listaColumnas(columnas) + "), found " + std::to_string(fila.campos.size()));
   return false;
 }
 
@@ -53,6 +99,8 @@ bool compruebaNombre(const std::string& ruta, long linea, const std::string& nom
     falta = " name is empty";
   else if (nombre.find_first_of("\r\n") != std::string::npos)
     falta = " name contains a line break";
+  else if (nombre.find('\0') != std::string::npos)
+    falta = " name contains a NUL byte";
   else if (!esUtf8Valido(nombre))
     falta = " name is not valid UTF-8";
   if (falta == nullptr) return true;
@@ -104,27 +152,90 @@ void escribeEntrada(ArchivoNuevo& archivo, const Importacion& red) {
   escribe(archivo, linea + "\n");
 }
 
+// A name as people mistype it: ASCII letters in one case, no blanks.
+std::string clave(std::string_view nombre) {
+  std::string r;
+  for (char c : minusculas(nombre)) {
+    if (c != ' ' && c != '\t') r += c;
+  }
+  return r;
+}
+
+// A cash row's node must owe or be owed something: otherwise it is most
+// likely a typo, and its cash would silently go to a node of its own.
+std::string sinObligaciones(const Importacion& red, const std::string& nombre) {
+  std::string que = citado(nombre) + " is in no obligation";
+  const std::string buscada = clave(nombre);
+  for (const std::string& existente : red.nombres) {
+    if (clave(existente) == buscada) return que + "; did you mean " + citado(existente) + "?";
+  }
+  return que + ": a node's cash needs a node that owes or is owed";
+}
+
+std::size_t cifras(std::size_t n) {
+  return std::to_string(n).size();
+}
+
+std::string enGiB(double bytes) {
+  char texto[32];
+  const int largo = std::snprintf(texto, sizeof texto, "%.1f GiB", bytes / (1 << 30));
+  return std::string(texto, static_cast<std::size_t>(largo));
+}
+
+// What input.txt and nodes.txt will take on disk, and clearing in memory
+// (L, PI and the round's system: three n×n matrices of doubles), against
+// what the disk and the system have free. Neither is allocated here: a
+// network of many names would otherwise end in a full disk or a killed run.
+bool cabe(const Importacion& red, std::string& error) {
+  const double n = static_cast<double>(red.nombres.size());
+  double bytes = static_cast<double>(cifras(red.nombres.size()) + 1) + 2.0 * n * n;
+  for (const auto& [par, v] : red.obligacion)
+    bytes += static_cast<double>(textoExacto(v).size()) - 1;
+  if (n > 0) bytes += 2.0 * n;
+  for (double c : red.caja) bytes += static_cast<double>(textoExacto(c).size()) - 1;
+  for (const std::string& nombre : red.nombres) bytes += static_cast<double>(nombre.size()) + 1;
+  std::error_code fallo;
+  const std::filesystem::space_info disco = std::filesystem::space(".", fallo);
+  const std::string nodos = std::to_string(red.nombres.size()) + " nodes";
+  if (!fallo && bytes > static_cast<double>(disco.available)) {
+    error = "input.txt: " + nodos + " make files of " + enGiB(bytes) + "; the disk has " +
+            enGiB(static_cast<double>(disco.available)) + " free";
+    return false;
+  }
+  const double memoria = 24.0 * n * n + 64.0 * n;
+  const double libre = memoriaDisponibleBajo("/");
+  if (libre >= 0 && memoria > libre) {
+    error = "input.txt: " + nodos + " need about " + enGiB(memoria) +
+            " of memory in clearing; the system has " + enGiB(libre) + " free";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool anadeObligaciones(Importacion& red, const std::string& ruta, const std::vector<FilaCsv>& filas,
                        std::string& error) {
-  static constexpr const char* kCabecera = "debtor,creditor,amount";
-  if (!compruebaCabecera(ruta, filas, kCabecera, 3, error)) return false;
+  static constexpr std::array<const char*, 3> kColumnas{"debtor", "creditor", "amount"};
+  std::vector<std::size_t> columna;
+  if (!leeCabecera(ruta, filas, kColumnas, columna, error)) return false;
   for (std::size_t k = 1; k < filas.size(); ++k) {
     const FilaCsv& fila = filas[k];
+    if (!compruebaCampos(ruta, fila, kColumnas, error)) return false;
+    const std::string& debtor = fila.campos[columna[0]];
+    const std::string& creditor = fila.campos[columna[1]];
     double importe;
-    if (!compruebaCampos(ruta, fila, 3, kCabecera, error) ||
-        !compruebaNombre(ruta, fila.linea, fila.campos[0], "debtor", error) ||
-        !compruebaNombre(ruta, fila.linea, fila.campos[1], "creditor", error) ||
-        !leeImporte(ruta, fila.linea, fila.campos[2], "amount", importe, error))
+    if (!compruebaNombre(ruta, fila.linea, debtor, "debtor", error) ||
+        !compruebaNombre(ruta, fila.linea, creditor, "creditor", error) ||
+        !leeImporte(ruta, fila.linea, fila.campos[columna[2]], "amount", importe, error))
       return false;
-    const std::int32_t deudor = numeroDe(red, fila.campos[0]);
-    const std::int32_t acreedor = numeroDe(red, fila.campos[1]);
+    const std::int32_t deudor = numeroDe(red, debtor);
+    const std::int32_t acreedor = numeroDe(red, creditor);
     const auto [donde, nuevo] = red.obligacion.try_emplace({deudor, acreedor}, importe);
     if (!nuevo) donde->second += importe;
     if (std::isinf(donde->second)) {
       error = enLinea(ruta, fila.linea,
-                      "the amounts " + citado(fila.campos[0]) + " owes " + citado(fila.campos[1]) +
+                      "the amounts " + citado(debtor) + " owes " + citado(creditor) +
                           " add up past the largest double");
       return false;
     }
@@ -134,20 +245,27 @@ bool anadeObligaciones(Importacion& red, const std::string& ruta, const std::vec
 
 bool anadeCaja(Importacion& red, const std::string& ruta, const std::vector<FilaCsv>& filas,
                std::string& error) {
-  static constexpr const char* kCabecera = "node,cash";
-  if (!compruebaCabecera(ruta, filas, kCabecera, 2, error)) return false;
+  static constexpr std::array<const char*, 2> kColumnas{"node", "cash"};
+  std::vector<std::size_t> columna;
+  if (!leeCabecera(ruta, filas, kColumnas, columna, error)) return false;
   for (std::size_t k = 1; k < filas.size(); ++k) {
     const FilaCsv& fila = filas[k];
+    if (!compruebaCampos(ruta, fila, kColumnas, error)) return false;
+    const std::string& nombre = fila.campos[columna[0]];
     double caja;
-    if (!compruebaCampos(ruta, fila, 2, kCabecera, error) ||
-        !compruebaNombre(ruta, fila.linea, fila.campos[0], "node", error) ||
-        !leeImporte(ruta, fila.linea, fila.campos[1], "cash", caja, error))
+    if (!compruebaNombre(ruta, fila.linea, nombre, "node", error) ||
+        !leeImporte(ruta, fila.linea, fila.campos[columna[1]], "cash", caja, error))
       return false;
-    const std::int32_t nodo = numeroDe(red, fila.campos[0]);
+    const auto donde = red.numero.find(nombre);
+    if (donde == red.numero.end()) {
+      error = enLinea(ruta, fila.linea, sinObligaciones(red, nombre));
+      return false;
+    }
+    const std::int32_t nodo = donde->second;
     if (red.lineaCaja[nodo] != 0) {
       error = enLinea(ruta, fila.linea,
-                      "a second cash row for " + citado(fila.campos[0]) +
-                          " (the first is on line " + std::to_string(red.lineaCaja[nodo]) + ")");
+                      "a second cash row for " + citado(nombre) + " (the first is on line " +
+                          std::to_string(red.lineaCaja[nodo]) + ")");
       return false;
     }
     red.caja[nodo] = caja;
@@ -157,6 +275,7 @@ bool anadeCaja(Importacion& red, const std::string& ruta, const std::vector<Fila
 }
 
 bool escribeImportacion(const Importacion& red, std::string& error) {
+  if (!cabe(red, error)) return false;
   std::array<ArchivoNuevo, 2> nuevos;
   if (!abreNuevo(nuevos[0], "input.txt", error) || !abreNuevo(nuevos[1], "nodes.txt", error)) {
     descartaNuevos(nuevos);

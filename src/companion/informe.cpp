@@ -1,24 +1,29 @@
-// The report's lines in order. Every line is compared or counted; the
-// matrices of PI, of the rounds and of the payments are only counted, which
-// keeps a report of gigabytes cheap to read.
+// The report's lines in order, each compared with the text the report's own
+// formats give the engine's numbers: every cell of L, e, PI, pBarra, every
+// round's default matrix, p, the rounds, the capital and the payments. One
+// line is held at a time, so a report of gigabytes costs O(n) memory.
 #include "companion/informe.h"
 
-#include <charconv>
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <string_view>
 
+#include "base/tipos.h"
 #include "companion/lineas.h"
 #include "companion/texto.h"
+#include "report/formato.h"
+#include "report/resultado.h"
+#include "report/textos.h"
 
 namespace {
-
-constexpr std::string_view kSeparador =
-    "-----------------------------------------------------------------------------------------";
 
 struct Cursor {
   LectorLineas lector;
   const char* ruta = nullptr;
-  const char* seccion = "INPUT";
+  std::string_view seccion = kTituloEntrada;
   std::string linea;
+  std::vector<char> texto;  // the expected line, n cells at most
   std::string error;
 };
 
@@ -47,8 +52,8 @@ bool siguiente(Cursor& c) {
 bool espera(Cursor& c, std::string_view texto) {
   if (!siguiente(c)) return false;
   if (c.linea == texto) return true;
-  c.error = enLinea(c) + "expected " + citado(utf8DeLatin1(texto)) + ", found " +
-            citado(utf8DeLatin1(c.linea)) + ": not a report of clearing";
+  c.error = enLinea(c) + "expected " + citado(texto) + ", found " + citado(c.linea) +
+            ": not a report of clearing";
   return false;
 }
 
@@ -59,163 +64,152 @@ bool esperaVarias(Cursor& c, std::initializer_list<std::string_view> lineas) {
   return true;
 }
 
-// A line that must be the report of these numbers.
-bool esperaDe(Cursor& c, const std::string& texto, const std::string& que) {
-  if (!siguiente(c)) return false;
-  if (c.linea == texto) return true;
-  const std::size_t enInforme = separaCeldas(c.linea).size();
-  const std::size_t enEntrada = separaCeldas(texto).size();
+bool esDistinto(Cursor& c, const std::string& que) {
   c.error = enLinea(c) + "the report does not match input.txt: " + que +
-            (enInforme != enEntrada ? " has " + std::to_string(enInforme) + " values, " +
-                                          std::to_string(enEntrada) + " in input.txt"
-                                    : " differs") +
             " (a report of other numbers, or input.txt changed since)";
   return false;
 }
 
-// n lines of a matrix, passed over without being read cell by cell.
-bool saltaFilas(Cursor& c, std::int32_t n) {
-  for (std::int32_t i = 0; i < n; ++i) {
-    std::size_t largo;
-    const Linea leida = saltaLinea(c.lector, largo);
-    if (leida != Linea::completa) return terminaAntes(c, leida);
-    if (largo == 0) {
-      c.error = enLinea(c) + "a matrix row is empty: not a report of clearing";
-      return false;
-    }
-  }
-  return true;
-}
-
-bool esperaCeldas(Cursor& c, std::int32_t n, const char* que,
-                  std::vector<std::string_view>& celdas) {
+// A line of cells that must be the report of the engine's numbers.
+bool esperaDe(Cursor& c, std::string_view texto, const std::string& que) {
   if (!siguiente(c)) return false;
-  celdas = separaCeldas(c.linea);
-  if (celdas.size() == static_cast<std::size_t>(n)) return true;
-  c.error = enLinea(c) + "the report does not match input.txt: " + std::to_string(celdas.size()) +
-            " values of " + que + " for " + std::to_string(n) + " nodes";
-  return false;
+  if (c.linea == texto) return true;
+  const std::size_t enInforme = separaCeldas(c.linea).size();
+  const std::size_t calculadas = separaCeldas(texto).size();
+  return esDistinto(
+      c, que + (enInforme != calculadas ? " has " + std::to_string(enInforme) + " values, " +
+                                              std::to_string(calculadas) + " in input.txt"
+                                        : " differs"));
 }
 
-bool esCeldaMala(Cursor& c, std::string_view celda, const char* que) {
-  c.error = enLinea(c) + "bad value " + citado(celda) + " in " + que;
-  return false;
+bool esperaTexto(Cursor& c, const char* fin, const std::string& que) {
+  return esperaDe(
+      c, std::string_view(c.texto.data(), static_cast<std::size_t>(fin - c.texto.data())), que);
 }
 
-bool leeReal(Cursor& c, std::string_view celda, const char* que, double& valor) {
-  const auto [fin, ec] = std::from_chars(celda.data(), celda.data() + celda.size(), valor);
-  return (ec == std::errc() && fin == celda.data() + celda.size()) || esCeldaMala(c, celda, que);
+// A dense row in format f, each element times factor; +0 copied, not formatted.
+char* formateaFila(const Vector& fila, double factor, FormatoReal f, char* texto) {
+  char cero[kMaxNumero];
+  const auto largoCero = static_cast<std::size_t>(formatoReal(cero, 0.0, f) - cero);
+  for (double v : fila) {
+    const double x = v * factor;
+    texto = std::bit_cast<std::uint64_t>(x) == 0 ? std::copy_n(cero, largoCero, texto)
+                                                 : formatoReal(texto, x, f);
+  }
+  return texto;
 }
 
 bool leeEntrada(Cursor& c, const RedLeida& red) {
-  std::string esperada;
-  if (!esperaVarias(c, {"INPUT", "", "Matriz de obligaciones nominales (L):", ""})) return false;
+  if (!esperaVarias(c, {kTituloEntrada, "", kTituloL, ""})) return false;
   for (std::int32_t i = 0; i < red.n; ++i) {
-    formateaFilaL(red, i, esperada);
-    if (!esperaDe(c, esperada, "row " + std::to_string(i) + " of L")) return false;
-  }
-  if (!esperaVarias(c, {"", "Vector de fujos ex\xF3genos de dinero (e):", ""})) return false;
-  formateaCaja(red, esperada);
-  return esperaDe(c, esperada, "e") && esperaVarias(c, {"", kSeparador});
-}
-
-bool leePreliminares(Cursor& c, const RedLeida& red) {
-  c.seccion = "C\xC1LCULOS PRELIMINARES";
-  std::string esperada;
-  if (!esperaVarias(c, {c.seccion, "", "Matriz de obligaciones relativas (PI):", ""}) ||
-      !saltaFilas(c, red.n) ||
-      !esperaVarias(c, {"", "Obligaciones nominales totales (pBarra):", ""}))
-    return false;
-  formateaTotales(red, esperada);
-  return esperaDe(c, esperada, "pBarra") && esperaVarias(c, {"", kSeparador});
-}
-
-// "Paso 1:" … "Paso K:", each followed by its n rows, up to the separator.
-bool leeDiagonales(Cursor& c, const RedLeida& red, Resultado& r) {
-  c.seccion = "DIAGONALES";
-  if (!esperaVarias(c, {c.seccion, ""}) || !siguiente(c)) return false;
-  do {
-    const std::string paso = "Paso " + std::to_string(++r.rondas) + ":";
-    if (c.linea != paso) {
-      c.error = enLinea(c) + "expected " + citado(paso) + ": not a report of clearing";
+    if (!esperaTexto(c, formateaFilaL(red, i, c.texto.data()),
+                     "row " + std::to_string(i) + " of L"))
       return false;
-    }
-    if (!espera(c, "") || !saltaFilas(c, red.n) || !espera(c, "") || !siguiente(c)) return false;
-  } while (c.linea != kSeparador);
-  return true;
+  }
+  return esperaVarias(c, {"", kTituloE, ""}) &&
+         esperaTexto(c, formateaVector(red.e, c.texto.data()), "e") &&
+         esperaVarias(c, {"", kSeparador});
 }
 
-bool leePagos(Cursor& c, const RedLeida& red, Resultado& r) {
-  c.seccion = "RESULTADO";
-  std::vector<std::string_view> celdas;
-  if (!esperaVarias(c, {"RESULTADO", "", "Vector de resoluci\xF3n (p):", ""}) ||
-      !esperaCeldas(c, red.n, "p", celdas))
-    return false;
-  for (std::string_view celda : celdas) {
-    double v;
-    if (!leeReal(c, celda, "p", v)) return false;
-    r.pagoTexto.emplace_back(celda);
-    r.p.push_back(v);
+bool leePreliminares(Cursor& c, const RedLeida& red, const NetworkState& estado) {
+  c.seccion = kTituloPreliminares;
+  if (!esperaVarias(c, {kTituloPreliminares, "", kTituloPI, ""})) return false;
+  for (std::int32_t i = 0; i < red.n; ++i) {
+    if (!esperaTexto(c, formateaFila(estado.PI[i], 1.0, kFormatoPI, c.texto.data()),
+                     "row " + std::to_string(i) + " of PI"))
+      return false;
+  }
+  return esperaVarias(c, {"", kTituloPBarra, ""}) &&
+         esperaTexto(c, formateaVector(red.pBarra, c.texto.data()), "pBarra") &&
+         esperaVarias(c, {"", kSeparador});
+}
+
+// Round k's block: "Paso k:", then its default matrix, 1 on the diagonal of
+// a node in default.
+bool leeRonda(Cursor& c, std::int32_t k, const std::vector<char>& marcas) {
+  const std::string paso = std::string(kTituloPaso) + std::to_string(k) + ":";
+  if (!espera(c, "") || !siguiente(c)) return false;
+  if (c.linea != paso) return esDistinto(c, "clearing runs more rounds than the report has");
+  if (!espera(c, "")) return false;
+  const std::size_t n = marcas.size();
+  constexpr std::size_t kCelda = 7;  // "0      "
+  std::memset(c.texto.data(), ' ', n * kCelda);
+  for (std::size_t j = 0; j < n; ++j) c.texto[j * kCelda] = '0';
+  for (std::size_t i = 0; i < n; ++i) {
+    if (marcas[i] != 0) c.texto[i * kCelda] = '1';
+    const bool igual = esperaDe(c, std::string_view(c.texto.data(), n * kCelda),
+                                "row " + std::to_string(i) + " of round " + std::to_string(k));
+    c.texto[i * kCelda] = '0';
+    if (!igual) return false;
   }
   return true;
 }
 
-bool leeRondas(Cursor& c, const RedLeida& red, Resultado& r) {
-  std::vector<std::string_view> celdas;
-  if (!esperaVarias(c, {"", "Vector de pasos en los que quiebra cada nodo:", ""}) ||
-      !esperaCeldas(c, red.n, "the default rounds", celdas))
-    return false;
-  for (std::string_view celda : celdas) {
-    std::int32_t k;
-    const auto [fin, ec] = std::from_chars(celda.data(), celda.data() + celda.size(), k);
-    if (ec != std::errc() || fin != celda.data() + celda.size() || k < 0 || k > r.rondas)
-      return esCeldaMala(c, celda, "the default rounds");
-    r.ronda.push_back(k);
+bool leeDiagonales(Cursor& c, const Resultado& r, std::size_t n) {
+  c.seccion = kTituloDiagonales;
+  if (!espera(c, kTituloDiagonales)) return false;
+  std::vector<char> marcas(n, 0);
+  for (std::int32_t k = 1; k <= r.rondas; ++k) {
+    for (std::int32_t i : r.cambios[static_cast<std::size_t>(k - 1)]) marcas[i] ^= 1;
+    if (!leeRonda(c, k, marcas)) return false;
   }
-  return true;
+  if (!espera(c, "") || !siguiente(c)) return false;
+  if (c.linea == kSeparador) return true;
+  return esDistinto(c, c.linea.starts_with(kTituloPaso)
+                           ? "the report has more rounds than clearing runs"
+                           : "expected the end of the rounds");
 }
 
-bool leeCapital(Cursor& c, const RedLeida& red, Resultado& r) {
-  std::vector<std::string_view> celdas;
-  if (!esperaVarias(c, {"", "NOTA: el valor es 0 cuando el nodo no quiebra.", "",
-                        "Capital resultante de cada nodo:", ""}) ||
-      !esperaCeldas(c, red.n, "the capital", celdas))
-    return false;
-  for (std::string_view celda : celdas) {
-    double v = 0.0;
-    if (celda != "0" && !leeReal(c, celda, "the capital", v)) return false;
-    r.capitalTexto.emplace_back(celda);
-    r.capital.push_back(v);
+bool leeVectores(Cursor& c, const Resultado& r) {
+  c.seccion = kTituloResultado;
+  if (!r.sinClearing.empty()) {
+    if (!siguiente(c)) return false;
+    return esDistinto(c, "the report has results, but clearing finds none: " + r.sinClearing);
   }
-  return true;
+  char* fin = c.texto.data();
+  for (double v : r.p) fin = formatoReal(fin, v, kFormatoResultado);
+  if (!esperaVarias(c, {kTituloResultado, "", kTituloP, ""}) || !esperaTexto(c, fin, "p"))
+    return false;
+  fin = c.texto.data();
+  for (std::int32_t k : r.ronda) fin = formatoEntero(fin, k, kAnchoPaso);
+  if (!esperaVarias(c, {"", kTituloPasos, ""}) || !esperaTexto(c, fin, "the default rounds"))
+    return false;
+  fin = c.texto.data();
+  for (double v : r.capital) fin = formatoCapital(fin, v);
+  return esperaVarias(c, {"", kNotaPasos, "", kTituloCapital, ""}) &&
+         esperaTexto(c, fin, "the capital");
 }
 
-bool leeMatrizPagos(Cursor& c, const RedLeida& red) {
-  c.seccion = "Matriz de pagos";
-  if (!esperaVarias(c, {"", c.seccion, ""}) || !saltaFilas(c, red.n)) return false;
+bool leePagos(Cursor& c, const NetworkState& estado, const Resultado& r) {
+  c.seccion = kTituloPagos;
+  if (!esperaVarias(c, {"", kTituloPagos, ""})) return false;
+  for (std::size_t i = 0; i < r.p.size(); ++i) {
+    if (!esperaTexto(c, formateaFila(estado.PI[i], r.p[i], kFormatoL, c.texto.data()),
+                     "row " + std::to_string(i) + " of the payments"))
+      return false;
+  }
   std::size_t largo;
   if (saltaLinea(c.lector, largo) == Linea::ninguna) return true;
   c.error = enLinea(c) + "text after the payments matrix: not a report of clearing";
   return false;
 }
 
-bool leeResultado(Cursor& c, const RedLeida& red, Resultado& r) {
-  return leePagos(c, red, r) && leeRondas(c, red, r) && leeCapital(c, red, r) &&
-         leeMatrizPagos(c, red);
-}
-
 }  // namespace
 
-bool leeInforme(const char* ruta, const RedLeida& red, Resultado& resultado, std::string& error) {
+bool compruebaInforme(const char* ruta, const RedLeida& red, const NetworkState& estado,
+                      const Resultado& resultado, std::string& error) {
   Cursor c;
   c.ruta = ruta;
   if (!abreLineas(c.lector, ruta)) {
     error = std::string(ruta) + ": cannot open";
     return false;
   }
-  const bool completo = leeEntrada(c, red) && leePreliminares(c, red) &&
-                        leeDiagonales(c, red, resultado) && leeResultado(c, red, resultado);
+  const auto n = static_cast<std::size_t>(red.n);
+  c.texto.resize(n * kMaxNumero + kMaxNumero);
+  const bool igual = leeEntrada(c, red) && leePreliminares(c, red, estado) &&
+                     leeDiagonales(c, resultado, n) && leeVectores(c, resultado) &&
+                     leePagos(c, estado, resultado);
   cierraLineas(c.lector);
   error = c.error;
-  return completo;
+  return igual;
 }

@@ -1,23 +1,31 @@
-// A complete output.txt read as a stream and checked against input.txt: the
-// INPUT section and pBarra must be the report of these numbers, the rounds'
-// blocks are passed over line by line, and the results are kept as written.
+// The clearing of input.txt as the engine computes it, and the check that
+// output.txt is, line by line, the report of exactly that computation.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "base/estado.h"
 #include "companion/red.h"
 
 struct Resultado {
-  std::int32_t rondas = 0;                // "Paso" blocks
-  std::vector<std::string> pagoTexto;     // p as the report writes it
-  std::vector<double> p;                  // and its value
-  std::vector<std::int32_t> ronda;        // round in which each node defaults, 0 if it never does
-  std::vector<std::string> capitalTexto;  // as written, "0" for the zero
-  std::vector<double> capital;
+  std::vector<double> p;            // the clearing vector, the engine's doubles
+  std::vector<std::int32_t> ronda;  // round in which each node defaults, 0 if it never does
+  std::vector<double> capital;      // (PIᵀ·p + e) − p
+  std::int32_t rondas = 0;          // rounds observed: the report's "Paso" blocks
+  // Round k's default marks, as the nodes whose mark differs from round k − 1:
+  // a cascade marks few nodes per round, so this stays near O(n).
+  std::vector<std::vector<std::int32_t>> cambios;
+  std::string sinClearing;  // why the engine found no clearing vector; "" when it did
 };
 
+// Runs the engine with the options clearing uses. False with a message only
+// when memory runs out; a network with no clearing vector fills sinClearing.
+bool calculaResultado(const NetworkState& estado, Resultado& resultado, std::string& error);
+
 // False with a message when the report is incomplete (the run ended early),
-// belongs to other numbers, or is not clearing's report at all.
-bool leeInforme(const char* ruta, const RedLeida& red, Resultado& resultado, std::string& error);
+// is not clearing's report, or differs anywhere from the report of this
+// computation (a report of other numbers, or input.txt changed since).
+bool compruebaInforme(const char* ruta, const RedLeida& red, const NetworkState& estado,
+                      const Resultado& resultado, std::string& error);

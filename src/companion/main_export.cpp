@@ -2,6 +2,7 @@
 // and optionally nodes.txt, writes results.csv, payments.csv and
 // cascade.html, or nothing and a message on standard error.
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,7 +21,8 @@ namespace {
 constexpr const char* kUso =
     "usage: clearing-export   (in the directory of input.txt and output.txt)\n"
     "Reads input.txt, the complete report output.txt and, if present, nodes.txt;\n"
-    "writes results.csv, payments.csv and cascade.html beside them.\n";
+    "computes the clearing as clearing does and checks that output.txt is its\n"
+    "report; writes results.csv, payments.csv and cascade.html beside them.\n";
 
 int falla(const std::string& error) {
   (void)std::fprintf(stderr, "%s\n", error.c_str());
@@ -65,13 +67,21 @@ int main(int argc, char** argv) {
     (void)std::fputs(kUso, stderr);
     return 2;
   }
+#ifdef SIGXFSZ
+  (void)std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a write error, and a message
+#endif
   RedLeida red;
   Resultado resultado;
   std::vector<std::string> nombres;
   std::string error;
-  if (!leeRed("input.txt", red, error) || !leeNombres("nodes.txt", red.n, nombres, error) ||
-      !leeInforme("output.txt", red, resultado, error))
-    return falla(error);
+  {
+    NetworkState estado;  // n×n matrices, let go before the drawing
+    if (!leeRed("input.txt", red, estado, error) ||
+        !leeNombres("nodes.txt", red.n, nombres, error) ||
+        !calculaResultado(estado, resultado, error) ||
+        !compruebaInforme("output.txt", red, estado, resultado, error))
+      return falla(error);
+  }
   std::string svg;
   const std::string motivo = motivoSinDibujo(red);
   if (motivo.empty() && !dibujaCascada(red, resultado, nombres, svg, error)) return falla(error);

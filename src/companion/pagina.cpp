@@ -20,7 +20,8 @@ h2 { font-size: 1.15em; margin: 1.4em 0 0.5em; }
 .muestra { display: inline-block; width: 14px; height: 14px; border-radius: 50%; border: 1px solid #4d4d4d; }
 .gradiente { display: inline-block; width: 120px; height: 12px; border: 1px solid #4d4d4d; }
 .linea { display: inline-block; width: 28px; height: 4px; }
-#red svg { max-width: 100%; height: auto; }
+#red { overflow-x: auto; }
+#red svg { max-width: none; height: auto; }
 #red-omitida { background: #f6f4f1; padding: 10px 14px; border-left: 4px solid #d9d4cc; }
 table { border-collapse: collapse; font-size: 0.9em; }
 th, td { padding: 4px 10px; border-bottom: 1px solid #ddd; text-align: right; }
@@ -147,8 +148,8 @@ std::string tablaDeficits(const RedLeida& red, const Resultado& r,
     double tasa = 0.0;
     const bool debe = calculaRecuperacion(red, r, i, tasa);
     html += "<tr class=\"fila-deficit\"><td>" + std::to_string(i) + "</td><td>" +
-            textoHtml(nombreVisible(nombres, i)) + "</td><td>" + textoLegible(red.pBarra[i]) +
-            "</td><td>" + textoLegible(r.p[i]) + "</td><td>" +
+            textoHtml(aislado(nombreVisible(nombres, i))) + "</td><td>" +
+            textoLegible(red.pBarra[i]) + "</td><td>" + textoLegible(r.p[i]) + "</td><td>" +
             textoLegible(calculaDeficit(red, r, i)) + "</td><td>" +
             (debe ? textoPorcentaje(tasa) : std::string()) + "</td><td>" +
             (r.ronda[i] == 0 ? std::string("never") : std::to_string(r.ronda[i])) + "</td></tr>\n";
@@ -180,6 +181,7 @@ void escribePagina(ArchivoNuevo& archivo, const RedLeida& red, const Resultado& 
   escribe(archivo, "<h2>Largest shortfalls (what a node owes and does not pay)</h2>\n" +
                        tablaDeficits(red, resultado, nombres));
   escribe(archivo,
-          "<footer>Written by clearing-export from input.txt and output.txt. Payments and capital "
-          "are the report's, to six significant digits.</footer>\n</body>\n</html>\n");
+          "<footer>Written by clearing-export from input.txt, computed as clearing computes it and "
+          "checked against output.txt. Figures here have six significant digits; results.csv "
+          "and payments.csv hold them exact.</footer>\n</body>\n</html>\n");
 }

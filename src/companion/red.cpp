@@ -1,110 +1,129 @@
-// Adding +0 leaves any sum that starts from +0.0 unchanged (it can never be
-// -0.0), so the row sums over the kept entries are clearing's bits.
+// The numbers come through clearing's own reading path (lectura/datos.h,
+// clearing/datos.h), so the export computes from clearing's very bits.
 #include "companion/red.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdio>
+#include <new>
+#include <string_view>
 
 #include "base/fallo.h"
-#include "companion/texto.h"
+#include "base/memoria.h"
+#include "base/plataforma.h"
+#include "clearing/datos.h"
+#include "clearing/motor.h"
+#include "lectura/datos.h"
 #include "lectura/lector.h"
 #include "report/formato.h"
 
 namespace {
 
-std::string nombreDato(std::int32_t i, std::int32_t j, std::int32_t n) {
-  if (i < n) return "L[" + std::to_string(i) + "][" + std::to_string(j) + "]";
-  return "e[" + std::to_string(j) + "]";
+// clearing's format errors in the companions' words; the token is already
+// escaped by the reader.
+std::string falloDeLectura(const char* ruta, const Fallo& fallo) {
+  const std::string_view detalle = fallo.textoDetalle();
+  constexpr std::string_view kIncorrecto = "dato incorrecto ";
+  constexpr std::string_view kFalta = "falta el dato ";
+  std::string error(ruta);
+  if (fallo.error == Error::lectura) return error + ": read error";
+  if (fallo.error != Error::formato) return error + ": not enough memory to read it";
+  if (detalle.starts_with(kFalta))
+    return error + ": the file ends before " + std::string(detalle.substr(kFalta.size()));
+  const std::size_t en = detalle.rfind(" en ");
+  if (detalle.starts_with(kIncorrecto) && en != std::string_view::npos)
+    return error + ": bad number " +
+           std::string(detalle.substr(kIncorrecto.size(), en - kIncorrecto.size())) + " for " +
+           std::string(detalle.substr(en + 4));
+  return error + ": " + std::string(detalle);
 }
 
-// The (i, j)-th real of the file: L's elements row by row, then e as row n.
-bool leeDato(Lector& lector, const char* ruta, std::int32_t i, std::int32_t j, std::int32_t n,
-             double& valor, std::string& error) {
-  const Token token = siguienteToken(lector);
-  if (token.texto.empty()) {
-    error = std::string(ruta) + ": the file ends before " + nombreDato(i, j, n);
-    return false;
-  }
-  if (esRealValido(token.texto, valor)) return true;
-  error =
-      std::string(ruta) + ": bad number " + citado(token.muestra) + " for " + nombreDato(i, j, n);
+std::string enGiB(double bytes) {
+  char texto[32];
+  const int largo = std::snprintf(texto, sizeof texto, "%.1f GiB", bytes / (1 << 30));
+  return std::string(texto, static_cast<std::size_t>(largo));
+}
+
+// The engine's matrices, L and PI among them, as clearing checks them before
+// it commits to a dimension.
+bool cabeEnMemoria(const char* ruta, std::int32_t n, int matrices, std::string& error) {
+  const double necesaria = matrices * 8.0 * n * n + 64.0 * n;
+  const double disponible = memoriaDisponibleBajo("/");
+  if (n >= 0 && (disponible < 0 || necesaria <= disponible)) return true;
+  error = std::string(ruta) + ": " + std::to_string(n) + " nodes need about " + enGiB(necesaria) +
+          " of memory to compute the clearing";
+  if (disponible >= 0) error += "; the system has " + enGiB(disponible) + " free";
   return false;
 }
 
-bool leeNumeros(Lector& lector, const char* ruta, RedLeida& red, std::string& error) {
-  const Token token = siguienteToken(lector);
-  if (token.texto.empty()) return true;  // an empty file is a network of 0 nodes
-  if (!esEnteroValido(token.texto, red.n) || red.n < 0) {
-    error = std::string(ruta) + ": bad dimension " + citado(token.muestra);
-    return false;
-  }
-  red.inicioFila.reserve(static_cast<std::size_t>(red.n) + 1);
-  for (std::int32_t i = 0; i < red.n; ++i) {
-    double suma = 0.0;
-    for (std::int32_t j = 0; j < red.n; ++j) {
-      double v;
-      if (!leeDato(lector, ruta, i, j, red.n, v, error)) return false;
-      if (std::bit_cast<std::uint64_t>(v) == 0) continue;  // +0
-      red.columna.push_back(j);
-      red.valor.push_back(v);
-      suma += v;
-    }
-    red.inicioFila.push_back(red.columna.size());
-    red.pBarra.push_back(suma);
-  }
-  red.e.resize(static_cast<std::size_t>(red.n));
-  for (std::int32_t j = 0; j < red.n; ++j) {
-    if (!leeDato(lector, ruta, red.n, j, red.n, red.e[j], error)) return false;
-  }
-  return true;
+void leeEstado(Lector& lector, const char* ruta, NetworkState& estado, std::string& error) {
+  estado.dim = leeDimension(lector);
+  OpcionesClearing opciones;
+  if (!cabeEnMemoria(ruta, estado.dim, matricesPrevistas(opciones), error)) return;
+  const auto n = static_cast<std::size_t>(estado.dim);
+  estado.e = reservaVector(n);
+  estado.L = reservaMatriz(n);
+  leerDatos(lector, estado);
+  estado.pBarra = calculaPBarra(estado);
+  estado.PI = calculaPI(estado);
 }
 
-void anadeNumero(std::string& linea, double v, FormatoReal formato) {
-  char texto[kMaxNumero];
-  linea.append(texto, formatoReal(texto, v, formato));
+// L's entries that are not +0, row by row; then L itself is let go.
+void guardaDispersa(NetworkState& estado, RedLeida& red) {
+  red.n = estado.dim;
+  red.inicioFila.reserve(static_cast<std::size_t>(red.n) + 1);
+  for (const Vector& fila : estado.L) {
+    for (std::size_t j = 0; j < fila.size(); ++j) {
+      if (std::bit_cast<std::uint64_t>(fila[j]) == 0) continue;
+      red.columna.push_back(static_cast<std::int32_t>(j));
+      red.valor.push_back(fila[j]);
+    }
+    red.inicioFila.push_back(red.columna.size());
+  }
+  Matrix().swap(estado.L);
+  red.e = estado.e;
+  red.pBarra = estado.pBarra;
 }
 
 }  // namespace
 
-bool leeRed(const char* ruta, RedLeida& red, std::string& error) {
+bool leeRed(const char* ruta, RedLeida& red, NetworkState& estado, std::string& error) {
   Lector lector;
   if (!abreLector(lector, ruta)) {
     error = std::string(ruta) + ": cannot open";
     return false;
   }
-  bool leida = false;
   try {
-    leida = leeNumeros(lector, ruta, red, error);
-  } catch (const Fallo& fallo) {  // the reader's own failures: a read error, no memory
-    error = std::string(ruta) +
-            (fallo.error == Error::lectura ? ": read error" : ": not enough memory to read it");
+    leeEstado(lector, ruta, estado, error);
+  } catch (const Fallo& fallo) {
+    error = falloDeLectura(ruta, fallo);
   }
   cierraLector(lector);
-  return leida;
+  if (!error.empty()) return false;
+  try {
+    guardaDispersa(estado, red);
+  } catch (const std::bad_alloc&) {
+    error = std::string(ruta) + ": not enough memory to read it";
+  }
+  return error.empty();
 }
 
-void formateaFilaL(const RedLeida& red, std::int32_t i, std::string& linea) {
-  static const std::string kCero = [] {
-    std::string cero;
-    anadeNumero(cero, 0.0, kFormatoL);
-    return cero;
-  }();
-  linea.clear();
+char* formateaFilaL(const RedLeida& red, std::int32_t i, char* texto) {
+  static char cero[kMaxNumero];
+  static const std::size_t largoCero =
+      static_cast<std::size_t>(formatoReal(cero, 0.0, kFormatoL) - cero);
   std::size_t k = red.inicioFila[i];
   for (std::int32_t j = 0; j < red.n; ++j) {
     if (k < red.inicioFila[i + 1] && red.columna[k] == j) {
-      anadeNumero(linea, red.valor[k++], kFormatoL);
+      texto = formatoReal(texto, red.valor[k++], kFormatoL);
     } else {
-      linea += kCero;
+      texto = std::copy_n(cero, largoCero, texto);
     }
   }
+  return texto;
 }
 
-void formateaCaja(const RedLeida& red, std::string& linea) {
-  linea.clear();
-  for (double v : red.e) anadeNumero(linea, v, kFormatoVector);
-}
-
-void formateaTotales(const RedLeida& red, std::string& linea) {
-  linea.clear();
-  for (double v : red.pBarra) anadeNumero(linea, v, kFormatoVector);
+char* formateaVector(const std::vector<double>& v, char* texto) {
+  for (double x : v) texto = formatoReal(texto, x, kFormatoVector);
+  return texto;
 }

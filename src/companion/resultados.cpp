@@ -1,5 +1,5 @@
-// Exact numbers from input.txt in their shortest form; payment and capital
-// as the report writes them; names empty when there is no nodes.txt.
+// Every number exact in its shortest form: input.txt's, and the engine's
+// payment and capital; names empty when there is no nodes.txt.
 #include "companion/resultados.h"
 
 #include "companion/cifras.h"
@@ -23,9 +23,9 @@ void escribeResultados(ArchivoNuevo& archivo, const RedLeida& red, const Resulta
     const bool debe = calculaRecuperacion(red, resultado, i, tasa);
     const std::string fila =
         std::to_string(i) + "," + nombreCsv(nombres, i) + "," + textoExacto(red.pBarra[i]) + "," +
-        textoExacto(red.e[i]) + "," + resultado.pagoTexto[i] + "," +
+        textoExacto(red.e[i]) + "," + textoExacto(resultado.p[i]) + "," +
         (debe ? textoExacto(tasa) : std::string()) + "," + std::to_string(resultado.ronda[i]) +
-        "," + resultado.capitalTexto[i] + "\r\n";
+        "," + textoExacto(resultado.capital[i]) + "\r\n";
     escribe(archivo, fila);
   }
 }

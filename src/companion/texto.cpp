@@ -37,6 +37,16 @@ std::string textoCorto(std::string_view texto, std::size_t limite) {
   return std::string(texto);
 }
 
+std::size_t cuentaCaracteres(std::string_view texto) {
+  return static_cast<std::size_t>(std::count_if(texto.begin(), texto.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;  // not a continuation byte
+  }));
+}
+
+std::string aislado(std::string_view nombre) {
+  return "\xE2\x81\xA8" + std::string(nombre) + "\xE2\x81\xA9";
+}
+
 std::string campoCsv(std::string_view campo) {
   const bool bordes = !campo.empty() && (campo.front() == ' ' || campo.front() == '\t' ||
                                          campo.back() == ' ' || campo.back() == '\t');
@@ -79,8 +89,22 @@ std::string textoHtml(std::string_view texto) {
 
 std::string citado(std::string_view texto) {
   std::string cita(1, '"');
-  cita.append(texto.substr(0, 32));
+  cita.append(textoSeguro(texto.substr(0, 32)));
   return cita.append(texto.size() > 32 ? "...\"" : "\"");
+}
+
+std::string textoSeguro(std::string_view texto) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string seguro;
+  for (const char c : texto) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte <= 0x7E && byte != '\\') {
+      seguro += c;
+    } else {
+      seguro += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+    }
+  }
+  return seguro;
 }
 
 std::string utf8DeLatin1(std::string_view latin1) {

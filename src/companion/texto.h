@@ -19,6 +19,14 @@ std::string textoPorcentaje(double fraccion);
 // At most limite code points of a UTF-8 text, with "…" when cut.
 std::string textoCorto(std::string_view texto, std::size_t limite);
 
+// Code points of a UTF-8 text.
+std::size_t cuentaCaracteres(std::string_view texto);
+
+// A name between U+2068 FIRST STRONG ISOLATE and U+2069 POP DIRECTIONAL
+// ISOLATE: right-to-left text or bidirectional controls in it cannot reorder
+// the text around it.
+std::string aislado(std::string_view nombre);
+
 // An RFC 4180 field: quoted when it holds a comma, a quote, a line break or
 // blanks at either end (readers that trim would lose them).
 std::string campoCsv(std::string_view campo);
@@ -26,8 +34,12 @@ std::string campoCsv(std::string_view campo);
 // Text safe inside HTML and SVG elements and attributes.
 std::string textoHtml(std::string_view texto);
 
-// Quoted for a message, cut to its first 32 bytes.
+// Quoted for a message, cut to its first 32 bytes and escaped as textoSeguro.
 std::string citado(std::string_view texto);
+
+// Bytes outside printable ASCII, and the backslash, as \xHH, as clearing
+// shows a token: bytes from a file must not reach a terminal raw.
+std::string textoSeguro(std::string_view texto);
 
 std::string utf8DeLatin1(std::string_view latin1);
 

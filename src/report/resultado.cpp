@@ -1,42 +1,54 @@
 // Writers of the result sections.
 #include "report/resultado.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "report/escritura.h"
+#include "report/formato.h"
 #include "report/matrices.h"
+#include "report/textos.h"
 
 namespace {
 
-// The capital line: "0     " where tol > capital (negative capital too), the number otherwise.
+constexpr std::string_view kDosLineas = "\r\n\r\n";
+
 void escribeCapital(Informe& out, const Vector& capital) {
   char numero[kMaxNumero];
   for (double c : capital) {
-    if (tol > c) {
-      escribeTexto(out, "0     ");
-    } else {
-      char* fin = formatoReal(numero, c, kFormatoResultado);
-      escribeTexto(out, std::string_view(numero, static_cast<std::size_t>(fin - numero)));
-    }
+    char* fin = formatoCapital(numero, c);
+    escribeTexto(out, std::string_view(numero, static_cast<std::size_t>(fin - numero)));
   }
 }
 
 }  // namespace
 
+char* formatoCapital(char* dst, double c) {
+  if (tol > c) return std::copy(kCapitalCero.begin(), kCapitalCero.end(), dst);
+  return formatoReal(dst, c, kFormatoResultado);
+}
+
 void escribeResultado(Informe& out, const NetworkState& estado, const Vector& capital) {
-  escribeTexto(out, "RESULTADO\r\n\r\n");
-  escribeTexto(out, "Vector de resoluci\xF3n (p):\r\n\r\n");
+  escribeTexto(out, kTituloResultado);
+  escribeTexto(out, kDosLineas);
+  escribeTexto(out, kTituloP);
+  escribeTexto(out, kDosLineas);
   escribeVector(out, estado.pPrima, kFormatoResultado);
-  escribeTexto(out, "\r\n");
-  escribeTexto(out, "\r\nVector de pasos en los que quiebra cada nodo:\r\n\r\n");
+  escribeTexto(out, kDosLineas);
+  escribeTexto(out, kTituloPasos);
+  escribeTexto(out, kDosLineas);
   escribeEnteros(out, estado.ordenQuiebra);
-  escribeTexto(out, "\r\n\r\nNOTA: el valor es 0 cuando el nodo no quiebra.\r\n");
-  escribeTexto(out, "\r\nCapital resultante de cada nodo:\r\n\r\n");
+  escribeTexto(out, kDosLineas);
+  escribeTexto(out, kNotaPasos);
+  escribeTexto(out, kDosLineas);
+  escribeTexto(out, kTituloCapital);
+  escribeTexto(out, kDosLineas);
   escribeCapital(out, capital);
 }
 
 void escribeMatPagos(Informe& out, const NetworkState& estado) {
-  escribeTexto(out, "\r\n\r\n");
-  escribeTexto(out, "Matriz de pagos\r\n\r\n");
+  escribeTexto(out, kDosLineas);
+  escribeTexto(out, kTituloPagos);
+  escribeTexto(out, kDosLineas);
   escribeMatrizEscalada(out, estado.PI, estado.pPrima, kFormatoL);
 }
