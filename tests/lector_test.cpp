@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/hilos.h"
+#include "lectura/bloques.h"
 #include "proceso.h"
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "base/fallo.h"
 #include "base/hilos.h"
+#include "lectura/bloques.h"
 
 namespace {
 
