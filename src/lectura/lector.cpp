@@ -7,23 +7,17 @@
 #include <cstring>
 
 #include "base/fallo.h"
+#include "base/pruebas.h"
 
 namespace {
 
-long lecturasHastaFallo = -1;  // test hook; -1: never fail
-
-// Counts one read and says whether the hook makes it fail.
-bool esFalloForzado() {
-  if (lecturasHastaFallo < 0) return false;
-  return lecturasHastaFallo-- == 0;
-}
-
-// Reads the next block; false on a read error, which is not the end of the file.
+// Reads the next block; false on a read error, which is not the end of the
+// file, or when a test makes this read fail (base/pruebas.h).
 bool leeBloque(Lector& lector) {
   lector.pos = 0;
   lector.fin = 0;
   if (lector.agotado) return true;
-  if (esFalloForzado()) return false;
+  if (cuentaHastaFallo(controlPruebas().lecturasHastaFallo)) return false;
   lector.fin = std::fread(lector.bufer.data(), 1, lector.bufer.size(), lector.archivo);
   if (lector.fin < lector.bufer.size()) {
     if (std::ferror(lector.archivo)) return false;
@@ -116,8 +110,4 @@ Token siguienteToken(Lector& lector) {
 
 void ampliaLector(Lector& lector, std::size_t bytes) {
   if (bytes > lector.bufer.size()) ajustaOTermina(lector.bufer, bytes);
-}
-
-void fallaLectura(long k) {
-  lecturasHastaFallo = k < 0 ? -1 : k;
 }

@@ -68,7 +68,3 @@ void ajustaOTermina(Contenedor& contenedor, std::size_t n) {
     lanzaFallo(Error::sinMemoria);
   }
 }
-
-// Test hook: the k-th read from the file after this call (0 = the next one)
-// fails as a device error would; a negative k switches the hook off.
-void fallaLectura(long k);

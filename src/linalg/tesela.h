@@ -34,10 +34,11 @@ void restaPivotesTesela(double* const* filas, const Pivotes& p, std::size_t desd
 // The same for one row (factores[t]).
 void restaPivotesFila(double* fila, const Pivotes& p, std::size_t desde, std::size_t hasta);
 
-// The versions, for the tests to run each on this machine: one the processor
-// lacks falls back to the best it has; mejor returns to the choice at start.
-enum class Instrucciones { mejor, portables, avx2, avx512 };
-void fijaInstrucciones(Instrucciones cuales);
+// The versions, for the tests to run each on this machine through
+// ControlPruebas::instrucciones (base/pruebas.h), which holds one as its
+// number: one the processor lacks falls back to the best it has; mejor (0)
+// is the choice at start.
+enum class Instrucciones : unsigned char { mejor, portables, avx2, avx512 };
 
 // A panel's compact copy: m rows of its columns, row k at filas[k·paso], the
 // first ancho of them in use.

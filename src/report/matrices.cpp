@@ -8,12 +8,9 @@
 
 #include "base/hilos.h"
 #include "base/memoria.h"
+#include "base/pruebas.h"
 
 namespace {
-
-// Settable by tests; read only while no matrix is being written.
-std::size_t celdasFijadas = 0;
-std::size_t bytesFijados = 0;
 
 // Matrices of fewer cells are formatted on this thread alone. Starting and
 // joining a thread took about 40 µs on this 2-core machine, the formatting of
@@ -66,9 +63,11 @@ void escribeFilas(Informe& out, const Matrix& M, const Vector* factores, Formato
   // The report's matrices are square: every row as long as the first.
   const std::size_t columnas = M[0].size();
   const std::size_t porFila = columnas * kMaxNumero + 2;
-  const std::size_t celdasMinimas = celdasFijadas > 0 ? celdasFijadas : kCeldasMinimas;
+  const ControlPruebas& control = controlPruebas();
+  const std::size_t celdasMinimas =
+      control.celdasParaRepartir > 0 ? control.celdasParaRepartir : kCeldasMinimas;
   const std::size_t trabajadores = filas * columnas >= celdasMinimas ? hilos() : 1;
-  const std::size_t bytes = bytesFijados > 0 ? bytesFijados : kBytesPieza;
+  const std::size_t bytes = control.bytesPorPieza > 0 ? control.bytesPorPieza : kBytesPieza;
   const std::size_t filasPorPieza = std::max<std::size_t>(
       1, std::min(bytes / porFila, porExceso(filas, kPiezasPorHilo * trabajadores)));
   const std::size_t piezas = porExceso(filas, filasPorPieza);
@@ -97,9 +96,4 @@ void escribeMatriz(Informe& out, const Matrix& M, FormatoReal f) {
 
 void escribeMatrizEscalada(Informe& out, const Matrix& M, const Vector& factores, FormatoReal f) {
   escribeFilas(out, M, &factores, f);
-}
-
-void fijaRepartoMatrices(std::size_t celdas, std::size_t bytes) {
-  celdasFijadas = celdas;
-  bytesFijados = bytes;
 }

@@ -16,8 +16,3 @@ void escribeMatriz(Informe& out, const Matrix& M, FormatoReal f);
 // As escribeMatriz, with each element of row i multiplied by factores[i]
 // first (one product, rounded to double).
 void escribeMatrizEscalada(Informe& out, const Matrix& M, const Vector& factores, FormatoReal f);
-
-// Test hook: matrices of at least celdas elements are formatted on every
-// core, in pieces of at most bytes of room (one row at least); 0 returns
-// either to its measured default.
-void fijaRepartoMatrices(std::size_t celdas, std::size_t bytes);

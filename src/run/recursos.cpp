@@ -1,16 +1,8 @@
 // Memory figures for the run; the system's side is in base/plataforma.
 #include "run/recursos.h"
 
-#include <string>
-#include <utility>
-
 #include "base/plataforma.h"
-
-namespace {
-
-std::string raizSistema = "/";  // test hook: where the system's files are read
-
-}  // namespace
+#include "base/pruebas.h"
 
 double memoriaNecesaria(std::int32_t dim, int matrices) {
   const double n = dim;
@@ -18,9 +10,5 @@ double memoriaNecesaria(std::int32_t dim, int matrices) {
 }
 
 double memoriaDisponible() {
-  return memoriaDisponibleBajo(raizSistema);
-}
-
-void fijaRaizSistema(std::string raiz) {
-  raizSistema = std::move(raiz);
+  return memoriaDisponibleBajo(controlPruebas().raizSistema);
 }
