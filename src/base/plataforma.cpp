@@ -1,7 +1,8 @@
-// One branch per system; everything else in src/ is standard C++.
+// One branch per operating system; no other file of src/ has one.
 #include "base/plataforma.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
 #else
@@ -13,6 +14,12 @@ bool esTerminalDeError() {
   return _isatty(_fileno(stderr)) != 0;
 #else
   return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+void salidaEstandarBinaria() {
+#ifdef _WIN32
+  (void)_setmode(_fileno(stdout), _O_BINARY);
 #endif
 }
 

@@ -12,12 +12,10 @@
 
 namespace {
 
-// Matrices of fewer cells are formatted on this thread alone. Starting and
-// joining a thread took about 40 µs on this 2-core machine, the formatting of
-// some 800 cells (n × n matrices, best of 1000, one thread against two: two
-// were slower up to n = 32, faster from n = 48). From 2¹⁴ cells, 0.8 ms on
-// one thread, the start costs 5 % of the work at most, even when the other
-// core is busy and this thread ends up formatting most pieces itself.
+// Matrices of fewer cells are formatted on this thread alone: from 2¹⁴ cells
+// starting a thread costs a few per cent of the work at most, even when
+// this thread ends up formatting most pieces itself (figures in
+// docs/performance.md, "Formatting").
 constexpr std::size_t kCeldasMinimas = std::size_t{1} << 14;
 
 // Pieces for every thread at the least: one that starts late or runs slower
