@@ -14,8 +14,12 @@
 #include <thread>
 
 #include "linalg/bloque.h"
-// Built also against older trees, to compare: those have one thread only.
-#if __has_include("base/hilos.h")
+// Built also against older trees, to compare: those set the threads through
+// fijaHilos, or have one thread only.
+#if __has_include("base/pruebas.h")
+#include "base/pruebas.h"
+#define CLEARING_CONTROL 1
+#elif __has_include("base/hilos.h")
 #include "base/hilos.h"
 #define CLEARING_HILOS 1
 #elif __has_include("linalg/hilos.h")
@@ -43,7 +47,9 @@ struct Tiempos {
 };
 
 Tiempos segundosDeResolver(std::size_t m, unsigned cuantos) {
-#ifdef CLEARING_HILOS
+#if defined(CLEARING_CONTROL)
+  controlPruebas().hilos = cuantos;
+#elif defined(CLEARING_HILOS)
   fijaHilos(cuantos);
 #else
   if (cuantos > 1) return {-1.0, -1.0};

@@ -16,6 +16,7 @@
 #include "base/estado.h"
 #include "base/hilos.h"
 #include "base/memoria.h"
+#include "base/pruebas.h"
 #include "lectura/datos.h"
 #include "lectura/lector.h"
 #include "report/formato.h"
@@ -83,13 +84,13 @@ int main(int argc, char** argv) {
   std::printf("| what | threads | best s | per second |\n|---|---:|---:|---:|\n");
   const unsigned todos = hilos();
   for (const unsigned h : {1U, todos}) {
-    fijaHilos(h);
+    controlPruebas().hilos = h;
     const double s = mejor([&] { return leeUnaVez(ruta); });
     std::printf("| read %zu×%zu (%.0f MiB) | %u | %.3f | %.1f M numbers |\n", n, n, megas, h, s,
                 numeros / s / 1e6);
     if (todos == 1) break;
   }
-  fijaHilos(0);
+  controlPruebas() = {};
   std::filesystem::remove_all(dir);
 
   std::mt19937_64 azar(2);

@@ -12,6 +12,7 @@
 
 #include "base/fallo.h"
 #include "base/hilos.h"
+#include "base/pruebas.h"
 #include "linalg/solucion.h"
 #include "linalg/tesela.h"
 
@@ -61,10 +62,11 @@ struct Ejecucion {
 };
 
 void fija(const Ejecucion& e) {
-  fijaHilos(e.hilos);
-  fijaInstrucciones(e.instrucciones);
+  ControlPruebas& control = controlPruebas();
+  control.hilos = e.hilos;
+  control.instrucciones = static_cast<unsigned char>(e.instrucciones);
   // Threads from 8 rows on, so that the small blocks here really split.
-  fijaFilasMinimasParaHilos(e.hilos > 1 ? 8 : 0);
+  control.filasParaRepartir = e.hilos > 1 ? 8 : 0;
 }
 
 class BloqueEjecucion : public ::testing::TestWithParam<Ejecucion> {

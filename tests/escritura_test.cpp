@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/hilos.h"
+#include "base/pruebas.h"
 #include "report/matrices.h"
 
 namespace {
@@ -56,13 +57,12 @@ class EscrituraHilos : public ::testing::TestWithParam<unsigned> {
  protected:
   // Every matrix on threads, two rows (of 5 · kMaxNumero + 2 bytes of room) a piece.
   void SetUp() override {
-    fijaHilos(GetParam());
-    fijaRepartoMatrices(1, 2 * (5 * kMaxNumero + 2));
+    ControlPruebas& control = controlPruebas();
+    control.hilos = GetParam();
+    control.celdasParaRepartir = 1;
+    control.bytesPorPieza = 2 * (5 * kMaxNumero + 2);
   }
-  void TearDown() override {
-    fijaHilos(0);
-    fijaRepartoMatrices(0, 0);
-  }
+  void TearDown() override { controlPruebas() = {}; }
 };
 
 INSTANTIATE_TEST_SUITE_P(Hilos, EscrituraHilos, ::testing::Values(1U, 2U, 3U),

@@ -4,16 +4,15 @@
 // so every out-of-memory and read-error path can be run end to end.
 #include <cstdlib>
 
-#include "base/memoria.h"
-#include "lectura/lector.h"
+#include "base/pruebas.h"
 #include "run/programa.h"
-#include "run/recursos.h"
 
 int main() {
+  ControlPruebas& control = controlPruebas();
   if (const char* k = std::getenv("CLEARING_FALLA_PETICION"))
-    fallaPeticion(std::strtol(k, nullptr, 10));
+    control.peticionesHastaFallo = std::strtol(k, nullptr, 10);
   if (const char* k = std::getenv("CLEARING_FALLA_LECTURA"))
-    fallaLectura(std::strtol(k, nullptr, 10));
-  if (const char* raiz = std::getenv("CLEARING_RAIZ_SISTEMA")) fijaRaizSistema(raiz);
+    control.lecturasHastaFallo = std::strtol(k, nullptr, 10);
+  if (const char* raiz = std::getenv("CLEARING_RAIZ_SISTEMA")) control.raizSistema = raiz;
   return ejecutaPrograma(false);
 }

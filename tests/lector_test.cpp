@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "base/hilos.h"
+#include "base/pruebas.h"
+#include "lectura/bloques.h"
 #include "proceso.h"
 
 namespace {
@@ -314,7 +316,7 @@ TEST(Lector, NumbersReadInBlocksAreTheTokensOneByOne) {
   const std::size_t malos[] = {5, corte, total / 2 + 3, total - 1};
   for (const unsigned h : {1u, 2u, 3u}) {
     SCOPED_TRACE(std::to_string(h) + " threads");
-    fijaHilos(h);
+    controlPruebas().hilos = h;
     const Lotes todo = leeEnLotes(bytes, total);
     EXPECT_EQ(todo.bits, uno);
     EXPECT_EQ(todo.parada, "");
@@ -338,7 +340,7 @@ TEST(Lector, NumbersReadInBlocksAreTheTokensOneByOne) {
     }
     EXPECT_EQ(leeEnLotes(densos, cifras.size()).bits, cifras);
   }
-  fijaHilos(0);
+  controlPruebas() = {};
 }
 
 TEST(Lector, DirectoryIsNotAnInput) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/memoria.h"
+#include "base/pruebas.h"
 #include "red.h"
 
 namespace {
@@ -90,9 +91,9 @@ TEST(Motor, EveryAllocationFailureIsAValue) {
     int fallos = 0;
     int sinSalto = 0;
     for (long k = 0;; ++k) {
-      fallaPeticion(k);
+      controlPruebas().peticionesHastaFallo = k;
       const ResultadoClearing r = calcula(s, camino.literal);
-      fallaPeticion(-1);
+      controlPruebas() = {};
       if (!r.error) {
         EXPECT_EQ(r.clearing.p, (Vector{5, 7, 0}));
         break;

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "base/memoria.h"
+#include "base/pruebas.h"
 #include "proceso.h"
 
 namespace {
@@ -60,7 +61,7 @@ TEST(Operaciones, EmptyDimension) {
 // The message an operation writes when its first allocation fails.
 std::string mensajeAlFallar(const std::function<void()>& operacion) {
   const Salida s = ejecutaEnHijo([&] {
-    fallaPeticion(0);
+    controlPruebas().peticionesHastaFallo = 0;
     operacion();
   });
   EXPECT_EQ(s.estado, 1);
@@ -79,14 +80,14 @@ TEST(Operaciones, AllocationFailureMessages) {
   EXPECT_EQ(mensajeAlFallar([&] { I(2); }), "Memoria insuficient\r\n");
   // A row of a matrix, not only its row array.
   const Salida fila = ejecutaEnHijo([&] {
-    fallaPeticion(2);
+    controlPruebas().peticionesHastaFallo = 2;
     I(2);
   });
   EXPECT_EQ(fila.stdoutTexto, "Memoria insuficient\r\n");
   EXPECT_EQ(fila.estado, 1);
   // Zero elements is no failure.
   const Salida vacio = ejecutaEnHijo([&] {
-    fallaPeticion(0);
+    controlPruebas().peticionesHastaFallo = 0;
     I(0);
   });
   EXPECT_EQ(vacio.estado, 0);

@@ -1,34 +1,24 @@
 #include "base/hilos.h"
 
+#include "base/pruebas.h"
+
 namespace {
 
-// Written by the tests between runs, read by the elimination and the report:
-// no thread of either is running when they change.
-unsigned hilosFijados = 0;
-std::size_t filasFijadas = 0;
-
-// A panel's sweep is about 32·m² updates, 0.24 ms on one core at m = 384;
-// a second thread saves half of it, and starting and joining one took
-// 0.1-0.35 ms on this busy 2-core machine (a few hundredths on a quiet one).
-// Below 384 rows the start would eat most of the gain.
-constexpr std::size_t kFilasMinimas = 384;
+// The rows from which repartePorFilas shares its work. Set by what it costs
+// the costliest of its callers, a panel's sweep (about 32·m² updates): below
+// 384 rows starting and joining a second thread would eat most of what it
+// saves (figures in docs/performance.md, "Threads").
+constexpr std::size_t kFilasParaRepartir = 384;
 
 }  // namespace
 
-void fijaHilos(unsigned cuantos) {
-  hilosFijados = cuantos;
-}
-
 unsigned hilos() {
-  if (hilosFijados > 0) return hilosFijados;
+  if (const unsigned pedidos = controlPruebas().hilos; pedidos > 0) return pedidos;
   const unsigned hardware = std::thread::hardware_concurrency();
   return hardware > 0 ? hardware : 1;
 }
 
-void fijaFilasMinimasParaHilos(std::size_t filas) {
-  filasFijadas = filas;
-}
-
-std::size_t filasMinimasParaHilos() {
-  return filasFijadas > 0 ? filasFijadas : kFilasMinimas;
+std::size_t filasParaRepartir() {
+  const std::size_t pedidas = controlPruebas().filasParaRepartir;
+  return pedidas > 0 ? pedidas : kFilasParaRepartir;
 }

@@ -1,6 +1,15 @@
-// The program's threads: the block elimination's and the report's. No result
-// depends on how many run: each row is worked by one thread only, with its
-// operations in the same order.
+// The program's threads, all started through this header and joined by the
+// caller that started them:
+//   - the reader's: a block's numbers converted in tramos (lectura/bloques),
+//     and the converted numbers appended to L's rows (lectura/datos);
+//   - pBarra's and PI's rows (clearing/datos);
+//   - the block solver's: the block's set-up (linalg/bloque), its transpose
+//     from PI (clearing/estructura) and each panel's sweep (linalg/panel);
+//   - the report's matrices, formatted in pieces (report/matrices);
+//   - the writer of a round's default matrix, which runs while the round is
+//     solved (report/marcas).
+// No result depends on how many run: each row or piece is worked by one
+// thread only, with its operations in the same order.
 #pragma once
 
 #include <algorithm>
@@ -15,15 +24,15 @@
 #include <vector>
 
 // How many threads may run: what std::thread::hardware_concurrency() says
-// (at least 1) unless fijaHilos set a number; 0 returns to that default.
-void fijaHilos(unsigned cuantos);
+// (at least 1) unless a test set a number (ControlPruebas::hilos).
 unsigned hilos();
 
-// Blocks of the elimination with fewer rows run on one thread: starting
-// threads for every panel costs more than it saves there. Settable, so that
-// tests can run threads on small blocks; 0 returns to the measured default.
-void fijaFilasMinimasParaHilos(std::size_t filas);
-std::size_t filasMinimasParaHilos();
+// The rows from which repartePorFilas shares its work among threads: the
+// block solver's panel sweeps, the block's set-up and its transpose, and
+// pBarra's and PI's rows. Fewer rows run on the calling thread, where
+// starting threads would cost more than they save. A test may lower it
+// (ControlPruebas::filasParaRepartir) to run threads on small blocks.
+std::size_t filasParaRepartir();
 
 // Starts threads 1 … cuantos − 1, thread k running tarea(k), and stops at the
 // first that cannot be started (no memory, or the system's limit on threads):
@@ -94,12 +103,11 @@ inline unsigned hilosPara(unsigned pedidos) {
 }
 
 // The same with a part for each of hilosPara(pedidos) threads, or one part
-// only when fewer than filasMinimasParaHilos() rows (conTrabajo) have work.
+// only when fewer than filasParaRepartir() rows (conTrabajo) have work.
 template <typename Tarea>
 void repartePorFilas(std::size_t n, std::size_t multiplo, std::size_t conTrabajo,
                      const Tarea& tarea, unsigned pedidos = 0) {
-  reparteEnPartes(conTrabajo >= filasMinimasParaHilos() ? hilosPara(pedidos) : 1, n, multiplo,
-                  tarea);
+  reparteEnPartes(conTrabajo >= filasParaRepartir() ? hilosPara(pedidos) : 1, n, multiplo, tarea);
 }
 
 // At most this many threads make the pieces of enOrden: one thread takes them

@@ -6,14 +6,13 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/pruebas.h"
+
 namespace {
 
-long peticionesHastaFallo = -1;  // test hook; -1: never fail
-
-// Counts one request and says whether the hook makes it fail.
+// Counts one request and says whether a test makes it fail (base/pruebas.h).
 bool esFalloForzado() {
-  if (peticionesHastaFallo < 0) return false;
-  return peticionesHastaFallo-- == 0;
+  return cuentaHastaFallo(controlPruebas().peticionesHastaFallo);
 }
 
 // Gives v room for n elements of T, or throws.
@@ -30,10 +29,6 @@ void reservaOTermina(std::vector<T>& v, std::size_t n, Salto salto) {
 }
 
 }  // namespace
-
-void fallaPeticion(long k) {
-  peticionesHastaFallo = k < 0 ? -1 : k;
-}
 
 Vector reservaVector(std::size_t n, Salto salto) {
   Vector v;

@@ -1,7 +1,8 @@
 // All storage of vectors and matrices goes through these helpers: each
 // request is tested at once, a request for zero elements is no failure, and a
 // failed one throws a Fallo of Error::sinMemoria whose message ends in CR LF,
-// or has no line end where a caller passes Salto::sin.
+// or has no line end where a caller passes Salto::sin. A test can make the
+// k-th request fail (ControlPruebas::peticionesHastaFallo, base/pruebas.h).
 #pragma once
 
 #include <cstddef>
@@ -37,7 +38,3 @@ std::unique_ptr<char[]> nuevoTexto(std::size_t n, Salto salto = Salto::con);
 
 // n integers set to 0.
 std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto = Salto::con);
-
-// Test hook: the k-th request after this call (0 = the next one) fails as
-// if the memory were exhausted; a negative k switches the hook off.
-void fallaPeticion(long k);

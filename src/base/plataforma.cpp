@@ -1,7 +1,8 @@
-// One branch per system; everything else in src/ is standard C++.
+// One branch per operating system; no other file of src/ has one.
 #include "base/plataforma.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
 #else
@@ -27,6 +28,12 @@ bool esSalidaElTerminalDeError() {
   return isatty(STDOUT_FILENO) != 0 && isatty(STDERR_FILENO) != 0 &&
          fstat(STDOUT_FILENO, &salida) == 0 && fstat(STDERR_FILENO, &error) == 0 &&
          salida.st_rdev == error.st_rdev;
+#endif
+}
+
+void salidaEstandarBinaria() {
+#ifdef _WIN32
+  (void)_setmode(_fileno(stdout), _O_BINARY);
 #endif
 }
 

@@ -1,5 +1,6 @@
 // What the run needs from the operating system, behind plain functions: the
-// one file of src/ with a branch per system.
+// one file of src/ with a branch per operating system (linalg/tesela.cpp
+// branches only on the processor and the compiler).
 #pragma once
 
 #include <cstdio>
@@ -11,6 +12,10 @@ bool esTerminalDeError();
 // True when standard output is that very terminal too, so that what is
 // written to one shows on the same screen line as the other.
 bool esSalidaElTerminalDeError();
+
+// Makes standard output binary where the system tells text from binary
+// (Windows): the CR LF written explicitly is then not doubled.
+void salidaEstandarBinaria();
 
 // ---- A hostile start: descriptors, signals, file identity, memory ----
 
@@ -35,9 +40,9 @@ double memoriaDisponibleBajo(const std::string& raiz);
 
 // Asks that the next `bytes` of the heap (up to a GiB) be backed by large
 // pages where the system gives them on request: Linux with glibc, 2 MiB
-// transparent huge pages. A run that fills a few n×n matrices then takes a
-// few hundred page faults instead of a hundred thousand, which on a virtual
-// machine cost more than the arithmetic of the rows they bring. Only a hint:
-// false when it was not given (too little to be worth it, another system or
-// allocator, no room); nothing else changes either way.
+// transparent huge pages. A run that fills a few n×n matrices then takes far
+// fewer page faults, which on a virtual machine cost more than the arithmetic
+// of the rows they bring (figures in docs/performance.md, "Large pages").
+// Only a hint: false when it was not given (too little to be worth it,
+// another system or allocator, no room); nothing else changes either way.
 bool pidePaginasGrandes(double bytes);

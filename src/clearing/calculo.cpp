@@ -67,7 +67,7 @@ void resuelveEstructurado(const Red& red, Vector& p, const Marcas& marcas, Traba
 }
 
 // L, PI and the block solver's storage; a cascade's record of its rounds,
-// two more, only where they fit (iteraQuiebras).
+// two more, only where they fit (linalg/historia.h).
 constexpr Calculo kEstructurado{phiEstructurado, marcasEstructuradas, resuelveEstructurado,
                                 sumaEntradas, 3};
 

@@ -18,7 +18,7 @@
 
 struct OpcionesClearing {
   bool literal = false;   // every quantity by the literal formulas and the plain solver
-  bool recuerda = false;  // a cascade may carry its elimination over: two more n×n matrices
+  bool recuerda = false;  // rounds may carry their elimination over (linalg/historia.h)
   unsigned hilos = 0;     // threads a round's block is shared among; 0: as many as there are
   // Whether that many more n×n matrices fit beside what the run holds,
   // asked before a round falls back to the literal formulas; a refusal ends

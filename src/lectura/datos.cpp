@@ -9,6 +9,7 @@
 
 #include "base/fallo.h"
 #include "base/hilos.h"
+#include "lectura/bloques.h"
 
 namespace {
 
@@ -16,7 +17,8 @@ namespace {
 // input is read in large blocks.
 constexpr std::size_t kNodosParaBloqueGrande = 256;
 // A lote of fewer numbers is appended on one thread: copying 2¹⁴ of them,
-// first touch of their pages included, takes ten times what starting one can.
+// first touch of their pages included, costs ten times what starting a thread
+// can (figures in docs/performance.md, "Parallel reading").
 constexpr std::size_t kValoresPorHilo = std::size_t{1} << 14;
 
 std::string nombreL(std::size_t i, std::size_t j) {

@@ -54,9 +54,9 @@ struct TrabajoBloque {
   std::function<bool(int matrices)> caben;
 };
 
-// Room for blocks of up to n indices; nothing is touched yet. With
-// `recuerda`, a cascade's rounds carry their elimination over
-// (linalg/historia.h), which may hold two more n×n matrices. `primera`, the
+// Room for blocks of up to n indices; nothing is touched yet. `recuerda`:
+// the run allows a round's elimination to be carried over to the next (when
+// it is: linalg/historia.h). `primera`, the
 // first block's size, says whether the room will be written nearly whole;
 // `hilos` caps the threads a block's rows are shared among (0: hilos()).
 TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda = false, std::size_t primera = 0,

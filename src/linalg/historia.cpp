@@ -1,5 +1,6 @@
 // The last round's elimination carried over to the rows and columns a new
-// block adds (linalg/historia.h).
+// block adds; when a round may carry over or be recorded is stated in
+// linalg/historia.h.
 #include "linalg/historia.h"
 
 #include <algorithm>
@@ -10,11 +11,10 @@
 
 namespace {
 
-// Carrying over costs about 2·m²·d updates in loops of one pivot at a time
-// on one thread, plus the d new pivots; eliminating afresh, m³ in register
-// tiles on every core, about four times as fast per update. It pays clearly
-// while the added indices are at most a sixteenth of the block; a round that
-// adds more is not recorded either, so runs whose blocks jump pay nothing.
+// At most a sixteenth of the block added: carrying over (about 2·m²·d
+// updates, one pivot at a time on one thread) then clearly beats eliminating
+// afresh (m³ in register tiles on every core, about four times as fast per
+// update). Figures in docs/performance.md, "Carried-over elimination".
 constexpr std::size_t kAnadidasPorConservada = 16;
 
 // Whether ahora is antes with a few higher indices added.

@@ -7,6 +7,28 @@
 // they were when chosen and every row's factors: m²·d updates for d added
 // nodes instead of m³. Each element still receives x − p·f for every pivot
 // in pivot order, so the bits are those of eliminating the whole block.
+//
+// The conditions, stated here only (other files point here):
+//   1. A block's entries do not depend on p: they are 0.0 + PI[k][j], minus
+//      1.0 on the diagonal, over the block's indices j, k (construyeSistema,
+//      clearing/estructura.cpp, writes them from PI alone). So the same
+//      indices in the same order give the same entries. The right-hand side
+//      changes with the block; it is eliminated afresh every round, with the
+//      recorded pivots and factors for the columns carried over.
+//   2. A round carries over (columnasConservadas) when the last round was
+//      recorded and this block is that block with at most a sixteenth of
+//      this one added after it (kAnadidasPorConservada); the indices are
+//      ascending, so the added ones are higher. Otherwise it is eliminated
+//      afresh.
+//   3. A round is recorded (convieneGuardar) when the run allows it, its
+//      block is not yet every index (a whole block cannot grow), and both it
+//      and the round before it extended their predecessor so (a cascade in
+//      progress). A round that is solved otherwise (the block solver hands it
+//      back when a pivot row or a factor is not finite) is not recorded.
+//   4. The run allows it (permitida, from OpcionesClearing::recuerda) only
+//      when the system reports room for kMatricesRecuerdo more n×n matrices:
+//      the record's pivot rows and factors, reserved when the first round is
+//      recorded. The program decides it (run/programa.cpp).
 #pragma once
 
 #include <cstddef>
@@ -31,16 +53,12 @@ struct Historia {
 Historia nuevaHistoria(std::size_t n, bool permitida);
 
 // The leading block columns whose elimination the last round left in the
-// block storage for this block: the last block's size when it was recorded
-// and this one is it with a few higher indices added (few enough for the
-// carrying over to pay), 0 otherwise.
+// block storage for this block (condition 2): the last block's size, or 0.
 std::size_t columnasConservadas(const Historia& historia, const std::vector<std::int32_t>& indices);
 
-// Whether this round should be recorded for the next: the run allows it,
-// the block could still grow, and both this round and the last added a few
-// higher indices to the block before (a cascade in progress). A run whose
-// blocks jump, or that extends its block once at the end, never pays for a
-// record it would not use.
+// Whether this round is to be recorded for the next (condition 3): a run
+// whose blocks jump, or that extends its block once at the end, never pays
+// for a record it would not use.
 bool convieneGuardar(const Historia& historia, const std::vector<std::int32_t>& indices,
                      std::size_t n);
 
@@ -57,5 +75,6 @@ bool aplicaHistoria(Matrix& Ab, Historia& historia, std::size_t k, std::size_t m
 void guardaColumna(Historia& historia, std::size_t c, std::int32_t pivote, const Vector& copia,
                    const Vector& factor, std::size_t m);
 
-// The round of this block is done: recorded when `guardada`, else forgotten.
+// The round of this block is done: recorded when `guardada` (the round was
+// to be recorded and the block solver solved it), else forgotten.
 void cierraHistoria(Historia& historia, const std::vector<std::int32_t>& indices, bool guardada);

@@ -16,10 +16,8 @@
 
 // 32 pivots a panel: a row is then read once per 32 updates, enough for the
 // sweep to be bound by arithmetic rather than memory, while the panel's own
-// columns (whose updates grow with the square of the width) stay a small share.
-// Measured with the register tiles (10⁹ updates per second of processor time,
-// one thread, m = 500, 1000, 2000): 16 pivots 16, 19, 19-22; 32 pivots 16.5,
-// 19-21, 19-20; 64 pivots 14-15, 17-20, 16-17.
+// columns (whose updates grow with the square of the width) stay a small share
+// (figures in docs/performance.md, "Panels and register tiles").
 inline constexpr std::size_t kAnchoPanel = 32;
 
 // Work storage of the panels, with room for blocks of the whole dimension.

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/pruebas.h"
+
 namespace {
 
 #if defined(__GNUC__) || defined(__clang__)
@@ -157,21 +159,16 @@ const Version& eligeVersion(Instrucciones hasta) {
   return kPortable;
 }
 
-// Set by the tests between runs, never while the elimination's threads run.
-const Version* forzada = nullptr;
-
 // Chosen on first use; a function-local static is initialised once, also
-// when the elimination's threads reach it together.
+// when the elimination's threads reach it together. A test may ask for
+// another version (base/pruebas.h).
 const Version& version() {
   static const Version& elegida = eligeVersion(Instrucciones::mejor);
-  return forzada != nullptr ? *forzada : elegida;
+  const auto pedidas = static_cast<Instrucciones>(controlPruebas().instrucciones);
+  return pedidas == Instrucciones::mejor ? elegida : eligeVersion(pedidas);
 }
 
 }  // namespace
-
-void fijaInstrucciones(Instrucciones cuales) {
-  forzada = cuales == Instrucciones::mejor ? nullptr : &eligeVersion(cuales);
-}
 
 void restaPivotesTesela(double* const* filas, const Pivotes& p, std::size_t desde,
                         std::size_t hasta) {

@@ -10,12 +10,9 @@
 
 // Rows of a tile; a tile is two vectors wide (16 columns with AVX-512, 8
 // with AVX2, 4 with the portable vectors). 4 × 16 keeps 8 AVX-512 registers of
-// running values, and each pivot's two loaded vectors serve four rows. Single
-// thread, processor time, m = 1000 and 2000 on a busy machine (10⁹ updates/s,
-// AVX-512): 4 × 16: 22, 23; 8 × 16: 20-23, 24-26; 8 × 24: 23, 23; 6 × 16: 18-23,
-// 21-24; 4 × 32: 16-21, 21-23; 4 × 8: 20, 18-21; 2 × 16: 16, 17. The larger
-// tiles gain nothing measurable over 4 × 16 and leave a longer tail of rows
-// to the one-row path.
+// running values, and each pivot's two loaded vectors serve four rows; larger
+// tiles gained nothing measurable and leave a longer tail of rows to the
+// one-row path (figures in docs/performance.md, "Panels and register tiles").
 inline constexpr std::size_t kFilasTesela = 4;
 
 // The pivots of a run: pivotes[t] is pivot t's row (its columns in the
@@ -34,10 +31,11 @@ void restaPivotesTesela(double* const* filas, const Pivotes& p, std::size_t desd
 // The same for one row (factores[t]).
 void restaPivotesFila(double* fila, const Pivotes& p, std::size_t desde, std::size_t hasta);
 
-// The versions, for the tests to run each on this machine: one the processor
-// lacks falls back to the best it has; mejor returns to the choice at start.
-enum class Instrucciones { mejor, portables, avx2, avx512 };
-void fijaInstrucciones(Instrucciones cuales);
+// The versions, for the tests to run each on this machine through
+// ControlPruebas::instrucciones (base/pruebas.h), which holds one as its
+// number: one the processor lacks falls back to the best it has; mejor (0)
+// is the choice at start.
+enum class Instrucciones : unsigned char { mejor, portables, avx2, avx512 };
 
 // A panel's compact copy: m rows of its columns, row k at filas[k·paso], the
 // first ancho of them in use.

@@ -49,8 +49,12 @@ constexpr double kPotencias[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr int kMaxPotencia = 22;
 constexpr int kMaxPrecisionRapida = 4;
-// y below is a·10^s rounded once: within 10^4·2⁻⁵³ ≈ 1.1e-12 of the exact
-// product. Within this of a tie the tie is settled exactly.
+// The margin around a tie, in units of the last digit kept. y below is a·10^s
+// rounded once and below 10^4, so within 10^4·2⁻⁵³ ≈ 1.1e-12 of the exact
+// product; when y's fraction lies within 1e-9 of one half, the side of the
+// tie is settled exactly (ladoDelEmpate), and farther from it the rounding of
+// y cannot have crossed the half. The margin is about a thousand times that
+// error; only values this close to a tie pay for the exact test.
 constexpr double kMargenEmpate = 1e-9;
 
 // hi + lo = x·y exactly (Dekker's product: the build fuses no multiply-add).

@@ -8,19 +8,14 @@
 
 #include "base/hilos.h"
 #include "base/memoria.h"
+#include "base/pruebas.h"
 
 namespace {
 
-// Settable by tests; read only while no matrix is being written.
-std::size_t celdasFijadas = 0;
-std::size_t bytesFijados = 0;
-
-// Matrices of fewer cells are formatted on this thread alone. Starting and
-// joining a thread took about 40 µs on this 2-core machine, the formatting of
-// some 800 cells (n × n matrices, best of 1000, one thread against two: two
-// were slower up to n = 32, faster from n = 48). From 2¹⁴ cells, 0.8 ms on
-// one thread, the start costs 5 % of the work at most, even when the other
-// core is busy and this thread ends up formatting most pieces itself.
+// Matrices of fewer cells are formatted on this thread alone: from 2¹⁴ cells
+// starting a thread costs a few per cent of the work at most, even when
+// this thread ends up formatting most pieces itself (figures in
+// docs/performance.md, "Formatting").
 constexpr std::size_t kCeldasMinimas = std::size_t{1} << 14;
 
 // Pieces for every thread at the least: one that starts late or runs slower
@@ -67,9 +62,11 @@ struct Reparto {
 
 Reparto repartoDe(std::size_t filas, std::size_t columnas) {
   const std::size_t porFila = columnas * kMaxNumero + 2;
-  const std::size_t celdasMinimas = celdasFijadas > 0 ? celdasFijadas : kCeldasMinimas;
+  const ControlPruebas& control = controlPruebas();
+  const std::size_t celdasMinimas =
+      control.celdasParaRepartir > 0 ? control.celdasParaRepartir : kCeldasMinimas;
   const std::size_t trabajadores = filas * columnas >= celdasMinimas ? hilos() : 1;
-  const std::size_t bytes = bytesFijados > 0 ? bytesFijados : kBytesPieza;
+  const std::size_t bytes = control.bytesPorPieza > 0 ? control.bytesPorPieza : kBytesPieza;
   const std::size_t filasPorPieza = std::max<std::size_t>(
       1, std::min(bytes / porFila, porExceso(filas, kPiezasPorHilo * trabajadores)));
   const std::size_t piezas = porExceso(filas, filasPorPieza);
@@ -119,9 +116,4 @@ std::size_t memoriaDeMatriz(std::size_t n) {
   if (n == 0) return 0;
   const Reparto r = repartoDe(n, n);
   return r.huecos * r.bytesPieza;
-}
-
-void fijaRepartoMatrices(std::size_t celdas, std::size_t bytes) {
-  celdasFijadas = celdas;
-  bytesFijados = bytes;
 }

@@ -19,8 +19,3 @@ void escribeMatrizEscalada(Informe& out, const Matrix& M, const Vector& factores
 
 // The room escribeMatriz takes at once for an n×n matrix: its pieces' buffers.
 std::size_t memoriaDeMatriz(std::size_t n);
-
-// Test hook: matrices of at least celdas elements are formatted on every
-// core, in pieces of at most bytes of room (one row at least); 0 returns
-// either to its measured default.
-void fijaRepartoMatrices(std::size_t celdas, std::size_t bytes);

@@ -6,18 +6,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/plataforma.h"
 #include "run/mensajes.h"
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 void terminaConError(const Fallo& fallo) {
-#ifdef _WIN32
-  // The CR LF is written explicitly; a text-mode stdout would double the CR.
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
+  salidaEstandarBinaria();
   const std::string mensaje = mensajeDe(fallo);
   // Nothing is left to report a failed message to: the exit status says it.
   (void)std::fwrite(mensaje.data(), 1, mensaje.size(), stdout);

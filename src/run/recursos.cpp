@@ -8,13 +8,12 @@
 
 #include "base/hilos.h"
 #include "base/plataforma.h"
+#include "base/pruebas.h"
 #include "lectura/datos.h"
 #include "report/informe.h"
 #include "report/matrices.h"
 
 namespace {
-
-std::string raizSistema = "/";  // test hook: where the system's files are read
 
 // A thread's share: the pages its stack touches (no buffer of more than a
 // few KiB lives on a stack) and the first pages of the heap glibc gives a
@@ -37,7 +36,7 @@ Huella huellaDe(std::int32_t dim, int matrices) {
   h.escritura = static_cast<double>(kBuferInforme + memoriaDeMatriz(nodos));
   // The block solver's threads (for blocks that are shared out), the
   // report's and the one writing a default matrix while a round is solved.
-  const double bloque = nodos >= filasMinimasParaHilos() ? hilos() : 0;
+  const double bloque = nodos >= filasParaRepartir() ? hilos() : 0;
   const double informe = std::min<double>(hilos(), kMaxHilosEnOrden);
   h.pilas = kPorHilo * (bloque + informe + 1);
   h.margen = kMargenFijo + kTablasPorByte * h.matrices;
@@ -56,9 +55,5 @@ double memoriaAdicional(std::int32_t dim, int matrices) {
 }
 
 double memoriaDisponible() {
-  return memoriaDisponibleBajo(raizSistema);
-}
-
-void fijaRaizSistema(std::string raiz) {
-  raizSistema = std::move(raiz);
+  return memoriaDisponibleBajo(controlPruebas().raizSistema);
 }

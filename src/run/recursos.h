@@ -37,7 +37,3 @@ double memoriaAdicional(std::int32_t dim, int matrices);
 // and its parents); a negative value when the system does not say (then
 // nothing is refused in advance).
 double memoriaDisponible();
-
-// Test hook: the memory figures are read from the files under raiz (a
-// prepared tree of proc/ and sys/fs/cgroup/) instead of the machine's.
-void fijaRaizSistema(std::string raiz);
