@@ -14,7 +14,7 @@ constexpr const char* kEstados[] = {"ok", "indeterminate", "no_convergence"};
 
 void anadeEntero(std::string& texto, long long v) {
   std::array<char, 24> cifras{};
-  const auto fin = std::to_chars(cifras.data(), cifras.data() + cifras.size(), v).ptr;
+  auto* const fin = std::to_chars(cifras.data(), cifras.data() + cifras.size(), v).ptr;
   texto.append(cifras.data(), fin);
 }
 

@@ -282,6 +282,6 @@ void anadeExacto(std::string& texto, double v) {
     return;
   }
   std::array<char, 32> cifras{};
-  const auto fin = std::to_chars(cifras.data(), cifras.data() + cifras.size(), v).ptr;
+  auto* const fin = std::to_chars(cifras.data(), cifras.data() + cifras.size(), v).ptr;
   texto.append(cifras.data(), fin);
 }

@@ -47,10 +47,10 @@ bool leeArgumentos(int argc, char** argv, Argumentos& a) {
   bool conFuente = false;
   for (int k = 1; k < argc; ++k) {
     const std::string_view arg = argv[k];
-    std::int32_t hilos = 0;
+    std::int32_t pedidos = 0;
     if (arg == "--threads" && k + 1 < argc) {
-      if (!esEnteroValido(argv[++k], hilos) || hilos < 1) return false;
-      a.hilos = static_cast<unsigned>(hilos);
+      if (!esEnteroValido(argv[++k], pedidos) || pedidos < 1) return false;
+      a.hilos = static_cast<unsigned>(pedidos);
       continue;
     }
     if (conFuente) return false;
