@@ -3,9 +3,10 @@
 # same scenarios: each scenario sets one node's outside cash to 0 (nodes 0,
 # 1, …), or, for the large case, --uniform-shock. The passes alternate (sweep,
 # runs, sweep, runs, …) so that a noisy machine weighs on both alike, and the
-# table gives medians. A large case's runs are timed on a sample of RUNS
-# scenarios and scaled to all of them. The sweep's files are checked against
-# the runs' reports on the sampled scenarios' rounds.
+# table gives medians. A large case's runs are timed on RUNS scenarios spread
+# evenly over the sweep (a heavy shock costs more rounds and larger blocks
+# than a light one) and scaled to all of them. The sweep's rounds are checked
+# against the timed runs' reports.
 #
 # usage: bench/sweep.sh [FAMILY N SCENARIOS RUNS]...
 #        (default: sparse 600 200 200, sparse 2000 1000 10)
@@ -51,10 +52,13 @@ escribeEscenario() { # n k mode dir
         }' "$work/input.txt" > "$4/input.txt"
 }
 
-runs() { # n runs mode step
-    local k
-    for ((k = 0; k < $2; ++k)); do (cd "$work/r$k" && "$clearing") || return 1; done
+runs() { # runs
+    local j
+    for ((j = 0; j < $1; ++j)); do (cd "$work/r$j" && "$clearing") || return 1; done
 }
+
+# The scenario the j-th timed run stands for.
+muestra() { echo $(($1 * escenarios / corridas)); }
 
 echo "| family | n | scenarios | sweep s (median) | clearing runs s (median) | runs timed | ratio | threads |"
 echo "|---|---:|---:|---:|---:|---:|---:|---:|"
@@ -71,19 +75,20 @@ while [ $# -ge 4 ]; do
         modo=shock paso=$(awk -v s="$escenarios" 'BEGIN { printf "%.17g", 1 / s }')
         argumentos=(--uniform-shock "0:$(awk -v s="$escenarios" -v p="$paso" 'BEGIN { printf "%.17g", (s - 1) * p }'):$paso")
     fi
-    for ((k = 0; k < corridas; ++k)); do
-        mkdir -p "$work/r$k"
-        escribeEscenario "$n" "$k" "$modo" "$work/r$k" "$paso"
+    for ((j = 0; j < corridas; ++j)); do
+        mkdir -p "$work/r$j"
+        escribeEscenario "$n" "$(muestra "$j")" "$modo" "$work/r$j" "$paso"
     done
     ts=() tr=()
     for ((p = 0; p < passes; ++p)); do
         ts+=("$(cd "$work" && segundos "$sweep" "${argumentos[@]}")")
-        tr+=("$(segundos runs "$n" "$corridas")")
+        tr+=("$(segundos runs "$corridas")")
     done
     filas=$(($(wc -l < "$work/sweep.csv") - 1))
     [ "$filas" -eq "$escenarios" ] || { echo "sweep.csv has $filas scenarios, not $escenarios" >&2; exit 1; }
-    for ((k = 0; k < corridas; ++k)); do # the rounds of the sampled scenarios agree
-        rondas=$(grep -c '^Paso ' "$work/r$k/output.txt")
+    for ((j = 0; j < corridas; ++j)); do # the rounds of the timed scenarios agree
+        k=$(muestra "$j")
+        rondas=$(grep -c '^Paso ' "$work/r$j/output.txt")
         fila=$(sed -n "$((k + 2))p" "$work/sweep.csv" | awk -F, '{ print $4 }')
         [ "$rondas" = "$fila" ] || { echo "scenario $k: $fila rounds in the sweep, $rondas in clearing" >&2; exit 1; }
     done
