@@ -1,0 +1,209 @@
+#include "companion/barrido.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <utility>
+
+#include "base/estado.h"
+#include "base/fallo.h"
+#include "base/hilos.h"
+#include "base/memoria.h"
+#include "clearing/datos.h"
+#include "clearing/motor.h"
+#include "lectura/datos.h"
+#include "lectura/lector.h"
+
+namespace {
+
+std::string motivo(const Fallo& fallo) {
+  switch (fallo.error) {
+    case Error::formato:
+      return std::string(fallo.textoDetalle());  // clearing's own words
+    case Error::lectura:
+      return "read error";
+    case Error::sinMemoria:
+      return "not enough memory for the network";
+    default:
+      return "cannot read";
+  }
+}
+
+// The order of clearing's own run: dim, room for L and e, the numbers,
+// pBarra, PI.
+void leeDatosRed(Lector& entrada, NetworkState& estado) {
+  estado.dim = leeDimension(entrada);
+  if (estado.dim < 0) lanzaFallo(Error::sinMemoria);
+  const auto n = static_cast<std::size_t>(estado.dim);
+  estado.e = reservaVector(n);
+  estado.L = reservaMatriz(n);
+  leerDatos(entrada, estado);
+  cierraLector(entrada);
+  estado.pBarra = calculaPBarra(estado);
+  estado.PI = calculaPI(estado);
+}
+
+// One scenario into `resultado`, whose p and ordenQuiebra have room for n
+// values; false when the engine ran out of memory.
+bool resuelveEscenario(const RedBarrido& red, const Escenarios& escenarios, std::size_t k,
+                       Vector& caja, ResultadoEscenario& resultado) {
+  aplicaEscenario(escenarios, k, red.e, caja);
+  OpcionesClearing opciones;
+  opciones.hilos = 1;  // the scenarios already run on every core
+  Clearing clearing;
+  clearing.p = std::move(resultado.p);
+  clearing.ordenQuiebra = std::move(resultado.ordenQuiebra);
+  const auto error = resuelveRondas(Red(red.PI, red.pBarra, caja), opciones, {}, clearing);
+  resultado.p = std::move(clearing.p);
+  resultado.ordenQuiebra = std::move(clearing.ordenQuiebra);
+  resultado.rondas = clearing.rondas;
+  resultado.estado = Estado::ok;
+  if (!error) return true;
+  resultado.rondas = error->ronda;
+  if (error->fallo.error == Error::indeterminado) {
+    resultado.estado = Estado::indeterminado;
+  } else if (error->fallo.error == Error::noConverge) {
+    resultado.estado = Estado::noConverge;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The window shared by the workers and the caller that takes the results.
+struct Ventana {
+  std::mutex cerrojo;
+  std::condition_variable aviso;
+  std::vector<ResultadoEscenario> huecos;  // result m in huecos[m % size]
+  std::vector<std::size_t> hecha;          // per slot: 1 + the result made there, or 0
+  std::size_t siguiente = 0;               // the next scenario to take up
+  std::size_t tomadas = 0;                 // results handed over, in order
+  std::optional<std::size_t> sinMemoria;   // stops everything
+};
+
+// A worker: takes the next scenario while the window has room for it.
+void trabaja(const RedBarrido& red, const Escenarios& escenarios, const Tanda& tanda, Ventana& v) {
+  Vector caja;
+  try {
+    caja = reservaVector(red.e.size());
+  } catch (const Fallo&) {
+    caja.clear();
+  }
+  std::unique_lock bloqueo(v.cerrojo);
+  if (caja.capacity() < red.e.size()) {
+    if (!v.sinMemoria) v.sinMemoria = v.siguiente;
+    v.aviso.notify_all();
+    return;
+  }
+  for (;;) {
+    v.aviso.wait(bloqueo, [&] {
+      return v.sinMemoria || v.siguiente >= tanda.cuantos ||
+             v.siguiente < v.tomadas + v.huecos.size();
+    });
+    if (v.sinMemoria || v.siguiente >= tanda.cuantos) return;
+    const std::size_t m = v.siguiente++;
+    ResultadoEscenario& hueco = v.huecos[m % v.huecos.size()];
+    bloqueo.unlock();
+    const bool bien = resuelveEscenario(red, escenarios, tanda.indice(m), caja, hueco);
+    bloqueo.lock();
+    if (!bien && (!v.sinMemoria || *v.sinMemoria > m)) v.sinMemoria = m;
+    v.hecha[m % v.huecos.size()] = m + 1;
+    v.aviso.notify_all();
+  }
+}
+
+// toma, with memory exhausted on the calling thread as a false: the workers
+// must be stopped and joined before the sweep ends.
+bool entrega(const TomaResultado& toma, std::size_t m, const ResultadoEscenario& resultado) {
+  try {
+    return toma(m, resultado);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+// No thread could be started: the calling thread makes and takes each result.
+std::optional<std::size_t> enSerie(const RedBarrido& red, const Escenarios& escenarios,
+                                   const Tanda& tanda, Ventana& v, const TomaResultado& toma) {
+  Vector caja;
+  try {
+    caja = reservaVector(red.e.size());
+  } catch (const Fallo&) {
+    return std::size_t{0};
+  }
+  for (std::size_t m = 0; m < tanda.cuantos; ++m) {
+    if (!resuelveEscenario(red, escenarios, tanda.indice(m), caja, v.huecos[0]) ||
+        !entrega(toma, m, v.huecos[0]))
+      return m;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool leeRedBarrido(const char* ruta, RedBarrido& red, std::string& error) {
+  Lector entrada;
+  if (!abreLector(entrada, ruta)) {
+    error = std::string(ruta) + ": cannot open";
+    return false;
+  }
+  try {
+    NetworkState estado;
+    leeDatosRed(entrada, estado);
+    red.n = estado.dim;
+    red.PI = std::move(estado.PI);
+    red.pBarra = std::move(estado.pBarra);
+    red.e = std::move(estado.e);
+  } catch (const Fallo& fallo) {
+    cierraLector(entrada);
+    error = std::string(ruta) + ": " + motivo(fallo);
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::size_t> barre(const RedBarrido& red, const Escenarios& escenarios,
+                                 const Tanda& tanda, unsigned hilos, const TomaResultado& toma) {
+  if (tanda.cuantos == 0) return std::nullopt;
+  hilos = std::max(1U, hilos);
+  Ventana v;
+  const auto n = static_cast<std::size_t>(red.n);
+  try {
+    v.huecos.resize(std::min<std::size_t>(2 * std::size_t{hilos}, tanda.cuantos));
+    v.hecha.assign(v.huecos.size(), 0);
+    for (ResultadoEscenario& hueco : v.huecos) {
+      hueco.p = reservaVector(n);
+      hueco.ordenQuiebra = nuevoVectorEntero(n);
+    }
+  } catch (const std::bad_alloc&) {
+    return std::size_t{0};
+  } catch (const Fallo&) {
+    return std::size_t{0};
+  }
+  const auto tarea = [&](std::size_t) { trabaja(red, escenarios, tanda, v); };
+  std::vector<std::thread> otros = arrancaHilos(std::size_t{hilos} + 1, tarea);
+  // cppcheck-suppress knownConditionTrueFalse ; the system may give no thread
+  if (otros.empty()) return enSerie(red, escenarios, tanda, v, toma);
+
+  std::unique_lock bloqueo(v.cerrojo);
+  while (v.tomadas < tanda.cuantos) {
+    const std::size_t hueco = v.tomadas % v.huecos.size();
+    v.aviso.wait(bloqueo, [&] { return v.sinMemoria || v.hecha[hueco] == v.tomadas + 1; });
+    if (v.sinMemoria) break;
+    bloqueo.unlock();
+    const bool tomado = entrega(toma, v.tomadas, v.huecos[hueco]);
+    bloqueo.lock();
+    if (!tomado) {
+      v.sinMemoria = v.tomadas;
+      break;
+    }
+    v.hecha[hueco] = 0;
+    ++v.tomadas;
+    v.aviso.notify_all();
+  }
+  bloqueo.unlock();
+  for (std::thread& hilo : otros) hilo.join();
+  return v.sinMemoria;
+}

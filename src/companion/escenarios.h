@@ -1,0 +1,70 @@
+// The scenarios of a sweep: each one is a name and the outside cash of every
+// node, the cash of input.txt with some nodes changed. A scenario file names
+// the changes row by row; the built-in sweeps derive them from the network.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/tipos.h"
+
+struct Cambio {
+  std::int32_t nodo = 0;
+  double caja = 0.0;
+};
+
+struct EscenarioLeido {
+  std::string nombre;
+  std::vector<Cambio> cambios;  // in file order, one per node at most
+};
+
+enum class Barrido : unsigned char { archivo, cadaNodo, choqueUniforme };
+
+struct Escenarios {
+  Barrido tipo = Barrido::archivo;
+  std::vector<EscenarioLeido> leidos;  // archivo: in order of first appearance
+  std::int32_t n = 0;                  // cadaNodo: one scenario per node
+  std::vector<std::string> nombres;    // cadaNodo: the names of nodes.txt, or none
+  double desde = 0.0;                  // choqueUniforme: s_k = desde + k·paso
+  double paso = 0.0;
+  std::size_t pasos = 0;  // choqueUniforme: how many k
+};
+
+// Reads SCENARIOS.csv (`scenario,node,cash`, columns by name in any order,
+// case-insensitive) for a network of n nodes whose names, if any, are
+// `nombres`. `mostrado` is how messages name the file ("-" for standard
+// input). On failure error holds "FILE:LINE: what is wrong" or "FILE: what".
+bool leeEscenarios(const std::string& ruta, const std::string& mostrado, std::int32_t n,
+                   const std::vector<std::string>& nombres, Escenarios& escenarios,
+                   std::string& error);
+
+// --each-node: scenario k sets node k's cash to 0.
+Escenarios escenariosPorNodo(std::int32_t n, const std::vector<std::string>& nombres);
+
+// --uniform-shock FROM:TO:STEP: scenario k multiplies every node's cash by
+// 1 − s_k, s_k = FROM + k·STEP (one product, one sum, in doubles), for every
+// k with s_k ≤ TO.
+bool leeChoqueUniforme(std::string_view texto, Escenarios& escenarios, std::string& error);
+
+std::size_t cuantosEscenarios(const Escenarios& escenarios);
+
+// The shock of scenario k of a uniform sweep.
+double choque(const Escenarios& escenarios, std::size_t k);
+
+std::string nombreEscenario(const Escenarios& escenarios, std::size_t k);
+
+// The outside cash of scenario k: base with the scenario's changes, in e
+// (which has room for base.size() values).
+void aplicaEscenario(const Escenarios& escenarios, std::size_t k, const Vector& base, Vector& e);
+
+// The scenarios of a file as bytes and back, for a process that did not read
+// it (another rank of an MPI run).
+std::string empaquetaEscenarios(const Escenarios& escenarios);
+bool desempaquetaEscenarios(std::string_view bytes, Escenarios& escenarios);
+
+// Shortest text that reads back to the same double (std::to_chars); any NaN
+// is "nan".
+void anadeExacto(std::string& texto, double v);

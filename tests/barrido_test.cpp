@@ -1,0 +1,417 @@
+// clearing-sweep end to end: every scenario of generated sweeps against
+// clearing run on that scenario's input.txt (rounds, default rounds and the
+// report's text of each payment), the statuses of scenarios with no clearing
+// vector, the built-in sweeps against the scenario files they stand for, the
+// same bytes from any number of threads and MPI ranks, and bad scenario
+// files refused with nothing written.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "proceso.h"
+#include "report/formato.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kSalidas[] = {"sweep.csv", "sweep_nodes.csv"};
+
+std::string corto(double v) {
+  char texto[32];
+  return {texto, std::to_chars(texto, texto + sizeof texto, v).ptr};
+}
+
+// Lines without their CR LF; fields split at commas (no quoted commas here).
+std::vector<std::vector<std::string>> filas(const std::string& texto) {
+  std::vector<std::vector<std::string>> resultado;
+  std::istringstream s(texto);
+  for (std::string linea; std::getline(s, linea);) {
+    if (!linea.empty() && linea.back() == '\r') linea.pop_back();
+    std::vector<std::string> campos(1);
+    for (const char c : linea) {
+      if (c == ',')
+        campos.emplace_back();
+      else
+        campos.back() += c;
+    }
+    resultado.push_back(campos);
+  }
+  return resultado;
+}
+
+// The double of a shortest or decimal text (std::stod refuses subnormals).
+double real(const std::string& texto) {
+  double v = 0.0;
+  std::from_chars(texto.data(), texto.data() + texto.size(), v);
+  return v;
+}
+
+std::vector<std::string> palabras(const std::string& texto) {
+  std::istringstream s(texto);
+  std::vector<std::string> resultado;
+  for (std::string w; s >> w;) resultado.push_back(w);
+  return resultado;
+}
+
+// The report line two lines below the heading that starts with `titulo`.
+std::vector<std::string> lineaDeInforme(const std::string& informe, const std::string& titulo) {
+  std::size_t i = informe.find(titulo);
+  if (i == std::string::npos) return {};
+  for (int k = 0; k < 2; ++k) i = informe.find('\n', i) + 1;
+  return palabras(informe.substr(i, informe.find('\n', i) - i));
+}
+
+// A letter and a number ("s3"), built by appending: GCC 12 warns of
+// overlapping copies (-Wrestrict) in the inlined "s" + std::to_string(k).
+std::string rotulo(char letra, std::size_t k) {
+  std::string texto(1, letra);
+  texto += std::to_string(k);
+  return texto;
+}
+
+std::size_t cuenta(const std::string& texto, const std::string& que) {
+  std::size_t veces = 0;
+  for (std::size_t i = texto.find(que); i != std::string::npos; i = texto.find(que, i + 1)) ++veces;
+  return veces;
+}
+
+struct Red {
+  std::string dimYL;  // dim and L as the file has them
+  std::vector<double> e;
+};
+
+Red leeRed(const std::string& texto) {
+  const std::vector<std::string> w = palabras(texto);
+  const std::size_t n = std::stoul(w.at(0));
+  Red red;
+  for (std::size_t k = 0; k < 1 + n * n; ++k) red.dimYL += w[k] + "\n";
+  for (std::size_t k = 1 + n * n; k < 1 + n * n + n; ++k) red.e.push_back(real(w[k]));
+  return red;
+}
+
+Salida barre(const fs::path& dir, const std::vector<std::string>& argumentos) {
+  return ejecutaConErrores(CLEARING_SWEEP, dir, argumentos);
+}
+
+// Every scenario of sweep.csv and sweep_nodes.csv against clearing run in a
+// directory of its own on the scenario's cash; the statuses it found.
+std::vector<std::string> compruebaContraClearing(
+    const fs::path& dir, const Red& red, const std::map<std::string, std::vector<double>>& cajas) {
+  const auto resumen = filas(leeArchivo(dir / "sweep.csv"));
+  const auto nodos = filas(leeArchivo(dir / "sweep_nodes.csv"));
+  const std::size_t n = red.e.size();
+  EXPECT_EQ(nodos.size(), 1 + (resumen.size() - 1) * n);
+  std::vector<std::string> estados;
+  for (std::size_t s = 1; s < resumen.size(); ++s) {
+    const auto& fila = resumen[s];
+    SCOPED_TRACE(fila[0]);
+    const fs::path sub = dir / rotulo('d', s);
+    fs::create_directory(sub);
+    std::string texto = red.dimYL;
+    for (const double caja : cajas.at(fila[0])) texto += corto(caja) + " ";
+    escribeArchivo(sub / "input.txt", texto);
+    const Salida clearing = ejecutaConErrores(CLEARING_BINARIO, sub);
+    const std::string informe = leeArchivo(sub / "output.txt");
+    estados.push_back(fila[1]);
+    EXPECT_EQ(fila[3], std::to_string(cuenta(informe, "Paso "))) << "rounds";
+    if (fila[1] != "ok") {
+      EXPECT_EQ(clearing.stdoutTexto, fila[1] == "indeterminate" ? "El sistema es indeterminado\r\n"
+                                                                 : "El algoritmo no converge\r\n");
+      EXPECT_EQ(fila[2] + fila[4] + fila[5], "");
+    }
+    const auto p = lineaDeInforme(informe, "Vector de resoluci");
+    const auto pasos = lineaDeInforme(informe, "Vector de pasos");
+    int quiebras = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto& nodo = nodos[1 + (s - 1) * n + i];
+      EXPECT_EQ(nodo.size(), 5U);
+      if (nodo.size() != 5) break;
+      EXPECT_EQ(nodo[0] + "," + nodo[1], fila[0] + "," + std::to_string(i));
+      if (fila[1] != "ok") {
+        EXPECT_EQ(nodo[3] + nodo[4], "");
+        continue;
+      }
+      char cifras[kMaxNumero];
+      const std::string pago(cifras, formatoReal(cifras, real(nodo[4]), kFormatoResultado));
+      EXPECT_EQ(palabras(pago).at(0), p.at(i)) << "node " << i;
+      EXPECT_EQ(nodo[3], pasos.at(i)) << "node " << i;
+      quiebras += nodo[3] != "0" ? 1 : 0;
+    }
+    if (fila[1] == "ok") {
+      EXPECT_EQ(fila[2], std::to_string(quiebras));
+    }
+  }
+  return estados;
+}
+
+// A scenario file's rows and the cash vectors they make, built together.
+struct Escenarios {
+  std::string csv = "scenario,node,cash\n";
+  std::map<std::string, std::vector<double>> cajas;
+
+  void pon(const std::string& nombre, const std::vector<double>& base, std::size_t nodo,
+           double caja) {
+    auto [it, nuevo] = cajas.try_emplace(nombre, base);
+    it->second[nodo] = caja;
+    csv += nombre + "," + std::to_string(nodo) + "," + corto(caja) + "\n";
+  }
+};
+
+// Scenarios that zero, halve, raise and sink a few nodes' cash, touching
+// every node in some scenario.
+Escenarios variados(const std::vector<double>& e) {
+  Escenarios esc;
+  const std::size_t n = e.size();
+  for (std::size_t s = 0; s < 6; ++s) {
+    for (std::size_t j = 0; j < 1 + s % 3; ++j) {
+      const std::size_t nodo = (s * 5 + j * 3) % n;
+      const double caja[] = {0.0, e[nodo] * 0.5, e[nodo] + 7.25, -e[nodo] - 1.0};
+      esc.pon(rotulo('s', s), e, nodo, caja[(s + j) % 4]);
+    }
+  }
+  return esc;
+}
+
+TEST(Sweep, EveryScenarioIsClearingOnItsInput) {
+  const struct {
+    const char* familia;
+    int n;
+  } casos[] = {
+      {"sparse", 12}, {"cascade", 10}, {"dense", 7}, {"adversarial", 9}, {"coreperiphery", 14}};
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.familia);
+    const fs::path dir = directorioTemporal();
+    const Salida gen =
+        ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0, {c.familia, std::to_string(c.n), "1"});
+    ASSERT_EQ(gen.estado, 0);
+    escribeArchivo(dir / "input.txt", gen.stdoutTexto);
+    const Red red = leeRed(gen.stdoutTexto);
+    const Escenarios esc = variados(red.e);
+    escribeArchivo(dir / "escenarios.csv", esc.csv);
+    const Salida s = barre(dir, {"escenarios.csv"});
+    ASSERT_EQ(s.estado, 0) << s.stderrTexto;
+    compruebaContraClearing(dir, red, esc.cajas);
+    fs::remove_all(dir);
+  }
+}
+
+// Scenarios with no clearing vector are rows like the others.
+TEST(Sweep, StatusesOfScenariosWithoutAClearingVector) {
+  const struct {
+    const char* entrada;
+    std::vector<std::vector<double>> cajas;
+    std::vector<std::string> estados;
+  } casos[] = {
+      {"2\n0 10\n10 0\n0 0\n",
+       {{-5, 0}, {0, 0}, {-0.5, -0.5}},
+       {"indeterminate", "ok", "indeterminate"}},
+      {"3\n2 -2 1\n-2 0 -2\n3 1 -1\n0.5 2 0.5\n",
+       {{0.5, 2, 0.5}, {10, 10, 10}},
+       {"no_convergence", "ok"}},
+  };
+  for (const auto& c : casos) {
+    const fs::path dir = directorioTemporal();
+    escribeArchivo(dir / "input.txt", c.entrada);
+    const Red red = leeRed(c.entrada);
+    Escenarios esc;
+    for (std::size_t s = 0; s < c.cajas.size(); ++s) {
+      for (std::size_t i = 0; i < red.e.size(); ++i)
+        esc.pon(rotulo('c', s), red.e, i, c.cajas[s][i]);
+    }
+    escribeArchivo(dir / "escenarios.csv", esc.csv);
+    ASSERT_EQ(barre(dir, {"escenarios.csv"}).estado, 0);
+    EXPECT_EQ(compruebaContraClearing(dir, red, esc.cajas), c.estados);
+    fs::remove_all(dir);
+  }
+}
+
+std::string salidas(const fs::path& dir) {
+  return leeArchivo(dir / kSalidas[0]) + "\n--\n" + leeArchivo(dir / kSalidas[1]);
+}
+
+// The banks example, with and without its names.
+fs::path bancos(bool conNombres) {
+  fs::path dir = directorioTemporal();
+  const fs::path ejemplo = fs::path(CLEARING_TEST_DIR) / ".." / "examples" / "bancos";
+  const Salida s =
+      ejecutaBinario(CLEARING_IMPORT, dir, {}, 0,
+                     {(ejemplo / "obligations.csv").string(), (ejemplo / "cash.csv").string()});
+  EXPECT_EQ(s.estado, 0);
+  if (!conNombres) fs::remove(dir / "nodes.txt");
+  return dir;
+}
+
+TEST(Sweep, BuiltInSweepsAreTheirScenarioFiles) {
+  for (const bool conNombres : {false, true}) {
+    const fs::path dir = bancos(conNombres);
+    const Red red = leeRed(leeArchivo(dir / "input.txt"));
+    const std::vector<std::string> nombres = {"Banco Norte", "Banco Sur", "\"Caja Rural, S.A.\"",
+                                              "Depositors"};
+    std::string porNodo = "Cash,SCENARIO,Node\n";  // any order, any case
+    for (std::size_t i = 0; i < red.e.size(); ++i) {
+      const std::string nodo = conNombres ? nombres[i] : std::to_string(i);
+      porNodo.append("0,").append(nodo).append(",").append(nodo).append("\n");
+    }
+    std::string uniforme = "scenario,node,cash\n";
+    for (int k = 0; 0.1 + k * 0.2 <= 1.05; ++k) {
+      const double s = 0.1 + k * 0.2;
+      for (std::size_t i = 0; i < red.e.size(); ++i)
+        uniforme += corto(s) + "," + std::to_string(i) + "," + corto(red.e[i] * (1.0 - s)) + "\n";
+    }
+    const struct {
+      std::vector<std::string> integrado;
+      std::string archivo;
+    } casos[] = {{{"--each-node"}, porNodo}, {{"--uniform-shock", "0.1:1.05:0.2"}, uniforme}};
+    for (const auto& c : casos) {
+      SCOPED_TRACE(c.integrado[0]);
+      ASSERT_EQ(barre(dir, c.integrado).estado, 0);
+      const std::string esperado = salidas(dir);
+      escribeArchivo(dir / "escenarios.csv", c.archivo);
+      ASSERT_EQ(barre(dir, {"escenarios.csv"}).estado, 0);
+      EXPECT_EQ(salidas(dir), esperado);
+      // The same file on standard input.
+      const Salida s = ejecutaConErrores(
+          "/bin/sh", dir, {"-c", std::string("exec '") + CLEARING_SWEEP + "' - < escenarios.csv"});
+      ASSERT_EQ(s.estado, 0) << s.stderrTexto;
+      EXPECT_EQ(salidas(dir), esperado);
+    }
+    fs::remove_all(dir);
+  }
+}
+
+// A network with a few hundred rounds' worth of work and scenarios that end
+// in every order.
+fs::path redParaHilos() {
+  fs::path dir = directorioTemporal();
+  const Salida gen = ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0, {"cascade", "60", "3"});
+  escribeArchivo(dir / "input.txt", gen.stdoutTexto);
+  return dir;
+}
+
+TEST(Sweep, SameBytesWithAnyNumberOfThreads) {
+  const fs::path dir = redParaHilos();
+  for (const std::vector<std::string>& barrido :
+       {std::vector<std::string>{"--each-node"}, {"--uniform-shock", "0:0.95:0.05"}}) {
+    std::string primero;
+    for (const char* hilos : {"1", "2", "3"}) {
+      std::vector<std::string> argumentos = {"--threads", hilos};
+      argumentos.insert(argumentos.end(), barrido.begin(), barrido.end());
+      ASSERT_EQ(barre(dir, argumentos).estado, 0);
+      if (primero.empty()) primero = salidas(dir);
+      EXPECT_EQ(salidas(dir), primero) << hilos << " threads";
+    }
+  }
+  fs::remove_all(dir);
+}
+
+TEST(Sweep, SameBytesFromAnyNumberOfRanks) {
+#ifndef CLEARING_SWEEP_MPI
+  GTEST_SKIP() << "clearing-sweep-mpi is not built: MPI was not found";
+#else
+  const fs::path dir = redParaHilos();
+  ASSERT_EQ(barre(dir, {"--uniform-shock", "0:0.95:0.01"}).estado, 0);
+  const std::string esperado = salidas(dir);
+  for (const char* rangos : {"1", "2", "3"}) {
+    const Salida s =
+        ejecutaConErrores(CLEARING_MPIEXEC, dir,
+                          {"--allow-run-as-root", "--oversubscribe", "-n", rangos,
+                           CLEARING_SWEEP_MPI, "--threads", "2", "--uniform-shock", "0:0.95:0.01"});
+    ASSERT_EQ(s.estado, 0) << s.stderrTexto;
+    EXPECT_EQ(salidas(dir), esperado) << rangos << " ranks";
+  }
+  fs::remove_all(dir);
+#endif
+}
+
+TEST(Sweep, RefusesAndWritesNothing) {
+  const struct {
+    const char* que;
+    std::vector<std::string> argumentos;
+    std::string archivo;
+    std::string mensaje;
+    int estado;
+  } casos[] = {
+      {"no header", {"e.csv"}, "", "e.csv: no header line (scenario,node,cash)", 1},
+      {"missing column",
+       {"e.csv"},
+       "scenario,node\na,0\n",
+       "e.csv:1: no cash column (the header is scenario,node,cash in any order)",
+       1},
+      {"unknown column",
+       {"e.csv"},
+       "scenario,node,cash,note\n",
+       "e.csv:1: unknown column \"note\" (the columns are scenario, node, cash)",
+       1},
+      {"repeated column",
+       {"e.csv"},
+       "scenario,NODE,node\n",
+       "e.csv:1: column node appears twice",
+       1},
+      {"short row",
+       {"e.csv"},
+       "scenario,node,cash\na,0\n",
+       "e.csv:2: 2 fields where the header has 3",
+       1},
+      {"unknown name",
+       {"e.csv"},
+       "scenario,node,cash\n\na,Banco Oeste,1\n",
+       "e.csv:3: unknown node \"Banco Oeste\" (a name of nodes.txt or 0 to 3)",
+       1},
+      {"node out of range",
+       {"e.csv"},
+       "scenario,node,cash\na,4,1\n",
+       "e.csv:2: unknown node \"4\" (a name of nodes.txt or 0 to 3)",
+       1},
+      {"bad cash",
+       {"e.csv"},
+       "scenario,node,cash\na,0,1,5\n",
+       "e.csv:2: 4 fields where the header has 3",
+       1},
+      {"bad number",
+       {"e.csv"},
+       "scenario,node,cash\na,0,1e999\n",
+       "e.csv:2: bad cash \"1e999\"",
+       1},
+      {"repeated node",
+       {"e.csv"},
+       "scenario,node,cash\na,0,1\nb,0,1\na,Banco Norte,2\n",
+       "e.csv:4: a second row for node \"Banco Norte\" in scenario \"a\"",
+       1},
+      {"empty name", {"e.csv"}, "scenario,node,cash\n,0,1\n", "e.csv:2: empty scenario name", 1},
+      {"missing file", {"f.csv"}, "", "f.csv: cannot open (No such file or directory)", 1},
+      {"bad shock",
+       {"--uniform-shock", "0:1"},
+       "",
+       "--uniform-shock 0:1: expected FROM:TO:STEP, three numbers",
+       1},
+      {"backward shock",
+       {"--uniform-shock", "1:0:0.1"},
+       "",
+       "--uniform-shock 1:0:0.1: STEP must be positive and FROM at most TO",
+       1},
+      {"two sources", {"--each-node", "e.csv"}, "", "", 2},
+      {"bad thread count", {"--threads", "0", "--each-node"}, "", "", 2},
+  };
+  const fs::path dir = bancos(true);
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.que);
+    escribeArchivo(dir / "e.csv", c.archivo);
+    const auto antes = std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+    const Salida s = barre(dir, c.argumentos);
+    EXPECT_EQ(s.estado, c.estado);
+    if (c.estado == 1) {
+      EXPECT_EQ(s.stderrTexto, c.mensaje + "\n");
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), antes);
+  }
+  fs::remove_all(dir);
+}
+
+}  // namespace
