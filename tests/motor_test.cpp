@@ -67,6 +67,26 @@ TEST(Motor, FailuresAreValuesWithTheirRound) {
     }
 }
 
+// One work space through networks of one size, in and out of failures: each
+// call gives what a fresh space gives (no record of an earlier call is used).
+TEST(Motor, AReusedWorkSpaceGivesAFreshSpacesBits) {
+  const NetworkState redes[] = {cadena(), red({{0, 1, 0}, {1, 0, 0}, {0, 0, 0}}, {-0.5, -0.5, 0}),
+                                red({{0, 10, 5}, {3, 0, 10}, {1, 1, 0}}, {1, 2, 0}), cadena()};
+  OpcionesClearing opciones;
+  opciones.recuerda = true;
+  EspacioClearing espacio;
+  for (const NetworkState& s : redes) {
+    Clearing reusado;
+    Clearing fresco;
+    const auto errorReusado = resuelveRondas(s, opciones, {}, reusado, espacio);
+    const auto errorFresco = resuelveRondas(s, opciones, {}, fresco);
+    EXPECT_EQ(errorReusado.has_value(), errorFresco.has_value());
+    EXPECT_EQ(reusado.p, fresco.p);
+    EXPECT_EQ(reusado.ordenQuiebra, fresco.ordenQuiebra);
+    EXPECT_EQ(reusado.rondas, fresco.rondas);
+  }
+}
+
 // The observer's own failure (a report that cannot be written) ends the
 // rounds where it happened and comes back unchanged.
 TEST(Motor, ObserverFailureStopsTheRounds) {

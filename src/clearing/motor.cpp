@@ -32,13 +32,21 @@ int matricesDeClearing(const Red& red, const OpcionesClearing& opciones) {
 
 std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesClearing& opciones,
                                             const ObservaRonda& observa, Clearing& clearing) {
+  EspacioClearing espacio;  // its storage is reserved by the first round that needs it
+  return resuelveRondas(red, opciones, observa, clearing, espacio);
+}
+
+std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesClearing& opciones,
+                                            const ObservaRonda& observa, Clearing& clearing,
+                                            EspacioClearing& espacio) {
   Rondas rondas{std::move(clearing.p), std::move(clearing.ordenQuiebra), 0};
   std::optional<ErrorClearing> error;
   try {
     preparaDestino(rondas, red.pBarra.size());
-    TrabajoBloque trabajo;  // its storage is reserved by the first round that needs it
-    trabajo.historia.permitida = opciones.recuerda;
+    TrabajoBloque& trabajo = espacio.trabajo;
+    olvidaHistoria(trabajo.historia, opciones.recuerda);
     trabajo.hilos = opciones.hilos;
+    trabajo.panel.hilos = opciones.hilos;
     trabajo.caben = opciones.caben;
     iteraQuiebras(red, eligeCalculo(red, opciones.literal), trabajo, observa, rondas);
   } catch (const Fallo& fallo) {

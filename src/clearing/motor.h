@@ -66,5 +66,17 @@ ResultadoClearing calculaClearing(const Red& red, const OpcionesClearing& opcion
 // reserved); the capital then fills capital.
 std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesClearing& opciones,
                                             const ObservaRonda& observa, Clearing& clearing);
+
+// The engine's work space: the block solver's storage and its record of the
+// last round. A caller that clears many networks of one size (each thread of
+// a sweep) keeps one and hands it to every call, so the storage is
+// allocated, and its pages faulted in, once rather than once a call. Each
+// call starts with the record forgotten: the same bits as a fresh space.
+struct EspacioClearing {
+  TrabajoBloque trabajo;
+};
+std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesClearing& opciones,
+                                            const ObservaRonda& observa, Clearing& clearing,
+                                            EspacioClearing& espacio);
 std::optional<ErrorClearing> calculaCapitales(const Red& red, const OpcionesClearing& opciones,
                                               Clearing& clearing);

@@ -48,14 +48,14 @@ void leeDatosRed(Lector& entrada, NetworkState& estado) {
 // One scenario into `resultado`, whose p and ordenQuiebra have room for n
 // values; false when the engine ran out of memory.
 bool resuelveEscenario(const RedBarrido& red, const Escenarios& escenarios, std::size_t k,
-                       Vector& caja, ResultadoEscenario& resultado) {
+                       Vector& caja, EspacioClearing& espacio, ResultadoEscenario& resultado) {
   aplicaEscenario(escenarios, k, red.e, caja);
   OpcionesClearing opciones;
   opciones.hilos = 1;  // the scenarios already run on every core
   Clearing clearing;
   clearing.p = std::move(resultado.p);
   clearing.ordenQuiebra = std::move(resultado.ordenQuiebra);
-  const auto error = resuelveRondas(Red(red.PI, red.pBarra, caja), opciones, {}, clearing);
+  const auto error = resuelveRondas(Red(red.PI, red.pBarra, caja), opciones, {}, clearing, espacio);
   resultado.p = std::move(clearing.p);
   resultado.ordenQuiebra = std::move(clearing.ordenQuiebra);
   resultado.rondas = clearing.rondas;
@@ -86,6 +86,7 @@ struct Ventana {
 // A worker: takes the next scenario while the window has room for it.
 void trabaja(const RedBarrido& red, const Escenarios& escenarios, const Tanda& tanda, Ventana& v) {
   Vector caja;
+  EspacioClearing espacio;  // this thread's, kept from one scenario to the next
   try {
     caja = reservaVector(red.e.size());
   } catch (const Fallo&) {
@@ -106,7 +107,7 @@ void trabaja(const RedBarrido& red, const Escenarios& escenarios, const Tanda& t
     const std::size_t m = v.siguiente++;
     ResultadoEscenario& hueco = v.huecos[m % v.huecos.size()];
     bloqueo.unlock();
-    const bool bien = resuelveEscenario(red, escenarios, tanda.indice(m), caja, hueco);
+    const bool bien = resuelveEscenario(red, escenarios, tanda.indice(m), caja, espacio, hueco);
     bloqueo.lock();
     if (!bien && (!v.sinMemoria || *v.sinMemoria > m)) v.sinMemoria = m;
     v.hecha[m % v.huecos.size()] = m + 1;
@@ -128,13 +129,14 @@ bool entrega(const TomaResultado& toma, std::size_t m, const ResultadoEscenario&
 std::optional<std::size_t> enSerie(const RedBarrido& red, const Escenarios& escenarios,
                                    const Tanda& tanda, Ventana& v, const TomaResultado& toma) {
   Vector caja;
+  EspacioClearing espacio;
   try {
     caja = reservaVector(red.e.size());
   } catch (const Fallo&) {
     return std::size_t{0};
   }
   for (std::size_t m = 0; m < tanda.cuantos; ++m) {
-    if (!resuelveEscenario(red, escenarios, tanda.indice(m), caja, v.huecos[0]) ||
+    if (!resuelveEscenario(red, escenarios, tanda.indice(m), caja, espacio, v.huecos[0]) ||
         !entrega(toma, m, v.huecos[0]))
       return m;
   }

@@ -74,6 +74,13 @@ Historia nuevaHistoria(std::size_t n, bool permitida) {
   return historia;
 }
 
+void olvidaHistoria(Historia& historia, bool permitida) {
+  historia.permitida = permitida;
+  historia.indices.clear();  // its room stays
+  historia.creciendo = false;
+  historia.guardadas = 0;
+}
+
 std::size_t columnasConservadas(const Historia& historia,
                                 const std::vector<std::int32_t>& indices) {
   return historia.guardadas > 0 && extiendePoco(historia.indices, indices) ? historia.guardadas : 0;

@@ -52,6 +52,10 @@ struct Historia {
 // first round is recorded.
 Historia nuevaHistoria(std::size_t n, bool permitida);
 
+// Forgets the last round, keeping the storage: the next block starts afresh
+// (a new network, or the same one with other outside cash).
+void olvidaHistoria(Historia& historia, bool permitida);
+
 // The leading block columns whose elimination the last round left in the
 // block storage for this block (condition 2): the last block's size, or 0.
 std::size_t columnasConservadas(const Historia& historia, const std::vector<std::int32_t>& indices);
