@@ -271,8 +271,11 @@ unsigned procesadoresDisponiblesBajo(const std::string& raiz) {
 
 namespace {
 
-constexpr double kMinimoPaginas = 64.0 * (1 << 20);  // fewer faults than this cost little
-constexpr double kMaximoPaginas = 1 << 30;           // the trim threshold below is an int
+// Below this the faults saved are few. From 16 MiB on a 2000-node run's L
+// and PI ask, and take a fifth of the faults at the same peak memory
+// (docs/performance.md, "Large pages"); 8 MiB saved no more there.
+constexpr double kMinimoPaginas = 16.0 * (1 << 20);
+constexpr double kMaximoPaginas = 1 << 30;  // the trim threshold below is an int
 constexpr std::uintptr_t kPaginaGrande = std::uintptr_t{2} << 20;
 constexpr int kMmapMaxPorDefecto = 65536;  // glibc's own default
 
