@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -157,6 +158,7 @@ TEST(Bloque, PoolReusedAcrossRunsAndThreadCounts) {
     for (double& x : fila) x = static_cast<double>(azar() % 7) / 1000.0;
   for (std::size_t i = 0; i < n; ++i) V[i][i] -= 1.0;
   std::vector<Vector> primeros;
+  const std::size_t antes = hilosDeLaPiscina();  // other tests of this process may have grown it
   for (const unsigned h : {3U, 1U, 2U, 3U}) {
     fija({h, Instrucciones::mejor});
     TrabajoBloque trabajo = nuevoTrabajoBloque(n);
@@ -177,7 +179,7 @@ TEST(Bloque, PoolReusedAcrossRunsAndThreadCounts) {
     }
   }
   fija({0, Instrucciones::mejor});
-  EXPECT_LE(hilosDeLaPiscina(), 3U);
+  EXPECT_LE(hilosDeLaPiscina(), std::max<std::size_t>(antes, 3));
   EXPECT_GE(hilosDeLaPiscina(), 1U);
 }
 

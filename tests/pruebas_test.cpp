@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <optional>
 #include <thread>
@@ -40,6 +41,7 @@ TEST(ControlPruebas, RestoredDefaultsSteerNothing) {
 // The pool: parts that offer parts of their own, and a part that waits for
 // the caller while the caller shares other work, end whatever the pool's size.
 TEST(Piscina, NestedAndConcurrentWorkEnds) {
+  const std::size_t antes = hilosDeLaPiscina();  // other tests of this process may have grown it
   for (const unsigned h : {1U, 2U, 3U}) {
     controlPruebas().hilos = h;
     std::vector<long> suma(9, 0);
@@ -67,7 +69,7 @@ TEST(Piscina, NestedAndConcurrentWorkEnds) {
     for (const int f : filas) EXPECT_EQ(f, 50);
   }
   controlPruebas() = {};
-  EXPECT_LE(hilosDeLaPiscina(), 3U);
+  EXPECT_LE(hilosDeLaPiscina(), std::max<std::size_t>(antes, 3));
 }
 
 }  // namespace
