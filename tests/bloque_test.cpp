@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "base/fallo.h"
 #include "base/hilos.h"
@@ -143,6 +145,42 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
   EXPECT_GT(comparados, 1000);
   EXPECT_GT(grandes, 100);
   EXPECT_GT(indeterminados, 100);
+}
+
+// One pool for the whole process: runs with 3, 1, 2 and 3 threads one after
+// the other, each of many rounds, give the bits of one thread, and the pool
+// never grows past the most threads asked for.
+TEST(Bloque, PoolReusedAcrossRunsAndThreadCounts) {
+  std::mt19937_64 azar(5);
+  const std::size_t n = 150;
+  Matrix V(n, Vector(n));
+  for (Vector& fila : V)
+    for (double& x : fila) x = static_cast<double>(azar() % 7) / 1000.0;
+  for (std::size_t i = 0; i < n; ++i) V[i][i] -= 1.0;
+  std::vector<Vector> primeros;
+  const std::size_t antes = hilosDeLaPiscina();  // other tests of this process may have grown it
+  for (const unsigned h : {3U, 1U, 2U, 3U}) {
+    fija({h, Instrucciones::mejor});
+    TrabajoBloque trabajo = nuevoTrabajoBloque(n);
+    for (std::size_t ronda = 0; ronda < 20; ++ronda) {
+      Marcas marcas(n);
+      for (std::size_t i = 0; i < n; ++i) marcas[i] = (i + ronda) % 5 != 0 ? 1 : 0;
+      const Bloque bloque = calculaBloque(marcas);
+      preparaBloque(trabajo, bloque);
+      const std::size_t m = bloque.indices.size();
+      for (std::size_t r = 0; r < m; ++r)
+        for (std::size_t c = 0; c < m; ++c)
+          trabajo.Ab[r][c] = V[bloque.indices[r]][bloque.indices[c]];
+      Vector b(n, 1.0);
+      Vector x;
+      ASSERT_TRUE(resuelveBloque(trabajo, bloque, b, x));
+      if (primeros.size() <= ronda) primeros.push_back(x);
+      ASSERT_TRUE(mismosBits(x, primeros[ronda])) << h << " threads, round " << ronda;
+    }
+  }
+  fija({0, Instrucciones::mejor});
+  EXPECT_LE(hilosDeLaPiscina(), std::max<std::size_t>(antes, 3));
+  EXPECT_GE(hilosDeLaPiscina(), 1U);
 }
 
 // A cascade's rounds: each block is the last one with a few higher indices

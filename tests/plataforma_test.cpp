@@ -3,7 +3,10 @@
 #include "base/plataforma.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -22,6 +25,16 @@ struct CasoArbol {
   std::vector<std::pair<std::string, std::string>> archivos;  // under the root
   double esperado;
 };
+
+// A fresh root holding the case's files.
+fs::path arbolDe(const CasoArbol& c) {
+  const fs::path raiz = directorioTemporal();
+  for (const auto& [ruta, bytes] : c.archivos) {
+    fs::create_directories((raiz / ruta).parent_path());
+    escribeArchivo(raiz / ruta, bytes);
+  }
+  return raiz;
+}
 
 const std::string kMeminfo =
     "MemTotal: 8388608 kB\nMemAvailable: 4194304 kB\nSwapFree: 1048576 kB\n";
@@ -87,13 +100,9 @@ TEST(Plataforma, MemoryAvailableUnderTheTightestLimit) {
   };
   for (const CasoArbol& c : casos) {
     SCOPED_TRACE(c.nombre);
-    const fs::path raiz = directorioTemporal();
+    const fs::path raiz = arbolDe(c);
     bool conMeminfo = false;
-    for (const auto& [ruta, bytes] : c.archivos) {
-      fs::create_directories((raiz / ruta).parent_path());
-      escribeArchivo(raiz / ruta, bytes);
-      conMeminfo |= ruta == "proc/meminfo";
-    }
+    for (const auto& archivo : c.archivos) conMeminfo |= archivo.first == "proc/meminfo";
     if (!conMeminfo && c.esperado != -1) {
       fs::create_directories(raiz / "proc");
       escribeArchivo(raiz / "proc/meminfo", kMeminfo);
@@ -101,6 +110,58 @@ TEST(Plataforma, MemoryAvailableUnderTheTightestLimit) {
     EXPECT_EQ(memoriaDisponibleBajo(raiz.string()), c.esperado);
     fs::remove_all(raiz);
   }
+}
+
+// The processors of a prepared tree's CPU quota, within the process's
+// affinity mask; and a mask of one processor, set in a child, is honoured.
+TEST(Plataforma, ProcessorsWithinTheAffinityMaskAndTheQuota) {
+  cpu_set_t mascara;
+  CPU_ZERO(&mascara);
+  ASSERT_EQ(sched_getaffinity(0, sizeof mascara, &mascara), 0);
+  const double propios = CPU_COUNT(&mascara);
+  const auto dentro = [&](double cuota) { return std::min(propios, cuota); };
+  const std::string v2 = "0::/a/b\n";
+  const std::string v1 = "4:memory:/\n3:cpu,cpuacct:/a/b\n";
+  const std::string g2 = "sys/fs/cgroup/";
+  const std::string g1 = "sys/fs/cgroup/cpu/";
+  const CasoArbol casos[] = {
+      {"no cgroup files: the mask alone", {}, propios},
+      {"v2: a quota of 1.5 processors is 2",
+       {{"proc/self/cgroup", v2}, {g2 + "a/b/cpu.max", "150000 100000"}},
+       dentro(2)},
+      {"v2: a parent's quota is tighter",
+       {{"proc/self/cgroup", v2},
+        {g2 + "a/b/cpu.max", "max 100000"},
+        {g2 + "a/cpu.max", "50000 100000"}},
+       1},
+      {"v2: max sets none",
+       {{"proc/self/cgroup", v2}, {g2 + "a/b/cpu.max", "max 100000"}},
+       propios},
+      {"v1: quota over period",
+       {{"proc/self/cgroup", v1},
+        {g1 + "a/b/cpu.cfs_quota_us", "100000"},
+        {g1 + "a/b/cpu.cfs_period_us", "100000"}},
+       1},
+      {"v1: -1 sets none",
+       {{"proc/self/cgroup", v1},
+        {g1 + "a/b/cpu.cfs_quota_us", "-1"},
+        {g1 + "a/b/cpu.cfs_period_us", "100000"}},
+       propios},
+  };
+  for (const CasoArbol& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    const fs::path raiz = arbolDe(c);
+    EXPECT_EQ(static_cast<double>(procesadoresDisponiblesBajo(raiz.string())), c.esperado);
+    fs::remove_all(raiz);
+  }
+  const Salida hijo = ejecutaEnHijo([] {
+    cpu_set_t uno;
+    CPU_ZERO(&uno);
+    CPU_SET(0, &uno);
+    if (sched_setaffinity(0, sizeof uno, &uno) != 0) _exit(2);
+    _exit(procesadoresDisponiblesBajo("/") == 1 ? 0 : 3);
+  });
+  EXPECT_EQ(hijo.estado, 0);
 }
 
 // The kB of a "Clave:   N kB" line of a /proc file; -1 when it is not there.

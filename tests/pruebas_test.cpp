@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "base/hilos.h"
 #include "base/memoria.h"
+#include "base/plataforma.h"
 
 namespace {
 
@@ -27,11 +32,44 @@ TEST(ControlPruebas, RestoredDefaultsSteerNothing) {
   control.filasParaRepartir = 1;
   control = {};
   EXPECT_NO_THROW(nuevaMatriz(3));
-  const unsigned hardware = std::thread::hardware_concurrency();
-  EXPECT_EQ(hilos(), hardware > 0 ? hardware : 1);
+  EXPECT_EQ(hilos(), procesadoresDisponiblesBajo("/"));
   EXPECT_GT(filasParaRepartir(), 1U);
   EXPECT_EQ(control.raizSistema, "/");
   EXPECT_EQ(control.instrucciones, 0);
+}
+
+// The pool: parts that offer parts of their own, and a part that waits for
+// the caller while the caller shares other work, end whatever the pool's size.
+TEST(Piscina, NestedAndConcurrentWorkEnds) {
+  const std::size_t antes = hilosDeLaPiscina();  // other tests of this process may have grown it
+  for (const unsigned h : {1U, 2U, 3U}) {
+    controlPruebas().hilos = h;
+    std::vector<long> suma(9, 0);
+    reparteEnPartes(3, 3, 1, [&](std::size_t desde, std::size_t hasta) {
+      for (std::size_t p = desde; p < hasta; ++p)
+        reparteEnPartes(3, 3, 1, [&](std::size_t a, std::size_t b) {
+          for (std::size_t q = a; q < b; ++q) suma[p * 3 + q] += static_cast<long>(p * 3 + q);
+        });
+    });
+    for (std::size_t k = 0; k < 9; ++k) EXPECT_EQ(suma[k], static_cast<long>(k));
+
+    std::atomic<bool> listo{false};
+    const auto espera = [&](std::size_t) {
+      while (!listo.load()) std::this_thread::yield();
+    };
+    std::optional<Encargo> largo;
+    largo.emplace(0, 1, espera);
+    std::vector<int> filas(1000, 0);
+    for (int vez = 0; vez < 50; ++vez)
+      reparteEnPartes(h, filas.size(), 1, [&](std::size_t a, std::size_t b) {
+        for (std::size_t i = a; i < b; ++i) ++filas[i];
+      });
+    listo = true;
+    largo->termina();
+    for (const int f : filas) EXPECT_EQ(f, 50);
+  }
+  controlPruebas() = {};
+  EXPECT_LE(hilosDeLaPiscina(), std::max<std::size_t>(antes, 3));
 }
 
 }  // namespace

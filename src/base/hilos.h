@@ -1,5 +1,5 @@
-// The program's threads, all started through this header and joined by the
-// caller that started them:
+// The program's threads: its own and the pool's workers (below), which do
+// the parts of
 //   - the reader's: a block's numbers converted in tramos (lectura/bloques),
 //     and the converted numbers appended to L's rows (lectura/datos);
 //   - pBarra's and PI's rows (clearing/datos);
@@ -17,14 +17,11 @@
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
-#include <new>
-#include <system_error>
-#include <thread>
-#include <utility>
-#include <vector>
+#include <optional>
 
-// How many threads may run: what std::thread::hardware_concurrency() says
-// (at least 1) unless a test set a number (ControlPruebas::hilos).
+// How many threads may run: the processors the process may use (its affinity
+// and its control group's quota, base/plataforma.h), unless a test set a
+// number (ControlPruebas::hilos).
 unsigned hilos();
 
 // The rows from which repartePorFilas shares its work among threads: the
@@ -34,46 +31,56 @@ unsigned hilos();
 // (ControlPruebas::filasParaRepartir) to run threads on small blocks.
 std::size_t filasParaRepartir();
 
-// Starts threads 1 … cuantos − 1, thread k running tarea(k), and stops at the
-// first that cannot be started (no memory, or the system's limit on threads):
-// the caller does the work of those it did not get. tarea must outlive the
-// threads, which the caller joins.
-template <typename Tarea>
-std::vector<std::thread> arrancaHilos(std::size_t cuantos, const Tarea& tarea) {
-  std::vector<std::thread> iniciados;
-  if (cuantos <= 1) return iniciados;
-  try {
-    iniciados.reserve(cuantos - 1);
-  } catch (const std::bad_alloc&) {
-    return iniciados;
+// The run's pool of worker threads, started on first need and grown to
+// hilos() (or to the parts a caller offers, when a test or a benchmark asks
+// for more): rounds start no threads of their own. A caller offers parts of
+// its work as an Encargo; idle workers take them one at a time, and the
+// caller does the parts no worker took. It only ever waits for parts that a
+// worker has started, and no part waits for one not started, so a part may
+// itself offer an Encargo, and callers on different threads may offer theirs
+// at once (the default matrix's writer while a round is solved), with no
+// deadlock whatever the pool's size. A pool that could start no thread (no
+// memory, the system's limit on threads) leaves every part to its caller.
+// The pool is a function-local static: its threads are joined when the
+// program ends, after main has returned or std::exit was called, by which
+// time every Encargo, each scoped to its caller, has ended.
+class Encargo {
+ public:
+  // Offers parts primera … fin − 1: tarea(k) for each k. tarea must outlive
+  // the Encargo.
+  template <typename Tarea>
+  Encargo(std::size_t primera, std::size_t fin, const Tarea& tarea)
+      : llama_([](const void* t, std::size_t k) { (*static_cast<const Tarea*>(t))(k); }),
+        tarea_(&tarea),
+        siguiente_(primera),
+        fin_(fin) {
+    ofrece();
   }
-  for (std::size_t k = 1; k < cuantos; ++k) {
-    try {
-      iniciados.emplace_back([&tarea, k] { tarea(k); });
-    } catch (const std::system_error&) {
-      break;
-    } catch (const std::bad_alloc&) {
-      break;
-    }
-  }
-  return iniciados;
-}
+  Encargo(const Encargo&) = delete;
+  Encargo& operator=(const Encargo&) = delete;
+  // Does here the parts no worker took, then waits for those started.
+  void termina();
+  // Drops the parts no worker took and waits for those started: what a
+  // caller that unwinds, or that needs none of the rest, does.
+  void retira();
+  ~Encargo() { retira(); }
 
-// Starts one thread that runs a copy of tarea; empty when none could be
-// started, and the caller then does the work itself.
-template <typename Tarea>
-std::vector<std::thread> arrancaUno(Tarea tarea) {
-  std::vector<std::thread> iniciado;
-  try {
-    iniciado.reserve(1);
-    iniciado.emplace_back(std::move(tarea));
-  } catch (const std::system_error&) {
-    iniciado.clear();
-  } catch (const std::bad_alloc&) {
-    iniciado.clear();
-  }
-  return iniciado;
-}
+ private:
+  friend class Piscina;
+  void ofrece();
+
+  void (*llama_)(const void*, std::size_t);
+  const void* tarea_;
+  // Guarded by the pool's lock.
+  std::size_t siguiente_;  // the next part not taken
+  std::size_t fin_;
+  std::size_t enCurso_ = 0;  // parts a worker is doing
+  Encargo* proximo_ = nullptr;
+  bool enCola_ = false;
+};
+
+// The threads the pool has started so far (for tests and measurements).
+std::size_t hilosDeLaPiscina();
 
 // a / b rounded up: how many pieces of b hold a.
 constexpr std::size_t porExceso(std::size_t a, std::size_t b) {
@@ -82,7 +89,7 @@ constexpr std::size_t porExceso(std::size_t a, std::size_t b) {
 
 // tarea(desde, hasta) over [0, n) in `partes` contiguous parts (fewer when n
 // is smaller), each a multiple of multiplo rows but the last. The calling
-// thread takes the first part, and the parts of threads not started.
+// thread takes the first part, and the parts no worker of the pool took.
 template <typename Tarea>
 void reparteEnPartes(std::size_t partes, std::size_t n, std::size_t multiplo, const Tarea& tarea) {
   if (partes > n / multiplo) partes = n / multiplo > 0 ? n / multiplo : 1;
@@ -90,10 +97,13 @@ void reparteEnPartes(std::size_t partes, std::size_t n, std::size_t multiplo, co
     return p == partes ? n : (n / multiplo * p / partes) * multiplo;
   };
   const auto parte = [&](std::size_t p) { tarea(limite(p), limite(p + 1)); };
-  std::vector<std::thread> otros = arrancaHilos(partes, parte);
-  for (std::size_t p = otros.size() + 1; p < partes; ++p) parte(p);
+  if (partes <= 1) {
+    parte(0);
+    return;
+  }
+  Encargo otras(1, partes, parte);
   parte(0);
-  for (std::thread& hilo : otros) hilo.join();
+  otras.termina();
 }
 
 // The threads a caller that asked for `pedidos` gets: that many, or hilos()
@@ -129,11 +139,11 @@ constexpr std::size_t huecosEnOrden(std::size_t piezas, std::size_t trabajadores
 
 // Pieces 0 … piezas − 1, each made by hace(pieza, hueco) into slot
 // pieza % huecosEnOrden(piezas, trabajadores) on one of up to trabajadores
-// threads, the caller among them, and taken by toma(pieza, hueco) on the
+// threads (the caller and the pool's workers), and taken by toma(pieza, hueco) on the
 // calling thread strictly in order; a slot is made again only once its piece
 // is taken. When toma returns false nothing more is made or taken, and
-// enOrden returns false once every thread it started has ended: a failure is
-// acted on with no thread left running.
+// enOrden returns false once every part a worker started has ended: a failure is
+// acted on with no work of it left running.
 template <typename Hace, typename Toma>
 bool enOrden(std::size_t piezas, std::size_t trabajadores, const Hace& hace, const Toma& toma) {
   const std::size_t huecos = huecosEnOrden(piezas, trabajadores);
@@ -166,7 +176,8 @@ bool enOrden(std::size_t piezas, std::size_t trabajadores, const Hace& hace, con
       haceSiguiente(bloqueo);
     }
   };
-  std::vector<std::thread> otros = arrancaHilos(trabajadores, trabaja);
+  std::optional<Encargo> otros;
+  if (trabajadores > 1) otros.emplace(1, trabajadores, trabaja);
 
   bool bien = true;
   {
@@ -192,6 +203,7 @@ bool enOrden(std::size_t piezas, std::size_t trabajadores, const Hace& hace, con
     }
   }
   aviso.notify_all();
-  for (std::thread& hilo : otros) hilo.join();
+  // Every piece is taken, or parar is set: what no worker started has nothing left to do.
+  if (otros) otros->retira();
   return bien;
 }

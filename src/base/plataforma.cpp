@@ -47,14 +47,19 @@ void salidaEstandarBinaria() {
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+#include <thread>
 #else
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #endif
 
 #ifdef _WIN32
@@ -84,6 +89,16 @@ bool esMismoArchivo(std::FILE* archivo, const char* nombre) {
 // The run relies on allocation failures alone there.
 double memoriaDisponibleBajo(const std::string& /*raiz*/) {
   return -1;
+}
+
+unsigned procesadoresDisponiblesBajo(const std::string& /*raiz*/) {
+  DWORD_PTR proceso = 0;
+  DWORD_PTR sistema = 0;
+  unsigned cuantos = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &proceso, &sistema) != 0)
+    for (; proceso != 0; proceso &= proceso - 1) ++cuantos;
+  if (cuantos == 0) cuantos = std::thread::hardware_concurrency();
+  return cuantos > 0 ? cuantos : 1;
 }
 
 #else
@@ -126,8 +141,9 @@ double leeMeminfo(const std::string& ruta, const std::string& clave) {
 }
 
 // The group of the line of /proc/self/cgroup for a hierarchy: "0::/g" is
-// v2's; v1's lines name their controllers ("4:memory:/g"). Empty if none.
-std::string grupoDe(const std::string& raiz, bool v2) {
+// v2's; v1's lines name their controllers ("4:memory:/g", the controller
+// asked for). Empty if none.
+std::string grupoDe(const std::string& raiz, bool v2, const char* controlador = "memory") {
   std::ifstream f(raiz + "/proc/self/cgroup");
   std::string linea;
   while (std::getline(f, linea)) {
@@ -136,7 +152,7 @@ std::string grupoDe(const std::string& raiz, bool v2) {
     if (a == std::string::npos || b == std::string::npos) continue;
     bool esSuya = v2 && linea.compare(0, b + 1, "0::") == 0;
     std::istringstream controladores(linea.substr(a + 1, b - a - 1));
-    for (std::string c; !v2 && std::getline(controladores, c, ',');) esSuya |= c == "memory";
+    for (std::string c; !v2 && std::getline(controladores, c, ',');) esSuya |= c == controlador;
     if (esSuya) return linea.substr(b + 1);
   }
   return {};
@@ -198,6 +214,49 @@ double memoriaDisponibleBajo(const std::string& raiz) {
   return std::max(disponible, 0.0);
 }
 
+namespace {
+
+// The processors a group's CPU quota gives, rounded up, within those of its
+// parents' up to base: a parent's quota covers its children. v2 keeps the
+// quota and the period in one file ("max 100000" sets none), v1 in two (−1
+// sets none). Large when no folder sets a quota.
+double cuotaDelGrupo(const std::string& base, std::string grupo, bool v2) {
+  double cuota = 1e300;
+  while (!grupo.empty() && grupo.back() == '/') grupo.pop_back();
+  for (;;) {
+    const std::string carpeta = base + grupo;
+    double limite = -1;
+    double periodo = -1;
+    if (v2) {
+      std::ifstream f(carpeta + "/cpu.max");
+      if (!(f >> limite >> periodo)) limite = -1;
+    } else {
+      limite = leeNumero(carpeta + "/cpu.cfs_quota_us");
+      periodo = leeNumero(carpeta + "/cpu.cfs_period_us");
+    }
+    if (limite > 0 && periodo > 0) cuota = std::min(cuota, std::ceil(limite / periodo));
+    const std::size_t barra = grupo.find_last_of('/');
+    if (grupo.empty() || barra == std::string::npos) return cuota;
+    grupo.erase(barra);
+  }
+}
+
+}  // namespace
+
+unsigned procesadoresDisponiblesBajo(const std::string& raiz) {
+  double cuantos = 0;
+  cpu_set_t mascara;
+  CPU_ZERO(&mascara);
+  if (sched_getaffinity(0, sizeof mascara, &mascara) == 0) cuantos = CPU_COUNT(&mascara);
+  if (cuantos <= 0) cuantos = std::thread::hardware_concurrency();
+  const std::string v2 = grupoDe(raiz, true);
+  if (!v2.empty()) cuantos = std::min(cuantos, cuotaDelGrupo(raiz + "/sys/fs/cgroup", v2, true));
+  const std::string v1 = grupoDe(raiz, false, "cpu");
+  if (!v1.empty())
+    cuantos = std::min(cuantos, cuotaDelGrupo(raiz + "/sys/fs/cgroup/cpu", v1, false));
+  return cuantos >= 1 ? static_cast<unsigned>(cuantos) : 1;
+}
+
 #endif
 
 // ---- Large pages ----
@@ -212,8 +271,11 @@ double memoriaDisponibleBajo(const std::string& raiz) {
 
 namespace {
 
-constexpr double kMinimoPaginas = 64.0 * (1 << 20);  // fewer faults than this cost little
-constexpr double kMaximoPaginas = 1 << 30;           // the trim threshold below is an int
+// Below this the faults saved are few. From 16 MiB on a 2000-node run's L
+// and PI ask, and take a fifth of the faults at the same peak memory
+// (docs/performance.md, "Large pages"); 8 MiB saved no more there.
+constexpr double kMinimoPaginas = 16.0 * (1 << 20);
+constexpr double kMaximoPaginas = 1 << 30;  // the trim threshold below is an int
 constexpr std::uintptr_t kPaginaGrande = std::uintptr_t{2} << 20;
 constexpr int kMmapMaxPorDefecto = 65536;  // glibc's own default
 

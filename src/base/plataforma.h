@@ -36,6 +36,13 @@ bool esMismoArchivo(std::FILE* archivo, const char* nombre);
 // takes them when the group needs room); negative when the system does not say.
 double memoriaDisponibleBajo(const std::string& raiz);
 
+// The processors this process may run on, at least 1: those of its
+// affinity mask, within the CPU quota of its control group and its parents
+// read under raiz ("/" for the machine itself; Linux's v2 cpu.max, v1
+// cpu.cfs_quota_us over cpu.cfs_period_us), a fraction of a processor
+// counting as one. Windows: the process's affinity mask.
+unsigned procesadoresDisponiblesBajo(const std::string& raiz);
+
 // ---- Large pages ----
 
 // Asks that the next `bytes` of the heap (up to a GiB) be backed by large

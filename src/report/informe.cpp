@@ -3,10 +3,10 @@
 
 namespace {
 
-// Joins the matrix's thread; true when its write went well.
+// Ends the matrix's write (here, if no worker took it); true when it went well.
 bool terminaAparte(MatrizAparte& aparte) {
-  for (std::thread& hilo : aparte.hilo) hilo.join();
-  aparte.hilo.clear();
+  if (aparte.encargo) aparte.encargo->termina();
+  aparte.encargo.reset();
   const bool bien = !aparte.fallo;
   aparte.fallo = false;
   return bien;

@@ -1,6 +1,6 @@
 // The report file: a stream opened in binary mode (line ends are written as
 // CR LF by the callers' literals), its buffer, and the default matrix that
-// may be on its way to it from a thread of its own. A failed write throws
+// may be on its way to it from a worker of the pool. A failed write throws
 // Error::escritura; nothing here ends the process.
 #pragma once
 
@@ -8,21 +8,29 @@
 #include <cstdio>
 #include <memory>
 #include <new>
-#include <thread>
-#include <vector>
+#include <optional>
 
 #include "base/fallo.h"
+#include "base/hilos.h"
 #include "base/tipos.h"
 
 // The stream's buffer: a default matrix in few system calls.
 inline constexpr std::size_t kBuferInforme = std::size_t{1} << 20;
 
-// A round's default matrix written on its own thread while the round is
-// solved; its marks are a copy, since the caller's change with the next round.
+// A round's default matrix written by a worker of the pool while the round
+// is solved; its marks are a copy, since the caller's change with the next
+// round.
 struct MatrizAparte {
-  std::vector<std::thread> hilo;  // the writing thread, when one could be started
+  // The write, as the pool's part 0 (report/marcas.cpp).
+  struct Escribe {
+    MatrizAparte* aparte = nullptr;
+    std::FILE* archivo = nullptr;
+    void operator()(std::size_t /*parte*/) const;
+  };
+  Escribe escribe;
+  std::optional<Encargo> encargo;  // the write in flight, if any
   Marcas marcas;
-  bool fallo = false;  // the write failed; read once the thread has ended
+  bool fallo = false;  // the write failed; read once the write has ended
 };
 
 struct Informe {

@@ -1,4 +1,4 @@
-// The default matrices' text, and their writing thread.
+// The default matrices' text, and their writer on a worker of the pool.
 #include "report/marcas.h"
 
 #include <array>
@@ -32,7 +32,7 @@ bool escribeCeros(std::FILE* out, std::size_t celdas) {
 }
 
 // The default matrix's text; false when a write fails. It never throws, so
-// that it can run on a thread of its own.
+// that it can run on a worker of the pool.
 bool escribeMarcas(std::FILE* out, const Marcas& marcas) {
   const std::size_t n = marcas.size();
   for (std::size_t i = 0; i < n; ++i) {
@@ -57,8 +57,11 @@ void escribeMatrizMarcasAparte(Informe& out, const Marcas& marcas) {
   MatrizAparte& aparte = out.aparte;
   if (aparte.marcas.capacity() < marcas.size()) aparte.marcas = nuevoVectorEntero(marcas.size());
   aparte.marcas.assign(marcas.begin(), marcas.end());
-  std::FILE* archivo = out.archivo;
-  aparte.hilo =
-      arrancaUno([&aparte, archivo] { aparte.fallo = !escribeMarcas(archivo, aparte.marcas); });
-  if (aparte.hilo.empty()) escribeMatrizMarcas(out, aparte.marcas);  // no thread to be had
+  aparte.escribe = {&aparte, out.archivo};
+  // With no worker to be had the write is done when the report next waits for it.
+  aparte.encargo.emplace(0, 1, aparte.escribe);
+}
+
+void MatrizAparte::Escribe::operator()(std::size_t /*parte*/) const {
+  aparte->fallo = !escribeMarcas(archivo, aparte->marcas);
 }

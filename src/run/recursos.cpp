@@ -34,8 +34,10 @@ Huella huellaDe(std::int32_t dim, int matrices) {
   h.matrices = matrices * 8.0 * n * n + 64.0 * n;
   h.lectura = static_cast<double>(memoriaDeLectura(nodos));
   h.escritura = static_cast<double>(kBuferInforme + memoriaDeMatriz(nodos));
-  // The block solver's threads (for blocks that are shared out), the
-  // report's and the one writing a default matrix while a round is solved.
+  // The stacks of the block solver's threads (for blocks that are shared
+  // out), the report's and the one writing a default matrix while a round
+  // is solved: all are the pool's hilos() workers now, so this counts more
+  // than they take, and a dimension refused by it was refused before.
   const double bloque = nodos >= filasParaRepartir() ? hilos() : 0;
   const double informe = std::min<double>(hilos(), kMaxHilosEnOrden);
   h.pilas = kPorHilo * (bloque + informe + 1);
