@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -115,6 +116,22 @@ void trabaja(const RedBarrido& red, const Escenarios& escenarios, const Tanda& t
   }
 }
 
+// The sweep's workers, each taking scenarios until the sweep ends: threads of
+// their own, since the calling thread only takes results (the run's pool is
+// for work split within one computation, which a scenario does on one
+// thread). As many as could be started; none leaves the work to enSerie.
+template <typename Tarea>
+std::vector<std::thread> arrancaTrabajadores(unsigned cuantos, const Tarea& tarea) {
+  std::vector<std::thread> hilos;
+  try {
+    hilos.reserve(cuantos);
+    for (unsigned k = 0; k < cuantos; ++k) hilos.emplace_back(tarea);
+  } catch (const std::system_error&) {
+  } catch (const std::bad_alloc&) {
+  }
+  return hilos;
+}
+
 // toma, with memory exhausted on the calling thread as a false: the workers
 // must be stopped and joined before the sweep ends.
 bool entrega(const TomaResultado& toma, std::size_t m, const ResultadoEscenario& resultado) {
@@ -184,8 +201,8 @@ std::optional<std::size_t> barre(const RedBarrido& red, const Escenarios& escena
   } catch (const Fallo&) {
     return std::size_t{0};
   }
-  const auto tarea = [&](std::size_t) { trabaja(red, escenarios, tanda, v); };
-  std::vector<std::thread> otros = arrancaHilos(std::size_t{hilos} + 1, tarea);
+  std::vector<std::thread> otros =
+      arrancaTrabajadores(hilos, [&] { trabaja(red, escenarios, tanda, v); });
   // cppcheck-suppress knownConditionTrueFalse ; the system may give no thread
   if (otros.empty()) return enSerie(red, escenarios, tanda, v, toma);
 
