@@ -28,7 +28,7 @@ struct CasoArbol {
 
 // A fresh root holding the case's files.
 fs::path arbolDe(const CasoArbol& c) {
-  const fs::path raiz = directorioTemporal();
+  fs::path raiz = directorioTemporal();
   for (const auto& [ruta, bytes] : c.archivos) {
     fs::create_directories((raiz / ruta).parent_path());
     escribeArchivo(raiz / ruta, bytes);
