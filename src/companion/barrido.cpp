@@ -122,14 +122,14 @@ void trabaja(const RedBarrido& red, const Escenarios& escenarios, const Tanda& t
 // thread). As many as could be started; none leaves the work to enSerie.
 template <typename Tarea>
 std::vector<std::thread> arrancaTrabajadores(unsigned cuantos, const Tarea& tarea) {
-  std::vector<std::thread> hilos;
+  std::vector<std::thread> iniciados;
   try {
-    hilos.reserve(cuantos);
-    for (unsigned k = 0; k < cuantos; ++k) hilos.emplace_back(tarea);
+    iniciados.reserve(cuantos);
+    for (unsigned k = 0; k < cuantos; ++k) iniciados.emplace_back(tarea);
   } catch (const std::system_error&) {
   } catch (const std::bad_alloc&) {
   }
-  return hilos;
+  return iniciados;
 }
 
 // toma, with memory exhausted on the calling thread as a false: the workers
