@@ -14,5 +14,6 @@ int main() {
   if (const char* k = std::getenv("CLEARING_FALLA_LECTURA"))
     control.lecturasHastaFallo = std::strtol(k, nullptr, 10);
   if (const char* raiz = std::getenv("CLEARING_RAIZ_SISTEMA")) control.raizSistema = raiz;
+  control.progresoSinEspera = std::getenv("CLEARING_PROGRESO_SIN_ESPERA") != nullptr;
   return ejecutaPrograma(false);
 }

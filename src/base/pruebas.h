@@ -32,6 +32,9 @@ struct ControlPruebas {
   // Where the system's memory figures are read (run/recursos.h): "/" for the
   // machine itself, or a prepared tree of proc/ and sys/fs/cgroup/.
   std::string raizSistema = "/";
+  // The progress line (run/progreso.h) from the first round rather than
+  // after a second, so that a test sees it whatever the machine's speed.
+  bool progresoSinEspera = false;
 };
 
 ControlPruebas& controlPruebas();
