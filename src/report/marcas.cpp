@@ -47,11 +47,6 @@ bool escribeMarcas(std::FILE* out, const Marcas& marcas) {
 
 }  // namespace
 
-void escribeMatrizMarcas(Informe& out, const Marcas& marcas) {
-  esperaAparte(out);
-  if (!escribeMarcas(out.archivo, marcas)) lanzaFallo(Error::escritura);
-}
-
 void escribeMatrizMarcasAparte(Informe& out, const Marcas& marcas) {
   esperaAparte(out);
   MatrizAparte& aparte = out.aparte;

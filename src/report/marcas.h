@@ -6,10 +6,7 @@
 #include "base/tipos.h"
 #include "report/informe.h"
 
-// Written now; throws Error::escritura when a write fails.
-void escribeMatrizMarcas(Informe& out, const Marcas& marcas);
-
-// Written on a thread of its own while the caller goes on (a round's default
+// Written by a worker of the run's pool while the caller goes on (a round's default
 // matrix is mostly the system copying pages, which solving the round need
 // not wait for). The next write to the report waits for it first, and
 // throws if it failed; so do cierraInforme and cierraTrasFallo.
