@@ -5,6 +5,7 @@
 
 #include "base/hilos.h"
 #include "base/memoria.h"
+#include "lectura/datos.h"
 
 // Rows are independent and each is computed whole by one thread, in the
 // order of its columns: the bits do not depend on the number of threads.
@@ -33,4 +34,13 @@ Matrix calculaPI(const NetworkState& estado) {
     }
   });
   return PI;
+}
+
+void leeRedYDeriva(Lector& entrada, NetworkState& estado) {
+  const auto n = static_cast<std::size_t>(estado.dim);
+  estado.e = reservaVector(n);
+  estado.L = reservaMatriz(n);
+  leerDatos(entrada, estado);
+  estado.pBarra = calculaPBarra(estado);
+  estado.PI = calculaPI(estado);
 }

@@ -37,13 +37,8 @@ std::string motivo(const Fallo& fallo) {
 void leeDatosRed(Lector& entrada, NetworkState& estado) {
   estado.dim = leeDimension(entrada);
   if (estado.dim < 0) lanzaFallo(Error::sinMemoria);
-  const auto n = static_cast<std::size_t>(estado.dim);
-  estado.e = reservaVector(n);
-  estado.L = reservaMatriz(n);
-  leerDatos(entrada, estado);
+  leeRedYDeriva(entrada, estado);
   cierraLector(entrada);
-  estado.pBarra = calculaPBarra(estado);
-  estado.PI = calculaPI(estado);
 }
 
 // One scenario into `resultado`, whose p and ordenQuiebra have room for n

@@ -60,12 +60,7 @@ void leeEstado(Lector& lector, const char* ruta, NetworkState& estado, std::stri
   estado.dim = leeDimension(lector);
   OpcionesClearing opciones;
   if (!cabeEnMemoria(ruta, estado.dim, matricesPrevistas(opciones), error)) return;
-  const auto n = static_cast<std::size_t>(estado.dim);
-  estado.e = reservaVector(n);
-  estado.L = reservaMatriz(n);
-  leerDatos(lector, estado);
-  estado.pBarra = calculaPBarra(estado);
-  estado.PI = calculaPI(estado);
+  leeRedYDeriva(lector, estado);
 }
 
 // L's entries that are not +0, row by row; then L itself is let go.
