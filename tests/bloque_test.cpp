@@ -96,16 +96,22 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
   const double valores[] = {0.0, 0.0, 0.0, 0.5, 1.0 / 3.0, 0.25, 1.0, 2.0 / 3.0, 1e-9, 1e-8};
   const double terminos[] = {0.0, -0.0, 1.0, -2.5, 1e12, -1.0 / 3.0, 1e-9, 1e308, -1e308};
   // One work storage for every case, as the rounds of a run share theirs.
-  TrabajoBloque trabajo = nuevoTrabajoBloque(120);
+  TrabajoBloque trabajo = nuevoTrabajoBloque(700);
   int comparados = 0;
-  int grandes = 0;  // blocks wider than one panel
+  int grandes = 0;  // blocks wider than one strip of pivots
   int indeterminados = 0;
   for (int caso = 0; caso < 3000; ++caso) {
-    // Mostly tiny systems; every tenth spans several panels of pivots, and
-    // with its odd sizes leaves partial tiles and columns past the last tile.
-    const std::size_t n = caso % 10 == 0 ? 40 + azar() % 80 : azar() % 9;
+    // Mostly tiny systems; every tenth spans several strips of pivots, and
+    // with its odd sizes leaves partial tiles and columns past the last tile;
+    // every five hundredth spans several panels, and the last case several
+    // stretches of the sweep.
+    const bool ancho = caso % 500 == 250 || caso == 2999;
+    const std::size_t n = caso == 2999     ? 640 + azar() % 60
+                          : ancho          ? 300 + azar() % 100
+                          : caso % 10 == 0 ? 40 + azar() % 80
+                                           : azar() % 9;
     Marcas marcas(n);
-    for (auto& marca : marcas) marca = static_cast<std::int32_t>(azar() % 2);
+    for (auto& marca : marcas) marca = static_cast<std::int32_t>(ancho || azar() % 2);
     const Bloque bloque = calculaBloque(marcas);
     const std::size_t m = bloque.indices.size();
     // Every twentieth block is sparse, as a cascade's are: whole rows then
@@ -119,13 +125,16 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
       for (std::size_t c = 0; c < m; ++c) {
         double x = 0.0 + valores[azar() % std::size(valores)];
         if (disperso && azar() % 16 != 0) x = 0.0;
+        // Wide blocks as the rounds build them, a share of a row sum an
+        // entry, so that their solutions stay finite and tell faults apart.
+        if (ancho) x = 0.0 + x / static_cast<double>(m);
         if (r == c) x -= 1.0;
         Ab[r][c] = x;
         A[static_cast<std::size_t>(bloque.indices[r])]
          [static_cast<std::size_t>(bloque.indices[c])] = x;
       }
     Vector b(n);
-    for (double& x : b) x = terminos[azar() % std::size(terminos)];
+    for (double& x : b) x = terminos[azar() % (ancho ? 7 : std::size(terminos))];
     Vector bCompleto = b;
     Vector x;
     // An indeterminate system is an error value both solvers hand back.
@@ -139,6 +148,9 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
     ASSERT_TRUE(resuelveBloque(trabajo, bloque, b, x));
     const Vector esperado = solucionSistema(A, bCompleto);
     ASSERT_TRUE(mismosBits(x, esperado)) << "case " << caso << " n " << n;
+    if (ancho) {
+      ASSERT_TRUE(std::all_of(x.begin(), x.end(), [](double v) { return std::isfinite(v); }));
+    }
     ++comparados;
     grandes += bloque.indices.size() > 32;
   }

@@ -84,7 +84,7 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
   std::vector<std::int32_t> usada = nuevoVectorEntero(m);
   if (k > 0 && !aplicaHistoria(Ab, historia, k, m, usada, trabajo.panel.columnas, kAnchoPanel))
     return false;
-  Panel panel = nuevoPanel(trabajo.panel, m);
+  Panel panel = nuevoPanel(trabajo.panel);
   panel.inicio = panel.fin = k;  // the first panel starts after the kept columns
   CerosNegativos enBloque{bloque.indices, cuentaCerosNegativos(b, bloque.indices)};
   CerosNegativos fuera{bloque.fuera, cuentaCerosNegativos(b, bloque.fuera)};

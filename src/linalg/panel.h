@@ -1,11 +1,11 @@
 // The elimination's A side, in panels of consecutive pivots: the pivots of up
-// to kAnchoPanel block columns are decided together, with the panel's own
-// columns updated at once (in a compact copy) and the rest of each row
-// updated afterwards in one sweep. Invariant (P): every element still
-// receives x − p·f for each pivot in pivot order, p from the pivot row as it
-// was when chosen, with no fused multiply-add; so the bits are those of the
-// column-by-column elimination, while a row is read from memory once per
-// panel rather than once per column.
+// to kAnchoPanel block columns are decided a strip of kAnchoFranja columns at
+// a time on a compact copy of the panel's columns, and the rest of each row
+// is updated afterwards in one sweep for all of them. Invariant (P): every
+// element still receives x − p·f for each pivot in pivot order, p from the
+// pivot row as it was when chosen, with no fused multiply-add; so the bits are
+// those of the column-by-column elimination, while a row is read from memory
+// once per panel rather than once per column.
 #pragma once
 
 #include <cstddef>
@@ -14,18 +14,30 @@
 
 #include "base/tipos.h"
 
-// 32 pivots a panel: a row is then read once per 32 updates, enough for the
-// sweep to be bound by arithmetic rather than memory, while the panel's own
-// columns (whose updates grow with the square of the width) stay a small share
-// (figures in docs/performance.md, "Panels and register tiles").
-inline constexpr std::size_t kAnchoPanel = 32;
+// 32 pivots decided together on the compact copy: the strip's own updates
+// are made one row and one pivot at a time, and grow with the square of its
+// width (figures in docs/performance.md, "Panels and register tiles").
+inline constexpr std::size_t kAnchoFranja = 32;
+
+// 4 strips a sweep: a row is then read from memory once per 128 pivots, so
+// the sweep stays bound by arithmetic on both cores of a large block.
+inline constexpr std::size_t kFranjasPorPanel = 4;
+inline constexpr std::size_t kAnchoPanel = kAnchoFranja * kFranjasPorPanel;
+
+// The sweep goes over the block's columns in stretches of this many, each
+// stretch over all rows: the panel's pivot rows there (128 × 512 doubles,
+// 512 KiB) stay in the second-level cache while the rows stream past.
+inline constexpr std::size_t kColumnasPorTramo = 512;
 
 // Work storage of the panels, with room for blocks of the whole dimension.
 struct TrabajoPanel {
-  Matrix copia;        // per panel column: its pivot row when it was chosen
-  Matrix factor;       // per panel column: each row's factor (0 for the pivot row)
-  Vector columnas;     // the panel's columns, row by row: [k·kAnchoPanel + t]
-  unsigned hilos = 0;  // threads for a sweep's rows; 0: hilos()
+  Matrix copia;                     // per panel column: its pivot row when it was chosen
+  Matrix factor;                    // per panel column: each row's factor (0 for the pivot row)
+  Vector columnas;                  // the panel's columns, a strip of every row at a time
+  Vector empaquetadas;              // the pivot rows packed for the sweep (linalg/tesela.h)
+  std::vector<std::int32_t> filas;  // the sweep: each thread's rows for the register tiles
+  std::vector<std::int32_t> conFactores;  // per row: bit s, a nonzero factor in strip s
+  unsigned hilos = 0;                     // threads for a sweep's rows; 0: hilos()
 };
 
 // One panel: block columns [inicio, fin), their pivot rows and the work
@@ -33,10 +45,13 @@ struct TrabajoPanel {
 struct Panel {
   std::size_t inicio = 0;
   std::size_t fin = 0;
+  std::size_t m = 0;                 // the block's rows
   std::vector<std::int32_t> pivote;  // per panel column: the pivot row
   TrabajoPanel& trabajo;
-  std::vector<std::int32_t> hechas;  // per row: the panel's columns applied outside it
 };
+
+// The bytes nuevoTrabajoPanel(n) reserves.
+double memoriaDePaneles(std::size_t n);
 
 // Room for blocks of up to n rows; nothing is touched yet.
 TrabajoPanel nuevoTrabajoPanel(std::size_t n);
@@ -44,8 +59,8 @@ TrabajoPanel nuevoTrabajoPanel(std::size_t n);
 // Sizes the storage for a block of m rows (within its room: no allocation).
 void preparaPanel(TrabajoPanel& trabajo, std::size_t m);
 
-// A panel over m block rows, with nothing decided yet.
-Panel nuevoPanel(TrabajoPanel& trabajo, std::size_t m);
+// A panel with nothing decided yet.
+Panel nuevoPanel(TrabajoPanel& trabajo);
 
 // The A side of block columns inicio … inicio + kAnchoPanel − 1 of the m×m
 // block Ab; usada marks the rows already pivots. A column with no unused row

@@ -37,9 +37,29 @@ static_assert(sizeof(double) == kBytesDoble);
 // running values stay in registers through all the pivots. A zero factor is
 // applied like any other: x − p·(±0) = x, since the pivot rows are finite and
 // the block holds no −0.0 (invariant 1 of linalg/bloque.h).
-template <typename V, std::size_t kFilas, std::size_t kVectores>
-CLEARING_EN_LINEA void teselas(double* const* filas, const Pivotes& p, std::size_t& c,
-                               std::size_t hasta) {
+// Where pivot t of a run has its values from column c on: its own row, or
+// its stretch of a packed block.
+struct EnFilas {
+  const Pivotes& p;
+  CLEARING_EN_LINEA const double* operator()(std::size_t t, std::size_t c) const {
+    return p.pivotes[t] + c;
+  }
+};
+
+struct EnBloques {
+  const Empaquetadas& p;
+  CLEARING_EN_LINEA const double* operator()(std::size_t t, std::size_t c) const {
+    const auto indice = static_cast<std::size_t>(p.indices[t]);
+    return p.base + ((c / kAnchoBloque) * p.ancho + indice) * kAnchoBloque + c % kAnchoBloque;
+  }
+};
+
+// Pivot t's factor for row i is factores[t·kPasoFactores + i] (a pass over
+// some rows of a tile starts factores at its first).
+template <typename V, std::size_t kFilas, std::size_t kVectores, std::size_t kPasoFactores,
+          typename Fuente>
+CLEARING_EN_LINEA void teselas(double* const* filas, const double* factores, const Fuente& fuente,
+                               std::size_t cuantos, std::size_t& c, std::size_t hasta) {
   constexpr std::size_t kAncho = sizeof(V) / kBytesDoble;
   constexpr std::size_t kPaso = kAncho * kVectores;
   for (; c + kPaso <= hasta; c += kPaso) {
@@ -47,9 +67,9 @@ CLEARING_EN_LINEA void teselas(double* const* filas, const Pivotes& p, std::size
     for (std::size_t i = 0; i < kFilas; ++i)
       for (std::size_t j = 0; j < kVectores; ++j)
         std::memcpy(&x[i][j], filas[i] + c + j * kAncho, sizeof(V));
-    for (std::size_t t = 0; t < p.cuantos; ++t) {
-      const double* pivote = p.pivotes[t] + c;
-      const double* f = p.factores + t * kFilas;
+    for (std::size_t t = 0; t < cuantos; ++t) {
+      const double* pivote = fuente(t, c);
+      const double* f = factores + t * kPasoFactores;
       V q[kVectores];
       for (std::size_t j = 0; j < kVectores; ++j)
         std::memcpy(&q[j], pivote + j * kAncho, sizeof(V));
@@ -64,13 +84,27 @@ CLEARING_EN_LINEA void teselas(double* const* filas, const Pivotes& p, std::size
 
 // Columns [desde, hasta) of kFilas rows: whole tiles of V, then single
 // vectors, then single columns.
-template <typename V, std::size_t kFilas>
-CLEARING_EN_LINEA void restaPivotes(double* const* filas, const Pivotes& p, std::size_t desde,
+template <typename V, std::size_t kFilas, std::size_t kPasoFactores, typename Fuente>
+CLEARING_EN_LINEA void restaPivotes(double* const* filas, const double* factores,
+                                    const Fuente& fuente, std::size_t cuantos, std::size_t desde,
                                     std::size_t hasta) {
   std::size_t c = desde;
-  teselas<V, kFilas, 2>(filas, p, c, hasta);
-  teselas<V, kFilas, 1>(filas, p, c, hasta);
-  teselas<double, kFilas, 1>(filas, p, c, hasta);
+  teselas<V, kFilas, 2, kPasoFactores>(filas, factores, fuente, cuantos, c, hasta);
+  teselas<V, kFilas, 1, kPasoFactores>(filas, factores, fuente, cuantos, c, hasta);
+  teselas<double, kFilas, 1, kPasoFactores>(filas, factores, fuente, cuantos, c, hasta);
+}
+
+// The kFilasTesela rows of a tile in passes of kPorPasada, as many as the
+// registers hold: each pass takes all the pivots, so every element still
+// receives them in order.
+template <typename V, std::size_t kPorPasada, typename Fuente>
+CLEARING_EN_LINEA void restaPorPasadas(double* const* filas, const double* factores,
+                                       const Fuente& fuente, std::size_t cuantos, std::size_t desde,
+                                       std::size_t hasta) {
+  static_assert(kFilasTesela % kPorPasada == 0);
+  for (std::size_t i = 0; i < kFilasTesela; i += kPorPasada)
+    restaPivotes<V, kPorPasada, kFilasTesela>(filas + i, factores + i, fuente, cuantos, desde,
+                                              hasta);
 }
 
 template <typename V>
@@ -110,11 +144,13 @@ CLEARING_EN_LINEA bool columnaPanel(const Compacta& panel, const double* pivote,
   return true;
 }
 
-// One set of the three entry points per instruction set. (cppcheck does not
+// One set of the four entry points per instruction set. (cppcheck does not
 // see the calls through version() below.)
 struct Version {
   // cppcheck-suppress unusedStructMember
   void (*tesela)(double* const*, const Pivotes&, std::size_t, std::size_t);
+  // cppcheck-suppress unusedStructMember
+  void (*empaquetada)(double* const*, const Empaquetadas&, std::size_t, std::size_t);
   // cppcheck-suppress unusedStructMember
   void (*fila)(double*, const Pivotes&, std::size_t, std::size_t);
   // cppcheck-suppress unusedStructMember
@@ -124,27 +160,33 @@ struct Version {
 
 // A type and an attribute list as macro arguments take no parentheses.
 // NOLINTBEGIN(bugprone-macro-parentheses)
-#define CLEARING_VERSION(nombre, atributos, V)                                               \
+#define CLEARING_VERSION(nombre, atributos, V, porPasada)                                    \
   atributos void nombre##Tesela(double* const* filas, const Pivotes& p, std::size_t desde,   \
                                 std::size_t hasta) {                                         \
-    restaPivotes<V, kFilasTesela>(filas, p, desde, hasta);                                   \
+    restaPorPasadas<V, porPasada>(filas, p.factores, EnFilas{p}, p.cuantos, desde, hasta);   \
+  }                                                                                          \
+  atributos void nombre##Empaquetada(double* const* filas, const Empaquetadas& p,            \
+                                     std::size_t desde, std::size_t hasta) {                 \
+    restaPorPasadas<V, porPasada>(filas, p.factores, EnBloques{p}, p.cuantos, desde, hasta); \
   }                                                                                          \
   atributos void nombre##Fila(double* fila, const Pivotes& p, std::size_t desde,             \
                               std::size_t hasta) {                                           \
-    restaPivotes<V, 1>(&fila, p, desde, hasta);                                              \
+    restaPivotes<V, 1, 1>(&fila, p.factores, EnFilas{p}, p.cuantos, desde, hasta);           \
   }                                                                                          \
   atributos bool nombre##Columna(const Compacta& panel, const double* pivote, std::size_t t, \
                                  std::size_t r, double* factor, const std::int32_t* usada,   \
                                  double minimo, std::size_t& siguiente) {                    \
     return columnaPanel<V>(panel, pivote, t, r, factor, usada, minimo, siguiente);           \
   }                                                                                          \
-  constexpr Version nombre{nombre##Tesela, nombre##Fila, nombre##Columna};
+  constexpr Version nombre{nombre##Tesela, nombre##Empaquetada, nombre##Fila, nombre##Columna};
 // NOLINTEND(bugprone-macro-parentheses)
 
-CLEARING_VERSION(kPortable, , Portable)
+// Rows a pass: 8 × 2 vectors of running values fill half of AVX-512's 32
+// registers; AVX2 and the portable vectors have 16, and take 4 rows a pass.
+CLEARING_VERSION(kPortable, , Portable, 4)
 #ifdef CLEARING_X86_VECTORES
-CLEARING_VERSION(kAvx2, __attribute__((target("avx2"))), Doble4)
-CLEARING_VERSION(kAvx512, __attribute__((target("avx512f"))), Doble8)
+CLEARING_VERSION(kAvx2, __attribute__((target("avx2"))), Doble4, 4)
+CLEARING_VERSION(kAvx512, __attribute__((target("avx512f"))), Doble8, 8)
 #endif
 
 // The best version the processor runs, up to the one asked for.
@@ -173,6 +215,11 @@ const Version& version() {
 void restaPivotesTesela(double* const* filas, const Pivotes& p, std::size_t desde,
                         std::size_t hasta) {
   version().tesela(filas, p, desde, hasta);
+}
+
+void restaEmpaquetadasTesela(double* const* filas, const Empaquetadas& p, std::size_t desde,
+                             std::size_t hasta) {
+  version().empaquetada(filas, p, desde, hasta);
 }
 
 void restaPivotesFila(double* fila, const Pivotes& p, std::size_t desde, std::size_t hasta) {

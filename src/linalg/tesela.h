@@ -9,11 +9,11 @@
 #include <cstdint>
 
 // Rows of a tile; a tile is two vectors wide (16 columns with AVX-512, 8
-// with AVX2, 4 with the portable vectors). 4 × 16 keeps 8 AVX-512 registers of
-// running values, and each pivot's two loaded vectors serve four rows; larger
-// tiles gained nothing measurable and leave a longer tail of rows to the
-// one-row path (figures in docs/performance.md, "Panels and register tiles").
-inline constexpr std::size_t kFilasTesela = 4;
+// with AVX2, 4 with the portable vectors). 8 × 16 keeps 16 AVX-512 registers
+// of running values, and each pivot's two loaded vectors serve eight rows:
+// the loads from the second-level cache then keep up with the arithmetic
+// (figures in docs/performance.md, "Panels and register tiles").
+inline constexpr std::size_t kFilasTesela = 8;
 
 // The pivots of a run: pivotes[t] is pivot t's row (its columns in the
 // block's numbering), factores[t·filas + i] the factor of row i for it.
@@ -27,6 +27,23 @@ struct Pivotes {
 // over columns [desde, hasta), for the kFilasTesela rows filas[i].
 void restaPivotesTesela(double* const* filas, const Pivotes& p, std::size_t desde,
                         std::size_t hasta);
+
+// Pivot rows packed for the sweep: from column 0, each block of kAnchoBloque
+// columns holds the rows of `ancho` pivots one after another, so that a tile
+// reads its pivots as one stream rather than one row each. The j-th pivot
+// applied is indices[j], its factor for row i factores[j·kFilasTesela + i].
+inline constexpr std::size_t kAnchoBloque = 16;
+struct Empaquetadas {
+  const double* base;  // pivot t, block b: base + (b·ancho + t)·kAnchoBloque
+  std::size_t ancho;
+  const std::int32_t* indices;
+  const double* factores;
+  std::size_t cuantos;
+};
+
+// restaPivotesTesela from packed rows; desde is a multiple of kAnchoBloque.
+void restaEmpaquetadasTesela(double* const* filas, const Empaquetadas& p, std::size_t desde,
+                             std::size_t hasta);
 
 // The same for one row (factores[t]).
 void restaPivotesFila(double* fila, const Pivotes& p, std::size_t desde, std::size_t hasta);

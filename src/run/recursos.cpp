@@ -10,6 +10,7 @@
 #include "base/plataforma.h"
 #include "base/pruebas.h"
 #include "lectura/datos.h"
+#include "linalg/panel.h"
 #include "report/informe.h"
 #include "report/matrices.h"
 
@@ -34,6 +35,7 @@ Huella huellaDe(std::int32_t dim, int matrices) {
   h.matrices = matrices * 8.0 * n * n + 64.0 * n;
   h.lectura = static_cast<double>(memoriaDeLectura(nodos));
   h.escritura = static_cast<double>(kBuferInforme + memoriaDeMatriz(nodos));
+  h.paneles = memoriaDePaneles(nodos);
   // The stacks of the block solver's threads (for blocks that are shared
   // out), the report's and the one writing a default matrix while a round
   // is solved: all are the pool's hilos() workers now, so this counts more
@@ -48,12 +50,13 @@ Huella huellaDe(std::int32_t dim, int matrices) {
 double memoriaNecesaria(std::int32_t dim, int matrices) {
   const Huella h = huellaDe(dim, matrices);
   const Huella lectura = huellaDe(dim, 1);  // L, filled as the numbers arrive
-  return std::max(lectura.matrices + h.lectura, h.matrices + h.escritura + h.pilas) + h.margen;
+  return std::max(lectura.matrices + h.lectura, h.matrices + h.escritura + h.paneles + h.pilas) +
+         h.margen;
 }
 
 double memoriaAdicional(std::int32_t dim, int matrices) {
   const Huella h = huellaDe(dim, matrices);
-  return h.matrices + h.escritura + h.pilas + h.margen;
+  return h.matrices + h.escritura + h.paneles + h.pilas + h.margen;
 }
 
 double memoriaDisponible() {

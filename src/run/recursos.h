@@ -14,6 +14,7 @@ struct Huella {
   double matrices = 0;   // the n×n matrices of doubles, and the run's vectors
   double lectura = 0;    // the reader's buffer and converted numbers, only while reading
   double escritura = 0;  // the report's stream buffer and one matrix's pieces of rows
+  double paneles = 0;    // the block solver's panels: pivot rows, factors, compact columns
   double pilas = 0;      // the threads' stacks and first pages of their own heaps
   double margen = 0;     // page tables and the program's own pages
 };
