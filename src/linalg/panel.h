@@ -19,14 +19,15 @@
 // width (figures in docs/performance.md, "Panels and register tiles").
 inline constexpr std::size_t kAnchoFranja = 32;
 
-// 4 strips a sweep: a row is then read from memory once per 128 pivots, so
-// the sweep stays bound by arithmetic on both cores of a large block.
-inline constexpr std::size_t kFranjasPorPanel = 4;
+// 2 strips a sweep: a row is then read from memory once per 64 pivots, so
+// the sweep stays bound by arithmetic on both cores of a large block; 4
+// were no faster and hold more pivot rows (docs/performance.md).
+inline constexpr std::size_t kFranjasPorPanel = 2;
 inline constexpr std::size_t kAnchoPanel = kAnchoFranja * kFranjasPorPanel;
 
 // The sweep goes over the block's columns in stretches of this many, each
-// stretch over all rows: the panel's pivot rows there (128 × 512 doubles,
-// 512 KiB) stay in the second-level cache while the rows stream past.
+// stretch over all rows: the panel's pivot rows there (64 × 512 doubles,
+// 256 KiB) stay in the second-level cache while the rows stream past.
 inline constexpr std::size_t kColumnasPorTramo = 512;
 
 // Work storage of the panels, with room for blocks of the whole dimension.
