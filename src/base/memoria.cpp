@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/hilos.h"
 #include "base/pruebas.h"
 
 namespace {
@@ -77,4 +78,13 @@ std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto) {
   reservaOTermina(v, n, salto);
   v.resize(n, 0);
   return v;
+}
+
+void tocaPaginas(char* inicio, std::size_t bytes, unsigned hilos) {
+  constexpr std::size_t kPagina = 4096;
+  const std::size_t paginas = bytes / kPagina;
+  reparteEnPartes(hilosPara(hilos), paginas, 1, [&](std::size_t desde, std::size_t hasta) {
+    for (std::size_t p = desde; p < hasta; ++p)
+      *static_cast<volatile char*>(inicio + p * kPagina) = 0;
+  });
 }

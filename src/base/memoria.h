@@ -36,5 +36,10 @@ Matrix reservaFilas(std::size_t filas, std::size_t columnas, Salto salto = Salto
 // costs memory only as far as it is filled.
 std::unique_ptr<char[]> nuevoTexto(std::size_t n, Salto salto = Salto::con);
 
+// Writes a zero into each 4 KiB page of [inicio, inicio + bytes), memory the
+// caller holds and has not written, the pages shared among hilosPara(hilos)
+// threads: the system's zeroing of fresh pages then runs on every core.
+void tocaPaginas(char* inicio, std::size_t bytes, unsigned hilos);
+
 // n integers set to 0.
 std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto = Salto::con);

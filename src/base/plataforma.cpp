@@ -286,7 +286,7 @@ constexpr int kMmapMaxPorDefecto = 65536;  // glibc's own default
 // which the run's rows are then carved from, since the trim threshold no
 // longer gives it back. Rows of a matrix are separate allocations, so only
 // the heap as a whole can be advised, and only before they touch it.
-bool pidePaginasGrandes(double bytes) {
+bool pidePaginasGrandes(double bytes, const std::function<void(char*, std::size_t)>& toca) {
   if (sizeof(void*) < 8 || !(bytes >= kMinimoPaginas)) return false;
   const auto tamano = static_cast<std::size_t>(std::min(bytes, kMaximoPaginas));
   if (mallopt(M_TRIM_THRESHOLD, INT_MAX) != 1 || mallopt(M_MMAP_MAX, 0) != 1) return false;
@@ -301,13 +301,14 @@ bool pidePaginasGrandes(double bytes) {
   const bool aconsejada =
       tamano > antes + despues &&
       madvise(static_cast<char*>(region) + antes, tamano - antes - despues, MADV_HUGEPAGE) == 0;
+  if (aconsejada && toca) toca(static_cast<char*>(region) + antes, tamano - antes - despues);
   std::free(region);
   return aconsejada;
 }
 
 #else
 
-bool pidePaginasGrandes(double /*bytes*/) {
+bool pidePaginasGrandes(double /*bytes*/, const std::function<void(char*, std::size_t)>& /*toca*/) {
   return false;
 }
 

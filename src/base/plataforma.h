@@ -3,7 +3,9 @@
 // branches only on the processor and the compiler).
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 // True when standard error is a terminal (a person is watching the run).
@@ -52,4 +54,8 @@ unsigned procesadoresDisponiblesBajo(const std::string& raiz);
 // of the rows they bring (figures in docs/performance.md, "Large pages").
 // Only a hint: false when it was not given (too little to be worth it,
 // another system or allocator, no room); nothing else changes either way.
-bool pidePaginasGrandes(double bytes);
+// Where it is given, toca(inicio, bytes) first writes the advised pages, so
+// that the system zeroes them where the caller chooses (on every core)
+// rather than one at a time as the allocator carves rows from them.
+bool pidePaginasGrandes(double bytes,
+                        const std::function<void(char*, std::size_t)>& toca = nullptr);

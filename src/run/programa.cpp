@@ -47,7 +47,8 @@ void reservaEstado(NetworkState& estado, int matrices) {
   // L and PI only: every page of theirs is written. The block solver's
   // storage has room for n×n and often uses a corner of it, which large
   // pages would make resident whole.
-  (void)pidePaginasGrandes(huellaDe(estado.dim, kMatricesDeDatos).matrices);
+  (void)pidePaginasGrandes(huellaDe(estado.dim, kMatricesDeDatos).matrices,
+                           [](char* inicio, std::size_t bytes) { tocaPaginas(inicio, bytes, 0); });
   const auto n = static_cast<std::size_t>(estado.dim);
   estado.ordenQuiebra = nuevoVectorEntero(n, Salto::sin);
   estado.e = reservaVector(n, Salto::sin);
