@@ -57,7 +57,8 @@ bool tieneFactores(const Panel& panel, std::size_t k, std::uint32_t franjas) {
 
 // Marks the rows with a nonzero factor among pivots [s0, s1), strip s0's:
 // one pass along each pivot's factors, rather than one across them per row.
-void marcaFactores(const Panel& panel, std::size_t s0, std::size_t s1) {
+// Returns how many rows it marked.
+std::size_t marcaFactores(const Panel& panel, std::size_t s0, std::size_t s1) {
   const auto bit = static_cast<std::int32_t>(1U << (s0 / kAnchoFranja));
   std::int32_t* marcas = panel.trabajo.conFactores.data();
   for (std::size_t t = s0; t < s1; ++t) {
@@ -65,6 +66,20 @@ void marcaFactores(const Panel& panel, std::size_t s0, std::size_t s1) {
     for (std::size_t k = 0; k < panel.m; ++k)
       if (factor[k] != 0.0) marcas[k] |= bit;
   }
+  std::size_t marcadas = 0;
+  for (std::size_t k = 0; k < panel.m; ++k) marcadas += (marcas[k] & bit) != 0 ? 1 : 0;
+  return marcadas;
+}
+
+// Threads for a step of about `actualizaciones` updates: as many as the
+// block may use when the step is at least a sweep of filasParaRepartir()
+// rows would be (docs/performance.md, "Threads"), else the caller alone.
+// Sparse blocks, whose steps are mostly skipped zeros, so wake no worker.
+unsigned hilosParaPaso(const Panel& panel, double actualizaciones) {
+  const auto filas = static_cast<double>(filasParaRepartir());
+  return actualizaciones >= static_cast<double>(kAnchoFranja) * filas * filas
+             ? hilosPara(panel.trabajo.hilos)
+             : 1;
 }
 
 // Row k's columns of strip `franja` in the compact copy. A strip holds its
@@ -236,7 +251,13 @@ void empaqueta(const Panel& panel, std::size_t a, std::size_t b) {
 // false when one is not finite.
 bool completaYRevisa(const Matrix& Ab, Panel& panel, std::size_t hasta, std::size_t m,
                      bool paraBarrer) {
-  reparteEnPartes(m >= filasParaRepartir() ? hilosPara(panel.trabajo.hilos) : 1, m,
+  // Copying and packing are m values a pivot; each nonzero factor of a pivot
+  // row for an earlier pivot is m updates more.
+  std::size_t porFila = hasta;
+  for (std::size_t t = 0; t < hasta; ++t)
+    for (std::size_t antes = 0; antes < t; ++antes)
+      porFila += panel.trabajo.factor[antes][static_cast<std::size_t>(panel.pivote[t])] != 0.0;
+  reparteEnPartes(hilosParaPaso(panel, static_cast<double>(porFila) * static_cast<double>(m)), m,
                   kColumnasPorTramo / 8, [&](std::size_t a, std::size_t b) {
                     completaCopias(Ab, panel, hasta, a, b);
                     if (paraBarrer) empaqueta(panel, a, b);
@@ -346,12 +367,14 @@ bool eliminaFranja(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& pa
       lanzaFallo(Error::indeterminado);
     }
   }
-  marcaFactores(panel, s0, s1);
-  if (s0 == 0 && s1 == panel.fin - panel.inicio) return true;
-  repartePorFilas(
-      m, kFilasTesela, m,
-      [&](std::size_t desde, std::size_t hasta) { cruzaFranja(panel, s0, s1, desde, hasta); },
-      panel.trabajo.hilos);
+  const std::size_t marcadas = marcaFactores(panel, s0, s1);
+  const std::size_t ancho = panel.fin - panel.inicio;
+  if (s1 - s0 == ancho) return true;
+  const double actualizaciones =
+      static_cast<double>(marcadas) * static_cast<double>((s1 - s0) * (ancho - (s1 - s0)));
+  reparteEnPartes(
+      hilosParaPaso(panel, actualizaciones), m, kFilasTesela,
+      [&](std::size_t desde, std::size_t hasta) { cruzaFranja(panel, s0, s1, desde, hasta); });
   return true;
 }
 
