@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <utility>
 
 #include "base/fallo.h"
 #include "base/hilos.h"
@@ -34,12 +33,19 @@ using Copias = std::array<const double*, kAnchoPanel>;
 using Factores = std::array<double, kAnchoPanel * kFilasTesela>;
 
 using Indices = std::array<std::int32_t, kAnchoPanel>;
+using Filas = std::array<double*, kFilasTesela>;
+using Cuales = std::array<std::size_t, kFilasTesela>;
 
 // Every strip of a panel, as bits.
 constexpr std::uint32_t kTodas = (1U << kFranjasPorPanel) - 1;
 static_assert(kFranjasPorPanel < 32);
-using Filas = std::array<double*, kFilasTesela>;
-using Cuales = std::array<std::size_t, kFilasTesela>;
+
+// f(a, b) for each side of tramos that holds columns.
+template <typename F>
+void porTramos(const Tramos& tramos, const F& f) {
+  if (tramos.desde < tramos.hasta) f(tramos.desde, tramos.hasta);
+  if (tramos.luego < tramos.fin) f(tramos.luego, tramos.fin);
+}
 
 bool esFinito(const double* fila, std::size_t desde, std::size_t hasta) {
   for (std::size_t l = desde; l < hasta; ++l)
@@ -131,18 +137,17 @@ void aplicaPivotes(const Panel& panel, double* const* filas, const std::size_t* 
   for (std::size_t j = 0; j < cuantas; ++j)
     copias[j] = panel.trabajo.copia[static_cast<std::size_t>(indices[j])].data() + corre;
   const Pivotes p{copias.data(), factores.data(), cuantas};
-  for (const auto& [a, b] :
-       {std::pair{tramos.desde, tramos.hasta}, std::pair{tramos.luego, tramos.fin}}) {
-    if (a >= b) continue;
+  porTramos(tramos, [&](std::size_t a, std::size_t b) {
     if constexpr (R == 1)
       restaPivotesFila(filas[0], p, a, b);
     else
       restaPivotesTesela(filas, p, a, b);
-  }
+  });
 }
 
 // The rows k of [primera, ultima) with a nonzero factor in `franjas`
-// go through aplica(filas, cuales, R) four at a time, the rest one at a time.
+// go through aplica(filas, cuales, R) a tile's kFilasTesela at a time, the
+// rest one at a time.
 template <typename Fila, typename Aplica>
 void porTeselas(std::size_t primera, std::size_t ultima, const Panel& panel, std::uint32_t franjas,
                 const Fila& fila, const Aplica& aplica) {
@@ -190,9 +195,9 @@ void copiaDeCompacta(const Panel& panel, std::size_t k, double* fila) {
 }
 
 // The copies of pivots [0, hasta) over the block columns [a, b) outside the
-// panel: pivot t's row as it was when chosen, with the pivots before it. Four
-// copies at a time take the pivots before the first of them in register
-// tiles, then those among the four one copy at a time.
+// panel: pivot t's row as it was when chosen, with the pivots before it. A
+// tile's kFilasTesela copies at a time take the pivots before the first of
+// them in register tiles, then those among themselves one copy at a time.
 void completaCopias(const Matrix& Ab, Panel& panel, std::size_t hasta, std::size_t a,
                     std::size_t b) {
   const Tramos tramos{a, std::min(b, panel.inicio), std::max(a, panel.fin), b};
@@ -204,11 +209,10 @@ void completaCopias(const Matrix& Ab, Panel& panel, std::size_t hasta, std::size
     for (std::size_t i = 0; i < juntas; ++i) {
       const auto r = static_cast<std::size_t>(panel.pivote[t0 + i]);
       double* copia = panel.trabajo.copia[t0 + i].data();
-      for (const auto& [d, h] :
-           {std::pair{tramos.desde, tramos.hasta}, std::pair{tramos.luego, tramos.fin}})
-        if (d < h)
-          std::copy(Ab[r].begin() + static_cast<std::ptrdiff_t>(d),
-                    Ab[r].begin() + static_cast<std::ptrdiff_t>(h), copia + d);
+      porTramos(tramos, [&](std::size_t d, std::size_t h) {
+        std::copy(Ab[r].begin() + static_cast<std::ptrdiff_t>(d),
+                  Ab[r].begin() + static_cast<std::ptrdiff_t>(h), copia + d);
+      });
       filas[i] = copia;
       cuales[i] = r;
     }
@@ -275,15 +279,13 @@ void aplicaEmpaquetadas(const Panel& panel, double* const* filas, const std::siz
   if (cuantas == 0) return;
   const Empaquetadas p{panel.trabajo.empaquetadas.data(), kAnchoPanel, indices.data(),
                        factores.data(), cuantas};
-  for (const auto& [a, b] :
-       {std::pair{tramos.desde, tramos.hasta}, std::pair{tramos.luego, tramos.fin}})
-    if (a < b) restaEmpaquetadasTesela(filas, p, a, b);
+  porTramos(tramos, [&](std::size_t a, std::size_t b) { restaEmpaquetadasTesela(filas, p, a, b); });
 }
 
 // Block rows [desde, hasta) after the panel's pivots: its columns back from
 // the compact copy, the rest with every pivot. Rows with a nonzero factor go
-// four at a time through the register tiles, a stretch of columns at a time
-// over all of them, the last few one at a time.
+// kFilasTesela at a time through the register tiles, a stretch of columns at
+// a time over all of them, the last few one at a time.
 void barre(Matrix& Ab, const Panel& panel, std::size_t desde, std::size_t hasta, std::size_t m) {
   const std::size_t ancho = panel.fin - panel.inicio;
   std::int32_t* lista = panel.trabajo.filas.data() + desde;  // this part's own stretch of the list
