@@ -96,7 +96,7 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
   const double valores[] = {0.0, 0.0, 0.0, 0.5, 1.0 / 3.0, 0.25, 1.0, 2.0 / 3.0, 1e-9, 1e-8};
   const double terminos[] = {0.0, -0.0, 1.0, -2.5, 1e12, -1.0 / 3.0, 1e-9, 1e308, -1e308};
   // One work storage for every case, as the rounds of a run share theirs.
-  TrabajoBloque trabajo = nuevoTrabajoBloque(700);
+  TrabajoBloque trabajo = nuevoTrabajoBloque(560);
   int comparados = 0;
   int grandes = 0;  // blocks wider than one strip of pivots
   int indeterminados = 0;
@@ -106,7 +106,7 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
     // every five hundredth spans several panels, and the last case several
     // stretches of the sweep.
     const bool ancho = caso % 500 == 250 || caso == 2999;
-    const std::size_t n = caso == 2999     ? 640 + azar() % 60
+    const std::size_t n = caso == 2999     ? 520 + azar() % 40
                           : ancho          ? 300 + azar() % 100
                           : caso % 10 == 0 ? 40 + azar() % 80
                                            : azar() % 9;
