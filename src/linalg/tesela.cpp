@@ -13,6 +13,7 @@ namespace {
 
 #if defined(__GNUC__) || defined(__clang__)
 #define CLEARING_EN_LINEA inline __attribute__((always_inline))
+#define CLEARING_ANTICIPA(direccion) __builtin_prefetch(direccion)
 // Vectors of 2, 4 and 8 doubles; loads and stores go through memcpy, so rows
 // need no alignment. Two doubles are SSE2 on x86-64 and NEON on aarch64.
 typedef double Doble2 __attribute__((vector_size(16)));
@@ -21,6 +22,7 @@ typedef double Doble8 __attribute__((vector_size(64)));
 using Portable = Doble2;
 #else
 #define CLEARING_EN_LINEA inline
+#define CLEARING_ANTICIPA(direccion) static_cast<void>(direccion)
 using Portable = double;  // compilers without vector types: the scalar loop
 #endif
 
@@ -54,6 +56,19 @@ struct EnBloques {
   }
 };
 
+// Tiles ahead whose rows a tile asks the cache for: the processor's own
+// prefetch follows a tile's eight rows late, and each tile waited on its
+// first loads (figures in docs/performance.md, "Panels and register tiles").
+constexpr std::size_t kTeselasAnticipadas = 2;
+
+// Asks for the cache lines of the tile at columns [c, c + kPaso) of each row.
+template <std::size_t kFilas, std::size_t kPaso>
+CLEARING_EN_LINEA void anticipaTesela(double* const* filas, std::size_t c) {
+  constexpr std::size_t kDoblesPorLinea = 8;
+  for (std::size_t i = 0; i < kFilas; ++i)
+    for (std::size_t l = 0; l < kPaso; l += kDoblesPorLinea) CLEARING_ANTICIPA(filas[i] + c + l);
+}
+
 // Pivot t's factor for row i is factores[t·kPasoFactores + i] (a pass over
 // some rows of a tile starts factores at its first).
 template <typename V, std::size_t kFilas, std::size_t kVectores, std::size_t kPasoFactores,
@@ -63,6 +78,8 @@ CLEARING_EN_LINEA void teselas(double* const* filas, const double* factores, con
   constexpr std::size_t kAncho = sizeof(V) / kBytesDoble;
   constexpr std::size_t kPaso = kAncho * kVectores;
   for (; c + kPaso <= hasta; c += kPaso) {
+    if (const std::size_t delante = c + kTeselasAnticipadas * kPaso; delante + kPaso <= hasta)
+      anticipaTesela<kFilas, kPaso>(filas, delante);
     V x[kFilas][kVectores];
     for (std::size_t i = 0; i < kFilas; ++i)
       for (std::size_t j = 0; j < kVectores; ++j)
