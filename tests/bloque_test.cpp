@@ -10,6 +10,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/fallo.h"
@@ -161,7 +162,8 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
 
 // One pool for the whole process: runs with 3, 1, 2 and 3 threads one after
 // the other, each of many rounds, give the bits of one thread, and the pool
-// never grows past the most threads asked for.
+// never grows past the most threads asked for. The 2-thread run's block
+// lives in rows a caller gave up, stale values and all.
 TEST(Bloque, PoolReusedAcrossRunsAndThreadCounts) {
   std::mt19937_64 azar(5);
   const std::size_t n = 150;
@@ -173,7 +175,12 @@ TEST(Bloque, PoolReusedAcrossRunsAndThreadCounts) {
   const std::size_t antes = hilosDeLaPiscina();  // other tests of this process may have grown it
   for (const unsigned h : {3U, 1U, 2U, 3U}) {
     fija({h, Instrucciones::mejor});
-    TrabajoBloque trabajo = nuevoTrabajoBloque(n);
+    Matrix sitio = h == 2 ? Matrix(n, Vector(n, 7.0)) : Matrix{};
+    const double* cedida = sitio.empty() ? nullptr : sitio[0].data();
+    TrabajoBloque trabajo = nuevoTrabajoBloque(n, false, 0, 0, std::move(sitio));
+    if (cedida != nullptr) {
+      EXPECT_EQ(trabajo.Ab[0].data(), cedida);
+    }
     for (std::size_t ronda = 0; ronda < 20; ++ronda) {
       Marcas marcas(n);
       for (std::size_t i = 0; i < n; ++i) marcas[i] = (i + ronda) % 5 != 0 ? 1 : 0;

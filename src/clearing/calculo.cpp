@@ -49,8 +49,8 @@ void resuelveEstructurado(const Red& red, Vector& p, const Marcas& marcas, Traba
   const Bloque bloque = calculaBloque(marcas);
   if (trabajo.Ab.size() != n) {  // first round
     auto caben = std::move(trabajo.caben);
-    trabajo =
-        nuevoTrabajoBloque(n, trabajo.historia.permitida, bloque.indices.size(), trabajo.hilos);
+    trabajo = nuevoTrabajoBloque(n, trabajo.historia.permitida, bloque.indices.size(),
+                                 trabajo.hilos, std::move(trabajo.sitio));
     trabajo.caben = std::move(caben);
   }
   Vector b;

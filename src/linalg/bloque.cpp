@@ -223,6 +223,25 @@ void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x) {
   }
 }
 
+// Ab's rows: those of sitio, emptied, when it has n with room for n each;
+// otherwise fresh room. A first block of (nearly) every node writes every
+// page of fresh room: large pages then save the faults and cost no memory. A
+// smaller one would make the untouched ends of its rows resident.
+Matrix salaDelBloque(std::size_t n, std::size_t primera, unsigned hilos, Matrix sitio) {
+  const bool cabe =
+      sitio.size() == n && std::all_of(sitio.begin(), sitio.end(),
+                                       [n](const Vector& fila) { return fila.capacity() >= n; });
+  if (cabe) {
+    for (Vector& fila : sitio) fila.clear();  // keeps its room
+    return sitio;
+  }
+  if (primera > 0 && primera >= n - n / 16)
+    (void)pidePaginasGrandes(
+        8.0 * static_cast<double>(n) * static_cast<double>(n),
+        [&](char* inicio, std::size_t bytes) { tocaPaginas(inicio, bytes, hilos); });
+  return reservaMatriz(n);
+}
+
 }  // namespace
 
 Bloque calculaBloque(const Marcas& marcas) {
@@ -247,17 +266,10 @@ Bloque calculaBloque(const Marcas& marcas) {
   return bloque;
 }
 
-TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda, std::size_t primera,
-                                 unsigned hilos) {
-  // A first block of (nearly) every node writes every page of the room: large
-  // pages then save the faults and cost no memory. A smaller one would make
-  // the untouched ends of its rows resident.
-  if (primera > 0 && primera >= n - n / 16)
-    (void)pidePaginasGrandes(
-        8.0 * static_cast<double>(n) * static_cast<double>(n),
-        [&](char* inicio, std::size_t bytes) { tocaPaginas(inicio, bytes, hilos); });
+TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda, std::size_t primera, unsigned hilos,
+                                 Matrix sitio) {
   TrabajoBloque trabajo;
-  trabajo.Ab = reservaMatriz(n);
+  trabajo.Ab = salaDelBloque(n, primera, hilos, std::move(sitio));
   trabajo.panel = nuevoTrabajoPanel(n);
   trabajo.historia = nuevaHistoria(n, recuerda);
   trabajo.hilos = hilos;

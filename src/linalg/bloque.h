@@ -52,6 +52,11 @@ struct TrabajoBloque {
   // The caller's word on whether that many more n×n matrices fit, asked
   // before a round is handed to the full solver; none: they do.
   std::function<bool(int matrices)> caben;
+  // Rows a caller gave up for Ab, n of them with room for n values each (the
+  // program's L once it is in the report; their values are of no account):
+  // the first round takes them instead of fresh memory, whose pages the
+  // system would clear once more.
+  Matrix sitio;
 };
 
 // Room for blocks of up to n indices; nothing is touched yet. `recuerda`:
@@ -59,8 +64,9 @@ struct TrabajoBloque {
 // it is: linalg/historia.h). `primera`, the
 // first block's size, says whether the room will be written nearly whole;
 // `hilos` caps the threads a block's rows are shared among (0: hilos()).
+// Ab takes the rows of `sitio` when it has n of them, each with room for n.
 TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda = false, std::size_t primera = 0,
-                                 unsigned hilos = 0);
+                                 unsigned hilos = 0, Matrix sitio = {});
 
 // Makes Ab m×m (within its room) for the block's m indices. Returns k, the
 // leading rows and columns whose elimination the last round left in Ab: the

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <utility>
 
 #include "base/estado.h"
 #include "base/fallo.h"
@@ -81,7 +82,8 @@ void leeRed(Lector& entrada, NetworkState& estado, const OpcionesClearing& opcio
 
 // The rounds, each written as its "Paso" block and shown on the progress
 // line; the clearing vector and the default steps land in the state.
-Clearing resuelve(Informe& out, NetworkState& estado, const OpcionesClearing& opciones) {
+Clearing resuelve(Informe& out, NetworkState& estado, const OpcionesClearing& opciones,
+                  EspacioClearing& espacio) {
   Progreso progreso = nuevoProgreso(stderr, esTerminalDeError());
   const ObservaRonda observa = [&](int k, const Marcas& marcas) {
     escribePaso(out, k, marcas);
@@ -90,7 +92,7 @@ Clearing resuelve(Informe& out, NetworkState& estado, const OpcionesClearing& op
   Clearing clearing;  // in the state's own buffers
   clearing.p = std::move(estado.pPrima);
   clearing.ordenQuiebra = std::move(estado.ordenQuiebra);
-  if (const auto error = resuelveRondas(estado, opciones, observa, clearing)) {
+  if (const auto error = resuelveRondas(estado, opciones, observa, clearing, espacio)) {
     // A message on a terminal of its own follows the line; anywhere else it
     // would leave the line behind, stale and with no line end.
     if (!esSalidaElTerminalDeError()) borraProgreso(progreso);
@@ -121,11 +123,16 @@ void ejecuta(Informe& out, bool literal) {
   opciones.caben = compruebaRondas(estado.dim);
 
   escribeInput(out, estado);
+  // L is in the report, and nothing reads it again: the block solver takes
+  // its rows, already faulted in, rather than the system clearing n² fresh
+  // doubles for it.
+  EspacioClearing espacio;
+  espacio.trabajo.sitio = std::move(estado.L);
   escribeSeparadores(out);
   escribeSistema(out, estado);
   escribeSeparadores(out);
   escribeCabeceraDiagonales(out);
-  Clearing clearing = resuelve(out, estado, opciones);
+  Clearing clearing = resuelve(out, estado, opciones, espacio);
   escribeSeparadores(out);
   if (const auto error = calculaCapitales(estado, opciones, clearing)) relanza(error->fallo);
   estado.pPrima = std::move(clearing.p);
