@@ -129,13 +129,37 @@ bool cifrasRapidas(double a, int precision, std::int64_t& cifras, int& exponente
   return true;
 }
 
+// The `precision` digits of cifras, first digit first, in c, which is
+// stored as one word: copiaCifras's loads of four bytes are then served from
+// that store, where bytes stored one at a time made each load wait for them.
+using Cifras = char[2 * kMaxPrecisionRapida];
+void enCifras(std::int64_t cifras, int precision, Cifras& c) {
+  static_assert(std::endian::native == std::endian::little ||
+                std::endian::native == std::endian::big);
+  static_assert(sizeof(Cifras) == sizeof(std::uint64_t));
+  std::uint64_t palabra = 0x3030303030303030;  // eight '0'
+  for (int i = precision - 1; i >= 0; --i, cifras /= 10) {
+    const int byte = std::endian::native == std::endian::little ? i : 7 - i;
+    palabra += static_cast<std::uint64_t>(cifras % 10) << (8 * byte);
+  }
+  std::memcpy(c, &palabra, sizeof(palabra));
+}
+
+// Digits c[desde, hasta) written at dst, one to four of them: a store of
+// four bytes, then the end moved past those that count (dst has room for a
+// number and more). Copying exactly hasta − desde bytes calls the library's
+// memmove, which for a few bytes cost more than the rest of the formatting.
+char* copiaCifras(char* dst, const char* c, int desde, int hasta) {
+  std::memcpy(dst, c + desde, kMaxPrecisionRapida);
+  return dst + (hasta - desde);
+}
+
 // The digits of "%.{precision}g" from cifras·10^(exponente − precision + 1):
 // fixed notation for −4 ≤ exponente < precision, else exponent notation,
 // trailing zeros of the fraction dropped (and the point with them).
 char* escribeG(char* dst, bool negativo, std::int64_t cifras, int exponente, int precision) {
-  char c[kMaxPrecisionRapida] = {};
-  for (int i = precision - 1; i >= 0; --i, cifras /= 10)
-    c[i] = static_cast<char>('0' + cifras % 10);
+  Cifras c;  // copiaCifras reads four from any digit
+  enCifras(cifras, precision, c);
   int ultima = precision - 1;  // the last digit kept: trailing zeros go
   while (ultima > 0 && c[ultima] == '0') --ultima;
   if (negativo) *dst++ = '-';
@@ -143,7 +167,7 @@ char* escribeG(char* dst, bool negativo, std::int64_t cifras, int exponente, int
     *dst++ = c[0];
     if (ultima > 0) {
       *dst++ = '.';
-      dst = std::copy(c + 1, c + ultima + 1, dst);
+      dst = copiaCifras(dst, c, 1, ultima + 1);
     }
     *dst++ = 'e';
     *dst++ = exponente < 0 ? '-' : '+';
@@ -157,12 +181,12 @@ char* escribeG(char* dst, bool negativo, std::int64_t cifras, int exponente, int
     *dst++ = '0';
     *dst++ = '.';
     dst = std::fill_n(dst, -exponente - 1, '0');
-    return std::copy(c, c + ultima + 1, dst);
+    return copiaCifras(dst, c, 0, ultima + 1);
   }
-  dst = std::copy(c, c + exponente + 1, dst);
+  dst = copiaCifras(dst, c, 0, exponente + 1);
   if (ultima > exponente) {
     *dst++ = '.';
-    dst = std::copy(c + exponente + 1, c + ultima + 1, dst);
+    dst = copiaCifras(dst, c, exponente + 1, ultima + 1);
   }
   return dst;
 }
