@@ -60,13 +60,17 @@ bool esDatoFinito(const Red& red) {
 Vector sumaEntradas(const Red& red, const Vector& p) {
   const std::size_t n = p.size();
   Vector c = nuevoVector(n);
-  for (std::size_t k = 0; k < n; ++k) {
-    const double pk = p[k];
-    if (pk == 0.0 || (red.pBarra[k] == 0.0 && std::isfinite(pk))) continue;
-    const double* fila = red.PI[k].data();
-    double* suma = c.data();
-    for (std::size_t i = 0; i < n; ++i) suma[i] += fila[i] * pk;
-  }
+  // Stretches of whole cache lines of c, so that no two threads write one.
+  constexpr std::size_t kSumasPorLinea = 8;
+  repartePorFilas(n, kSumasPorLinea, n, [&](std::size_t desde, std::size_t hasta) {
+    for (std::size_t k = 0; k < n; ++k) {
+      const double pk = p[k];
+      if (pk == 0.0 || (red.pBarra[k] == 0.0 && std::isfinite(pk))) continue;
+      const double* fila = red.PI[k].data();
+      double* suma = c.data();
+      for (std::size_t i = desde; i < hasta; ++i) suma[i] += fila[i] * pk;
+    }
+  });
   return c;
 }
 

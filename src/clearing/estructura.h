@@ -11,7 +11,8 @@
 // True when every element of PI, pBarra and e is finite.
 bool esDatoFinito(const Red& red);
 
-// PIᵀ·p: c[i] = 0.0 + Σ_k PI[k][i]·p[k] in ascending k, computed row by row.
+// PIᵀ·p: c[i] = 0.0 + Σ_k PI[k][i]·p[k] in ascending k, computed row by row,
+// each thread over its own stretch of i.
 Vector sumaEntradas(const Red& red, const Vector& p);
 
 // φ(p) = minimo(PIᵀ·p + e, pBarra), as phiP computes it.

@@ -130,25 +130,29 @@ double mayorMagnitud(const double* fila, std::size_t desde, std::size_t m, doubl
 }
 
 // Division: each row's value over its entry of largest magnitude, the first
-// such column on ties (4).
-void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x) {
+// such column on ties (4). Rows are shared among `hilos` threads (0: hilos()).
+void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x, unsigned hilos) {
   // Read at run time: the compiler may turn a division by the literal −1.0
   // into a negation, which flips the sign of a NaN where the division keeps it.
   const double menosUno = kMenosUno;
   if (b.empty()) return;
   const std::int32_t c0 = bloque.posicion[0];
   // Column 0 (0.0 when node 0 is outside) is where the search starts.
-  const std::size_t desde = c0 == kFuera ? 0 : 1;
-  for (std::size_t i = 0; i < b.size(); ++i) {
-    const std::int32_t r = bloque.posicion[i];
-    if (r == kFuera) {
-      x[i] = b[i] / menosUno;
-      continue;
+  const std::size_t inicio = c0 == kFuera ? 0 : 1;
+  const std::size_t m = bloque.indices.size();
+  const auto filas = [&](std::size_t desde, std::size_t hasta) {
+    for (std::size_t i = desde; i < hasta; ++i) {
+      const std::int32_t r = bloque.posicion[i];
+      if (r == kFuera) {
+        x[i] = b[i] / menosUno;
+        continue;
+      }
+      const Vector& fila = Ab[static_cast<std::size_t>(r)];
+      const double inicial = c0 == kFuera ? 0.0 : fila[static_cast<std::size_t>(c0)];
+      x[i] = b[i] / mayorMagnitud(fila.data(), inicio, m, inicial);
     }
-    const Vector& fila = Ab[static_cast<std::size_t>(r)];
-    const double inicial = c0 == kFuera ? 0.0 : fila[static_cast<std::size_t>(c0)];
-    x[i] = b[i] / mayorMagnitud(fila.data(), desde, bloque.indices.size(), inicial);
-  }
+  };
+  repartePorFilas(b.size(), 1, m, filas, hilos);
 }
 
 // The block columns the reordering marks at a time: 1024 columns, 8 KiB of
@@ -299,7 +303,7 @@ bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vec
   const bool hecha = elimina(trabajo, bloque, b);
   cierraHistoria(trabajo.historia, bloque.indices, hecha && trabajo.guarda);
   if (!hecha) return false;
-  divide(trabajo.Ab, bloque, b, x);
+  divide(trabajo.Ab, bloque, b, x, trabajo.hilos);
   reordena(trabajo.Ab, bloque, x);
   return true;
 }
