@@ -249,6 +249,34 @@ TEST_P(BloqueEjecucion, CarriedOverRoundsGiveTheFullSolversBits) {
   EXPECT_GT(conservadas, 150);
 }
 
+// A carried-over round that adds more than a panel of columns, after kept
+// columns that end inside a packed block of the sweep: its first panel then
+// ends where a block starts. (It once began a full panel there, and the
+// sweep read the next columns from a block it had not packed.) The same
+// bits as the block eliminated afresh.
+TEST(Bloque, CarriedOverRoundAddingMoreThanAPanel) {
+  const std::size_t n = 1384;  // 84 added to 1300: within a sixteenth
+  const auto entrada = [](std::size_t r, std::size_t c) {
+    return r == c ? -1.0 : 0.3 / static_cast<double>(1 + (r * 7 + c * 13) % 97) / 1400.0;
+  };
+  const auto resuelve = [&](TrabajoBloque& trabajo, std::size_t m) {
+    const Bloque bloque = calculaBloque(Marcas(m, 1));  // nodes 0 … m − 1
+    const std::size_t k = preparaBloque(trabajo, bloque);
+    for (std::size_t r = 0; r < m; ++r)
+      for (std::size_t c = r < k ? k : 0; c < m; ++c) trabajo.Ab[r][c] = entrada(r, c);
+    Vector b(m, 1.0);
+    Vector x;
+    EXPECT_TRUE(resuelveBloque(trabajo, bloque, b, x));
+    return std::pair{k, x};
+  };
+  TrabajoBloque trabajo = nuevoTrabajoBloque(n, true);
+  for (const std::size_t m : {1298, 1299, 1300}) resuelve(trabajo, m);
+  const auto [conservadas, x] = resuelve(trabajo, n);
+  ASSERT_EQ(conservadas, 1300U);
+  TrabajoBloque afresh = nuevoTrabajoBloque(n);
+  EXPECT_TRUE(mismosBits(x, resuelve(afresh, n).second));
+}
+
 // An added row whose factor overflows hands the round back, and the next
 // round, which extends it, must not build on its half-done record.
 TEST(Bloque, HandedBackRoundIsNotCarriedOver) {

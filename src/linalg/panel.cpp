@@ -241,7 +241,10 @@ Panel nuevoPanel(TrabajoPanel& trabajo) {
 bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, std::size_t inicio,
                   std::size_t m) {
   panel.inicio = inicio;
-  panel.fin = std::min(inicio + kAnchoPanel, m);
+  // Panels end at multiples of kAnchoPanel (the first after a carried-over
+  // elimination may be narrower): the sweep's columns past a panel then
+  // start where a packed block does, as the packed kernel needs.
+  panel.fin = std::min(inicio - inicio % kAnchoPanel + kAnchoPanel, m);
   panel.m = m;
   const std::size_t ancho = panel.fin - inicio;
   std::fill_n(panel.trabajo.conFactores.begin(), m, 0);
