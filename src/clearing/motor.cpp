@@ -46,7 +46,7 @@ std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesCleari
     TrabajoBloque& trabajo = espacio.trabajo;
     olvidaHistoria(trabajo.historia, opciones.recuerda);
     trabajo.hilos = opciones.hilos;
-    trabajo.panel.hilos = opciones.hilos;
+    for (TrabajoPanel& panel : trabajo.paneles) panel.hilos = opciones.hilos;
     trabajo.caben = opciones.caben;
     iteraQuiebras(red, eligeCalculo(red, opciones.literal), trabajo, observa, rondas);
   } catch (const Fallo& fallo) {

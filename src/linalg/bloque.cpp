@@ -82,10 +82,9 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
   const std::size_t m = bloque.indices.size();
   const std::size_t k = trabajo.conservadas;
   std::vector<std::int32_t> usada = nuevoVectorEntero(m);
-  if (k > 0 && !aplicaHistoria(Ab, historia, k, m, usada, trabajo.panel.columnas, kAnchoPanel))
+  if (k > 0 && !aplicaHistoria(Ab, historia, k, m, usada, trabajo.paneles[0].columnas, kAnchoPanel))
     return false;
-  Panel panel = nuevoPanel(trabajo.panel);
-  panel.inicio = panel.fin = k;  // the first panel starts after the kept columns
+  Paneles paneles = nuevosPaneles(trabajo.paneles, k);  // the first starts after the kept columns
   CerosNegativos enBloque{bloque.indices, cuentaCerosNegativos(b, bloque.indices)};
   CerosNegativos fuera{bloque.fuera, cuentaCerosNegativos(b, bloque.fuera)};
   for (std::size_t j = 0; j < b.size(); ++j) {
@@ -102,9 +101,11 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
                      fuera);
       continue;
     }
-    if (columna == panel.fin && !eliminaPanel(Ab, usada, panel, columna, m)) return false;
-    cierraColumna(trabajo, panel, columna, m, b, enBloque, fuera);
+    if (columna == ultimoPanel(paneles).fin && !eliminaPanel(Ab, usada, paneles, columna, m))
+      return false;
+    cierraColumna(trabajo, ultimoPanel(paneles), columna, m, b, enBloque, fuera);
   }
+  terminaBarrido(paneles.pendiente);
   return true;
 }
 
@@ -274,10 +275,12 @@ TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda, std::size_t prime
                                  Matrix sitio) {
   TrabajoBloque trabajo;
   trabajo.Ab = salaDelBloque(n, primera, hilos, std::move(sitio));
-  trabajo.panel = nuevoTrabajoPanel(n);
+  for (TrabajoPanel& panel : trabajo.paneles) {
+    panel = nuevoTrabajoPanel(n);
+    panel.hilos = hilos;
+  }
   trabajo.historia = nuevaHistoria(n, recuerda);
   trabajo.hilos = hilos;
-  trabajo.panel.hilos = hilos;
   return trabajo;
 }
 
@@ -294,7 +297,7 @@ std::size_t preparaBloque(TrabajoBloque& trabajo, const Bloque& bloque) {
         for (std::size_t r = desde; r < hasta; ++r) trabajo.Ab[r].resize(m);
       },
       trabajo.hilos);
-  preparaPanel(trabajo.panel, m);
+  for (TrabajoPanel& panel : trabajo.paneles) preparaPanel(panel, m);
   return trabajo.conservadas;
 }
 

@@ -21,6 +21,7 @@
 //      row j's −1; a block column's entries lie in the block's rows.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -43,12 +44,12 @@ Bloque calculaBloque(const Marcas& marcas);
 // rows have room for the whole dimension from the start, so later rounds
 // neither allocate nor make the system hand out fresh pages.
 struct TrabajoBloque {
-  Matrix Ab;                    // the block: Ab[r][c] = A[indices[r]][indices[c]]
-  TrabajoPanel panel;           // the elimination's panels
-  Historia historia;            // the last round's elimination, for the next
-  std::size_t conservadas = 0;  // this round: leading columns already eliminated
-  bool guarda = false;          // this round: recorded for the next
-  unsigned hilos = 0;           // threads for a block's rows; 0: hilos()
+  Matrix Ab;                            // the block: Ab[r][c] = A[indices[r]][indices[c]]
+  std::array<TrabajoPanel, 2> paneles;  // the elimination's panels, used in turn
+  Historia historia;                    // the last round's elimination, for the next
+  std::size_t conservadas = 0;          // this round: leading columns already eliminated
+  bool guarda = false;                  // this round: recorded for the next
+  unsigned hilos = 0;                   // threads for a block's rows; 0: hilos()
   // The caller's word on whether that many more n×n matrices fit, asked
   // before a round is handed to the full solver; none: they do.
   std::function<bool(int matrices)> caben;

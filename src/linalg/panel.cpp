@@ -2,9 +2,11 @@
 // pivots are chosen a strip at a time on the compact copy of its columns, the
 // next one found while the rows are updated for the last; each strip's pivots
 // then reach the panel's other columns. Only then are the pivot rows' copies
-// completed outside the panel (linalg/copias.h), and the sweep brings the rest of every row up
-// to date, in register tiles (linalg/tesela.h), a stretch of columns at a
-// time, on every thread.
+// completed outside the panel (linalg/copias.h), and the sweep brings the
+// rest of every row up to date, in register tiles (linalg/tesela.h), a
+// stretch of columns at a time, on every thread (linalg/barrido.h). While
+// the workers sweep a dense panel's rows, the caller decides the next
+// panel's pivots.
 #include "linalg/panel.h"
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include "base/fallo.h"
 #include "base/hilos.h"
 #include "base/memoria.h"
+#include "linalg/barrido.h"
 #include "linalg/copias.h"
 #include "linalg/pivotes.h"
 #include "linalg/tesela.h"
@@ -34,19 +37,6 @@ std::size_t marcaFactores(const Panel& panel, std::size_t s0, std::size_t s1) {
   std::size_t marcadas = 0;
   for (std::size_t k = 0; k < panel.m; ++k) marcadas += (marcas[k] & bit) != 0 ? 1 : 0;
   return marcadas;
-}
-
-// Row k's columns of strip `franja` in the compact copy. A strip holds its
-// columns of every row together, so that a pivot's pass over its strip reads
-// m·kAnchoFranja values (within the second-level cache) rather than the
-// whole panel's.
-double* enFranja(const Panel& panel, std::size_t franja, std::size_t k) {
-  return panel.trabajo.columnas.data() + (franja * panel.m + k) * kAnchoFranja;
-}
-
-// The columns of the strip that starts at panel column s0.
-std::size_t anchoFranja(const Panel& panel, std::size_t s0) {
-  return std::min(kAnchoFranja, panel.fin - panel.inicio - s0);
 }
 
 // The rows k of [primera, ultima) with a nonzero factor in `franjas`
@@ -91,61 +81,6 @@ void cruzaFranja(const Panel& panel, std::size_t s0, std::size_t s1, std::size_t
   }
 }
 
-// Row k's columns of the panel, from the compact copy into fila (its block
-// column inicio at fila[0]).
-void copiaDeCompacta(const Panel& panel, std::size_t k, double* fila) {
-  for (std::size_t s0 = 0; s0 < panel.fin - panel.inicio; s0 += kAnchoFranja)
-    std::copy_n(enFranja(panel, s0 / kAnchoFranja, k), anchoFranja(panel, s0), fila + s0);
-}
-
-// Rows filas (block rows k), a tile, over the columns of `tramos`, with the
-// panel's pivots from their packed rows.
-void aplicaEmpaquetadas(const Panel& panel, double* const* filas, const std::size_t* k,
-                        const Tramos& tramos, Factores& factores) {
-  Indices indices{};
-  const std::size_t cuantas =
-      reunePivotes<kFilasTesela>(panel, k, 0, panel.fin - panel.inicio, indices, factores);
-  if (cuantas == 0) return;
-  const Empaquetadas p{panel.trabajo.empaquetadas.data(), kAnchoPanel, indices.data(),
-                       factores.data(), cuantas};
-  porTramos(tramos, [&](std::size_t a, std::size_t b) { restaEmpaquetadasTesela(filas, p, a, b); });
-}
-
-// Block rows [desde, hasta) after the panel's pivots: its columns back from
-// the compact copy, the rest with every pivot. Rows with a nonzero factor go
-// kFilasTesela at a time through the register tiles, a stretch of columns at
-// a time over all of them, the last few one at a time.
-void barre(Matrix& Ab, const Panel& panel, std::size_t desde, std::size_t hasta, std::size_t m) {
-  const std::size_t ancho = panel.fin - panel.inicio;
-  std::int32_t* lista = panel.trabajo.filas.data() + desde;  // this part's own stretch of the list
-  std::size_t enLista = 0;
-  for (std::size_t k = desde; k < hasta; ++k) {
-    copiaDeCompacta(panel, k, Ab[k].data() + panel.inicio);
-    if (tieneFactores(panel, k, kTodas)) lista[enLista++] = static_cast<std::int32_t>(k);
-  }
-  Factores factores{};
-  const std::size_t enTeselas = enLista - enLista % kFilasTesela;
-  for (std::size_t a = 0; a < m; a += kColumnasPorTramo) {
-    const std::size_t b = std::min(a + kColumnasPorTramo, m);
-    const Tramos tramos{a, std::min(b, panel.inicio), std::max(a, panel.fin), b};
-    for (std::size_t g = 0; g < enTeselas; g += kFilasTesela) {
-      Filas filas{};
-      Cuales cuales{};
-      for (std::size_t i = 0; i < kFilasTesela; ++i) {
-        cuales[i] = static_cast<std::size_t>(lista[g + i]);
-        filas[i] = Ab[cuales[i]].data();
-      }
-      aplicaEmpaquetadas(panel, filas.data(), cuales.data(), tramos, factores);
-    }
-  }
-  for (std::size_t g = enTeselas; g < enLista; ++g) {
-    const auto k = static_cast<std::size_t>(lista[g]);
-    double* fila = Ab[k].data();
-    aplicaPivotes<1>(panel, &fila, &k, 0, ancho, 0, Tramos{0, panel.inicio, panel.fin, m},
-                     factores);
-  }
-}
-
 // The first row not yet a pivot whose compact column c is ≥ tol in magnitude
 // (a NaN never is); m when there is none.
 std::size_t primeraFila(const Panel& panel, const std::vector<std::int32_t>& usada, std::size_t c,
@@ -187,13 +122,15 @@ Paso decidePivote(std::vector<std::int32_t>& usada, Panel& panel, std::size_t s0
 // columns, on every thread. A column without a pivot is an indeterminate
 // system, unless a pivot row chosen before it is not finite: the block is
 // then given up (false), as it would have been when that row was chosen.
+// Those rows' copies need the last panel's sweep ended.
 bool eliminaFranja(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, std::size_t s0,
-                   std::size_t s1, std::size_t m) {
+                   std::size_t s1, std::size_t m, BarridoPendiente& pendiente) {
   std::size_t r = primeraFila(panel, usada, s0, m);
   for (std::size_t t = s0; t < s1; ++t) {
     const Paso paso = decidePivote(usada, panel, s0, s1, t, r, m);
     if (paso == Paso::noFinito) return false;
     if (paso == Paso::sinPivote) {
+      terminaBarrido(pendiente);
       if (!completaYRevisa(Ab, panel, t, m, false)) return false;
       lanzaFallo(Error::indeterminado);
     }
@@ -209,11 +146,48 @@ bool eliminaFranja(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& pa
   return true;
 }
 
+// Where the panel that starts at block column inicio ends: at a multiple of
+// kAnchoPanel (the first after a carried-over elimination may be
+// narrower), so that the sweep's columns past a panel start where a packed
+// block does, as the packed kernel needs.
+std::size_t finDePanel(std::size_t inicio, std::size_t m) {
+  return std::min(inicio - inicio % kAnchoPanel + kAnchoPanel, m);
+}
+
+// Whether a panel with work for conFactores of the block's m rows is dense
+// enough to sweep in pieces: nearly every row has a factor, so a piece's
+// rows fill whole tiles. A sparse panel's pieces would leave a few rows in
+// each to go one at a time (the generated cascade of 4000 nodes took 10 %
+// longer), and its pivots take little deciding anyway.
+bool esDenso(std::size_t conFactores, std::size_t m) {
+  return conFactores >= m - m / 8;
+}
+
+// The panel at block column inicio: its columns gathered into the compact
+// copy (the last panel's sweep has brought them up to date), then its
+// pivots decided a strip at a time.
+bool decidePanel(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel,
+                 std::size_t inicio, std::size_t m, BarridoPendiente& pendiente) {
+  panel.inicio = inicio;
+  panel.fin = finDePanel(inicio, m);
+  panel.m = m;
+  const std::size_t ancho = panel.fin - inicio;
+  std::fill_n(panel.trabajo.conFactores.begin(), m, 0);
+  for (std::size_t s0 = 0; s0 < ancho; s0 += kAnchoFranja)
+    for (std::size_t k = 0; k < m; ++k)
+      std::copy_n(Ab[k].data() + inicio + s0, anchoFranja(panel, s0),
+                  enFranja(panel, s0 / kAnchoFranja, k));
+  for (std::size_t s0 = 0; s0 < ancho; s0 += kAnchoFranja)
+    if (!eliminaFranja(Ab, usada, panel, s0, std::min(s0 + kAnchoFranja, ancho), m, pendiente))
+      return false;
+  return true;
+}
+
 }  // namespace
 
 double memoriaDePaneles(std::size_t n) {
   const auto nodos = static_cast<double>(n);
-  return 8.0 * kAnchoPanel * (4.0 * nodos + kAnchoBloque) + 8.0 * nodos;
+  return 2.0 * (8.0 * kAnchoPanel * (4.0 * nodos + kAnchoBloque) + 8.0 * nodos);
 }
 
 TrabajoPanel nuevoTrabajoPanel(std::size_t n) {
@@ -234,32 +208,43 @@ void preparaPanel(TrabajoPanel& trabajo, std::size_t m) {
   trabajo.empaquetadas.resize(porExceso(m, kAnchoBloque) * kAnchoBloque * kAnchoPanel);
 }
 
-Panel nuevoPanel(TrabajoPanel& trabajo) {
-  return Panel{0, 0, 0, nuevoVectorEntero(kAnchoPanel), trabajo};
+Paneles nuevosPaneles(std::array<TrabajoPanel, 2>& trabajo, std::size_t inicio) {
+  return Paneles{{Panel{inicio, inicio, 0, nuevoVectorEntero(kAnchoPanel), trabajo[0]},
+                  Panel{inicio, inicio, 0, nuevoVectorEntero(kAnchoPanel), trabajo[1]}},
+                 0,
+                 false,
+                 {}};
 }
 
-bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, std::size_t inicio,
-                  std::size_t m) {
-  panel.inicio = inicio;
-  // Panels end at multiples of kAnchoPanel (the first after a carried-over
-  // elimination may be narrower): the sweep's columns past a panel then
-  // start where a packed block does, as the packed kernel needs.
-  panel.fin = std::min(inicio - inicio % kAnchoPanel + kAnchoPanel, m);
-  panel.m = m;
-  const std::size_t ancho = panel.fin - inicio;
-  std::fill_n(panel.trabajo.conFactores.begin(), m, 0);
-  for (std::size_t s0 = 0; s0 < ancho; s0 += kAnchoFranja)
-    for (std::size_t k = 0; k < m; ++k)
-      std::copy_n(Ab[k].data() + inicio + s0, anchoFranja(panel, s0),
-                  enFranja(panel, s0 / kAnchoFranja, k));
-  for (std::size_t s0 = 0; s0 < ancho; s0 += kAnchoFranja)
-    if (!eliminaFranja(Ab, usada, panel, s0, std::min(s0 + kAnchoFranja, ancho), m)) return false;
-  if (!completaYRevisa(Ab, panel, ancho, m, true)) return false;
+bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Paneles& paneles,
+                  std::size_t inicio, std::size_t m) {
+  Panel& panel = paneles.panel[1 - paneles.ultimo];
+  if (!paneles.adelantado && !decidePanel(Ab, usada, panel, inicio, m, paneles.pendiente))
+    return false;
+  terminaBarrido(paneles.pendiente);  // the pivot rows' copies take whole rows
+  paneles.ultimo = 1 - paneles.ultimo;
+  paneles.adelantado = false;
+  if (!completaYRevisa(Ab, panel, panel.fin - panel.inicio, m, true)) return false;
   std::size_t conFactores = 0;  // the rows the sweep has work for
   for (std::size_t k = 0; k < m; ++k) conFactores += tieneFactores(panel, k, kTodas) ? 1 : 0;
+  const unsigned trabajadores =
+      conFactores >= filasParaRepartir() ? hilosPara(panel.trabajo.hilos) : 1;
+  const std::size_t finSiguiente = finDePanel(panel.fin, m);
+  // Without a next panel, a worker to sweep while it is decided, or a dense
+  // panel: the whole sweep now. Otherwise the next panel's columns first, on
+  // every thread; the rest is left to the workers while this thread decides
+  // the next panel's pivots on the other storage, and joins them after.
+  const bool adelanta = trabajadores > 1 && panel.fin < m && esDenso(conFactores, m);
+  const Tramos columnas =
+      adelanta ? Tramos{panel.fin, finSiguiente, 0, 0} : Tramos{0, panel.inicio, panel.fin, m};
   repartePorFilas(
       m, kFilasTesela, conFactores,
-      [&](std::size_t desde, std::size_t hasta) { barre(Ab, panel, desde, hasta, m); },
+      [&](std::size_t desde, std::size_t hasta) { barre(Ab, panel, desde, hasta, columnas, true); },
       panel.trabajo.hilos);
+  if (!adelanta) return true;
+  empiezaBarrido(paneles.pendiente, Ab, panel, finSiguiente, trabajadores);
+  if (!decidePanel(Ab, usada, paneles.panel[1 - paneles.ultimo], panel.fin, m, paneles.pendiente))
+    return false;
+  paneles.adelantado = true;
   return true;
 }

@@ -8,10 +8,14 @@
 // once per panel rather than once per column.
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "base/hilos.h"
 #include "base/tipos.h"
 
 // 32 pivots decided together on the compact copy: the strip's own updates
@@ -30,7 +34,7 @@ inline constexpr std::size_t kAnchoPanel = kAnchoFranja * kFranjasPorPanel;
 // 256 KiB) stay in the second-level cache while the rows stream past.
 inline constexpr std::size_t kColumnasPorTramo = 512;
 
-// Work storage of the panels, with room for blocks of the whole dimension.
+// Work storage of a panel, with room for blocks of the whole dimension.
 struct TrabajoPanel {
   Matrix copia;                     // per panel column: its pivot row when it was chosen
   Matrix factor;                    // per panel column: each row's factor (0 for the pivot row)
@@ -51,7 +55,7 @@ struct Panel {
   TrabajoPanel& trabajo;
 };
 
-// The bytes nuevoTrabajoPanel(n) reserves.
+// The bytes the two sets of an elimination's panels reserve (nuevoTrabajoPanel).
 double memoriaDePaneles(std::size_t n);
 
 // Room for blocks of up to n rows; nothing is touched yet.
@@ -60,12 +64,51 @@ TrabajoPanel nuevoTrabajoPanel(std::size_t n);
 // Sizes the storage for a block of m rows (within its room: no allocation).
 void preparaPanel(TrabajoPanel& trabajo, std::size_t m);
 
-// A panel with nothing decided yet.
-Panel nuevoPanel(TrabajoPanel& trabajo);
+// What is left of a panel's sweep while the next panel's pivots are
+// decided: the block's columns outside the panel and the next one, a piece
+// of rows at a time, taken in turn by the pool's workers and, once it has
+// decided, by the caller. Each row's columns get the same updates in the
+// same order whoever takes them.
+struct BarridoPendiente {
+  struct Parte {
+    BarridoPendiente* pendiente;
+    void operator()(std::size_t parte) const;
+  };
+  Matrix* Ab = nullptr;
+  const Panel* panel = nullptr;
+  std::size_t desde = 0;  // the columns left: [0, panel->inicio) and [desde, m)
+  std::size_t piezas = 0;
+  std::atomic<std::size_t> siguiente{0};  // the next piece not taken
+  Parte parte{this};
+  std::optional<Encargo> encargo;  // the workers' parts, while any may run
+};
 
-// The A side of block columns inicio … inicio + kAnchoPanel − 1 of the m×m
-// block Ab; usada marks the rows already pivots. A column with no unused row
-// of magnitude ≥ tol throws Error::indeterminado. Returns
-// false when a pivot row or a factor is not finite.
-bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, std::size_t inicio,
-                  std::size_t m);
+// One elimination's panels, on two sets of storage in turn (look-ahead):
+// while the rest of the block is still swept for the last panel, the next
+// panel's pivots are decided on the other set.
+struct Paneles {
+  std::array<Panel, 2> panel;
+  std::size_t ultimo = 0;      // panel[ultimo]: the last panel eliminated
+  bool adelantado = false;     // panel[1 − ultimo]: the next panel, its pivots decided
+  BarridoPendiente pendiente;  // last: ends, its parts waited for, before the panels go
+};
+
+// Nothing decided yet; the first panel starts at block column inicio (after
+// the columns a carried-over elimination kept).
+Paneles nuevosPaneles(std::array<TrabajoPanel, 2>& trabajo, std::size_t inicio);
+
+// The last panel eliminated, whose columns the caller closes.
+inline const Panel& ultimoPanel(const Paneles& paneles) {
+  return paneles.panel[paneles.ultimo];
+}
+
+// The A side of the panel of the m×m block Ab that starts at block column
+// inicio, the last panel's end; usada marks the rows already pivots. A
+// column with no unused row of magnitude ≥ tol throws Error::indeterminado.
+// Returns false when a pivot row or a factor is not finite. The sweep for it
+// may still run on the pool's workers when it returns (terminaBarrido).
+bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Paneles& paneles,
+                  std::size_t inicio, std::size_t m);
+
+// Ends the sweep of the last panel, taking its pieces on this thread too.
+void terminaBarrido(BarridoPendiente& pendiente);

@@ -3,6 +3,7 @@
 // copies (copias.cpp) share. Internal to the block solver.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -45,6 +46,26 @@ inline bool esFinito(const double* fila, std::size_t desde, std::size_t hasta) {
   for (std::size_t l = desde; l < hasta; ++l)
     if (!std::isfinite(fila[l])) return false;
   return true;
+}
+
+// Row k's columns of strip `franja` in the compact copy. A strip holds its
+// columns of every row together, so that a pivot's pass over its strip reads
+// m·kAnchoFranja values (within the second-level cache) rather than the
+// whole panel's.
+inline double* enFranja(const Panel& panel, std::size_t franja, std::size_t k) {
+  return panel.trabajo.columnas.data() + (franja * panel.m + k) * kAnchoFranja;
+}
+
+// The columns of the strip that starts at panel column s0.
+inline std::size_t anchoFranja(const Panel& panel, std::size_t s0) {
+  return std::min(kAnchoFranja, panel.fin - panel.inicio - s0);
+}
+
+// Row k's columns of the panel, from the compact copy into fila (its block
+// column inicio at fila[0]).
+inline void copiaDeCompacta(const Panel& panel, std::size_t k, double* fila) {
+  for (std::size_t s0 = 0; s0 < panel.fin - panel.inicio; s0 += kAnchoFranja)
+    std::copy_n(enFranja(panel, s0 / kAnchoFranja, k), anchoFranja(panel, s0), fila + s0);
 }
 
 // Whether row k has a nonzero factor for one of the pivots of the strips
