@@ -2,15 +2,27 @@
 #include "comun/texto.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
+#include "base/fallo.h"
+
+void anadeExacto(std::string& texto, double v) {
+  if (std::isnan(v)) {
+    texto += "nan";
+    return;
+  }
+  std::array<char, 32> cifras{};
+  auto* const fin = std::to_chars(cifras.data(), cifras.data() + cifras.size(), v).ptr;
+  texto.append(cifras.data(), fin);
+}
+
 std::string textoExacto(double v) {
-  if (std::isnan(v)) return "nan";
-  char texto[64];
-  auto* const fin = std::to_chars(texto, texto + sizeof texto, v).ptr;
-  return std::string(texto, fin);
+  std::string texto;
+  anadeExacto(texto, v);
+  return texto;
 }
 
 std::string textoLegible(double v) {
@@ -109,15 +121,10 @@ std::string citado(std::string_view texto) {
 }
 
 std::string textoSeguro(std::string_view texto) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string seguro;
   for (const char c : texto) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte <= 0x7E && byte != '\\') {
-      seguro += c;
-    } else {
-      seguro += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
-    }
+    std::array<char, 4> escrito;
+    seguro.append(escrito.data(), escapaByte(c, escrito));
   }
   return seguro;
 }
