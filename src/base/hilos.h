@@ -5,7 +5,7 @@
 //   - pBarra's and PI's rows (clearing/derivadas);
 //   - the block solver's: the block's set-up (linalg/bloque), its transpose
 //     from PI (clearing/estructura) and each panel's update of the other
-//     rows (linalg/panel, linalg/actualizacion);
+//     rows (panel/panel, panel/actualizacion);
 //   - the report's matrices, formatted in pieces (report/matrices);
 //   - the writer of a round's default matrix, which runs while the round is
 //     solved (report/diagonal).

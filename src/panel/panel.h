@@ -39,7 +39,7 @@ struct TrabajoPanel {
   Matrix copia;                     // per panel column: its pivot row when it was chosen
   Matrix factor;                    // per panel column: each row's factor (0 for the pivot row)
   Vector columnas;                  // the panel's columns, a strip of every row at a time
-  Vector empaquetadas;              // the pivot rows packed for the sweep (linalg/tesela.h)
+  Vector empaquetadas;              // the pivot rows packed for the sweep (panel/tesela.h)
   std::vector<std::int32_t> filas;  // the sweep: each thread's rows for the register tiles
   std::vector<std::int32_t> conFactores;  // per row: bit s, a nonzero factor in strip s
   unsigned hilos = 0;                     // threads for a sweep's rows; 0: hilos()

@@ -1,13 +1,13 @@
-// The panel elimination of the block solver (linalg/panel.h). A panel's
+// The panel elimination of the block solver (panel/panel.h). A panel's
 // pivots are chosen a strip at a time on the compact copy of its columns, the
 // next one found while the rows are updated for the last; each strip's pivots
 // then reach the panel's other columns. Only then are the pivot rows' copies
-// completed outside the panel (linalg/copias.h), and the sweep brings the
-// rest of every row up to date, in register tiles (linalg/tesela.h), a
-// stretch of columns at a time, on every thread (linalg/actualizacion.h). While
+// completed outside the panel (panel/copias.h), and the sweep brings the
+// rest of every row up to date, in register tiles (panel/tesela.h), a
+// stretch of columns at a time, on every thread (panel/actualizacion.h). While
 // the workers sweep a dense panel's rows, the caller decides the next
 // panel's pivots.
-#include "linalg/panel.h"
+#include "panel/panel.h"
 
 #include <algorithm>
 #include <array>
@@ -17,10 +17,10 @@
 #include "base/hilos.h"
 #include "base/memoria.h"
 #include "base/reparto.h"
-#include "linalg/actualizacion.h"
-#include "linalg/copias.h"
-#include "linalg/pivotes.h"
-#include "linalg/tesela.h"
+#include "panel/actualizacion.h"
+#include "panel/copias.h"
+#include "panel/pivotes.h"
+#include "panel/tesela.h"
 
 namespace {
 

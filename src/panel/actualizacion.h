@@ -1,4 +1,4 @@
-// A panel's sweep (linalg/panel.h): the rest of every row brought up to date
+// A panel's sweep (panel/panel.h): the rest of every row brought up to date
 // for all the panel's pivots, in register tiles from the packed pivot rows.
 // Internal to the block solver.
 #pragma once
@@ -6,8 +6,8 @@
 #include <cstddef>
 
 #include "base/tipos.h"
-#include "linalg/panel.h"
-#include "linalg/pivotes.h"
+#include "panel/panel.h"
+#include "panel/pivotes.h"
 
 // Block rows [desde, hasta) over the block columns of `columnas`: first the
 // panel's own columns back from the compact copy when `devuelve`. Rows with

@@ -1,4 +1,4 @@
-// A run of a panel's pivots applied to rows (linalg/panel.h): the pieces
+// A run of a panel's pivots applied to rows (panel/panel.h): the pieces
 // the panel's own steps (panel.cpp) and the completion of its pivot rows'
 // copies (copias.cpp) share. Internal to the block solver.
 #pragma once
@@ -11,8 +11,8 @@
 
 #include "base/hilos.h"
 #include "base/reparto.h"
-#include "linalg/panel.h"
-#include "linalg/tesela.h"
+#include "panel/panel.h"
+#include "panel/tesela.h"
 
 // Columns [desde, hasta) and [luego, fin) of a row; either may be empty.
 struct Trechos {

@@ -1,10 +1,10 @@
 // The sweep of a panel's pivots over the block's rows, whole or in pieces
-// taken in turn while the next panel is decided (linalg/actualizacion.h).
-#include "linalg/actualizacion.h"
+// taken in turn while the next panel is decided (panel/actualizacion.h).
+#include "panel/actualizacion.h"
 
 #include <algorithm>
 
-#include "linalg/tesela.h"
+#include "panel/tesela.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // compiled for AVX-512, AVX2 and the portable vectors, the version chosen
 // when first called. Every element is x − p·f in double, one pivot at a time,
 // in pivot order; -ffp-contract=off keeps the multiply and the subtract apart.
-#include "linalg/tesela.h"
+#include "panel/tesela.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,4 +1,4 @@
-// The arithmetic core of the panel elimination (linalg/panel.h): rows that
+// The arithmetic core of the panel elimination (panel/panel.h): rows that
 // receive a run of pivots, held in registers a tile at a time. Every element
 // gets x − p·f once per pivot, in pivot order, as separate multiply and
 // subtract (no fused multiply-add), so the bits do not depend on the version
