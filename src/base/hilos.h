@@ -22,7 +22,7 @@
 unsigned hilos();
 
 // The rows from which repartePorFilas shares its work among threads: the
-// block solver's panel sweeps, the block's set-up and its transpose, and
+// block solver's panel updates, the block's set-up and its transpose, and
 // pBarra's and PI's rows. Fewer rows run on the calling thread, where
 // starting threads would cost more than they save. A test may lower it
 // (ControlPruebas::filasParaRepartir) to run threads on small blocks.

@@ -2,7 +2,7 @@
 // a block at a time, with read errors reported. Memory stays bounded whatever
 // the file holds: a token longer than the block is reduced as it arrives
 // (largo.h). A token's text is read by the conversions of numeros.h; a
-// block's whole numbers can be converted at once (bloques.h).
+// block's whole numbers can be converted at once (reales.h).
 #pragma once
 
 #include <cstddef>

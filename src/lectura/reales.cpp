@@ -34,7 +34,7 @@ struct Porcion {
 
 using Porciones = std::array<Porcion, kMaxPorciones>;
 
-// The precondition of leeReales (bloques.h).
+// The precondition of leeReales (reales.h).
 [[maybe_unused]] bool esFronteraDeToken(const Lector& lector) {
   const char* bytes = lector.bufer.data();
   const std::size_t pos = lector.pos;

@@ -1,4 +1,4 @@
-// The sweep of a panel's pivots over the block's rows, whole or in pieces
+// The update of a panel's pivots over the block's rows, whole or in pieces
 // taken in turn while the next panel is decided (panel/actualizacion.h).
 #include "panel/actualizacion.h"
 
@@ -8,8 +8,8 @@
 
 namespace {
 
-// Rows a piece of the pending sweep: sixteen tiles, about 2 ms of a 4000-node
-// block's sweep, so the caller finds some left when it has decided.
+// Rows a piece of the pending update: sixteen tiles, about 2 ms of a 4000-node
+// block's update, so the caller finds some left when it has decided.
 constexpr std::size_t kFilasPorPieza = 16 * kFilasTesela;
 
 // Rows filas (block rows k), a tile, over the columns of `trechos`, with the

@@ -1,4 +1,4 @@
-// A panel's sweep (panel/panel.h): the rest of every row brought up to date
+// A panel's update (panel/panel.h): the rest of every row brought up to date
 // for all the panel's pivots, in register tiles from the packed pivot rows.
 // Internal to the block solver.
 #pragma once
@@ -13,7 +13,7 @@
 // panel's own columns back from the compact copy when `devuelve`. Rows with
 // a nonzero factor go kFilasTesela at a time through the register tiles, a
 // stretch of columns at a time over all of them, the last few one at a time.
-// Each side of `columnas` starts where a packed block does.
+// Each side of `columnas` starts where a packet does.
 void actualizaFilas(Matrix& Ab, const Panel& panel, std::size_t desde, std::size_t hasta,
                     const Trechos& columnas, bool devuelve);
 
