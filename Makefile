@@ -1,22 +1,46 @@
-# The two commands of the README; everything else is CMake's.
+# The two commands of the README, make test-all, and the further targets.
 BUILD ?= build
 JOBS ?= 2
 # Cross builds, by preset name (below).
 CROSS = windows windows-i686 aarch64 i686
 
-.PHONY: run test build sanitize tsan fuzz lint picture crosscheck package $(CROSS)
+.PHONY: run test test-all build sanitize tsan fuzz lint picture crosscheck package $(CROSS)
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# tools/deps.sh installs the Debian packages a command needs that are
+# missing; DEPS=no only checks and lists them.
+#
+# make run builds the program alone. A fresh build directory is configured
+# without the tests (so without GoogleTest); an existing one is left as it is.
+run:
+	tools/deps.sh run
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release \
+	  $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DCLEARING_TESTS=OFF) $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target clearing
 	mkdir -p $(BUILD)/run
 	cp examples/cadena/input.txt $(BUILD)/run/input.txt
 	cd $(BUILD)/run && ../clearing; echo "exit status $$?"
 	@echo "Report written to $(BUILD)/run/output.txt"
 
-test: build
+define build_with_tests
+cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCLEARING_TESTS=ON $(CMAKE_FLAGS)
+cmake --build $(BUILD) -j $(JOBS)
+endef
+
+# The fast tier: every test but those labelled largo (the differential
+# tests, valgrind, the .deb, make run from an empty build directory).
+test:
+	tools/deps.sh test
+	$(build_with_tests)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE largo
+
+# Every test, the long tiers included.
+test-all:
+	tools/deps.sh test-all
+	$(build_with_tests)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # Cross builds (CMakePresets.json, cmake/): build-windows/clearing.exe is the
