@@ -347,6 +347,22 @@ std::size_t cuentaArchivos(const fs::path& dir) {
       std::distance(fs::directory_iterator(dir), fs::directory_iterator{}));
 }
 
+// Names a spreadsheet would evaluate get a leading ', in every name column;
+// a name that is a plain number stays one.
+TEST(Export, FormulaNamesEvaluatedBySpreadsheets) {
+  const fs::path dir = preparaEjemplo(kEjemplos / "bancos");
+  escribeArchivo(dir / "nodes.txt", "=SUM(A1)\n@cmd\n-1+2\n-0.5\n");
+  ASSERT_EQ(ejecutaConErrores(CLEARING_EXPORT, dir).estado, 0);
+  const std::vector<std::string> nodos = separa(leeArchivo(dir / "results.csv"), "\r\n");
+  const char* const esperados[] = {"'=SUM(A1)", "'@cmd", "'-1+2", "-0.5"};
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(campos(nodos.at(i + 1)).at(1), esperados[i]);
+  const std::vector<std::string> pagos =
+      campos(separa(leeArchivo(dir / "payments.csv"), "\r\n").at(1));
+  EXPECT_EQ(pagos.at(1), "'=SUM(A1)");
+  EXPECT_EQ(pagos.at(3), "'@cmd");
+  fs::remove_all(dir);
+}
+
 // Exports at once in one directory, again and again: each ends well and
 // leaves complete files.
 TEST(Export, RunsAtOnceLeaveCompleteFiles) {

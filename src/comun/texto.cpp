@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "lectura/numeros.h"
+
 std::string textoExacto(double v) {
   if (std::isnan(v)) return "nan";
   char texto[64];
@@ -47,7 +49,24 @@ std::string aislado(std::string_view nombre) {
   return "\xE2\x81\xA8" + std::string(nombre) + "\xE2\x81\xA9";
 }
 
+namespace {
+
+// What a spreadsheet would evaluate: a field that begins with = or @, or
+// with + or - and is not a plain number (-0.1 stays a number, -1+2 does not).
+bool esFormula(std::string_view campo) {
+  if (campo.empty() || std::string_view("=+-@").find(campo.front()) == std::string_view::npos)
+    return false;
+  double numero = 0.0;
+  return campo.front() == '=' || campo.front() == '@' || !esRealValido(campo, numero);
+}
+
+}  // namespace
+
 std::string campoCsv(std::string_view campo) {
+  if (esFormula(campo)) {
+    std::string nombre(1, '\'');
+    return campoCsv(nombre.append(campo));
+  }
   const bool bordes = !campo.empty() && (campo.front() == ' ' || campo.front() == '\t' ||
                                          campo.back() == ' ' || campo.back() == '\t');
   if (!bordes && campo.find_first_of(",\"\r\n") == std::string_view::npos)
@@ -88,21 +107,77 @@ std::string textoHtml(std::string_view texto) {
 }
 
 std::string citado(std::string_view texto) {
+  // Cut before a character rather than inside one.
+  std::size_t corte = std::min<std::size_t>(texto.size(), 32);
+  while (corte > 0 && corte < texto.size() &&
+         (static_cast<unsigned char>(texto[corte]) & 0xC0) == 0x80)
+    --corte;
   std::string cita(1, '"');
-  cita.append(textoSeguro(texto.substr(0, 32)));
-  return cita.append(texto.size() > 32 ? "...\"" : "\"");
+  cita.append(textoSeguro(texto.substr(0, corte)));
+  return cita.append(texto.size() > corte ? "...\"" : "\"");
 }
+
+namespace {
+
+// The length of the valid UTF-8 sequence at texto[i], its code point in
+// punto; 0 when the bytes there are not one (overlong forms, UTF-16
+// surrogates and code points past U+10FFFF are not).
+std::size_t secuenciaUtf8(std::string_view texto, std::size_t i, char32_t& punto) {
+  const auto c = static_cast<unsigned char>(texto[i]);
+  std::size_t siguen = 0;
+  if (c < 0x80) {
+    punto = c;
+    return 1;
+  }
+  if (c >= 0xC2 && c <= 0xDF) {
+    siguen = 1;
+    punto = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    siguen = 2;
+    punto = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    siguen = 3;
+    punto = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + siguen >= texto.size()) return 0;
+  for (std::size_t k = 1; k <= siguen; ++k) {
+    const auto b = static_cast<unsigned char>(texto[i + k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    punto = (punto << 6) | (b & 0x3F);
+  }
+  const char32_t minimo = siguen == 1 ? 0x80 : siguen == 2 ? 0x800 : 0x10000;
+  if (punto < minimo || (punto >= 0xD800 && punto <= 0xDFFF) || punto > 0x10FFFF) return 0;
+  return siguen + 1;
+}
+
+// Code points a message must not pass to a terminal as they are: controls
+// (C0, DEL, C1), the backslash that starts an escape, and the bidirectional
+// controls that would reorder the rest of the line.
+bool esPeligroso(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == U'\\' || c == 0x61C || c == 0x200E ||
+         c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+}  // namespace
 
 std::string textoSeguro(std::string_view texto) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string seguro;
-  for (const char c : texto) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte <= 0x7E && byte != '\\') {
-      seguro += c;
+  for (std::size_t i = 0; i < texto.size();) {
+    char32_t punto = 0;
+    const std::size_t largo = secuenciaUtf8(texto, i, punto);
+    const std::size_t bytes = largo == 0 ? 1 : largo;
+    if (largo != 0 && !esPeligroso(punto)) {
+      seguro.append(texto.substr(i, largo));
     } else {
-      seguro += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+      for (const char c : texto.substr(i, bytes)) {
+        const auto byte = static_cast<unsigned char>(c);
+        seguro += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+      }
     }
+    i += bytes;
   }
   return seguro;
 }
@@ -121,37 +196,10 @@ std::string utf8DeLatin1(std::string_view latin1) {
 }
 
 bool esUtf8Valido(std::string_view texto) {
-  std::size_t i = 0;
-  while (i < texto.size()) {
-    const auto c = static_cast<unsigned char>(texto[i]);
-    std::size_t siguen = 0;
-    char32_t punto = 0;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    if (c >= 0xC2 && c <= 0xDF) {
-      siguen = 1;
-      punto = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      siguen = 2;
-      punto = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      siguen = 3;
-      punto = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + siguen >= texto.size()) return false;
-    for (std::size_t k = 1; k <= siguen; ++k) {
-      const auto b = static_cast<unsigned char>(texto[i + k]);
-      if ((b & 0xC0) != 0x80) return false;
-      punto = (punto << 6) | (b & 0x3F);
-    }
-    // Overlong forms, UTF-16 surrogates and code points past U+10FFFF.
-    const char32_t minimo = siguen == 1 ? 0x80 : siguen == 2 ? 0x800 : 0x10000;
-    if (punto < minimo || (punto >= 0xD800 && punto <= 0xDFFF) || punto > 0x10FFFF) return false;
-    i += siguen + 1;
+  char32_t punto = 0;
+  for (std::size_t i = 0, largo; i < texto.size(); i += largo) {
+    largo = secuenciaUtf8(texto, i, punto);
+    if (largo == 0) return false;
   }
   return true;
 }
