@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "base/hilos.h"
-#include "report/enorden.h"
 #include "base/reparto.h"
+#include "report/enorden.h"
 
 namespace {
 

@@ -7,11 +7,12 @@
 #include <utility>
 
 #include "base/hilos.h"
-#include "report/enorden.h"
 #include "base/plataforma.h"
 #include "base/pruebas.h"
+#include "comun/texto.h"
 #include "lectura/datos.h"
 #include "linalg/panel.h"
+#include "report/enorden.h"
 #include "report/informe.h"
 #include "report/matrices.h"
 
@@ -62,4 +63,18 @@ double memoriaAdicional(std::int32_t dim, int matrices) {
 
 double memoriaDisponible() {
   return memoriaDisponibleBajo(controlPruebas().raizSistema);
+}
+
+bool cabe(double bytes) {
+  const double disponible = memoriaDisponible();
+  return disponible < 0 || bytes <= disponible;
+}
+
+bool cabeRed(std::int32_t dim, int matrices, std::string& error) {
+  const double necesaria = memoriaNecesaria(dim, matrices);
+  if (cabe(necesaria)) return true;
+  error = "input.txt: " + std::to_string(dim) + " nodes need about " + textoGiB(necesaria) +
+          " of memory to compute the clearing; the system has " + textoGiB(memoriaDisponible()) +
+          " free";
+  return false;
 }

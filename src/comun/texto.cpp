@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 #include "lectura/numeros.h"
 
@@ -20,6 +21,20 @@ std::string textoLegible(double v) {
   auto* const fin =
       std::to_chars(texto, texto + sizeof texto, v, std::chars_format::general, 6).ptr;
   return std::string(texto, fin);
+}
+
+std::string minusculas(std::string_view texto) {
+  std::string r(texto);
+  for (char& c : r) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return r;
+}
+
+std::string textoGiB(double bytes) {
+  char texto[32];
+  const int largo = std::snprintf(texto, sizeof texto, "%.1f GiB", bytes / (1 << 30));
+  return std::string(texto, static_cast<std::size_t>(largo));
 }
 
 std::string textoPorcentaje(double fraccion) {

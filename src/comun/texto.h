@@ -13,11 +13,17 @@ std::string textoExacto(double v);
 // Six significant digits for people ("8.80851", "1.5e+12"); any NaN is "nan".
 std::string textoLegible(double v);
 
+// Bytes in GiB with one decimal: "37.3 GiB".
+std::string textoGiB(double bytes);
+
 // A fraction as a percentage with one decimal: "58.7%".
 std::string textoPorcentaje(double fraccion);
 
 // At most limite code points of a UTF-8 text, with "…" when cut.
 std::string textoCorto(std::string_view texto, std::size_t limite);
+
+// ASCII letters made lower case, other bytes kept.
+std::string minusculas(std::string_view texto);
 
 // Code points of a UTF-8 text.
 std::size_t cuentaCaracteres(std::string_view texto);

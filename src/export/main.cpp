@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "comun/opciones.h"
-#include "export/grafo.h"
-#include "export/cotejo.h"
 #include "comun/nodos.h"
-#include "export/pagina.h"
-#include "export/dispersa.h"
-#include "export/resultados.h"
+#include "comun/opciones.h"
 #include "comun/salida.h"
+#include "export/cotejo.h"
+#include "export/dispersa.h"
+#include "export/grafo.h"
+#include "export/pagina.h"
+#include "export/resultados.h"
 
 namespace {
 
@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
   }
   std::string svg;
   const std::string motivo = motivoSinDibujo(dispersa);
-  if (motivo.empty() && !dibujaCascada(dispersa, resultado, nombres, svg, error)) return falla(error);
+  if (motivo.empty() && !dibujaCascada(dispersa, resultado, nombres, svg, error))
+    return falla(error);
   if (!escribeTodo(dispersa, resultado, nombres, svg, motivo, error)) return falla(error);
   return 0;
 }

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "comun/opciones.h"
 #include "comun/csv.h"
+#include "comun/opciones.h"
 #include "import/importacion.h"
 
 namespace {
@@ -25,10 +25,12 @@ int falla(const std::string& error) {
   return 1;
 }
 
-bool leeArchivo(Importacion& importacion, const std::string& ruta, bool esCaja, std::string& error) {
+bool leeArchivo(Importacion& importacion, const std::string& ruta, bool esCaja,
+                std::string& error) {
   std::vector<FilaCsv> filas;
   if (!leeCsv(ruta, filas, error)) return false;
-  return esCaja ? anadeCaja(importacion, ruta, filas, error) : anadeObligaciones(importacion, ruta, filas, error);
+  return esCaja ? anadeCaja(importacion, ruta, filas, error)
+                : anadeObligaciones(importacion, ruta, filas, error);
 }
 
 }  // namespace

@@ -15,10 +15,10 @@
 // stretch of columns at a time over all of them, the last few one at a time.
 // Each side of `columnas` starts where a packed block does.
 void actualizaFilas(Matrix& Ab, const Panel& panel, std::size_t desde, std::size_t hasta,
-           const Trechos& columnas, bool devuelve);
+                    const Trechos& columnas, bool devuelve);
 
 // Hands the block columns [0, panel.inicio) and [desde, m) of every row to
 // hilos − 1 of the pool's workers, a piece of rows at a time, while the
 // caller goes on (terminaActualizacion ends it).
-void empiezaActualizacion(ActualizacionPendiente& pendiente, Matrix& Ab, const Panel& panel, std::size_t desde,
-                    unsigned hilos);
+void empiezaActualizacion(ActualizacionPendiente& pendiente, Matrix& Ab, const Panel& panel,
+                          std::size_t desde, unsigned hilos);

@@ -15,8 +15,8 @@
 
 #include "base/fallo.h"
 #include "base/hilos.h"
-#include "base/reparto.h"
 #include "base/memoria.h"
+#include "base/reparto.h"
 #include "linalg/actualizacion.h"
 #include "linalg/copias.h"
 #include "linalg/pivotes.h"
@@ -240,7 +240,9 @@ bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Paneles& paneles
       adelanta ? Trechos{panel.fin, finSiguiente, 0, 0} : Trechos{0, panel.inicio, panel.fin, m};
   repartePorFilas(
       m, kFilasTesela, conFactores,
-      [&](std::size_t desde, std::size_t hasta) { actualizaFilas(Ab, panel, desde, hasta, columnas, true); },
+      [&](std::size_t desde, std::size_t hasta) {
+        actualizaFilas(Ab, panel, desde, hasta, columnas, true);
+      },
       panel.trabajo.hilos);
   if (!adelanta) return true;
   empiezaActualizacion(paneles.pendiente, Ab, panel, finSiguiente, trabajadores);

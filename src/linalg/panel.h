@@ -88,8 +88,8 @@ struct ActualizacionPendiente {
 // panel's pivots are decided on the other set.
 struct Paneles {
   std::array<Panel, 2> panel;
-  std::size_t ultimo = 0;      // panel[ultimo]: the last panel eliminated
-  bool adelantado = false;     // panel[1 − ultimo]: the next panel, its pivots decided
+  std::size_t ultimo = 0;            // panel[ultimo]: the last panel eliminated
+  bool adelantado = false;           // panel[1 − ultimo]: the next panel, its pivots decided
   ActualizacionPendiente pendiente;  // last: ends, its parts waited for, before the panels go
 };
 

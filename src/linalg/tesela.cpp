@@ -187,28 +187,28 @@ struct Version {
 
 // A type and an attribute list as macro arguments take no parentheses.
 // NOLINTBEGIN(bugprone-macro-parentheses)
-#define CLEARING_VERSION(nombre, atributos, V, porPasada)                                      \
-  atributos void nombre##Tesela(double* const* filas, const Pivotes& p, std::size_t desde,     \
-                                std::size_t hasta) {                                           \
-    restaPorPasadas<V, porPasada>(filas, p.factores, EnFilas{p}, p.cuantos, desde, hasta);     \
-  }                                                                                            \
-  atributos void nombre##Empaquetada(double* const* filas, const Empaquetadas& p,              \
-                                     std::size_t desde, std::size_t hasta) {                   \
-    if (p.cuantos == p.ancho)                                                                  \
+#define CLEARING_VERSION(nombre, atributos, V, porPasada)                                       \
+  atributos void nombre##Tesela(double* const* filas, const Pivotes& p, std::size_t desde,      \
+                                std::size_t hasta) {                                            \
+    restaPorPasadas<V, porPasada>(filas, p.factores, EnFilas{p}, p.cuantos, desde, hasta);      \
+  }                                                                                             \
+  atributos void nombre##Empaquetada(double* const* filas, const Empaquetadas& p,               \
+                                     std::size_t desde, std::size_t hasta) {                    \
+    if (p.cuantos == p.ancho)                                                                   \
       restaPorPasadas<V, porPasada>(filas, p.factores, EnPaquetesTodos{p}, p.cuantos, desde,    \
-                                    hasta);                                                    \
-    else                                                                                       \
+                                    hasta);                                                     \
+    else                                                                                        \
       restaPorPasadas<V, porPasada>(filas, p.factores, EnPaquetes{p}, p.cuantos, desde, hasta); \
-  }                                                                                            \
-  atributos void nombre##Fila(double* fila, const Pivotes& p, std::size_t desde,               \
-                              std::size_t hasta) {                                             \
-    restaPivotes<V, 1, 1>(&fila, p.factores, EnFilas{p}, p.cuantos, desde, hasta);             \
-  }                                                                                            \
-  atributos bool nombre##Columna(const Compacta& panel, const double* pivote, std::size_t t,   \
-                                 std::size_t r, double* factor, const std::int32_t* usada,     \
-                                 double minimo, std::size_t& siguiente) {                      \
-    return columnaPanel<V>(panel, pivote, t, r, factor, usada, minimo, siguiente);             \
-  }                                                                                            \
+  }                                                                                             \
+  atributos void nombre##Fila(double* fila, const Pivotes& p, std::size_t desde,                \
+                              std::size_t hasta) {                                              \
+    restaPivotes<V, 1, 1>(&fila, p.factores, EnFilas{p}, p.cuantos, desde, hasta);              \
+  }                                                                                             \
+  atributos bool nombre##Columna(const Compacta& panel, const double* pivote, std::size_t t,    \
+                                 std::size_t r, double* factor, const std::int32_t* usada,      \
+                                 double minimo, std::size_t& siguiente) {                       \
+    return columnaPanel<V>(panel, pivote, t, r, factor, usada, minimo, siguiente);              \
+  }                                                                                             \
   constexpr Version nombre{nombre##Tesela, nombre##Empaquetada, nombre##Fila, nombre##Columna};
 // NOLINTEND(bugprone-macro-parentheses)
 

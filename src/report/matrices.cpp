@@ -7,10 +7,10 @@
 #include <memory>
 
 #include "base/hilos.h"
-#include "report/enorden.h"
-#include "base/reparto.h"
 #include "base/memoria.h"
 #include "base/pruebas.h"
+#include "base/reparto.h"
+#include "report/enorden.h"
 
 namespace {
 

@@ -12,33 +12,17 @@
 #include "base/fallo.h"
 #include "base/hilos.h"
 #include "base/memoria.h"
-#include "comun/entrada.h"
+#include "clearing/calculo.h"
 #include "clearing/motor.h"
-#include "lectura/datos.h"
-#include "lectura/lector.h"
+#include "comun/entrada.h"
 
 namespace {
 
-std::string motivo(const Fallo& fallo) {
-  switch (fallo.error) {
-    case Error::formato:
-      return std::string(fallo.textoDetalle());  // clearing's own words
-    case Error::lectura:
-      return "read error";
-    case Error::sinMemoria:
-      return "not enough memory for the network";
-    default:
-      return "cannot read";
-  }
-}
-
-// The order of clearing's own run: dim, room for L and e, the numbers,
-// pBarra, PI.
-void leeDatosRed(Lector& entrada, NetworkState& estado) {
-  estado.dim = leeDimension(entrada);
-  if (estado.dim < 0) lanzaFallo(Error::sinMemoria);
-  leeRedYDeriva(entrada, estado);
-  cierraLector(entrada);
+// The engine's options for one scenario.
+OpcionesClearing opcionesEscenario() {
+  OpcionesClearing opciones;
+  opciones.hilos = 1;  // the scenarios already run on every core
+  return opciones;
 }
 
 // One scenario into `resultado`, whose p and ordenQuiebra have room for n
@@ -46,12 +30,12 @@ void leeDatosRed(Lector& entrada, NetworkState& estado) {
 bool resuelveEscenario(const Partida& partida, const Escenarios& escenarios, std::size_t k,
                        Vector& caja, EspacioClearing& espacio, ResultadoEscenario& resultado) {
   aplicaEscenario(escenarios, k, partida.e, caja);
-  OpcionesClearing opciones;
-  opciones.hilos = 1;  // the scenarios already run on every core
+  const OpcionesClearing opciones = opcionesEscenario();
   Clearing clearing;
   clearing.p = std::move(resultado.p);
   clearing.ordenQuiebra = std::move(resultado.ordenQuiebra);
-  const auto error = resuelveRondas(Red(partida.PI, partida.pBarra, caja), opciones, {}, clearing, espacio);
+  const auto error =
+      resuelveRondas(Red(partida.PI, partida.pBarra, caja), opciones, {}, clearing, espacio);
   resultado.p = std::move(clearing.p);
   resultado.ordenQuiebra = std::move(clearing.ordenQuiebra);
   resultado.rondas = clearing.rondas;
@@ -157,24 +141,19 @@ std::optional<std::size_t> enSerie(const Partida& partida, const Escenarios& esc
 
 }  // namespace
 
-bool leePartida(const char* ruta, Partida& partida, std::string& error) {
-  Lector entrada;
-  if (!abreLector(entrada, ruta)) {
-    error = std::string(ruta) + ": cannot open";
-    return false;
-  }
-  try {
-    NetworkState estado;
-    leeDatosRed(entrada, estado);
-    partida.n = estado.dim;
-    partida.PI = std::move(estado.PI);
-    partida.pBarra = std::move(estado.pBarra);
-    partida.e = std::move(estado.e);
-  } catch (const Fallo& fallo) {
-    cierraLector(entrada);
-    error = std::string(ruta) + ": " + motivo(fallo);
-    return false;
-  }
+bool leePartida(const char* ruta, unsigned hilos, Partida& partida, std::string& error) {
+  // PI and pBarra, shared, and each thread's engine: its storage for a
+  // round's block and its own cash vector, as one run of clearing holds
+  // beyond L and PI.
+  const int matrices =
+      kMatricesDeDatos + static_cast<int>(std::max(1U, hilos)) *
+                             (matricesPrevistas(opcionesEscenario()) - kMatricesDeDatos);
+  NetworkState estado;
+  if (!leeEntrada(ruta, matrices, estado, error)) return false;
+  partida.n = estado.dim;
+  partida.PI = std::move(estado.PI);
+  partida.pBarra = std::move(estado.pBarra);
+  partida.e = std::move(estado.e);
   return true;
 }
 
