@@ -141,13 +141,15 @@ std::optional<std::size_t> enSerie(const Partida& partida, const Escenarios& esc
 
 }  // namespace
 
-bool leePartida(const char* ruta, unsigned hilos, Partida& partida, std::string& error) {
+bool leePartida(const char* ruta, const std::function<unsigned(std::int32_t)>& hilosPara,
+                Partida& partida, std::string& error) {
   // PI and pBarra, shared, and each thread's engine: its storage for a
   // round's block and its own cash vector, as one run of clearing holds
   // beyond L and PI.
-  const int matrices =
-      kMatricesDeDatos + static_cast<int>(std::max(1U, hilos)) *
-                             (matricesPrevistas(opcionesEscenario()) - kMatricesDeDatos);
+  const auto matrices = [&](std::int32_t n) {
+    return kMatricesDeDatos + static_cast<int>(std::max(1U, hilosPara(n))) *
+                                  (matricesPrevistas(opcionesEscenario()) - kMatricesDeDatos);
+  };
   NetworkState estado;
   if (!leeEntrada(ruta, matrices, estado, error)) return false;
   partida.n = estado.dim;
@@ -160,7 +162,8 @@ bool leePartida(const char* ruta, unsigned hilos, Partida& partida, std::string&
 std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escenarios,
                                  const Tanda& tanda, unsigned hilos, const TomaResultado& toma) {
   if (tanda.cuantos == 0) return std::nullopt;
-  hilos = std::max(1U, hilos);
+  // A thread beyond the scenarios would only hold an engine's storage.
+  hilos = static_cast<unsigned>(std::clamp<std::size_t>(hilos, 1, tanda.cuantos));
   Ventana v;
   const auto n = static_cast<std::size_t>(partida.n);
   try {
