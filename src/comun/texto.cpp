@@ -2,17 +2,28 @@
 #include "comun/texto.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
+#include "base/fallo.h"
 #include "lectura/numeros.h"
 
+void anadeExacto(std::string& texto, double v) {
+  if (std::isnan(v)) {
+    texto += "nan";
+    return;
+  }
+  std::array<char, 32> cifras{};
+  auto* const fin = std::to_chars(cifras.data(), cifras.data() + cifras.size(), v).ptr;
+  texto.append(cifras.data(), fin);
+}
+
 std::string textoExacto(double v) {
-  if (std::isnan(v)) return "nan";
-  char texto[64];
-  auto* const fin = std::to_chars(texto, texto + sizeof texto, v).ptr;
-  return std::string(texto, fin);
+  std::string texto;
+  anadeExacto(texto, v);
+  return texto;
 }
 
 std::string textoLegible(double v) {
@@ -121,6 +132,11 @@ std::string textoHtml(std::string_view texto) {
   return salida;
 }
 
+std::string enLinea(std::string_view mostrado, long linea, std::string_view que) {
+  std::string texto(mostrado);
+  return texto.append(":").append(std::to_string(linea)).append(": ").append(que);
+}
+
 std::string citado(std::string_view texto) {
   // Cut before a character rather than inside one.
   std::size_t corte = std::min<std::size_t>(texto.size(), 32);
@@ -178,7 +194,6 @@ bool esPeligroso(char32_t c) {
 }  // namespace
 
 std::string textoSeguro(std::string_view texto) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string seguro;
   for (std::size_t i = 0; i < texto.size();) {
     char32_t punto = 0;
@@ -188,8 +203,8 @@ std::string textoSeguro(std::string_view texto) {
       seguro.append(texto.substr(i, largo));
     } else {
       for (const char c : texto.substr(i, bytes)) {
-        const auto byte = static_cast<unsigned char>(c);
-        seguro += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+        std::array<char, 4> escrito;
+        seguro.append(escrito.data(), escapaByte(c, escrito));
       }
     }
     i += bytes;
