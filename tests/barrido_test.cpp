@@ -5,14 +5,19 @@
 // same bytes from any number of threads and MPI ranks, and bad scenario
 // files refused with nothing written.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "proceso.h"
@@ -298,6 +303,24 @@ fs::path redParaHilos() {
   return dir;
 }
 
+// A file-size limit, with SIGXFSZ at its default: the sweep ends with a
+// message and status 1, not killed, and leaves no file nor temporary.
+TEST(Sweep, FileSizeLimitKilledTheSweep) {
+  const fs::path dir = bancos(true);
+  const Salida s = ejecutaBinario(CLEARING_SWEEP, dir, {}, 0, {"--each-node"}, [] {
+    (void)signal(SIGXFSZ, SIG_DFL);
+    const rlimit tamano{200, 200};
+    if (setrlimit(RLIMIT_FSIZE, &tamano) != 0) _exit(125);
+  });
+  EXPECT_EQ(s.estado, 1);
+  std::vector<std::string> quedan;
+  for (const auto& archivo : fs::directory_iterator(dir))
+    quedan.push_back(archivo.path().filename().string());
+  std::sort(quedan.begin(), quedan.end());
+  EXPECT_EQ(quedan, (std::vector<std::string>{"input.txt", "nodes.txt"}));
+  fs::remove_all(dir);
+}
+
 // A million threads asked for two scenarios: the sweep runs two, and the
 // memory for the others' engines is not asked for.
 TEST(Sweep, ThreadsBeyondTheScenarioCountRefusedForMemory) {
@@ -305,9 +328,9 @@ TEST(Sweep, ThreadsBeyondTheScenarioCountRefusedForMemory) {
   const Salida gen = ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0, {"sparse", "400", "1"});
   escribeArchivo(dir / "input.txt", gen.stdoutTexto);
   escribeArchivo(dir / "e.csv", "scenario,node,cash\na,0,0\nb,1,0\na,2,0\n");
-  for (const std::string& fuente : {"e.csv", "--each-node", "--uniform-shock"}) {
-    SCOPED_TRACE(fuente);
-    std::vector<std::string> argumentos{"--threads", "1000000", fuente};
+  for (const std::string_view fuente : {"e.csv", "--each-node", "--uniform-shock"}) {
+    SCOPED_TRACE(std::string(fuente));
+    std::vector<std::string> argumentos{"--threads", "1000000", std::string(fuente)};
     if (fuente == "--uniform-shock") argumentos.emplace_back("0:0.5:0.5");
     const Salida s = barre(dir, argumentos);
     EXPECT_EQ(s.estado, 0) << s.stderrTexto;

@@ -2,10 +2,14 @@
 // message, status and the files it leaves, compared byte for byte.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <bit>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <iterator>
@@ -13,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "base/pruebas.h"
+#include "comun/salida.h"
 #include "lectura/lector.h"
 #include "proceso.h"
 
@@ -282,6 +288,60 @@ TEST(Import, WritesTheNetwork) {
     EXPECT_EQ(leeArchivo(r.dir / "nodes.txt"), c.nodos);
     fs::remove_all(r.dir);
   }
+}
+
+// SIGTERM right after input.txt is renamed into place: it waits until
+// nodes.txt is in place too, so no new input.txt is left beside an old
+// nodes.txt.
+TEST(Import, InterruptBetweenRenamesLeavesAMixedPair) {
+  const fs::path dir = directorioTemporal();
+  escribeArchivo(dir / "input.txt", "old input\n");
+  escribeArchivo(dir / "nodes.txt", "old nodes\n");
+  const Salida s = ejecutaEnHijo([&] {
+    controlPruebas().trasRenombrar = [] { (void)std::raise(SIGTERM); };
+    std::array<ArchivoNuevo, 2> nuevos;
+    std::string error;
+    if (!abreNuevo(nuevos[0], (dir / "input.txt").string(), error) ||
+        !abreNuevo(nuevos[1], (dir / "nodes.txt").string(), error))
+      _exit(3);
+    escribe(nuevos[0], "new input\n");
+    escribe(nuevos[1], "new nodes\n");
+    (void)confirmaNuevos(nuevos, error);
+  });
+  EXPECT_EQ(s.estado, 128 + SIGTERM);
+  EXPECT_EQ(leeArchivo(dir / "input.txt"), "new input\n");
+  EXPECT_EQ(leeArchivo(dir / "nodes.txt"), "new nodes\n");
+  EXPECT_EQ(cuentaArchivos(dir), 2u) << "a temporary left behind";
+  fs::remove_all(dir);
+}
+
+// Temporaries a killed run left are removed by the next run once an hour
+// old; a fresh one, one a live run holds, and other names stay.
+TEST(Import, StaleTemporariesOfKilledRunsPileUp) {
+  const fs::path dir = directorioTemporal();
+  escribeArchivo(dir / "obligations.csv", kCabecera + "A,B,1\n");
+  const auto haceDosHoras = fs::file_time_type::clock::now() - std::chrono::hours(2);
+  const struct {
+    const char* nombre;
+    bool vieja;
+    bool queda;
+  } casos[] = {
+      {"input.txt.0123abcd.part", true, false}, {"nodes.txt.89abcdef.part", true, false},
+      {"input.txt.fedcba98.part", false, true}, {"nodes.txt.00000000.part", true, true},
+      {"input.txt.old.part", true, true},       {"other.txt.01234567.part", true, true},
+  };
+  for (const auto& c : casos) {
+    escribeArchivo(dir / c.nombre, "partial");
+    if (c.vieja) fs::last_write_time(dir / c.nombre, haceDosHoras);
+  }
+  // nodes.txt.00000000.part is held as a live run holds its temporary.
+  const int vivo = open((dir / "nodes.txt.00000000.part").c_str(), O_RDONLY);
+  ASSERT_EQ(flock(vivo, LOCK_EX), 0);
+  const Salida s = ejecutaConErrores(CLEARING_IMPORT, dir, {"obligations.csv"});
+  (void)close(vivo);
+  EXPECT_EQ(s.estado, 0) << s.stderrTexto;
+  for (const auto& c : casos) EXPECT_EQ(fs::exists(dir / c.nombre), c.queda) << c.nombre;
+  fs::remove_all(dir);
 }
 
 TEST(Import, BanksExampleGivesItsInput) {

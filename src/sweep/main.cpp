@@ -250,6 +250,7 @@ int main(int argc, char** argv) {
   std::string error;
   if (a.tipo == Barrido::choqueUniforme && !leeChoqueUniforme(a.fuente, a.choque, error))
     return usoIncorrecto(error);
+  ignoraLimiteDeArchivo();  // a file-size limit is a write error, and a message
 #ifdef CLEARING_MPI
   return ejecuta(a, argc, argv);
 #else
