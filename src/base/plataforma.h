@@ -1,5 +1,5 @@
 // What the run needs from the operating system, behind plain functions: the
-// one file of src/ with a branch per operating system (linalg/tesela.cpp
+// one file of src/ with a branch per operating system (panel/tesela.cpp
 // branches only on the processor and the compiler).
 #pragma once
 

@@ -11,7 +11,7 @@
 #include "base/pruebas.h"
 #include "comun/texto.h"
 #include "lectura/datos.h"
-#include "linalg/panel.h"
+#include "panel/panel.h"
 #include "report/informe.h"
 #include "report/matrices.h"
 

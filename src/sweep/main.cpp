@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/enorden.h"
 #include "base/hilos.h"
 #include "base/plataforma.h"
 #include "base/reparto.h"
@@ -125,13 +126,14 @@ bool leeFuente(const Argumentos& a, const ArchivoEscenarios& archivo, Barrida& b
 }
 
 // The threads of a sweep: those asked for, or every core, but no more than
-// the scenarios (when known: `escenarios` is 0 for a file not read here).
+// the pipeline takes and the scenarios (when known: `escenarios` is 0 for a
+// file not read here).
 unsigned hilosDelBarrido(const Argumentos& a, std::int32_t n, std::size_t escenarios) {
   std::size_t cuantos = escenarios;
   if (a.tipo == Barrido::cadaNodo) cuantos = static_cast<std::size_t>(n);
   if (a.tipo == Barrido::choqueUniforme) cuantos = cuantosEscenarios(a.choque);
-  const unsigned hilos = hilosPara(a.hilos);
-  return cuantos == 0 ? hilos : static_cast<unsigned>(std::min<std::size_t>(hilos, cuantos));
+  return static_cast<unsigned>(std::max<std::size_t>(
+      1, trabajadoresEnOrden(cuantos == 0 ? kMaxHilosEnOrden : cuantos, hilosPara(a.hilos))));
 }
 
 // What the whole run reads: the scenario file's rows first (the threads, and
