@@ -148,11 +148,6 @@ std::string citado(std::string_view texto) {
   return cita.append(texto.size() > corte ? "...\"" : "\"");
 }
 
-namespace {
-
-// The length of the valid UTF-8 sequence at texto[i], its code point in
-// punto; 0 when the bytes there are not one (overlong forms, UTF-16
-// surrogates and code points past U+10FFFF are not).
 std::size_t secuenciaUtf8(std::string_view texto, std::size_t i, char32_t& punto) {
   const auto c = static_cast<unsigned char>(texto[i]);
   std::size_t siguen = 0;
@@ -183,6 +178,8 @@ std::size_t secuenciaUtf8(std::string_view texto, std::size_t i, char32_t& punto
   return siguen + 1;
 }
 
+namespace {
+
 // Code points a message must not pass to a terminal as they are: controls
 // (C0, DEL, C1), the backslash that starts an escape, and the bidirectional
 // controls that would reorder the rest of the line.
@@ -212,16 +209,27 @@ std::string textoSeguro(std::string_view texto) {
   return seguro;
 }
 
+void anadeUtf8(std::string& texto, char32_t c) {
+  if (c < 0x80) {
+    texto += static_cast<char>(c);
+  } else if (c < 0x800) {
+    texto += static_cast<char>(0xC0 | (c >> 6));
+    texto += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    texto += static_cast<char>(0xE0 | (c >> 12));
+    texto += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    texto += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    texto += static_cast<char>(0xF0 | (c >> 18));
+    texto += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    texto += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    texto += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 std::string utf8DeLatin1(std::string_view latin1) {
   std::string texto;
-  for (unsigned char c : latin1) {
-    if (c < 0x80) {
-      texto += static_cast<char>(c);
-    } else {
-      texto += static_cast<char>(0xC0 | (c >> 6));
-      texto += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  for (const unsigned char c : latin1) anadeUtf8(texto, c);
   return texto;
 }
 

@@ -60,6 +60,14 @@ std::string textoSeguro(std::string_view texto);
 
 std::string utf8DeLatin1(std::string_view latin1);
 
+// The length of the valid UTF-8 sequence at texto[i], its code point in
+// punto; 0 when the bytes there are not one (overlong forms, UTF-16
+// surrogates and code points past U+10FFFF are not).
+std::size_t secuenciaUtf8(std::string_view texto, std::size_t i, char32_t& punto);
+
+// c appended to texto in UTF-8.
+void anadeUtf8(std::string& texto, char32_t c);
+
 bool esUtf8Valido(std::string_view texto);
 
 // The blank-separated cells of a report line.

@@ -8,6 +8,8 @@
 #include <array>
 #include <cstdint>
 
+#include "comun/texto.h"
+
 namespace {
 
 // A precomposed Latin letter and its canonical decomposition: the base
@@ -117,37 +119,6 @@ char32_t minuscula(char32_t c) {
   return c;
 }
 
-void anadeUtf8(std::string& texto, char32_t c) {
-  if (c < 0x80) {
-    texto += static_cast<char>(c);
-  } else if (c < 0x800) {
-    texto += static_cast<char>(0xC0 | (c >> 6));
-    texto += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    texto += static_cast<char>(0xE0 | (c >> 12));
-    texto += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    texto += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    texto += static_cast<char>(0xF0 | (c >> 18));
-    texto += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    texto += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    texto += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// The next code point of valid UTF-8 at i, which moves past it.
-char32_t siguientePunto(std::string_view texto, std::size_t& i) {
-  const auto c = static_cast<unsigned char>(texto[i++]);
-  const std::size_t siguen = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
-  char32_t punto = siguen == 0   ? c
-                   : siguen == 1 ? (c & 0x1F)
-                   : siguen == 2 ? (c & 0x0F)
-                                 : (c & 0x07);
-  for (std::size_t k = 0; k < siguen && i < texto.size(); ++k)
-    punto = (punto << 6) | (static_cast<unsigned char>(texto[i++]) & 0x3F);
-  return punto;
-}
-
 // The letter in lower case, decomposed, appended to the key.
 void anadeLetra(std::string& clave, char32_t c) {
   const auto donde =
@@ -168,7 +139,10 @@ std::string claveDeNombre(std::string_view nombre) {
   std::string clave;
   bool blanco = false;  // a blank is pending, written before the next letter
   for (std::size_t i = 0; i < nombre.size();) {
-    const char32_t c = siguientePunto(nombre, i);
+    char32_t c = 0;
+    const std::size_t largo = secuenciaUtf8(nombre, i, c);
+    if (largo == 0) c = static_cast<unsigned char>(nombre[i]);  // not UTF-8: the byte itself
+    i += largo == 0 ? 1 : largo;
     if (esInvisible(c)) continue;
     if (esBlanco(c)) {
       blanco = !clave.empty();
