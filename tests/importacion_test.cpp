@@ -149,6 +149,12 @@ TEST(Import, RejectsBadFilesWithTheirLineAndWritesNothing) {
       {"cash: a name that differs in case and blanks", kCabecera + "Banco Norte,B,1\n",
        "node,cash\nB,2\nbanco  norte,5\n",
        "cash.csv:3: \"banco  norte\" is in no obligation; did you mean \"Banco Norte\"?"},
+      {"message keeps UTF-8, escapes bidi and C1 controls", kCabecera + "A,B,1\n",
+       "node,cash\nCr\xC3\xA9"
+       "dit\xE2\x80\xAE\xC2\x85,5\n",
+       "cash.csv:2: \"Cr\xC3\xA9"
+       "dit\\xE2\\x80\\xAE\\xC2\\x85\" is in no obligation: a node's cash "
+       "needs a node that owes or is owed"},
       {"cash: a name in no obligation", kCabecera + "A,B,1\n", "node,cash\nC,5\n",
        "cash.csv:2: \"C\" is in no obligation: a node's cash needs a node that owes or is owed"},
   };
