@@ -4,7 +4,6 @@
 // with MPI (clearing-sweep-mpi), the scenarios are shared among the ranks of
 // mpirun and rank 0 writes the files.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,6 +18,7 @@
 #include "comun/opciones.h"
 #include "comun/texto.h"
 #include "lectura/lector.h"
+#include "sweep/avance.h"
 #include "sweep/barrido.h"
 #include "sweep/barrido_csv.h"
 #include "sweep/escenarios.h"
@@ -79,23 +79,6 @@ bool leeArgumentos(int argc, char** argv, Argumentos& a) {
   }
   return conFuente;
 }
-
-// A progress line on a terminal: scenarios done of all, at most a few times
-// a second.
-struct Avance {
-  bool activo = false;
-  std::size_t total = 0;
-  std::chrono::steady_clock::time_point ultimo{};
-
-  void muestra(std::size_t hechos) {
-    if (!activo) return;
-    const auto ahora = std::chrono::steady_clock::now();
-    if (hechos < total && ahora - ultimo < std::chrono::milliseconds(200)) return;
-    ultimo = ahora;
-    (void)std::fprintf(stderr, "\r%s: %zu/%zu scenarios", kPrograma, hechos, total);
-    if (hechos == total) (void)std::fputs("\r\033[K", stderr);
-  }
-};
 
 struct Barrida {
   Partida partida;
