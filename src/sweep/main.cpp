@@ -35,8 +35,9 @@ constexpr const char* kUso =
     "In the directory of input.txt (and optionally nodes.txt), clears the network\n"
     "once per scenario and writes sweep.csv and sweep_nodes.csv beside them.\n"
     "SCENARIOS.csv (- for standard input) has the columns scenario,node,cash;\n"
+    "a node is a name of nodes.txt, or #K for node K (K alone without nodes.txt).\n"
     "--each-node sets each node's cash to 0 in turn; --uniform-shock multiplies\n"
-    "every node's cash by 1 - s for s = FROM + k*STEP <= TO.\n";
+    "every node's cash by 1 - s for s = FROM + k*STEP <= TO <= 1.\n";
 
 constexpr const char* kPrograma = "clearing-sweep";
 
