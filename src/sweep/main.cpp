@@ -14,6 +14,7 @@
 #include "base/hilos.h"
 #include "base/plataforma.h"
 #include "base/reparto.h"
+#include "comun/motivos.h"
 #include "comun/nodos.h"
 #include "comun/opciones.h"
 #include "comun/texto.h"
@@ -134,7 +135,7 @@ bool leeTodo(const Argumentos& a, Barrida& b, std::string& error) {
 }
 
 std::string sinMemoria(const Barrida& b, std::size_t k) {
-  return std::string(kPrograma) + ": not enough memory (scenario " +
+  return std::string(kPrograma) + ": " + motivo(Fallo{}) + " (scenario " +
          citado(nombreEscenario(b.escenarios, k)) + "); nothing written";
 }
 
