@@ -5,13 +5,19 @@
 // same bytes from any number of threads and MPI ranks, and bad scenario
 // files refused with nothing written.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "proceso.h"
@@ -164,15 +170,16 @@ struct Escenarios {
   }
 };
 
-// Scenarios that zero, halve, raise and sink a few nodes' cash, touching
-// every node in some scenario.
+// Scenarios that zero, halve and raise a few nodes' cash, touching every
+// node in some scenario.
 Escenarios variados(const std::vector<double>& e) {
   Escenarios esc;
   const std::size_t n = e.size();
   for (std::size_t s = 0; s < 6; ++s) {
     for (std::size_t j = 0; j < 1 + s % 3; ++j) {
       const std::size_t nodo = (s * 5 + j * 3) % n;
-      const double caja[] = {0.0, e[nodo] * 0.5, e[nodo] + 7.25, -e[nodo] - 1.0};
+      const double base = std::abs(e[nodo]);  // scenario cash is never negative
+      const double caja[] = {0.0, base * 0.5, base + 7.25, base * 0.25};
       esc.pon(rotulo('s', s), e, nodo, caja[(s + j) % 4]);
     }
   }
@@ -209,8 +216,8 @@ TEST(Sweep, StatusesOfScenariosWithoutAClearingVector) {
     std::vector<std::vector<double>> cajas;
     std::vector<std::string> estados;
   } casos[] = {
-      {"2\n0 10\n10 0\n0 0\n",
-       {{-5, 0}, {0, 0}, {-0.5, -0.5}},
+      {"2\n0 10\n10 0\n-5 0\n",
+       {{-5, 0}, {0, 0}, {-5, 4}},
        {"indeterminate", "ok", "indeterminate"}},
       {"3\n2 -2 1\n-2 0 -2\n3 1 -1\n0.5 2 0.5\n",
        {{0.5, 2, 0.5}, {10, 10, 10}},
@@ -221,9 +228,10 @@ TEST(Sweep, StatusesOfScenariosWithoutAClearingVector) {
     escribeArchivo(dir / "input.txt", c.entrada);
     const Red red = leeRed(c.entrada);
     Escenarios esc;
+    // Scenario cash is never negative: a negative one is input.txt's, kept.
     for (std::size_t s = 0; s < c.cajas.size(); ++s) {
       for (std::size_t i = 0; i < red.e.size(); ++i)
-        esc.pon(rotulo('c', s), red.e, i, c.cajas[s][i]);
+        if (c.cajas[s][i] >= 0) esc.pon(rotulo('c', s), red.e, i, c.cajas[s][i]);
     }
     escribeArchivo(dir / "escenarios.csv", esc.csv);
     ASSERT_EQ(barre(dir, {"escenarios.csv"}).estado, 0);
@@ -260,15 +268,15 @@ TEST(Sweep, BuiltInSweepsAreTheirScenarioFiles) {
       porNodo.append("0,").append(nodo).append(",").append(nodo).append("\n");
     }
     std::string uniforme = "scenario,node,cash\n";
-    for (int k = 0; 0.1 + k * 0.2 <= 1.05; ++k) {
+    for (int k = 0; 0.1 + k * 0.2 <= 1; ++k) {
       const double s = 0.1 + k * 0.2;
       for (std::size_t i = 0; i < red.e.size(); ++i)
-        uniforme += corto(s) + "," + std::to_string(i) + "," + corto(red.e[i] * (1.0 - s)) + "\n";
+        uniforme += corto(s) + ",#" + std::to_string(i) + "," + corto(red.e[i] * (1.0 - s)) + "\n";
     }
     const struct {
       std::vector<std::string> integrado;
       std::string archivo;
-    } casos[] = {{{"--each-node"}, porNodo}, {{"--uniform-shock", "0.1:1.05:0.2"}, uniforme}};
+    } casos[] = {{{"--each-node"}, porNodo}, {{"--uniform-shock", "0.1:1:0.2"}, uniforme}};
     for (const auto& c : casos) {
       SCOPED_TRACE(c.integrado[0]);
       ASSERT_EQ(barre(dir, c.integrado).estado, 0);
@@ -293,6 +301,42 @@ fs::path redParaHilos() {
   const Salida gen = ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0, {"cascade", "60", "3"});
   escribeArchivo(dir / "input.txt", gen.stdoutTexto);
   return dir;
+}
+
+// A file-size limit, with SIGXFSZ at its default: the sweep ends with a
+// message and status 1, not killed, and leaves no file nor temporary.
+TEST(Sweep, FileSizeLimitKilledTheSweep) {
+  const fs::path dir = bancos(true);
+  const Salida s = ejecutaBinario(CLEARING_SWEEP, dir, {}, 0, {"--each-node"}, [] {
+    (void)signal(SIGXFSZ, SIG_DFL);
+    const rlimit tamano{200, 200};
+    if (setrlimit(RLIMIT_FSIZE, &tamano) != 0) _exit(125);
+  });
+  EXPECT_EQ(s.estado, 1);
+  std::vector<std::string> quedan;
+  for (const auto& archivo : fs::directory_iterator(dir))
+    quedan.push_back(archivo.path().filename().string());
+  std::sort(quedan.begin(), quedan.end());
+  EXPECT_EQ(quedan, (std::vector<std::string>{"input.txt", "nodes.txt"}));
+  fs::remove_all(dir);
+}
+
+// A million threads asked for two scenarios: the sweep runs two, and the
+// memory for the others' engines is not asked for.
+TEST(Sweep, ThreadsBeyondTheScenarioCountRefusedForMemory) {
+  const fs::path dir = directorioTemporal();
+  const Salida gen = ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0, {"sparse", "400", "1"});
+  escribeArchivo(dir / "input.txt", gen.stdoutTexto);
+  escribeArchivo(dir / "e.csv", "scenario,node,cash\na,0,0\nb,1,0\na,2,0\n");
+  for (const std::string_view fuente : {"e.csv", "--each-node", "--uniform-shock"}) {
+    SCOPED_TRACE(std::string(fuente));
+    std::vector<std::string> argumentos{"--threads", "1000000", std::string(fuente)};
+    if (fuente == "--uniform-shock") argumentos.emplace_back("0:0.5:0.5");
+    const Salida s = barre(dir, argumentos);
+    EXPECT_EQ(s.estado, 0) << s.stderrTexto;
+    EXPECT_EQ(filas(leeArchivo(dir / "sweep.csv")).size(), fuente == "--each-node" ? 401U : 3U);
+  }
+  fs::remove_all(dir);
 }
 
 TEST(Sweep, SameBytesWithAnyNumberOfThreads) {
@@ -369,12 +413,34 @@ TEST(Sweep, RefusesAndWritesNothing) {
       {"unknown name",
        {"e.csv"},
        "scenario,node,cash\n\na,Banco Oeste,1\n",
-       "e.csv:3: unknown node \"Banco Oeste\" (a name of nodes.txt or 0 to 3)",
+       "e.csv:3: unknown node \"Banco Oeste\" (a name of nodes.txt, or #0 to #3)",
        1},
       {"node out of range",
        {"e.csv"},
-       "scenario,node,cash\na,4,1\n",
-       "e.csv:2: unknown node \"4\" (a name of nodes.txt or 0 to 3)",
+       "scenario,node,cash\na,#4,1\n",
+       "e.csv:2: unknown node \"#4\" (a name of nodes.txt, or #0 to #3)",
+       1},
+      {"a number where nodes.txt names the nodes",
+       {"e.csv"},
+       "scenario,node,cash\na,2,1\n",
+       "e.csv:2: node \"2\" is not a name of nodes.txt (write #2 for the node numbered 2)",
+       1},
+      {"negative cash",
+       {"e.csv"},
+       "scenario,node,cash\na,#0,-1\n",
+       "e.csv:2: negative cash \"-1\" (a node's outside cash in a scenario is at least 0)",
+       1},
+      {"header only", {"e.csv"}, "scenario,node,cash\n", "e.csv: no scenarios after the header", 1},
+      {"scenario name not UTF-8",
+       {"e.csv"},
+       "scenario,node,cash\nCr\xE9"
+       "dit,#0,1\n",
+       "e.csv:2: scenario name is not UTF-8",
+       1},
+      {"control byte in a scenario name",
+       {"e.csv"},
+       "scenario,node,cash\n\"a\x1B[2Jb\",#0,1\n",
+       "e.csv:2: scenario name holds a control character",
        1},
       {"bad cash",
        {"e.csv"},
@@ -383,12 +449,12 @@ TEST(Sweep, RefusesAndWritesNothing) {
        1},
       {"bad number",
        {"e.csv"},
-       "scenario,node,cash\na,0,1e999\n",
+       "scenario,node,cash\na,#0,1e999\n",
        "e.csv:2: bad cash \"1e999\"",
        1},
       {"repeated node",
        {"e.csv"},
-       "scenario,node,cash\na,0,1\nb,0,1\na,Banco Norte,2\n",
+       "scenario,node,cash\na,#0,1\nb,#0,1\na,Banco Norte,2\n",
        "e.csv:4: a second row for node \"Banco Norte\" in scenario \"a\"",
        1},
       {"empty name", {"e.csv"}, "scenario,node,cash\n,0,1\n", "e.csv:2: empty scenario name", 1},
@@ -397,12 +463,17 @@ TEST(Sweep, RefusesAndWritesNothing) {
        {"--uniform-shock", "0:1"},
        "",
        "--uniform-shock 0:1: expected FROM:TO:STEP, three numbers",
-       1},
+       2},
       {"backward shock",
        {"--uniform-shock", "1:0:0.1"},
        "",
        "--uniform-shock 1:0:0.1: STEP must be positive and FROM at most TO",
-       1},
+       2},
+      {"shock above 1",
+       {"--uniform-shock", "0:1.5:0.5"},
+       "",
+       "--uniform-shock 0:1.5:0.5: TO must be at most 1 (a shock above 1 makes the cash negative)",
+       2},
       {"two sources", {"--each-node", "e.csv"}, "", "", 2},
       {"bad thread count", {"--threads", "0", "--each-node"}, "", "", 2},
   };
@@ -415,6 +486,9 @@ TEST(Sweep, RefusesAndWritesNothing) {
     EXPECT_EQ(s.estado, c.estado);
     if (c.estado == 1) {
       EXPECT_EQ(s.stderrTexto, c.mensaje + "\n");
+    } else {
+      EXPECT_TRUE(s.stderrTexto.starts_with(c.mensaje + (c.mensaje.empty() ? "" : "\n") + "usage:"))
+          << s.stderrTexto;
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), antes);
   }

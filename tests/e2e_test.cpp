@@ -175,6 +175,16 @@ TEST(E2E, BundledExamples) {
   EXPECT_GE(vistos, 3);
 }
 
+// Runs the program in dir under a file-size limit of `limite` bytes, with
+// SIGXFSZ at its default (the program must ignore it itself).
+Salida ejecutaConLimiteDeArchivo(const fs::path& dir, std::size_t limite) {
+  return ejecutaBinario(CLEARING_BINARIO, dir, {}, 0, {}, [limite] {
+    (void)signal(SIGXFSZ, SIG_DFL);
+    const rlimit tamano{limite, limite};
+    if (setrlimit(RLIMIT_FSIZE, &tamano) != 0) _exit(125);
+  });
+}
+
 TEST(E2E, WriteFailureInsideMatricesFormattedOnEveryCore) {
   // 200 nodes: L, PI and the payments are formatted on every core. A file-size
   // limit inside L, then inside the payments: the run ends with the message
@@ -186,16 +196,48 @@ TEST(E2E, WriteFailureInsideMatricesFormattedOnEveryCore) {
   for (const std::size_t limite : {std::size_t{100000}, completo.size() - 100000}) {
     SCOPED_TRACE(limite);
     fs::remove(dir / "output.txt");
-    const Salida s = ejecutaBinario(CLEARING_BINARIO, dir, {}, 0, {}, [limite] {
-      (void)signal(SIGXFSZ, SIG_DFL);
-      const rlimit tamano{limite, limite};
-      if (setrlimit(RLIMIT_FSIZE, &tamano) != 0) _exit(125);
-    });
+    const Salida s = ejecutaConLimiteDeArchivo(dir, limite);
     EXPECT_EQ(s.stdoutTexto, "Error en escriure el fitxer de sortida\r\n");
     EXPECT_EQ(s.estado, 1);
     EXPECT_TRUE(leeArchivo(dir / "output.txt") == completo.substr(0, limite)) << "not the prefix";
   }
   fs::remove_all(dir);
+}
+
+TEST(E2E, FinalFlushThatLosesReportBytesWinsOverTheFatalError) {
+  // The fatal error comes while the report's bytes still sit in the buffer;
+  // the flush at the end then fails. Where bytes were lost the write error
+  // is the message; where none were, the fatal error's.
+  const std::string kEscritura = "Error en escriure el fitxer de sortida\r\n";
+  const std::string kSinSolucion = "2\n0 10\n10 0\n-5 0\n";
+  const std::string informe = golden("dos_nodos_sin_solucion");
+  struct Limite {
+    const char* nombre;
+    std::string entrada;
+    std::size_t limite;
+    std::string stdoutEsperado;
+    std::string informe;
+  };
+  const Limite casos[] = {
+      {"indeterminate, no room at all", kSinSolucion, 0, kEscritura, ""},
+      {"indeterminate, room for 100 bytes", kSinSolucion, 100, kEscritura, informe.substr(0, 100)},
+      {"does not converge, no room at all", "3\n2 -2 1\n-2 0 -2\n3 1 -1\n0.5 2 0.5\n", 0,
+       kEscritura, ""},
+      {"indeterminate, room for the whole report", kSinSolucion, informe.size(),
+       "El sistema es indeterminado\r\n", informe},
+      {"format error, nothing written to lose", "2 1 x", 0,
+       kFormato + "dato incorrecto \"x\" en L[0][1]\r\n", ""},
+  };
+  for (const Limite& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    const fs::path dir = directorioTemporal();
+    escribeArchivo(dir / "input.txt", c.entrada);
+    const Salida s = ejecutaConLimiteDeArchivo(dir, c.limite);
+    EXPECT_EQ(s.stdoutTexto, c.stdoutEsperado);
+    EXPECT_EQ(s.estado, 1);
+    EXPECT_TRUE(leeArchivo(dir / "output.txt") == c.informe) << "report differs";
+    fs::remove_all(dir);
+  }
 }
 
 TEST(E2E, AllocationFailuresLeaveAPrefixOfTheReport) {

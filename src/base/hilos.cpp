@@ -71,7 +71,10 @@ class Piscina {
     while (hilos_.size() < trabajadores && !sinMas_) {
       try {
         hilos_.reserve(trabajadores);
-        hilos_.emplace_back([this] { trabaja(); });
+        hilos_.emplace_back([this] {
+          dejaSenalesDeFinAlPrincipal();  // an interrupt goes where it can be held back
+          trabaja();
+        });
       } catch (const std::system_error&) {
         sinMas_ = true;
       } catch (const std::bad_alloc&) {

@@ -2,6 +2,7 @@
 #include "base/plataforma.h"
 
 #include <csignal>
+#include <iterator>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -55,6 +56,7 @@ void salidaEstandarBinaria() {
 #include <thread>
 #else
 #include <fcntl.h>
+#include <pthread.h>
 #include <sched.h>
 #include <signal.h>
 
@@ -355,11 +357,26 @@ void borraDesdeSenal(const char* ruta) {
 
 void ignoraLimiteDeArchivo() {}
 
+bool estaEnUso(const std::string& /*ruta*/) {
+  return false;
+}
+
+int retieneSenalesDeFin() {
+  return SetConsoleCtrlHandler(nullptr, TRUE) != 0 ? 0 : 1;
+}
+
+void liberaSenalesDeFin(int yaRetenidas) {
+  if (yaRetenidas == 0) (void)SetConsoleCtrlHandler(nullptr, FALSE);
+}
+
+void dejaSenalesDeFinAlPrincipal() {}
+
 #else
 
 std::FILE* creaArchivoNuevo(const std::string& ruta) {
   const int fd = open(ruta.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
+  (void)flock(fd, LOCK_EX | LOCK_NB);  // a new file: nobody else can hold it
   std::FILE* archivo = fdopen(fd, "wb");
   if (archivo == nullptr) {
     const int causa = errno;
@@ -399,6 +416,50 @@ void borraDesdeSenal(const char* ruta) {
 
 void ignoraLimiteDeArchivo() {
   (void)signal(SIGXFSZ, SIG_IGN);
+}
+
+bool estaEnUso(const std::string& ruta) {
+  const int fd = open(ruta.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool enUso = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  (void)close(fd);
+  return enUso;
+}
+
+namespace {
+
+constexpr int kSenalesDeFin[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t senalesDeFin() {
+  sigset_t senales;
+  sigemptyset(&senales);
+  for (const int senal : kSenalesDeFin) sigaddset(&senales, senal);
+  return senales;
+}
+
+}  // namespace
+
+int retieneSenalesDeFin() {
+  const sigset_t senales = senalesDeFin();
+  sigset_t previas;
+  if (pthread_sigmask(SIG_BLOCK, &senales, &previas) != 0) return 0;
+  int ya = 0;
+  for (std::size_t k = 0; k < std::size(kSenalesDeFin); ++k)
+    if (sigismember(&previas, kSenalesDeFin[k]) == 1) ya |= 1 << k;
+  return ya;
+}
+
+void liberaSenalesDeFin(int yaRetenidas) {
+  sigset_t senales;
+  sigemptyset(&senales);
+  for (std::size_t k = 0; k < std::size(kSenalesDeFin); ++k)
+    if ((yaRetenidas & (1 << k)) == 0) sigaddset(&senales, kSenalesDeFin[k]);
+  (void)pthread_sigmask(SIG_UNBLOCK, &senales, nullptr);
+}
+
+void dejaSenalesDeFinAlPrincipal() {
+  const sigset_t senales = senalesDeFin();
+  (void)pthread_sigmask(SIG_BLOCK, &senales, nullptr);
 }
 
 #endif

@@ -64,7 +64,14 @@ bool pidePaginasGrandes(double bytes,
 
 // Creates ruta for writing in binary, exclusively (it must not exist) and
 // never through a symbolic link: the stream, or nullptr with errno saying why.
+// While the stream is open the file is locked (POSIX flock), so that
+// estaEnUso tells it from the temporary of a run that was killed.
 std::FILE* creaArchivoNuevo(const std::string& ruta);
+
+// True when ruta is a file another process still has open through
+// creaArchivoNuevo (POSIX: its lock is held). On Windows, false: a file open
+// elsewhere cannot be removed there anyway.
+bool estaEnUso(const std::string& ruta);
 
 // The file's written data on the disk where the system can be asked to
 // (fsync); false when it fails.
@@ -82,6 +89,19 @@ void alTerminarLlama(void (*manejador)(int));
 
 // Removes a file from within a signal handler (async-signal-safe).
 void borraDesdeSenal(const char* ruta);
+
+// The signals that end a run (SIGINT, SIGTERM, SIGHUP) held back on the
+// calling thread until liberaSenalesDeFin, which delivers one that came
+// meanwhile: what must not be cut in the middle (the renames of a run's
+// files) is not. Returns which of them were held back already, for
+// liberaSenalesDeFin to leave so. Windows: Ctrl+C is ignored meanwhile (the
+// console's handler runs on a thread of its own and cannot be held back).
+int retieneSenalesDeFin();
+void liberaSenalesDeFin(int yaRetenidas);
+
+// The same signals held back on the calling thread for good: a worker of
+// the pool calls it, so that they reach the thread that can hold them back.
+void dejaSenalesDeFinAlPrincipal();
 
 // A file-size limit then ends a write with an error, not the process
 // (SIGXFSZ ignored where it exists).

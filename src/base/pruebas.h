@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 struct ControlPruebas {
@@ -35,6 +36,10 @@ struct ControlPruebas {
   // The progress line (run/progreso.h) from the first round rather than
   // after a second, so that a test sees it whatever the machine's speed.
   bool progresoSinEspera = false;
+  // Called after each rename of a run's output files (comun/salida.h), while
+  // the signals that end a run are held back: a test sends one here to see
+  // that no mixed set of old and new files can be left.
+  std::function<void()> trasRenombrar;
 };
 
 ControlPruebas& controlPruebas();

@@ -18,8 +18,8 @@ struct FilaCsv {
 // "FILE:LINE: what is wrong", FILE being nombreCsv(ruta).
 bool leeCsv(const std::string& ruta, std::vector<FilaCsv>& filas, std::string& error);
 
-// The file as messages name it: "stdin" for "-", other names with their
-// bytes outside printable ASCII escaped.
+// The file as messages name it: "stdin" for "-", other names escaped as
+// textoSeguro escapes them (printable UTF-8 kept).
 std::string nombreCsv(const std::string& ruta);
 
 // The one reader of a header line, filas' first record: the columns by

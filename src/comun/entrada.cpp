@@ -14,10 +14,11 @@
 namespace {
 
 // False only when the gate refuses; every other failure is thrown.
-bool leeYDeriva(Lector& entrada, int matrices, NetworkState& estado, std::string& error) {
+bool leeYDeriva(Lector& entrada, const std::function<int(std::int32_t)>& matricesPara,
+                NetworkState& estado, std::string& error) {
   estado.dim = leeDimension(entrada);
   if (estado.dim < 0) lanzaFallo(Error::sinMemoria);
-  if (!cabeRed(estado.dim, matrices, error)) return false;
+  if (!cabeRed(estado.dim, matricesPara(estado.dim), error)) return false;
   const auto n = static_cast<std::size_t>(estado.dim);
   estado.e = reservaVector(n);
   estado.L = reservaMatriz(n);
@@ -31,6 +32,12 @@ bool leeYDeriva(Lector& entrada, int matrices, NetworkState& estado, std::string
 }  // namespace
 
 bool leeEntrada(const char* ruta, int matrices, NetworkState& estado, std::string& error) {
+  return leeEntrada(
+      ruta, [matrices](std::int32_t) { return matrices; }, estado, error);
+}
+
+bool leeEntrada(const char* ruta, const std::function<int(std::int32_t)>& matricesPara,
+                NetworkState& estado, std::string& error) {
   Lector entrada;
   if (!abreLector(entrada, ruta)) {
     error = std::string(ruta) + ": " + motivo(Fallo{Error::entrada});
@@ -38,7 +45,7 @@ bool leeEntrada(const char* ruta, int matrices, NetworkState& estado, std::strin
   }
   bool bien = false;
   try {
-    bien = leeYDeriva(entrada, matrices, estado, error);
+    bien = leeYDeriva(entrada, matricesPara, estado, error);
   } catch (const Fallo& fallo) {
     error = std::string(ruta) + ": " + motivo(fallo);
   } catch (const std::bad_alloc&) {

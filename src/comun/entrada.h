@@ -3,6 +3,8 @@
 // and behind the same memory gate as clearing (comun/recursos.h).
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "base/estado.h"
@@ -12,3 +14,8 @@
 // clearing's own run. False with error = "RUTA: what is wrong"
 // (comun/motivos.h), or the gate's refusal.
 bool leeEntrada(const char* ruta, int matrices, NetworkState& estado, std::string& error);
+
+// The same for a caller whose peak depends on dim (a thread per scenario,
+// say): matricesPara(dim) is asked once dim is read.
+bool leeEntrada(const char* ruta, const std::function<int(std::int32_t)>& matricesPara,
+                NetworkState& estado, std::string& error);

@@ -3,12 +3,14 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <random>
 
 #include "base/plataforma.h"
+#include "base/pruebas.h"
 
 namespace {
 
@@ -71,6 +73,37 @@ std::string directorioDe(const std::string& nombre) {
   return padre.empty() ? std::string(".") : padre.string();
 }
 
+// NAME.XXXXXXXX.part: a temporary of nombre, as abreNuevo names them.
+bool esTemporalDe(const std::string& archivo, const std::string& nombre) {
+  constexpr std::string_view kFin = ".part";
+  if (archivo.size() != nombre.size() + 1 + 8 + kFin.size() || !archivo.starts_with(nombre) ||
+      archivo[nombre.size()] != '.' || !archivo.ends_with(kFin))
+    return false;
+  const std::string_view sufijo = std::string_view(archivo).substr(nombre.size() + 1, 8);
+  return sufijo.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// Temporaries of nombre that a run killed outright (SIGKILL, a power cut)
+// left behind: removed once they are an hour old and no run holds them, so
+// that they do not pile up in the folder.
+void borraTemporalesViejos(const std::string& nombre) {
+  namespace fs = std::filesystem;
+  const fs::path destino(nombre);
+  const std::string base = destino.filename().string();
+  const auto limite = fs::file_time_type::clock::now() - std::chrono::hours(1);
+  std::error_code fallo;
+  for (fs::directory_iterator it(directorioDe(nombre), fallo), fin; !fallo && it != fin;
+       it.increment(fallo)) {
+    const fs::path& ruta = it->path();
+    if (!esTemporalDe(ruta.filename().string(), base) || !it->is_regular_file(fallo) ||
+        fs::is_symlink(it->symlink_status(fallo)))
+      continue;
+    const auto cuando = fs::last_write_time(ruta, fallo);
+    if (!fallo && cuando < limite && !estaEnUso(ruta.string())) (void)fs::remove(ruta, fallo);
+    fallo.clear();
+  }
+}
+
 // ---- The renames of one run, under the directory's lock ----
 
 // Its data on the disk, so that a crash after the rename cannot leave an
@@ -91,6 +124,7 @@ bool esReemplazable(const std::string& nombre, std::string& error) {
 }  // namespace
 
 bool abreNuevo(ArchivoNuevo& nuevo, const std::string& nombre, std::string& error) {
+  borraTemporalesViejos(nombre);
   nuevo.nombre = nombre;
   for (int intento = 0; nuevo.archivo == nullptr && intento < 100; ++intento) {
     nuevo.temporal = nombre + "." + sufijoAleatorio() + ".part";
@@ -128,6 +162,9 @@ bool confirmaNuevos(std::span<ArchivoNuevo> nuevos, std::string& error) {
   const int cerrojo = bloqueaDirectorio(directorioDe(nuevos.front().nombre));
   for (const ArchivoNuevo& nuevo : nuevos)
     completos = completos && esReemplazable(nuevo.nombre, error);
+  // An interrupt between two renames would leave a new input.txt beside an
+  // old nodes.txt: it waits until every file is in place.
+  const int retenidas = retieneSenalesDeFin();
   for (ArchivoNuevo& nuevo : nuevos) {
     if (!completos) break;
     if (std::rename(nuevo.temporal.c_str(), nuevo.nombre.c_str()) != 0) {
@@ -136,10 +173,12 @@ bool confirmaNuevos(std::span<ArchivoNuevo> nuevos, std::string& error) {
     } else {
       olvida(nuevo.temporal);
       nuevo.temporal.clear();
+      if (controlPruebas().trasRenombrar) controlPruebas().trasRenombrar();
     }
   }
   liberaDirectorio(cerrojo);
   if (!completos) descartaNuevos(nuevos);
+  liberaSenalesDeFin(retenidas);
   return completos;
 }
 

@@ -9,7 +9,10 @@
 // directory each leave a complete set of files, and the set that stays is
 // the one renamed last. A target that is a directory fails the run before
 // anything is renamed. SIGINT, SIGTERM and SIGHUP remove the temporaries
-// before the process ends.
+// before the process ends; during the renames they are held back until
+// every file is in place, so that no mix of old and new files is left.
+// Temporaries of the same names that a killed run left are removed by the
+// next abreNuevo once they are an hour old and no run holds them open.
 #pragma once
 
 #include <cstdio>

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "base/fallo.h"
+#include "lectura/numeros.h"
 
 void anadeExacto(std::string& texto, double v) {
   if (std::isnan(v)) {
@@ -74,7 +75,24 @@ std::string aislado(std::string_view nombre) {
   return "\xE2\x81\xA8" + std::string(nombre) + "\xE2\x81\xA9";
 }
 
+namespace {
+
+// What a spreadsheet would evaluate: a field that begins with = or @, or
+// with + or - and is not a plain number (-0.1 stays a number, -1+2 does not).
+bool esFormula(std::string_view campo) {
+  if (campo.empty() || std::string_view("=+-@").find(campo.front()) == std::string_view::npos)
+    return false;
+  double numero = 0.0;
+  return campo.front() == '=' || campo.front() == '@' || !esRealValido(campo, numero);
+}
+
+}  // namespace
+
 std::string campoCsv(std::string_view campo) {
+  if (esFormula(campo)) {
+    std::string nombre(1, '\'');
+    return campoCsv(nombre.append(campo));
+  }
   const bool bordes = !campo.empty() && (campo.front() == ' ' || campo.front() == '\t' ||
                                          campo.back() == ' ' || campo.back() == '\t');
   if (!bordes && campo.find_first_of(",\"\r\n") == std::string_view::npos)
@@ -120,65 +138,106 @@ std::string enLinea(std::string_view mostrado, long linea, std::string_view que)
 }
 
 std::string citado(std::string_view texto) {
+  // Cut before a character rather than inside one.
+  std::size_t corte = std::min<std::size_t>(texto.size(), 32);
+  while (corte > 0 && corte < texto.size() &&
+         (static_cast<unsigned char>(texto[corte]) & 0xC0) == 0x80)
+    --corte;
   std::string cita(1, '"');
-  cita.append(textoSeguro(texto.substr(0, 32)));
-  return cita.append(texto.size() > 32 ? "...\"" : "\"");
+  cita.append(textoSeguro(texto.substr(0, corte)));
+  return cita.append(texto.size() > corte ? "...\"" : "\"");
 }
+
+std::size_t secuenciaUtf8(std::string_view texto, std::size_t i, char32_t& punto) {
+  const auto c = static_cast<unsigned char>(texto[i]);
+  std::size_t siguen = 0;
+  if (c < 0x80) {
+    punto = c;
+    return 1;
+  }
+  if (c >= 0xC2 && c <= 0xDF) {
+    siguen = 1;
+    punto = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    siguen = 2;
+    punto = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    siguen = 3;
+    punto = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + siguen >= texto.size()) return 0;
+  for (std::size_t k = 1; k <= siguen; ++k) {
+    const auto b = static_cast<unsigned char>(texto[i + k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    punto = (punto << 6) | (b & 0x3F);
+  }
+  const char32_t minimo = siguen == 1 ? 0x80 : siguen == 2 ? 0x800 : 0x10000;
+  if (punto < minimo || (punto >= 0xD800 && punto <= 0xDFFF) || punto > 0x10FFFF) return 0;
+  return siguen + 1;
+}
+
+namespace {
+
+// Code points a message must not pass to a terminal as they are: controls
+// (C0, DEL, C1), the backslash that starts an escape, and the bidirectional
+// controls that would reorder the rest of the line.
+bool esPeligroso(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == U'\\' || c == 0x61C || c == 0x200E ||
+         c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+}  // namespace
 
 std::string textoSeguro(std::string_view texto) {
   std::string seguro;
-  for (const char c : texto) {
-    std::array<char, 4> escrito;
-    seguro.append(escrito.data(), escapaByte(c, escrito));
+  for (std::size_t i = 0; i < texto.size();) {
+    char32_t punto = 0;
+    const std::size_t largo = secuenciaUtf8(texto, i, punto);
+    const std::size_t bytes = largo == 0 ? 1 : largo;
+    if (largo != 0 && !esPeligroso(punto)) {
+      seguro.append(texto.substr(i, largo));
+    } else {
+      for (const char c : texto.substr(i, bytes)) {
+        std::array<char, 4> escrito;
+        seguro.append(escrito.data(), escapaByte(c, escrito));
+      }
+    }
+    i += bytes;
   }
   return seguro;
 }
 
+void anadeUtf8(std::string& texto, char32_t c) {
+  if (c < 0x80) {
+    texto += static_cast<char>(c);
+  } else if (c < 0x800) {
+    texto += static_cast<char>(0xC0 | (c >> 6));
+    texto += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    texto += static_cast<char>(0xE0 | (c >> 12));
+    texto += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    texto += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    texto += static_cast<char>(0xF0 | (c >> 18));
+    texto += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    texto += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    texto += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 std::string utf8DeLatin1(std::string_view latin1) {
   std::string texto;
-  for (unsigned char c : latin1) {
-    if (c < 0x80) {
-      texto += static_cast<char>(c);
-    } else {
-      texto += static_cast<char>(0xC0 | (c >> 6));
-      texto += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  for (const unsigned char c : latin1) anadeUtf8(texto, c);
   return texto;
 }
 
 bool esUtf8Valido(std::string_view texto) {
-  std::size_t i = 0;
-  while (i < texto.size()) {
-    const auto c = static_cast<unsigned char>(texto[i]);
-    std::size_t siguen = 0;
-    char32_t punto = 0;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    if (c >= 0xC2 && c <= 0xDF) {
-      siguen = 1;
-      punto = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      siguen = 2;
-      punto = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      siguen = 3;
-      punto = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + siguen >= texto.size()) return false;
-    for (std::size_t k = 1; k <= siguen; ++k) {
-      const auto b = static_cast<unsigned char>(texto[i + k]);
-      if ((b & 0xC0) != 0x80) return false;
-      punto = (punto << 6) | (b & 0x3F);
-    }
-    // Overlong forms, UTF-16 surrogates and code points past U+10FFFF.
-    const char32_t minimo = siguen == 1 ? 0x80 : siguen == 2 ? 0x800 : 0x10000;
-    if (punto < minimo || (punto >= 0xD800 && punto <= 0xDFFF) || punto > 0x10FFFF) return false;
-    i += siguen + 1;
+  char32_t punto = 0;
+  for (std::size_t i = 0, largo; i < texto.size(); i += largo) {
+    largo = secuenciaUtf8(texto, i, punto);
+    if (largo == 0) return false;
   }
   return true;
 }

@@ -35,8 +35,10 @@ std::size_t cuentaCaracteres(std::string_view texto);
 // the text around it.
 std::string aislado(std::string_view nombre);
 
-// An RFC 4180 field: quoted when it holds a comma, a quote, a line break or
-// blanks at either end (readers that trim would lose them).
+// A name as an RFC 4180 field: quoted when it holds a comma, a quote, a line
+// break or blanks at either end (readers that trim would lose them). A name
+// that begins with = or @, or with + or - and is not a plain number, gets a
+// leading ' so that a spreadsheet shows it rather than evaluating it.
 std::string campoCsv(std::string_view campo);
 
 // Text safe inside HTML and SVG elements and attributes.
@@ -46,14 +48,25 @@ std::string textoHtml(std::string_view texto);
 // as messages show it (mostrado).
 std::string enLinea(std::string_view mostrado, long linea, std::string_view que);
 
-// Quoted for a message, cut to its first 32 bytes and escaped as textoSeguro.
+// Quoted for a message, cut to its first 32 bytes (fewer, rather than in the
+// middle of a character) and escaped as textoSeguro.
 std::string citado(std::string_view texto);
 
-// Every byte as escapaByte (base/fallo.h) shows it, as clearing shows a
-// token: bytes from a file must not reach a terminal raw.
+// Text from a file made safe for a terminal: printable UTF-8 is kept as it
+// is (an accented name stays readable); controls (C0, DEL, C1), the
+// bidirectional controls, the backslash and bytes that are not UTF-8 are
+// written \xHH, byte by byte.
 std::string textoSeguro(std::string_view texto);
 
 std::string utf8DeLatin1(std::string_view latin1);
+
+// The length of the valid UTF-8 sequence at texto[i], its code point in
+// punto; 0 when the bytes there are not one (overlong forms, UTF-16
+// surrogates and code points past U+10FFFF are not).
+std::size_t secuenciaUtf8(std::string_view texto, std::size_t i, char32_t& punto);
+
+// c appended to texto in UTF-8.
+void anadeUtf8(std::string& texto, char32_t c);
 
 bool esUtf8Valido(std::string_view texto);
 

@@ -4,8 +4,14 @@
 
 double calculaPagoEntre(const Dispersa& dispersa, const Resultado& resultado, std::int32_t i,
                         std::size_t k) {
-  const double relativa = dispersa.pBarra[i] == 0.0 ? 0.0 : dispersa.valor[k] / dispersa.pBarra[i];
-  return relativa * resultado.p[i];
+  const double obligacion = dispersa.valor[k];
+  // A debtor that pays in full pays each obligation as it is: the report's
+  // product can land an ulp away from it, and a reconciliation would see a
+  // payment above what was owed.
+  if (resultado.p[i] == dispersa.pBarra[i]) return obligacion;
+  const double relativa = dispersa.pBarra[i] == 0.0 ? 0.0 : obligacion / dispersa.pBarra[i];
+  const double pago = relativa * resultado.p[i];
+  return obligacion >= 0.0 ? std::min(pago, obligacion) : pago;
 }
 
 bool calculaRecuperacion(const Dispersa& dispersa, const Resultado& resultado, std::int32_t i,

@@ -7,9 +7,10 @@
 #include "export/cotejo.h"
 #include "export/dispersa.h"
 
-// PI[i][j]·p[i] for the k-th kept entry of L, in row i: PI from the exact
-// L[i][j] / pBarra[i] (0 when pBarra[i] is exactly 0) as clearing computes it,
-// p the engine's.
+// What node i pays on the k-th kept entry of L, in row i: exactly L[i][j]
+// when node i pays in full (p[i] == pBarra[i]); otherwise PI[i][j]·p[i], PI
+// from the exact L[i][j] / pBarra[i] (0 when pBarra[i] is exactly 0) as
+// clearing computes it and p the engine's, never above a nonnegative L[i][j].
 double calculaPagoEntre(const Dispersa& dispersa, const Resultado& resultado, std::int32_t i,
                         std::size_t k);
 

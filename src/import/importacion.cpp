@@ -13,6 +13,7 @@
 #include "comun/recursos.h"
 #include "comun/salida.h"
 #include "comun/texto.h"
+#include "import/claves.h"
 #include "lectura/lector.h"
 
 namespace {
@@ -52,15 +53,44 @@ bool leeImporte(const std::string& ruta, long linea, const std::string& texto, c
   return false;
 }
 
-std::int32_t numeroDe(Importacion& importacion, const std::string& nombre) {
-  const auto [donde, nuevo] =
-      importacion.numero.try_emplace(nombre, static_cast<std::int32_t>(importacion.nombres.size()));
-  if (nuevo) {
-    importacion.nombres.push_back(nombre);
-    importacion.caja.push_back(0.0);
-    importacion.lineaCaja.push_back(0);
+// An obligation is what the debtor owes: a negative one is a sign
+// convention mixed up, which clearing would read as the creditor owing.
+bool leeObligacion(const std::string& ruta, long linea, const std::string& texto, double& valor,
+                   std::string& error) {
+  if (!leeImporte(ruta, linea, texto, "amount", valor, error)) return false;
+  if (!(valor < 0.0)) return true;
+  error = enLinea(nombreCsv(ruta), linea,
+                  "negative amount " + citado(texto) +
+                      ": an amount is what the debtor owes the creditor (swap them for the "
+                      "other direction)");
+  return false;
+}
+
+// Node number of a name of OBLIGATIONS.csv, a new node for a new name. A new
+// name that only a typing difference tells from an earlier one is an error
+// naming both lines: the two would silently be two banks.
+bool numeroDe(Importacion& importacion, const std::string& ruta, long linea,
+              const std::string& nombre, std::int32_t& nodo, std::string& error) {
+  const auto n = static_cast<std::int32_t>(importacion.nombres.size());
+  const auto [donde, nuevo] = importacion.numero.try_emplace(nombre, n);
+  nodo = donde->second;
+  if (!nuevo) return true;
+  const auto [igual, sinIgual] = importacion.porClave.try_emplace(claveDeNombre(nombre), n);
+  if (!sinIgual) {
+    importacion.numero.erase(donde);
+    const std::int32_t otro = igual->second;
+    error = enLinea(nombreCsv(ruta), linea,
+                    citado(nombre) + " and " + citado(importacion.nombres[otro]) + " (line " +
+                        std::to_string(importacion.lineaNombre[otro]) +
+                        ") differ only in case, blanks, invisible characters or how accents are "
+                        "encoded: spell each name the same way throughout");
+    return false;
   }
-  return donde->second;
+  importacion.nombres.push_back(nombre);
+  importacion.lineaNombre.push_back(linea);
+  importacion.caja.push_back(0.0);
+  importacion.lineaCaja.push_back(0);
+  return true;
 }
 
 void escribeNumero(std::string& linea, double v) {
@@ -88,12 +118,10 @@ void escribeEntrada(ArchivoNuevo& archivo, const Importacion& importacion) {
   escribe(archivo, linea + "\n");
 }
 
-// A name as people mistype it: ASCII letters in one case, no blanks.
+// A name as people mistype it: claveDeNombre with no blanks at all.
 std::string clave(std::string_view nombre) {
-  std::string r;
-  for (char c : minusculas(nombre)) {
-    if (c != ' ' && c != '\t') r += c;
-  }
+  std::string r = claveDeNombre(nombre);
+  std::erase(r, ' ');
   return r;
 }
 
@@ -150,12 +178,14 @@ bool anadeObligaciones(Importacion& importacion, const std::string& ruta,
     const std::string& debtor = fila.campos[columna[0]];
     const std::string& creditor = fila.campos[columna[1]];
     double importe;
+    std::int32_t deudor;
+    std::int32_t acreedor;
     if (!compruebaNombre(ruta, fila.linea, debtor, "debtor", error) ||
         !compruebaNombre(ruta, fila.linea, creditor, "creditor", error) ||
-        !leeImporte(ruta, fila.linea, fila.campos[columna[2]], "amount", importe, error))
+        !leeObligacion(ruta, fila.linea, fila.campos[columna[2]], importe, error) ||
+        !numeroDe(importacion, ruta, fila.linea, debtor, deudor, error) ||
+        !numeroDe(importacion, ruta, fila.linea, creditor, acreedor, error))
       return false;
-    const std::int32_t deudor = numeroDe(importacion, debtor);
-    const std::int32_t acreedor = numeroDe(importacion, creditor);
     const auto [donde, nuevo] = importacion.obligacion.try_emplace({deudor, acreedor}, importe);
     if (!nuevo) donde->second += importe;
     if (std::isinf(donde->second)) {
@@ -164,6 +194,10 @@ bool anadeObligaciones(Importacion& importacion, const std::string& ruta,
                           " add up past the largest double");
       return false;
     }
+  }
+  if (filas.size() == 1) {
+    error = nombreCsv(ruta) + ": no obligations after the header: the network would be empty";
+    return false;
   }
   return true;
 }

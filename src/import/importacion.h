@@ -14,13 +14,18 @@
 
 struct Importacion {
   std::vector<std::string> nombres;  // node k's name, in order of first appearance
+  std::vector<long> lineaNombre;     // the line of OBLIGATIONS.csv where it first appears
   std::unordered_map<std::string, std::int32_t> numero;
+  std::unordered_map<std::string, std::int32_t> porClave;  // claveDeNombre(name) -> node
   std::map<std::pair<std::int32_t, std::int32_t>, double> obligacion;  // (debtor, creditor): sum
   std::vector<double> caja;     // 0 until a cash row says otherwise
   std::vector<long> lineaCaja;  // line of the node's cash row, 0 if none
 };
 
-// Rows of OBLIGATIONS.csv after its header; repeated pairs are summed in file order.
+// Rows of OBLIGATIONS.csv after its header; repeated pairs are summed in file
+// order. A negative amount, a name that differs from an earlier one only in
+// case, blanks or accents' encoding (claveDeNombre), and a file with no rows
+// are errors.
 bool anadeObligaciones(Importacion& importacion, const std::string& ruta,
                        const std::vector<FilaCsv>& filas, std::string& error);
 

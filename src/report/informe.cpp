@@ -51,12 +51,17 @@ void cierraInforme(Informe& informe) {
 }
 
 Fallo cierraTrasFallo(Informe& informe, const Fallo& fallo) {
-  Fallo queda = fallo;
-  if (!terminaAparte(informe.aparte)) {
-    queda = Fallo{};
-    queda.error = Error::escritura;
+  // A matrix in flight, or the bytes still in the stream's buffer, came
+  // before the failure in the report: if they are lost, the report stops
+  // earlier than the failure's message says, so the write error stands.
+  bool perdidos = !terminaAparte(informe.aparte);
+  if (std::FILE* archivo = informe.archivo; archivo != nullptr) {
+    informe.archivo = nullptr;
+    perdidos = std::fflush(archivo) != 0 || std::ferror(archivo) != 0 || perdidos;
+    perdidos = std::fclose(archivo) != 0 || perdidos;
   }
-  if (informe.archivo != nullptr) (void)std::fclose(informe.archivo);  // nothing left to report
-  informe.archivo = nullptr;
-  return queda;
+  if (!perdidos) return fallo;
+  Fallo escritura;
+  escritura.error = Error::escritura;
+  return escritura;
 }

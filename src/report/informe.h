@@ -62,6 +62,7 @@ bool escribeTodo(std::FILE* archivo, const char* datos, std::size_t n);
 void cierraInforme(Informe& informe);
 
 // The run failed with `fallo` elsewhere: waits for the matrix in flight and
-// closes the report as far as it got. Returns the failure that stands: a
-// default matrix whose write failed came first, so its Error::escritura wins.
+// closes the report as far as it got. Returns the failure that stands: when
+// report bytes written before it are lost (the matrix in flight, the final
+// flush or the close fails), Error::escritura came first and wins.
 Fallo cierraTrasFallo(Informe& informe, const Fallo& fallo);

@@ -60,13 +60,15 @@ bool entrega(const TomaResultado& toma, std::size_t m, const ResultadoEscenario&
 
 }  // namespace
 
-bool leePartida(const char* ruta, unsigned hilos, Partida& partida, std::string& error) {
+bool leePartida(const char* ruta, const std::function<unsigned(std::int32_t)>& hilosPara,
+                Partida& partida, std::string& error) {
   // PI and pBarra, shared, and each thread's engine: its storage for a
   // round's block and its own cash vector, as one run of clearing holds
   // beyond L and PI.
-  const int matrices =
-      kMatricesDeDatos + static_cast<int>(std::max(1U, hilos)) *
-                             (matricesPrevistas(opcionesEscenario()) - kMatricesDeDatos);
+  const auto matrices = [&](std::int32_t n) {
+    return kMatricesDeDatos + static_cast<int>(std::max(1U, hilosPara(n))) *
+                                  (matricesPrevistas(opcionesEscenario()) - kMatricesDeDatos);
+  };
   NetworkState estado;
   if (!leeEntrada(ruta, matrices, estado, error)) return false;
   partida.n = estado.dim;

@@ -24,8 +24,10 @@ struct Partida {
 
 // Reads input.txt with clearing's reader and derives pBarra and PI as
 // clearing does, once the memory gate (comun/recursos.h) has found room for
-// the sweep on `hilos` threads. On failure error says why ("input.txt: …").
-bool leePartida(const char* ruta, unsigned hilos, Partida& partida, std::string& error);
+// the sweep on hilosPara(n) threads, n the network's nodes. On failure
+// error says why ("input.txt: …").
+bool leePartida(const char* ruta, const std::function<unsigned(std::int32_t)>& hilosPara,
+                Partida& partida, std::string& error);
 
 enum class Desenlace : std::int32_t { ok, indeterminado, noConverge };
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/tipos.h"
+#include "comun/csv.h"
 
 struct Cambio {
   std::int32_t nodo = 0;
@@ -33,11 +34,26 @@ struct Escenarios {
   std::size_t pasos = 0;  // choqueUniforme: how many k
 };
 
+// SCENARIOS.csv as read, before its nodes are looked up: the rows with the
+// header first, where the columns are, and how many scenarios it names.
+struct ArchivoEscenarios {
+  std::string mostrado;  // how messages name the file ("-" for standard input)
+  std::vector<FilaCsv> filas;
+  std::vector<std::size_t> columna;  // scenario, node, cash
+  std::size_t cuantos = 0;           // distinct scenario names
+};
+
 // Reads SCENARIOS.csv (`scenario,node,cash`, columns by name in any order,
-// case-insensitive) for a network of n nodes whose names, if any, are
-// `nombres`. `mostrado` is how messages name the file ("-" for standard
-// input). On failure error holds "FILE:LINE: what is wrong" or "FILE: what".
-bool leeEscenarios(const std::string& ruta, const std::string& mostrado, std::int32_t n,
+// case-insensitive): a header and at least one row, every scenario name
+// UTF-8 with no control character. On failure error holds "FILE:LINE: what
+// is wrong" or "FILE: what".
+bool leeArchivoEscenarios(const std::string& ruta, const std::string& mostrado,
+                          ArchivoEscenarios& archivo, std::string& error);
+
+// The scenarios of a file read by leeArchivoEscenarios, for a network of n
+// nodes whose names, if any, are `nombres`. With names, a node is a name, or
+// #K for node K; without them, K or #K. Cash must not be negative.
+bool leeEscenarios(const ArchivoEscenarios& archivo, std::int32_t n,
                    const std::vector<std::string>& nombres, Escenarios& escenarios,
                    std::string& error);
 
@@ -46,7 +62,7 @@ Escenarios escenariosPorNodo(std::int32_t n, const std::vector<std::string>& nom
 
 // --uniform-shock FROM:TO:STEP: scenario k multiplies every node's cash by
 // 1 − s_k, s_k = FROM + k·STEP (one product, one sum, in doubles), for every
-// k with s_k ≤ TO.
+// k with s_k ≤ TO. TO above 1 is refused: the cash would turn negative.
 bool leeChoqueUniforme(std::string_view texto, Escenarios& escenarios, std::string& error);
 
 std::size_t cuantosEscenarios(const Escenarios& escenarios);

@@ -3,12 +3,14 @@
 // and sweep_nodes.csv, or nothing and a message on standard error. Built
 // with MPI (clearing-sweep-mpi), the scenarios are shared among the ranks of
 // mpirun and rank 0 writes the files.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/enorden.h"
 #include "base/hilos.h"
 #include "base/plataforma.h"
 #include "base/reparto.h"
@@ -34,8 +36,9 @@ constexpr const char* kUso =
     "In the directory of input.txt (and optionally nodes.txt), clears the network\n"
     "once per scenario and writes sweep.csv and sweep_nodes.csv beside them.\n"
     "SCENARIOS.csv (- for standard input) has the columns scenario,node,cash;\n"
+    "a node is a name of nodes.txt, or #K for node K (K alone without nodes.txt).\n"
     "--each-node sets each node's cash to 0 in turn; --uniform-shock multiplies\n"
-    "every node's cash by 1 - s for s = FROM + k*STEP <= TO.\n";
+    "every node's cash by 1 - s for s = FROM + k*STEP <= TO <= 1.\n";
 
 constexpr const char* kPrograma = "clearing-sweep";
 
@@ -43,7 +46,15 @@ struct Argumentos {
   unsigned hilos = 0;  // 0: every core
   Barrido tipo = Barrido::archivo;
   std::string fuente;  // the file, or FROM:TO:STEP
+  Escenarios choque;   // choqueUniforme: FROM:TO:STEP read
 };
+
+// Wrong arguments: the usage, with what is wrong when it is known; status 2.
+int usoIncorrecto(const std::string& error = "") {
+  if (!error.empty()) (void)std::fprintf(stderr, "%s\n", error.c_str());
+  (void)std::fputs(kUso, stderr);
+  return 2;
+}
 
 bool leeArgumentos(int argc, char** argv, Argumentos& a) {
   bool conFuente = false;
@@ -82,25 +93,45 @@ int falla(const std::string& error) {
   return 1;
 }
 
-// The scenarios, for the process that reads them.
-bool leeFuente(const Argumentos& a, Barrida& b, std::string& error) {
+// The scenarios, once the network and its names are read: the file's rows
+// looked up, or a built-in sweep.
+bool leeFuente(const Argumentos& a, const ArchivoEscenarios& archivo, Barrida& b,
+               std::string& error) {
   switch (a.tipo) {
     case Barrido::cadaNodo:
       b.escenarios = escenariosPorNodo(b.partida.n, b.nombres);
       return true;
     case Barrido::choqueUniforme:
-      return leeChoqueUniforme(a.fuente, b.escenarios, error);
+      b.escenarios = a.choque;
+      return true;
     case Barrido::archivo:
       break;
   }
-  const std::string ruta = a.fuente == "-" ? "/dev/stdin" : a.fuente;
-  return leeEscenarios(ruta, a.fuente, b.partida.n, b.nombres, b.escenarios, error);
+  return leeEscenarios(archivo, b.partida.n, b.nombres, b.escenarios, error);
 }
 
-// What the whole run reads: input.txt, nodes.txt and the scenarios.
+// The threads of a sweep: those asked for, or every core, but no more than
+// the pipeline takes and the scenarios (when known: `escenarios` is 0 for a
+// file not read here).
+unsigned hilosDelBarrido(const Argumentos& a, std::int32_t n, std::size_t escenarios) {
+  std::size_t cuantos = escenarios;
+  if (a.tipo == Barrido::cadaNodo) cuantos = static_cast<std::size_t>(n);
+  if (a.tipo == Barrido::choqueUniforme) cuantos = cuantosEscenarios(a.choque);
+  return static_cast<unsigned>(std::max<std::size_t>(
+      1, trabajadoresEnOrden(cuantos == 0 ? kMaxHilosEnOrden : cuantos, hilosPara(a.hilos))));
+}
+
+// What the whole run reads: the scenario file's rows first (the threads, and
+// so the memory, depend on how many scenarios it names), then input.txt,
+// nodes.txt, and the file's nodes looked up.
 bool leeTodo(const Argumentos& a, Barrida& b, std::string& error) {
-  return leePartida("input.txt", hilosPara(a.hilos), b.partida, error) &&
-         leeNombres("nodes.txt", b.partida.n, b.nombres, error) && leeFuente(a, b, error);
+  ArchivoEscenarios archivo;
+  if (a.tipo == Barrido::archivo &&
+      !leeArchivoEscenarios(a.fuente == "-" ? "/dev/stdin" : a.fuente, a.fuente, archivo, error))
+    return false;
+  const auto hilos = [&](std::int32_t n) { return hilosDelBarrido(a, n, archivo.cuantos); };
+  return leePartida("input.txt", hilos, b.partida, error) &&
+         leeNombres("nodes.txt", b.partida.n, b.nombres, error) && leeFuente(a, archivo, b, error);
 }
 
 std::string sinMemoria(const Barrida& b, std::size_t k) {
@@ -132,7 +163,7 @@ int ejecuta(const Argumentos& a) {
   if (!abreSalidaBarrido(escritor.salida, b.partida.pBarra, b.nombres, error)) return falla(error);
   const Tanda tanda{cuantosEscenarios(b.escenarios), [](std::size_t m) { return m; }};
   const auto falta =
-      barre(b.partida, b.escenarios, tanda, hilosPara(a.hilos),
+      barre(b.partida, b.escenarios, tanda, hilosDelBarrido(a, b.partida.n, tanda.cuantos),
             [&](std::size_t k, const ResultadoEscenario& r) { return escritor.toma(k, r); });
   if (falta) {
     descartaSalidaBarrido(escritor.salida);
@@ -149,8 +180,9 @@ int ejecuta(const Argumentos& a) {
 // the others. A failure is told by rank 0, or by the rank that alone failed.
 bool preparaRangos(const Argumentos& a, Rangos rangos, Barrida& b) {
   std::string error;
-  bool bien = rangos.rango == 0 ? leeTodo(a, b, error)
-                                : leePartida("input.txt", hilosPara(a.hilos), b.partida, error);
+  const auto hilos = [&](std::int32_t n) { return hilosDelBarrido(a, n, 0); };
+  bool bien =
+      rangos.rango == 0 ? leeTodo(a, b, error) : leePartida("input.txt", hilos, b.partida, error);
   std::string bien0 = bien ? "1" : "0";
   difunde(bien0);
   if (!bien && (rangos.rango == 0 || bien0 == "1"))
@@ -161,7 +193,7 @@ bool preparaRangos(const Argumentos& a, Rangos rangos, Barrida& b) {
   if (a.tipo == Barrido::archivo) difunde(bytes);
   if (rangos.rango == 0) return true;
   if (a.tipo == Barrido::archivo) return desempaquetaEscenarios(bytes, b.escenarios);
-  return leeFuente(a, b, error);  // the same built-in sweep rank 0 made
+  return leeFuente(a, ArchivoEscenarios{}, b, error);  // the same built-in sweep rank 0 made
 }
 
 int barreRangos(const Argumentos& a, Rangos rangos) {
@@ -175,8 +207,8 @@ int barreRangos(const Argumentos& a, Rangos rangos) {
   if (!abierto) (void)falla(error);
   if (!todosBien(abierto)) return 1;
   const auto falta = barreRepartido(
-      b.partida, b.escenarios, hilosPara(a.hilos), rangos,
-      [&](std::size_t k, const ResultadoEscenario& r) { return escritor.toma(k, r); });
+      b.partida, b.escenarios, hilosDelBarrido(a, b.partida.n, cuantosEscenarios(b.escenarios)),
+      rangos, [&](std::size_t k, const ResultadoEscenario& r) { return escritor.toma(k, r); });
   if (falta && raiz) {
     descartaSalidaBarrido(escritor.salida);
     (void)falla(sinMemoria(b, *falta));
@@ -201,10 +233,11 @@ int ejecuta(const Argumentos& a, int& argc, char**& argv) {
 int main(int argc, char** argv) {
   if (const auto respuesta = respondeOpcion(argc, argv, kPrograma, kUso)) return *respuesta;
   Argumentos a;
-  if (!leeArgumentos(argc, argv, a)) {
-    (void)std::fputs(kUso, stderr);
-    return 2;
-  }
+  if (!leeArgumentos(argc, argv, a)) return usoIncorrecto();
+  std::string error;
+  if (a.tipo == Barrido::choqueUniforme && !leeChoqueUniforme(a.fuente, a.choque, error))
+    return usoIncorrecto(error);
+  ignoraLimiteDeArchivo();  // a file-size limit is a write error, and a message
 #ifdef CLEARING_MPI
   return ejecuta(a, argc, argv);
 #else
