@@ -103,6 +103,7 @@ class Piscina {
       const std::size_t k = toma(e);
       ++e.enCurso_;
       bloqueo.unlock();
+      if (const auto& aviso = controlPruebas().alTomarParte) aviso();
       e.llama_(e.tarea_, k);
       bloqueo.lock();
       // e may end as soon as the lock is released: only the pool is touched after.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 struct ControlPruebas {
@@ -35,6 +36,10 @@ struct ControlPruebas {
   // The progress line (run/progreso.h) from the first round rather than
   // after a second, so that a test sees it whatever the machine's speed.
   bool progresoSinEspera = false;
+  // Called by a worker of the pool (base/hilos.h), on its own thread, each
+  // time it takes a part of an Encargo: a test counts the threads that did
+  // work. Set only while no Encargo is offered.
+  std::function<void()> alTomarParte;
 };
 
 ControlPruebas& controlPruebas();

@@ -3,7 +3,7 @@
 
 #include "linalg/operaciones.h"
 
-Vector calculaCapital(const Red& red, const Vector& p, const Calculo& calculo) {
-  const Vector entradas = calculo.entradas(red, p);  // PIᵀ·p
+Vector calculaCapital(const Red& red, const Vector& p, const Calculo& calculo, unsigned hilos) {
+  const Vector entradas = calculo.entradas(red, p, hilos);  // PIᵀ·p
   return restaVec(sumaVec(entradas, red.e), p);
 }
