@@ -1,5 +1,6 @@
 #include "base/hilos.h"
 
+#include <cassert>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -32,6 +33,7 @@ class Piscina {
     }
     hay_.notify_all();
     for (std::thread& hilo : hilos_) hilo.join();
+    assert(primero_ == nullptr);  // every Encargo ended before the program
   }
 
   void ofrece(Encargo& e, std::size_t trabajadores) {
@@ -55,6 +57,9 @@ class Piscina {
       bloqueo.lock();
     }
     hecho_.wait(bloqueo, [&] { return e.enCurso_ == 0; });
+    // Its end: every part taken, none running, and out of the queue, so no
+    // worker can reach it once its caller's frame is gone.
+    assert(e.siguiente_ >= e.fin_ && e.enCurso_ == 0 && !e.enCola_ && e.proximo_ == nullptr);
   }
 
   std::size_t cuantos() {

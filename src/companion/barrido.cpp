@@ -1,6 +1,7 @@
 #include "companion/barrido.h"
 
 #include <algorithm>
+#include <cassert>
 #include <condition_variable>
 #include <mutex>
 #include <new>
@@ -101,6 +102,8 @@ void trabaja(const RedBarrido& red, const Escenarios& escenarios, const Tanda& t
     });
     if (v.sinMemoria || v.siguiente >= tanda.cuantos) return;
     const std::size_t m = v.siguiente++;
+    // The slot's last result, m − size, was taken: it is free.
+    assert(m < v.tomadas + v.huecos.size() && v.hecha[m % v.huecos.size()] == 0);
     ResultadoEscenario& hueco = v.huecos[m % v.huecos.size()];
     bloqueo.unlock();
     const bool bien = resuelveEscenario(red, escenarios, tanda.indice(m), caja, espacio, hueco);
@@ -206,6 +209,7 @@ std::optional<std::size_t> barre(const RedBarrido& red, const Escenarios& escena
     const std::size_t hueco = v.tomadas % v.huecos.size();
     v.aviso.wait(bloqueo, [&] { return v.sinMemoria || v.hecha[hueco] == v.tomadas + 1; });
     if (v.sinMemoria) break;
+    assert(v.siguiente > v.tomadas && v.siguiente <= v.tomadas + v.huecos.size());
     bloqueo.unlock();
     const bool tomado = entrega(toma, v.tomadas, v.huecos[hueco]);
     bloqueo.lock();

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 
 #include "base/fallo.h"
@@ -153,6 +154,9 @@ bool eliminaFranja(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& pa
 std::size_t finDePanel(std::size_t inicio, std::size_t m) {
   return std::min(inicio - inicio % kAnchoPanel + kAnchoPanel, m);
 }
+// So that panels and the sweep's stretches of columns end where a packed
+// block does.
+static_assert(kAnchoPanel % kAnchoBloque == 0 && kColumnasPorTramo % kAnchoBloque == 0);
 
 // Whether a panel with work for conFactores of the block's m rows is dense
 // enough to sweep in pieces: nearly every row has a factor, so a piece's
@@ -170,6 +174,7 @@ bool decidePanel(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& pane
                  std::size_t inicio, std::size_t m, BarridoPendiente& pendiente) {
   panel.inicio = inicio;
   panel.fin = finDePanel(inicio, m);
+  assert(inicio < panel.fin && (panel.fin == m || panel.fin % kAnchoPanel == 0));
   panel.m = m;
   const std::size_t ancho = panel.fin - inicio;
   std::fill_n(panel.trabajo.conFactores.begin(), m, 0);
