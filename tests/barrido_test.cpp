@@ -85,6 +85,7 @@ std::size_t cuenta(const std::string& texto, const std::string& que) {
 struct Red {
   std::string dimYL;  // dim and L as the file has them
   std::vector<double> e;
+  std::vector<double> pBarra;  // L's row sums, from 0.0 in column order
 };
 
 Red leeRed(const std::string& texto) {
@@ -92,6 +93,8 @@ Red leeRed(const std::string& texto) {
   const std::size_t n = std::stoul(w.at(0));
   Red red;
   for (std::size_t k = 0; k < 1 + n * n; ++k) red.dimYL += w[k] + "\n";
+  red.pBarra.assign(n, 0.0);
+  for (std::size_t k = 0; k < n * n; ++k) red.pBarra[k / n] += real(w[1 + k]);
   for (std::size_t k = 1 + n * n; k < 1 + n * n + n; ++k) red.e.push_back(real(w[k]));
   return red;
 }
@@ -129,6 +132,8 @@ std::vector<std::string> compruebaContraClearing(
     const auto p = lineaDeInforme(informe, "Vector de resoluci");
     const auto pasos = lineaDeInforme(informe, "Vector de pasos");
     int quiebras = 0;
+    double pagos = 0.0;
+    double faltante = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
       const auto& nodo = nodos[1 + (s - 1) * n + i];
       EXPECT_EQ(nodo.size(), 5U);
@@ -143,9 +148,15 @@ std::vector<std::string> compruebaContraClearing(
       EXPECT_EQ(palabras(pago).at(0), p.at(i)) << "node " << i;
       EXPECT_EQ(nodo[3], pasos.at(i)) << "node " << i;
       quiebras += nodo[3] != "0" ? 1 : 0;
+      pagos += real(nodo[4]);
+      faltante += red.pBarra[i] - real(nodo[4]);
     }
     if (fila[1] == "ok") {
       EXPECT_EQ(fila[2], std::to_string(quiebras));
+      // Σ p[i] and Σ (pBarra[i] − p[i]) in ascending i (the shortfall once
+      // came out with the wrong sign).
+      EXPECT_EQ(real(fila[4]), pagos) << "total_payments";
+      EXPECT_EQ(real(fila[5]), faltante) << "total_shortfall";
     }
   }
   return estados;
