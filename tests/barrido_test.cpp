@@ -5,6 +5,8 @@
 // same bytes from any number of threads and MPI ranks, and bad scenario
 // files refused with nothing written.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <cstdint>
@@ -16,6 +18,7 @@
 
 #include "proceso.h"
 #include "report/formato.h"
+#include "sanitizado.h"
 
 namespace fs = std::filesystem;
 
@@ -342,6 +345,42 @@ TEST(Sweep, SameBytesFromAnyNumberOfRanks) {
   }
   fs::remove_all(dir);
 #endif
+}
+
+// A worker whose engine call runs out of memory ends the sweep with the
+// message and nothing written (its scenario was once written "ok"). A chain
+// of 2000 nodes: reading holds L and PI (32 MB each), and each worker its
+// block's storage (32 MB more). Measured with one arena and 256 KiB stacks,
+// one worker runs in 80 MB of address space and not in 60, three in 160 and
+// not in 140: 110 MB holds one, not three.
+TEST(Sweep, WorkerOutOfMemoryEndsTheSweep) {
+  if (kConMemoriaSombra) GTEST_SKIP() << "a sanitizer's shadow memory cannot start under the limit";
+  const fs::path dir = directorioTemporal();
+  const int n = 2000;
+  std::string red = std::to_string(n) + "\n";
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) red += j == i + 1 ? "1 " : j + 1 < n ? "0 " : "0\n";
+  for (int i = 0; i < n; ++i) red += "0.5 ";
+  escribeArchivo(dir / "input.txt", red);
+  const auto barreEn110MB = [&](const char* hilos) {
+    return ejecutaBinario(CLEARING_SWEEP, dir, {"MALLOC_ARENA_MAX=1"}, 110L << 20,
+                          {"--threads", hilos, "--uniform-shock", "0:0.5:0.1"}, [] {
+                            // Small thread stacks; the message to the pipe.
+                            const rlimit pila{256 << 10, 256 << 10};
+                            if (setrlimit(RLIMIT_STACK, &pila) != 0 || dup2(1, 2) < 0) _exit(125);
+                          });
+  };
+  const Salida uno = barreEn110MB("1");
+  EXPECT_EQ(uno.estado, 0) << uno.stdoutTexto;
+  for (const char* salida : kSalidas) fs::remove(dir / salida);
+  const Salida tres = barreEn110MB("3");
+  EXPECT_EQ(tres.estado, 1);
+  const std::string inicio = "clearing-sweep: not enough memory (scenario \"";
+  const std::string fin = "\"); nothing written\n";
+  EXPECT_TRUE(tres.stdoutTexto.starts_with(inicio) && tres.stdoutTexto.ends_with(fin))
+      << tres.stdoutTexto;
+  for (const char* salida : kSalidas) EXPECT_FALSE(fs::exists(dir / salida)) << salida;
+  fs::remove_all(dir);
 }
 
 TEST(Sweep, RefusesAndWritesNothing) {
