@@ -1,6 +1,7 @@
 #include "base/hilos.h"
 
 #include <cassert>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <system_error>

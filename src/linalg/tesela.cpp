@@ -49,21 +49,21 @@ struct EnFilas {
   }
 };
 
-struct EnBloques {
+struct EnPaquetes {
   const Empaquetadas& p;
   CLEARING_EN_LINEA const double* operator()(std::size_t t, std::size_t c) const {
     const auto indice = static_cast<std::size_t>(p.indices[t]);
-    return p.base + ((c / kAnchoBloque) * p.ancho + indice) * kAnchoBloque + c % kAnchoBloque;
+    return p.base + ((c / kAnchoPaquete) * p.ancho + indice) * kAnchoPaquete + c % kAnchoPaquete;
   }
 };
 
 // The same when every pivot of the panel applies, in order: pivot t is the
 // t-th of its block, with no index to read (a dense panel's tiles; about 5 %
 // off a dense sweep).
-struct EnBloquesTodos {
+struct EnPaquetesTodos {
   const Empaquetadas& p;
   CLEARING_EN_LINEA const double* operator()(std::size_t t, std::size_t c) const {
-    return p.base + ((c / kAnchoBloque) * p.ancho + t) * kAnchoBloque + c % kAnchoBloque;
+    return p.base + ((c / kAnchoPaquete) * p.ancho + t) * kAnchoPaquete + c % kAnchoPaquete;
   }
 };
 
@@ -188,28 +188,28 @@ struct Version {
 
 // A type and an attribute list as macro arguments take no parentheses.
 // NOLINTBEGIN(bugprone-macro-parentheses)
-#define CLEARING_VERSION(nombre, atributos, V, porPasada)                                      \
-  atributos void nombre##Tesela(double* const* filas, const Pivotes& p, std::size_t desde,     \
-                                std::size_t hasta) {                                           \
-    restaPorPasadas<V, porPasada>(filas, p.factores, EnFilas{p}, p.cuantos, desde, hasta);     \
-  }                                                                                            \
-  atributos void nombre##Empaquetada(double* const* filas, const Empaquetadas& p,              \
-                                     std::size_t desde, std::size_t hasta) {                   \
-    if (p.cuantos == p.ancho)                                                                  \
-      restaPorPasadas<V, porPasada>(filas, p.factores, EnBloquesTodos{p}, p.cuantos, desde,    \
-                                    hasta);                                                    \
-    else                                                                                       \
-      restaPorPasadas<V, porPasada>(filas, p.factores, EnBloques{p}, p.cuantos, desde, hasta); \
-  }                                                                                            \
-  atributos void nombre##Fila(double* fila, const Pivotes& p, std::size_t desde,               \
-                              std::size_t hasta) {                                             \
-    restaPivotes<V, 1, 1>(&fila, p.factores, EnFilas{p}, p.cuantos, desde, hasta);             \
-  }                                                                                            \
-  atributos bool nombre##Columna(const Compacta& panel, const double* pivote, std::size_t t,   \
-                                 std::size_t r, double* factor, const std::int32_t* usada,     \
-                                 double minimo, std::size_t& siguiente) {                      \
-    return columnaPanel<V>(panel, pivote, t, r, factor, usada, minimo, siguiente);             \
-  }                                                                                            \
+#define CLEARING_VERSION(nombre, atributos, V, porPasada)                                       \
+  atributos void nombre##Tesela(double* const* filas, const Pivotes& p, std::size_t desde,      \
+                                std::size_t hasta) {                                            \
+    restaPorPasadas<V, porPasada>(filas, p.factores, EnFilas{p}, p.cuantos, desde, hasta);      \
+  }                                                                                             \
+  atributos void nombre##Empaquetada(double* const* filas, const Empaquetadas& p,               \
+                                     std::size_t desde, std::size_t hasta) {                    \
+    if (p.cuantos == p.ancho)                                                                   \
+      restaPorPasadas<V, porPasada>(filas, p.factores, EnPaquetesTodos{p}, p.cuantos, desde,    \
+                                    hasta);                                                     \
+    else                                                                                        \
+      restaPorPasadas<V, porPasada>(filas, p.factores, EnPaquetes{p}, p.cuantos, desde, hasta); \
+  }                                                                                             \
+  atributos void nombre##Fila(double* fila, const Pivotes& p, std::size_t desde,                \
+                              std::size_t hasta) {                                              \
+    restaPivotes<V, 1, 1>(&fila, p.factores, EnFilas{p}, p.cuantos, desde, hasta);              \
+  }                                                                                             \
+  atributos bool nombre##Columna(const Compacta& panel, const double* pivote, std::size_t t,    \
+                                 std::size_t r, double* factor, const std::int32_t* usada,      \
+                                 double minimo, std::size_t& siguiente) {                       \
+    return columnaPanel<V>(panel, pivote, t, r, factor, usada, minimo, siguiente);              \
+  }                                                                                             \
   constexpr Version nombre{nombre##Tesela, nombre##Empaquetada, nombre##Fila, nombre##Columna};
 // NOLINTEND(bugprone-macro-parentheses)
 
@@ -253,7 +253,7 @@ void restaEmpaquetadasTesela(double* const* filas, const Empaquetadas& p, std::s
                              std::size_t hasta) {
   // A packed block is read from its first column (a carried-over round once
   // started a panel inside one, and read columns it had not packed).
-  assert(desde % kAnchoBloque == 0 || desde >= hasta);
+  assert(desde % kAnchoPaquete == 0 || desde >= hasta);
   version().empaquetada(filas, p, desde, hasta);
 }
 
