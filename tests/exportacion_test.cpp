@@ -2,8 +2,11 @@
 // cell against their reports and input.txt, the banks example byte for byte,
 // and every refusal with its message and nothing written.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <array>
 #include <charconv>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <iterator>
@@ -12,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "base/pruebas.h"
+#include "comun/salida.h"
 #include "lectura/lector.h"
 #include "proceso.h"
 #include "report/formato.h"
@@ -396,6 +401,53 @@ TEST(Export, OutputsReplacedAllOrNothing) {
   EXPECT_EQ(cuentaArchivos(dir), 6u) << "a temporary left behind";
   fs::remove_all(dir);
   fs::remove_all(fuera);
+}
+
+// A link planted at the exact name a temporary is first given is not
+// written through (temporaries were once opened without O_EXCL |
+// O_NOFOLLOW): the file is written under another name and renamed into place.
+TEST(Export, LinkAtTheTemporarysNameNotWrittenThrough) {
+  const fs::path dir = directorioTemporal();
+  escribeArchivo(dir / "victima", "untouched\n");
+  fs::create_symlink(dir / "victima", dir / "results.csv.0123abcd.part");
+  controlPruebas().sufijoTemporal = "0123abcd";
+  std::array<ArchivoNuevo, 1> nuevo;
+  std::string error;
+  const bool abierto = abreNuevo(nuevo[0], (dir / "results.csv").string(), error);
+  controlPruebas() = {};
+  ASSERT_TRUE(abierto) << error;
+  escribe(nuevo[0], "new\n");
+  ASSERT_TRUE(confirmaNuevos(nuevo, error)) << error;
+  EXPECT_EQ(leeArchivo(dir / "victima"), "untouched\n");
+  EXPECT_FALSE(fs::is_symlink(dir / "results.csv"));
+  EXPECT_EQ(leeArchivo(dir / "results.csv"), "new\n");
+  fs::remove_all(dir);
+}
+
+// SIGINT or SIGTERM while the files are written (one of them past its
+// stream's buffer, on the disk): the old file stays, and no temporary.
+TEST(Export, SignalMidWriteReplacesNothing) {
+  for (const int senal : {SIGINT, SIGTERM}) {
+    const fs::path dir = directorioTemporal();
+    escribeArchivo(dir / "results.csv", "old\n");
+    const Salida s = ejecutaEnHijo([&] {
+      struct sigaction antes {};
+      if (sigaction(senal, nullptr, &antes) != 0 || antes.sa_handler == SIG_IGN) _exit(77);
+      std::array<ArchivoNuevo, 2> nuevos;
+      std::string error;
+      if (!abreNuevo(nuevos[0], (dir / "results.csv").string(), error) ||
+          !abreNuevo(nuevos[1], (dir / "payments.csv").string(), error))
+        _exit(3);
+      escribe(nuevos[0], std::string(3 << 20, 'x'));
+      (void)std::raise(senal);
+      _exit(4);
+    });
+    if (s.estado == 77) GTEST_SKIP() << "the signal is ignored here";
+    EXPECT_EQ(s.estado, 128 + senal);
+    EXPECT_EQ(leeArchivo(dir / "results.csv"), "old\n");
+    EXPECT_EQ(cuentaArchivos(dir), 1u) << "a temporary left behind";
+    fs::remove_all(dir);
+  }
 }
 
 // Names reach the drawing and the page as they are: no Graphviz escape

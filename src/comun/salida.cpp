@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <random>
 
+#include "base/pruebas.h"
+
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -145,7 +147,9 @@ bool abreNuevo(ArchivoNuevo& nuevo, const std::string& nombre, std::string& erro
   nuevo.nombre = nombre;
   int fd = -1;
   for (int intento = 0; fd < 0 && intento < 100; ++intento) {
-    nuevo.temporal = nombre + "." + sufijoAleatorio() + ".part";
+    const std::string& fijado = controlPruebas().sufijoTemporal;
+    nuevo.temporal =
+        nombre + "." + (intento == 0 && !fijado.empty() ? fijado : sufijoAleatorio()) + ".part";
     fd = creaExclusivo(nuevo.temporal);
     if (fd < 0 && errno != EEXIST) break;
   }
