@@ -22,6 +22,7 @@
 
 #include "proceso.h"
 #include "report/formato.h"
+#include "sanitizado.h"
 
 namespace fs = std::filesystem;
 
@@ -91,6 +92,7 @@ std::size_t cuenta(const std::string& texto, const std::string& que) {
 struct Red {
   std::string dimYL;  // dim and L as the file has them
   std::vector<double> e;
+  std::vector<double> pBarra;  // L's row sums, from 0.0 in column order
 };
 
 Red leeRed(const std::string& texto) {
@@ -98,6 +100,8 @@ Red leeRed(const std::string& texto) {
   const std::size_t n = std::stoul(w.at(0));
   Red red;
   for (std::size_t k = 0; k < 1 + n * n; ++k) red.dimYL += w[k] + "\n";
+  red.pBarra.assign(n, 0.0);
+  for (std::size_t k = 0; k < n * n; ++k) red.pBarra[k / n] += real(w[1 + k]);
   for (std::size_t k = 1 + n * n; k < 1 + n * n + n; ++k) red.e.push_back(real(w[k]));
   return red;
 }
@@ -135,6 +139,8 @@ std::vector<std::string> compruebaContraClearing(
     const auto p = lineaDeInforme(informe, "Vector de resoluci");
     const auto pasos = lineaDeInforme(informe, "Vector de pasos");
     int quiebras = 0;
+    double pagos = 0.0;
+    double faltante = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
       const auto& nodo = nodos[1 + (s - 1) * n + i];
       EXPECT_EQ(nodo.size(), 5U);
@@ -149,9 +155,15 @@ std::vector<std::string> compruebaContraClearing(
       EXPECT_EQ(palabras(pago).at(0), p.at(i)) << "node " << i;
       EXPECT_EQ(nodo[3], pasos.at(i)) << "node " << i;
       quiebras += nodo[3] != "0" ? 1 : 0;
+      pagos += real(nodo[4]);
+      faltante += red.pBarra[i] - real(nodo[4]);
     }
     if (fila[1] == "ok") {
       EXPECT_EQ(fila[2], std::to_string(quiebras));
+      // Σ p[i] and Σ (pBarra[i] − p[i]) in ascending i (the shortfall once
+      // came out with the wrong sign).
+      EXPECT_EQ(real(fila[4]), pagos) << "total_payments";
+      EXPECT_EQ(real(fila[5]), faltante) << "total_shortfall";
     }
   }
   return estados;
@@ -377,6 +389,42 @@ TEST(Sweep, SameBytesFromAnyNumberOfRanks) {
 #endif
 }
 
+// A worker whose engine call runs out of memory ends the sweep with the
+// message and nothing written (its scenario was once written "ok"). A chain
+// of 2000 nodes: reading holds L and PI (32 MB each), and each worker its
+// block's storage (32 MB more). Measured with one arena and 256 KiB stacks,
+// one worker runs in 80 MB of address space and not in 60, three in 160 and
+// not in 140: 110 MB holds one, not three.
+TEST(Sweep, WorkerOutOfMemoryEndsTheSweep) {
+  if (kConMemoriaSombra) GTEST_SKIP() << "a sanitizer's shadow memory cannot start under the limit";
+  const fs::path dir = directorioTemporal();
+  const int n = 2000;
+  std::string red = std::to_string(n) + "\n";
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) red += j == i + 1 ? "1 " : j + 1 < n ? "0 " : "0\n";
+  for (int i = 0; i < n; ++i) red += "0.5 ";
+  escribeArchivo(dir / "input.txt", red);
+  const auto barreEn110MB = [&](const char* hilos) {
+    return ejecutaBinario(CLEARING_SWEEP, dir, {"MALLOC_ARENA_MAX=1"}, 110L << 20,
+                          {"--threads", hilos, "--uniform-shock", "0:0.5:0.1"}, [] {
+                            // Small thread stacks; the message to the pipe.
+                            const rlimit pila{256 << 10, 256 << 10};
+                            if (setrlimit(RLIMIT_STACK, &pila) != 0 || dup2(1, 2) < 0) _exit(125);
+                          });
+  };
+  const Salida uno = barreEn110MB("1");
+  EXPECT_EQ(uno.estado, 0) << uno.stdoutTexto;
+  for (const char* salida : kSalidas) fs::remove(dir / salida);
+  const Salida tres = barreEn110MB("3");
+  EXPECT_EQ(tres.estado, 1);
+  const std::string inicio = "clearing-sweep: not enough memory (scenario \"";
+  const std::string fin = "\"); nothing written\n";
+  EXPECT_TRUE(tres.stdoutTexto.starts_with(inicio) && tres.stdoutTexto.ends_with(fin))
+      << tres.stdoutTexto;
+  for (const char* salida : kSalidas) EXPECT_FALSE(fs::exists(dir / salida)) << salida;
+  fs::remove_all(dir);
+}
+
 TEST(Sweep, RefusesAndWritesNothing) {
   const struct {
     const char* que;
@@ -442,11 +490,12 @@ TEST(Sweep, RefusesAndWritesNothing) {
        "scenario,node,cash\n\"a\x1B[2Jb\",#0,1\n",
        "e.csv:2: scenario name holds a control character",
        1},
-      {"bad cash",
+      {"long row",
        {"e.csv"},
        "scenario,node,cash\na,0,1,5\n",
        "e.csv:2: 4 fields where the header has 3",
        1},
+      {"bad cash", {"e.csv"}, "scenario,node,cash\na,#0,1.5x\n", "e.csv:2: bad cash \"1.5x\"", 1},
       {"bad number",
        {"e.csv"},
        "scenario,node,cash\na,#0,1e999\n",

@@ -47,14 +47,14 @@ TEST(Calculo, BothTablesAgreeOnTheChain) {
     SCOPED_TRACE(literal ? "literal" : "structured");
     NetworkState s = cadena();
     const Calculo& calculo = calculoPrevisto(literal);
-    const Vector phi = calculo.phi(s, s.pPrima);
+    const Vector phi = calculo.phi(s, s.pPrima, 0);
     EXPECT_EQ(phi, (Vector{5, 10, 0}));
     const Marcas marcas = calculo.marcas(s, s.pPrima, phi);
     EXPECT_EQ(marcas, (Marcas{1, 0, 0}));
     TrabajoBloque trabajo;
     calculo.resuelveRonda(s, s.pPrima, marcas, trabajo);
     EXPECT_EQ(s.pPrima, (Vector{5, 10, 0}));
-    EXPECT_EQ(calculo.entradas(s, s.pPrima), (Vector{0, 5, 10}));
+    EXPECT_EQ(calculo.entradas(s, s.pPrima, 0), (Vector{0, 5, 10}));
   }
 }
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <set>
+#include <thread>
 #include <vector>
 
 #include "base/memoria.h"
@@ -85,6 +88,33 @@ TEST(Motor, AReusedWorkSpaceGivesAFreshSpacesBits) {
     EXPECT_EQ(reusado.ordenQuiebra, fresco.ordenQuiebra);
     EXPECT_EQ(reusado.rondas, fresco.rondas);
   }
+}
+
+// OpcionesClearing::hilos (clearing-sweep's --threads) once left the rows of
+// PIᵀ·p to every worker of the pool. Counted: the workers that take a part
+// of a clearing of 1024 nodes that all owe each other 1 (every other one
+// short of cash), with work shared from the first row.
+TEST(Motor, OneThreadAskedLeavesThePoolIdle) {
+  const std::size_t n = 1024;
+  Matrix L(n, Vector(n, 1.0));
+  Vector e(n, 1e6);
+  for (std::size_t i = 0; i < n; i += 2) e[i] = -10.0;
+  const NetworkState s = red(L, e);
+  std::mutex cerrojo;
+  std::set<std::thread::id> trabajaron;
+  controlPruebas().hilos = 4;  // a pool with workers to spare
+  controlPruebas().filasParaRepartir = 1;
+  controlPruebas().alTomarParte = [&] {
+    const std::lock_guard bloqueo(cerrojo);
+    trabajaron.insert(std::this_thread::get_id());
+  };
+  OpcionesClearing opciones;
+  opciones.hilos = 1;
+  const ResultadoClearing r = calculaClearing(s, opciones);
+  controlPruebas() = {};
+  ASSERT_FALSE(r.error);
+  EXPECT_EQ(r.clearing.ordenQuiebra[0], 1);
+  EXPECT_EQ(trabajaron.size(), 0U) << "only the calling thread works";
 }
 
 // The observer's own failure (a report that cannot be written) ends the

@@ -29,17 +29,23 @@ TEST(ControlPruebas, CounterFailsTheKthEventOnly) {
   EXPECT_LT(quedan, 0);
 }
 
+// Every setting changed, then restored: allocations do not fail, a few rows
+// of work stay on the calling thread, and many rows are shared among as
+// many threads as the process may use.
 TEST(ControlPruebas, RestoredDefaultsSteerNothing) {
   ControlPruebas& control = controlPruebas();
   control.peticionesHastaFallo = 0;
   control.hilos = 7;
   control.filasParaRepartir = 1;
+  control.raizSistema = "/nonexistent";
   control = {};
-  EXPECT_NO_THROW(nuevaMatriz(3));
-  EXPECT_EQ(hilos(), procesadoresDisponiblesBajo("/"));
-  EXPECT_GT(filasParaRepartir(), 1U);
-  EXPECT_EQ(control.raizSistema, "/");
-  EXPECT_EQ(control.instrucciones, 0);
+  for (int k = 0; k < 50; ++k) EXPECT_NO_THROW(nuevaMatriz(3));
+  std::atomic<unsigned> partes{0};
+  const auto cuenta = [&](std::size_t, std::size_t) { ++partes; };
+  repartePorFilas(100, 1, 100, cuenta);
+  EXPECT_EQ(partes.exchange(0), 1U);
+  repartePorFilas(100000, 1, 100000, cuenta);
+  EXPECT_EQ(partes.load(), std::max(1U, procesadoresDisponiblesBajo("/")));
 }
 
 // The pool: parts that offer parts of their own, and a part that waits for

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
@@ -30,6 +31,7 @@ constexpr std::size_t huecosEnOrden(std::size_t piezas, std::size_t trabajadores
   const std::size_t t = trabajadoresEnOrden(piezas, trabajadores);
   return t <= 1 ? 1 : 2 * t;
 }
+static_assert(huecosEnOrden(~std::size_t{0}, ~std::size_t{0}) == kMaxHuecos);
 
 // Pieces 0 … piezas − 1, each made by hace(pieza, hueco, trabajador) into
 // slot pieza % huecosEnOrden(piezas, trabajadores) on one of up to
@@ -43,6 +45,7 @@ constexpr std::size_t huecosEnOrden(std::size_t piezas, std::size_t trabajadores
 template <typename Hace, typename Toma>
 bool enOrden(std::size_t piezas, std::size_t trabajadores, const Hace& hace, const Toma& toma) {
   const std::size_t huecos = huecosEnOrden(piezas, trabajadores);
+  assert(huecos <= kMaxHuecos);
   trabajadores = trabajadoresEnOrden(piezas, trabajadores);
   std::mutex cerrojo;
   std::condition_variable aviso;
@@ -58,6 +61,7 @@ bool enOrden(std::size_t piezas, std::size_t trabajadores, const Hace& hace, con
   // Makes the next piece with the lock released; bloqueo holds it again after.
   const auto haceSiguiente = [&](std::unique_lock<std::mutex>& bloqueo, std::size_t trabajador) {
     const std::size_t pieza = siguiente++;
+    assert(hecha[pieza % huecos] == 0);  // its slot's last piece was taken
     bloqueo.unlock();
     hace(pieza, pieza % huecos, trabajador);
     bloqueo.lock();
@@ -80,6 +84,7 @@ bool enOrden(std::size_t piezas, std::size_t trabajadores, const Hace& hace, con
     std::unique_lock bloqueo(cerrojo);
     while (tomadas < piezas) {
       const std::size_t hueco = tomadas % huecos;
+      assert(hecha[hueco] == 0 || hecha[hueco] == tomadas + 1);
       if (hecha[hueco] == tomadas + 1) {
         hecha[hueco] = 0;
         bloqueo.unlock();

@@ -1,5 +1,6 @@
 #include "base/hilos.h"
 
+#include <cassert>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -35,6 +36,7 @@ class Piscina {
     }
     hay_.notify_all();
     for (std::thread& hilo : hilos_) hilo.join();
+    assert(primero_ == nullptr);  // every Encargo ended before the program
   }
 
   void ofrece(Encargo& e, std::size_t trabajadores) {
@@ -58,6 +60,9 @@ class Piscina {
       bloqueo.lock();
     }
     hecho_.wait(bloqueo, [&] { return e.enCurso_ == 0; });
+    // Its end: every part taken, none running, and out of the queue, so no
+    // worker can reach it once its caller's frame is gone.
+    assert(e.siguiente_ >= e.fin_ && e.enCurso_ == 0 && !e.enCola_ && e.proximo_ == nullptr);
   }
 
   std::size_t cuantos() {
@@ -109,6 +114,7 @@ class Piscina {
       const std::size_t k = toma(e);
       ++e.enCurso_;
       bloqueo.unlock();
+      if (const auto& aviso = controlPruebas().alTomarParte) aviso();
       e.llama_(e.tarea_, k);
       bloqueo.lock();
       // e may end as soon as the lock is released: only the pool is touched after.

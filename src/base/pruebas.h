@@ -40,6 +40,14 @@ struct ControlPruebas {
   // the signals that end a run are held back: a test sends one here to see
   // that no mixed set of old and new files can be left.
   std::function<void()> trasRenombrar;
+  // Called by a worker of the pool (base/hilos.h), on its own thread, each
+  // time it takes a part of an Encargo: a test counts the threads that did
+  // work. Set only while no Encargo is offered.
+  std::function<void()> alTomarParte;
+  // The suffix of the first name tried for each temporary output file
+  // (comun/salida.h) instead of a random one, so that a test can plant a
+  // link at that exact name; empty: random.
+  std::string sufijoTemporal;
 };
 
 ControlPruebas& controlPruebas();

@@ -28,7 +28,11 @@ void resuelveLiteral(const Red& red, Vector& p, const Marcas& /*marcas*/,
   p = solucionSistema(A, b);
 }
 
-Vector entradasLiterales(const Red& red, const Vector& p) {
+Vector phiLiteral(const Red& red, const Vector& p, unsigned /*hilos*/) {
+  return phiP(red, p);
+}
+
+Vector entradasLiterales(const Red& red, const Vector& p, unsigned /*hilos*/) {
   return prodMatVec(traspuesta(red.PI), p);
 }
 
@@ -37,7 +41,7 @@ Marcas marcasEstructuradas(const Red& red, const Vector& /*p*/, const Vector& ph
 }
 
 // L, PI and A's dense temporaries: four products per round, each with its operands.
-constexpr Calculo kLiteral{phiP, marcasLiterales, resuelveLiteral, entradasLiterales, 10};
+constexpr Calculo kLiteral{phiLiteral, marcasLiterales, resuelveLiteral, entradasLiterales, 10};
 
 // The block solver hands a round back when a pivot row or a factor is not
 // finite; that round is then solved literally, from a fresh A and b, once

@@ -12,15 +12,16 @@
 inline constexpr int kMatricesDeDatos = 2;
 
 struct Calculo {
-  // φ(p) = minimo(PIᵀ·p + e, pBarra).
-  Vector (*phi)(const Red& red, const Vector& p);
+  // φ(p) = minimo(PIᵀ·p + e, pBarra), shared among at most `hilos` threads
+  // (0: hilos()), as is PIᵀ·p below.
+  Vector (*phi)(const Red& red, const Vector& p, unsigned hilos);
   // Λ(p)'s marks, given φ = φ(p).
   Marcas (*marcas)(const Red& red, const Vector& p, const Vector& phi);
   // p = A\b for the round of the marked nodes, A and b built for p; trabajo
   // is the block solver's storage, kept from round to round.
   void (*resuelveRonda)(const Red& red, Vector& p, const Marcas& marcas, TrabajoBloque& trabajo);
   // PIᵀ·p: what the other nodes pay each node.
-  Vector (*entradas)(const Red& red, const Vector& p);
+  Vector (*entradas)(const Red& red, const Vector& p, unsigned hilos);
   // The n×n matrices the run holds at its peak on this path (L and PI included).
   int matricesEnUso;
 };

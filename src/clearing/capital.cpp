@@ -7,7 +7,7 @@
 // rounds whose failure message has no line end, as the table of messages
 // has it (README, "Messages and exit status"); linalg's operations leave the
 // choice to their callers.
-Vector calculaCapital(const Red& red, const Vector& p, const Calculo& calculo) {
-  const Vector entradas = calculo.entradas(red, p);          // PIᵀ·p
+Vector calculaCapital(const Red& red, const Vector& p, const Calculo& calculo, unsigned hilos) {
+  const Vector entradas = calculo.entradas(red, p, hilos);   // PIᵀ·p
   return restaVec(sumaVec(entradas, red.e), p, Salto::sin);  // (PIᵀ·p + e) − p
 }

@@ -4,7 +4,8 @@
 #include "base/estado.h"
 #include "clearing/calculo.h"
 
-// capital = (PIᵀ·p + e) − p: what each node receives minus what it pays.
+// capital = (PIᵀ·p + e) − p: what each node receives minus what it pays,
+// on at most `hilos` threads (0: hilos()).
 // A failed allocation in the last subtraction throws Error::sinMemoria with
 // no line end.
-Vector calculaCapital(const Red& red, const Vector& p, const Calculo& calculo);
+Vector calculaCapital(const Red& red, const Vector& p, const Calculo& calculo, unsigned hilos = 0);

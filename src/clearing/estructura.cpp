@@ -58,25 +58,28 @@ bool esDatoFinito(const Red& red) {
 // Row k adds PI[k][·]·p[k] to every c[i]: each c[i] still gets its products
 // in ascending k. A row adds only zeros when p[k] is a zero, or when the row
 // is all 0.0 (pBarra[k] == 0) and p[k] is finite; those rows are skipped.
-Vector sumaEntradas(const Red& red, const Vector& p) {
+Vector sumaEntradas(const Red& red, const Vector& p, unsigned hilos) {
   const std::size_t n = p.size();
   Vector c = nuevoVector(n);
   // Stretches of whole cache lines of c, so that no two threads write one.
   constexpr std::size_t kSumasPorLinea = 8;
-  repartePorFilas(n, kSumasPorLinea, n, [&](std::size_t desde, std::size_t hasta) {
-    for (std::size_t k = 0; k < n; ++k) {
-      const double pk = p[k];
-      if (pk == 0.0 || (red.pBarra[k] == 0.0 && std::isfinite(pk))) continue;
-      const double* fila = red.PI[k].data();
-      double* suma = c.data();
-      for (std::size_t i = desde; i < hasta; ++i) suma[i] += fila[i] * pk;
-    }
-  });
+  repartePorFilas(
+      n, kSumasPorLinea, n,
+      [&](std::size_t desde, std::size_t hasta) {
+        for (std::size_t k = 0; k < n; ++k) {
+          const double pk = p[k];
+          if (pk == 0.0 || (red.pBarra[k] == 0.0 && std::isfinite(pk))) continue;
+          const double* fila = red.PI[k].data();
+          double* suma = c.data();
+          for (std::size_t i = desde; i < hasta; ++i) suma[i] += fila[i] * pk;
+        }
+      },
+      hilos);
   return c;
 }
 
-Vector phiEstructurado(const Red& red, const Vector& p) {
-  Vector phi = sumaEntradas(red, p);
+Vector phiEstructurado(const Red& red, const Vector& p, unsigned hilos) {
+  Vector phi = sumaEntradas(red, p, hilos);
   for (std::size_t i = 0; i < phi.size(); ++i)
     phi[i] = minimo(phi[i] + red.e[i], red.pBarra[i]);  // φ = min(PIᵀ·p + e, pBarra)
   return phi;

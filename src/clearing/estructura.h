@@ -12,11 +12,11 @@
 bool esDatoFinito(const Red& red);
 
 // PIᵀ·p: c[i] = 0.0 + Σ_k PI[k][i]·p[k] in ascending k, computed row by row,
-// each thread over its own stretch of i.
-Vector sumaEntradas(const Red& red, const Vector& p);
+// each thread over its own stretch of i, on at most `hilos` threads (0: hilos()).
+Vector sumaEntradas(const Red& red, const Vector& p, unsigned hilos = 0);
 
 // φ(p) = minimo(PIᵀ·p + e, pBarra), as phiP computes it.
-Vector phiEstructurado(const Red& red, const Vector& p);
+Vector phiEstructurado(const Red& red, const Vector& p, unsigned hilos = 0);
 
 // Λ(p)'s marks from φ = φ(p): node i in default exactly when pBarra[i] > φ[i].
 Marcas marcasDePhi(const Red& red, const Vector& phi);

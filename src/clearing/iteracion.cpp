@@ -24,13 +24,13 @@ void iteraQuiebras(const Red& red, const Calculo& calculo, TrabajoBloque& trabaj
   Vector& p = rondas.p;
   p.assign(red.pBarra.begin(), red.pBarra.end());  // within the caller's room
   const int maxRondas = static_cast<int>(std::max<std::size_t>(p.size(), 1));
-  Marcas marcas = calculo.marcas(red, p, calculo.phi(red, p));
+  Marcas marcas = calculo.marcas(red, p, calculo.phi(red, p, trabajo.hilos));
   for (int k = 1;; ++k) {
     rondas.rondas = k;
     anotaQuiebras(rondas, k, marcas);
     if (observa) observa(k, marcas);
     calculo.resuelveRonda(red, p, marcas, trabajo);
-    const Vector phi = calculo.phi(red, p);
+    const Vector phi = calculo.phi(red, p, trabajo.hilos);
     if (esSolucion(p, phi)) return;  // the vector reproduces itself
     Marcas siguientes = calculo.marcas(red, p, phi);
     if (siguientes == marcas) return;  // another round would solve the same system

@@ -61,7 +61,8 @@ std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesCleari
 std::optional<ErrorClearing> calculaCapitales(const Red& red, const OpcionesClearing& opciones,
                                               Clearing& clearing) {
   try {
-    clearing.capital = calculaCapital(red, clearing.p, eligeCalculo(red, opciones.literal));
+    clearing.capital =
+        calculaCapital(red, clearing.p, eligeCalculo(red, opciones.literal), opciones.hilos);
   } catch (const Fallo& fallo) {
     return ErrorClearing{fallo, clearing.rondas};
   }

@@ -127,7 +127,9 @@ bool abreNuevo(ArchivoNuevo& nuevo, const std::string& nombre, std::string& erro
   borraTemporalesViejos(nombre);
   nuevo.nombre = nombre;
   for (int intento = 0; nuevo.archivo == nullptr && intento < 100; ++intento) {
-    nuevo.temporal = nombre + "." + sufijoAleatorio() + ".part";
+    const std::string& fijado = controlPruebas().sufijoTemporal;
+    nuevo.temporal =
+        nombre + "." + (intento == 0 && !fijado.empty() ? fijado : sufijoAleatorio()) + ".part";
     nuevo.archivo = creaArchivoNuevo(nuevo.temporal);
     if (nuevo.archivo == nullptr && errno != EEXIST) break;
   }

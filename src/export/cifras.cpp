@@ -7,8 +7,9 @@ double calculaPagoEntre(const Dispersa& dispersa, const Resultado& resultado, st
   const double obligacion = dispersa.valor[k];
   // A debtor that pays in full pays each obligation as it is: the report's
   // product can land an ulp away from it, and a reconciliation would see a
-  // payment above what was owed.
-  if (resultado.p[i] == dispersa.pBarra[i]) return obligacion;
+  // payment above what was owed. A debtor whose obligations sum to zero has
+  // no shares to pay by (its PI row is zero), whatever its entries.
+  if (dispersa.pBarra[i] != 0.0 && resultado.p[i] == dispersa.pBarra[i]) return obligacion;
   const double relativa = dispersa.pBarra[i] == 0.0 ? 0.0 : obligacion / dispersa.pBarra[i];
   const double pago = relativa * resultado.p[i];
   return obligacion >= 0.0 ? std::min(pago, obligacion) : pago;

@@ -5,6 +5,7 @@
 #include "linalg/bloque.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <utility>
@@ -248,6 +249,15 @@ Matrix salaDelBloque(std::size_t n, std::size_t primera, unsigned hilos, Matrix 
   return reservaMatriz(n);
 }
 
+// Invariant 1 over the entries the caller wrote for this round (all but
+// rows and columns < k, which the last round left eliminated).
+[[maybe_unused]] bool sinCerosNegativos(const Matrix& Ab, std::size_t m, std::size_t k) {
+  for (std::size_t r = 0; r < m; ++r)
+    for (std::size_t c = r < k ? k : 0; c < m; ++c)
+      if (Ab[r][c] == 0.0 && std::signbit(Ab[r][c])) return false;
+  return true;
+}
+
 }  // namespace
 
 Bloque calculaBloque(const Marcas& marcas) {
@@ -287,8 +297,15 @@ TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda, std::size_t prime
 
 std::size_t preparaBloque(TrabajoBloque& trabajo, const Bloque& bloque) {
   const std::size_t m = bloque.indices.size();
+  assert(std::is_sorted(bloque.indices.begin(), bloque.indices.end()) && m <= trabajo.Ab.size());
   trabajo.conservadas = columnasConservadas(trabajo.historia, bloque.indices);
   trabajo.guarda = convieneGuardar(trabajo.historia, bloque.indices, trabajo.Ab.size());
+  // Conditions 2 and 3 of linalg/historia.h: what is kept is the last
+  // recorded block, all of it, at the head of this one; a recorded block
+  // can still grow, and the run allowed it.
+  assert(trabajo.conservadas == 0 ||
+         (trabajo.conservadas == trabajo.historia.indices.size() && trabajo.conservadas <= m));
+  assert(!trabajo.guarda || (trabajo.historia.permitida && m < trabajo.Ab.size()));
   // Within the room of nuevoTrabajoBloque: these resizes do not allocate,
   // and rows 0 … k − 1 keep their eliminated columns. A large block's first
   // round touches its pages here, on every core.
@@ -303,6 +320,7 @@ std::size_t preparaBloque(TrabajoBloque& trabajo, const Bloque& bloque) {
 }
 
 bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vector& x) {
+  assert(sinCerosNegativos(trabajo.Ab, bloque.indices.size(), trabajo.conservadas));
   x = nuevoVector(b.size());
   const bool hecha = elimina(trabajo, bloque, b);
   cierraHistoria(trabajo.historia, bloque.indices, hecha && trabajo.guarda);

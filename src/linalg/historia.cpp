@@ -4,6 +4,7 @@
 #include "linalg/historia.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 
 #include "base/memoria.h"
@@ -113,6 +114,7 @@ bool aplicaHistoria(Matrix& Ab, Historia& historia, std::size_t k, std::size_t m
 
 void guardaColumna(Historia& historia, std::size_t c, std::int32_t pivote, const Vector& copia,
                    const Vector& factor, std::size_t m) {
+  assert(historia.permitida && c < m && m < historia.dimension);  // conditions 3 and 4
   if (historia.copia.empty()) {  // the first round recorded: room for the whole dimension
     const std::size_t n = historia.dimension;
     historia.pivote = nuevoVectorEntero(n);
@@ -125,7 +127,10 @@ void guardaColumna(Historia& historia, std::size_t c, std::int32_t pivote, const
 }
 
 void cierraHistoria(Historia& historia, const std::vector<std::int32_t>& indices, bool guardada) {
-  if (!historia.permitida) return;
+  if (!historia.permitida) {
+    assert(!guardada);  // condition 4
+    return;
+  }
   historia.creciendo = extiendePoco(historia.indices, indices);
   historia.indices.assign(indices.begin(), indices.end());  // within the room for n
   historia.guardadas = guardada ? indices.size() : 0;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 
 #include "base/fallo.h"
@@ -154,6 +155,9 @@ bool eliminaFranja(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& pa
 std::size_t finDePanel(std::size_t inicio, std::size_t m) {
   return std::min(inicio - inicio % kAnchoPanel + kAnchoPanel, m);
 }
+// So that panels and the update's stretches of columns end where a packed
+// block does.
+static_assert(kAnchoPanel % kAnchoPaquete == 0 && kColumnasPorTrecho % kAnchoPaquete == 0);
 
 // Whether a panel with work for conFactores of the block's m rows is dense
 // enough to update in pieces: nearly every row has a factor, so a piece's
@@ -171,6 +175,7 @@ bool decidePanel(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& pane
                  std::size_t inicio, std::size_t m, ActualizacionPendiente& pendiente) {
   panel.inicio = inicio;
   panel.fin = finDePanel(inicio, m);
+  assert(inicio < panel.fin && (panel.fin == m || panel.fin % kAnchoPanel == 0));
   panel.m = m;
   const std::size_t ancho = panel.fin - inicio;
   std::fill_n(panel.trabajo.conFactores.begin(), m, 0);

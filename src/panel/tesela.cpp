@@ -4,6 +4,7 @@
 // in pivot order; -ffp-contract=off keeps the multiply and the subtract apart.
 #include "panel/tesela.h"
 
+#include <cassert>
 #include <cmath>
 #include <cstring>
 
@@ -250,6 +251,9 @@ void restaPivotesTesela(double* const* filas, const Pivotes& p, std::size_t desd
 
 void restaEmpaquetadasTesela(double* const* filas, const Empaquetadas& p, std::size_t desde,
                              std::size_t hasta) {
+  // A packed block is read from its first column (a carried-over round once
+  // started a panel inside one, and read columns it had not packed).
+  assert(desde % kAnchoPaquete == 0 || desde >= hasta);
   version().empaquetada(filas, p, desde, hasta);
 }
 
