@@ -92,7 +92,7 @@ CHROMIUM ?= chromium
 picture: build
 	rm -rf $(PICTURE_DIR) && mkdir -p $(PICTURE_DIR) docs
 	cp examples/cascada/input.txt examples/cascada/expected/output.txt $(PICTURE_DIR)/
-	cd $(PICTURE_DIR) && $(abspath $(BUILD))/src/companion/clearing-export
+	cd $(PICTURE_DIR) && $(abspath $(BUILD))/clearing-export
 	perfil=$$(mktemp -d) && $(CHROMIUM) --headless --no-sandbox --disable-gpu --disable-quic \
 	  --no-first-run --disable-background-networking --disable-component-update --disable-sync \
 	  --user-data-dir=$$perfil --hide-scrollbars --window-size=1200,960 \

@@ -11,7 +11,7 @@ set -u
 
 # shellcheck source=tools/binarios.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/binarios.sh"
-export_bin=$(absolute "${CLEARING_EXPORT:-$root/build/src/companion/clearing-export}")
+export_bin=$(absolute "${CLEARING_EXPORT:-$root/build/clearing-export}")
 for b in "$clearing" "$gen" "$export_bin"; do
     [ -x "$b" ] || { echo "no binary at $b (build first)" >&2; exit 2; }
 done

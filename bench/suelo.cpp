@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "base/hilos.h"
+#include "report/enorden.h"
+#include "base/reparto.h"
 
 namespace {
 

@@ -16,7 +16,7 @@ set -u
 
 # shellcheck source=tools/binarios.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/binarios.sh"
-sweep=$(absolute "${CLEARING_SWEEP:-$root/build/src/companion/clearing-sweep}")
+sweep=$(absolute "${CLEARING_SWEEP:-$root/build/clearing-sweep}")
 for b in "$clearing" "$gen" "$sweep"; do
     [ -x "$b" ] || { echo "no binary at $b (build first)" >&2; exit 2; }
 done

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "proceso.h"
-#include "run/recursos.h"
+#include "comun/recursos.h"
 #include "sanitizado.h"
 
 namespace fs = std::filesystem;

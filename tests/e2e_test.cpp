@@ -12,7 +12,7 @@
 
 #include "clearing/calculo.h"
 #include "proceso.h"
-#include "run/recursos.h"
+#include "comun/recursos.h"
 #include "sanitizado.h"
 
 namespace fs = std::filesystem;

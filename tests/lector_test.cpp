@@ -16,7 +16,7 @@
 
 #include "base/hilos.h"
 #include "base/pruebas.h"
-#include "lectura/bloques.h"
+#include "lectura/reales.h"
 #include "proceso.h"
 
 namespace {
@@ -126,7 +126,7 @@ TEST(Lector, TokensAreMaximalRunsOfNonBlanks) {
 
 TEST(Lector, TokensAcrossBlockBoundaries) {
   for (std::size_t desplazamiento :
-       {kBloqueLectura - 3, kBloqueLectura - 1, kBloqueLectura, kBloqueLectura + 1}) {
+       {kBytesPorRecarga - 3, kBytesPorRecarga - 1, kBytesPorRecarga, kBytesPorRecarga + 1}) {
     std::string bytes(desplazamiento, ' ');
     bytes += "12345.678 9";
     const std::vector<Leido> t = leeTokens(bytes);
@@ -161,8 +161,8 @@ std::string decimalExacto(std::uint64_t m, int e) {
 // the same acceptance by both conversions, the same bits, its first 32 bytes
 // as the sample.
 TEST(Lector, LongTokensReadAsTheWholeToken) {
-  const std::string ceros(3 * kBloqueLectura + 5, '0');
-  const std::string unos(3 * kBloqueLectura, '1');
+  const std::string ceros(3 * kBytesPorRecarga + 5, '0');
+  const std::string unos(3 * kBytesPorRecarga, '1');
   // Halfway points between neighbouring doubles, and digit counts near the
   // decisive ones: past 1, between 0 and the least subnormal, past the
   // largest subnormal (767 significant digits), past the largest double.
@@ -194,7 +194,7 @@ TEST(Lector, LongTokensReadAsTheWholeToken) {
                  "0." + unos + "e-1", ceros, "-" + ceros, "-" + ceros + ".", ceros + "e" + unos,
                  ceros + "2147483647", "+" + ceros + "2147483648", "-" + ceros + "2147483648",
                  ceros + "1e", ceros + "1e+", "." + ceros + ".", unos + "x", mas + "-", mas + ".",
-                 std::string(3 * kBloqueLectura, 'x'), std::string(kBloqueLectura, '\0')});
+                 std::string(3 * kBytesPorRecarga, 'x'), std::string(kBytesPorRecarga, '\0')});
   for (const std::string& token : tokens) {
     SCOPED_TRACE(token.substr(0, 40) + "… " + std::to_string(token.size()) + " bytes");
     // After a blank-padded prefix, so the token starts in the first block and
@@ -232,7 +232,7 @@ Lotes leeEnLotes(const std::string& bytes, std::size_t cuantos) {
   escribeArchivo(dir / "input.txt", bytes);
   Lector lector;
   EXPECT_TRUE(abreLector(lector, (dir / "input.txt").c_str()));
-  ampliaLector(lector, kBloqueGrande);
+  ampliaLector(lector, kRecargaGrande);
   Lotes leido;
   double valor = 0;
   while (leido.bits.size() < cuantos) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/hilos.h"
+#include "base/reparto.h"
 #include "base/memoria.h"
 #include "base/plataforma.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "base/estado.h"
-#include "clearing/datos.h"
+#include "clearing/derivadas.h"
 
 // A state with L and e as given and pBarra, PI derived; pPrima = pBarra.
 inline NetworkState red(const Matrix& L, const Vector& e) {

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-#include "base/opciones.h"
+#include "comun/opciones.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

@@ -1,5 +1,6 @@
 #include "base/hilos.h"
 
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <system_error>

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "base/hilos.h"
+#include "base/reparto.h"
 #include "base/pruebas.h"
 
 namespace {
@@ -20,7 +21,7 @@ bool esFalloForzado() {
 
 // Gives v room for n elements of T, or throws.
 template <typename T>
-void reservaOTermina(std::vector<T>& v, std::size_t n, Salto salto) {
+void reservaOLanza(std::vector<T>& v, std::size_t n, Salto salto) {
   if (esFalloForzado() && n > 0) lanzaFallo(Error::sinMemoria, salto);
   try {
     v.reserve(n);
@@ -35,7 +36,7 @@ void reservaOTermina(std::vector<T>& v, std::size_t n, Salto salto) {
 
 Vector reservaVector(std::size_t n, Salto salto) {
   Vector v;
-  reservaOTermina(v, n, salto);
+  reservaOLanza(v, n, salto);
   return v;
 }
 
@@ -47,7 +48,7 @@ Vector nuevoVector(std::size_t n, Salto salto) {
 
 Matrix reservaFilas(std::size_t filas, std::size_t columnas, Salto salto) {
   Matrix m;
-  reservaOTermina(m, filas, salto);
+  reservaOLanza(m, filas, salto);
   for (std::size_t i = 0; i < filas; ++i) m.push_back(reservaVector(columnas, salto));
   return m;
 }
@@ -77,7 +78,7 @@ std::unique_ptr<char[]> nuevoTexto(std::size_t n, Salto salto) {
 
 std::vector<std::int32_t> nuevoVectorEntero(std::size_t n, Salto salto) {
   std::vector<std::int32_t> v;
-  reservaOTermina(v, n, salto);
+  reservaOLanza(v, n, salto);
   v.resize(n, 0);
   return v;
 }

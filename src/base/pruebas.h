@@ -29,7 +29,7 @@ struct ControlPruebas {
   // The elimination's vector instructions, as linalg/tesela.h's
   // Instrucciones (0: the best the processor has).
   unsigned char instrucciones = 0;
-  // Where the system's memory figures are read (run/recursos.h): "/" for the
+  // Where the system's memory figures are read (comun/recursos.h): "/" for the
   // machine itself, or a prepared tree of proc/ and sys/fs/cgroup/.
   std::string raizSistema = "/";
   // The progress line (run/progreso.h) from the first round rather than

@@ -14,6 +14,7 @@
 #include <cstddef>
 
 #include "base/hilos.h"
+#include "base/reparto.h"
 #include "base/memoria.h"
 #include "linalg/operaciones.h"
 

@@ -9,13 +9,14 @@
 
 #include "base/fallo.h"
 #include "base/hilos.h"
-#include "lectura/bloques.h"
+#include "base/reparto.h"
+#include "lectura/reales.h"
 
 namespace {
 
 // From this many nodes (65536 numbers, about half a megabyte of text) the
 // input is read in large blocks.
-constexpr std::size_t kNodosParaBloqueGrande = 256;
+constexpr std::size_t kNodosParaRecargaGrande = 256;
 // A lote of fewer numbers is appended on one thread: copying 2¹⁴ of them,
 // first touch of their pages included, costs ten times what starting a thread
 // can (figures in docs/performance.md, "Parallel reading").
@@ -78,7 +79,7 @@ std::int32_t leeDimension(Lector& entrada) {
 
 void leerDatos(Lector& entrada, NetworkState& estado) {
   const std::size_t n = estado.L.size();
-  if (n >= kNodosParaBloqueGrande) ampliaLector(entrada, kBloqueGrande);
+  if (n >= kNodosParaRecargaGrande) ampliaLector(entrada, kRecargaGrande);
   std::size_t fila = 0;              // L's rows, then e as row n
   std::size_t quedan = (n + 1) * n;  // no overflow: n² doubles were reserved
   while (quedan > 0) {
@@ -96,6 +97,6 @@ void leerDatos(Lector& entrada, NetworkState& estado) {
 }
 
 std::size_t memoriaDeLectura(std::size_t n) {
-  const std::size_t bloque = n >= kNodosParaBloqueGrande ? kBloqueGrande : kBloqueLectura;
-  return bloque + (bloque / 2 + 1) * sizeof(double);  // as leeReales sizes its numbers
+  const std::size_t recarga = n >= kNodosParaRecargaGrande ? kRecargaGrande : kBytesPorRecarga;
+  return recarga + (recarga / 2 + 1) * sizeof(double);  // as leeReales sizes its numbers
 }

@@ -13,7 +13,7 @@ namespace {
 
 // Reads the next block; false on a read error, which is not the end of the
 // file, or when a test makes this read fail (base/pruebas.h).
-bool leeBloque(Lector& lector) {
+bool recargaBufer(Lector& lector) {
   lector.pos = 0;
   lector.fin = 0;
   if (lector.agotado) return true;
@@ -28,7 +28,7 @@ bool leeBloque(Lector& lector) {
 
 // Refills bufer from the file; false when nothing more could be read.
 bool recarga(Lector& lector) {
-  if (!leeBloque(lector)) lanzaFallo(Error::lectura);
+  if (!recargaBufer(lector)) lanzaFallo(Error::lectura);
   return lector.fin > 0;
 }
 
@@ -78,10 +78,10 @@ Token leeTokenLargo(Lector& lector, std::size_t inicio) {
 bool abreLector(Lector& lector, const char* nombre) {
   lector.archivo = std::fopen(nombre, "rb");
   if (lector.archivo == nullptr) return false;
-  ajustaOTermina(lector.bufer, kBloqueLectura);
+  ajustaOLanza(lector.bufer, kBytesPorRecarga);
   lector.agotado = false;
   lector.saltaResto = false;
-  if (!leeBloque(lector)) {  // a directory, for one
+  if (!recargaBufer(lector)) {  // a directory, for one
     cierraLector(lector);
     return false;
   }
@@ -109,5 +109,5 @@ Token siguienteToken(Lector& lector) {
 }
 
 void ampliaLector(Lector& lector, std::size_t bytes) {
-  if (bytes > lector.bufer.size()) ajustaOTermina(lector.bufer, bytes);
+  if (bytes > lector.bufer.size()) ajustaOLanza(lector.bufer, bytes);
 }

@@ -15,16 +15,16 @@
 #include "lectura/largo.h"
 #include "lectura/numeros.h"
 
-inline constexpr std::size_t kBloqueLectura = std::size_t{1} << 16;  // bytes per refill
+inline constexpr std::size_t kBytesPorRecarga = std::size_t{1} << 16;  // bytes per refill
 // A large input's refill: fewer reads, and enough numbers per block to convert
 // them on every core.
-inline constexpr std::size_t kBloqueGrande = std::size_t{1} << 20;
+inline constexpr std::size_t kRecargaGrande = std::size_t{1} << 20;
 // A UTF-8 byte-order mark, skipped at the very start.
 inline constexpr std::string_view kMarcaDeOrden = "\xEF\xBB\xBF";
 
 struct Lector {
   std::FILE* archivo = nullptr;
-  std::vector<char> bufer;  // kBloqueLectura bytes, off the caller's stack
+  std::vector<char> bufer;  // kBytesPorRecarga bytes, off the caller's stack
   std::size_t pos = 0;      // next byte to look at
   std::size_t fin = 0;      // bytes held in bufer
   bool agotado = false;     // no more bytes after bufer
@@ -61,7 +61,7 @@ void ampliaLector(Lector& lector, std::size_t bytes);
 // Sizes one of the reader's containers (bytes, values, a copy of a token);
 // memory exhausted throws Error::sinMemoria.
 template <typename Contenedor>
-void ajustaOTermina(Contenedor& contenedor, std::size_t n) {
+void ajustaOLanza(Contenedor& contenedor, std::size_t n) {
   try {
     contenedor.resize(n);
   } catch (const std::exception&) {

@@ -25,7 +25,7 @@ bool esNotacionDecimal(std::string_view s) {
 // The second try on a copy that a NUL ends.
 bool convierteCopia(std::string_view s, double& valor) {
   std::string copia;
-  ajustaOTermina(copia, s.size());
+  ajustaOLanza(copia, s.size());
   std::copy(s.begin(), s.end(), copia.begin());
   return convierteFueraDeRango(copia.c_str(), valor);
 }

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "base/hilos.h"
+#include "base/reparto.h"
 #include "base/memoria.h"
 #include "base/plataforma.h"
 
@@ -105,7 +106,7 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
       return false;
     cierraColumna(trabajo, ultimoPanel(paneles), columna, m, b, enBloque, fuera);
   }
-  terminaBarrido(paneles.pendiente);
+  terminaActualizacion(paneles.pendiente);
   return true;
 }
 
@@ -160,25 +161,25 @@ void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x, 
 // each row read in one stretch, 128 bytes of bits a row. (32 at a time read
 // 256 bytes of every row per pass, and the passes over rows 32 KiB apart
 // missed the caches on every row.)
-constexpr std::size_t kColumnasMarcadas = 1024;
-constexpr std::size_t kPalabrasMarcadas = kColumnasMarcadas / 32;
+constexpr std::size_t kColumnasSenaladas = 1024;
+constexpr std::size_t kPalabrasSenaladas = kColumnasSenaladas / 32;
 
-// Block columns [desde, desde + kColumnasMarcadas) of the m×m block as bits:
+// Block columns [desde, desde + kColumnasSenaladas) of the m×m block as bits:
 // bit b of word w of row k's marcas says |Ab[k][desde + 32·w + b]| > tol.
 // Read along the rows; filas gets the rows with some bit set, ascending. Most
 // rows have none there (an eliminated block keeps one large entry a row), so
 // each row is first tested as a whole, in a loop the compiler can vectorize.
-void marcaMayores(const Matrix& Ab, std::size_t desde, std::size_t m,
+void senalaMayores(const Matrix& Ab, std::size_t desde, std::size_t m,
                   std::vector<std::int32_t>& marcas, std::vector<std::int32_t>& filas) {
-  const std::size_t hasta = std::min(desde + kColumnasMarcadas, m);
+  const std::size_t hasta = std::min(desde + kColumnasSenaladas, m);
   filas.clear();  // within the room for m
   for (std::size_t k = 0; k < m; ++k) {
     const double* fila = Ab[k].data();
     bool alguna = false;
     for (std::size_t c = desde; c < hasta; ++c) alguna |= std::fabs(fila[c]) > tol;
     if (!alguna) continue;
-    std::int32_t* palabras = marcas.data() + k * kPalabrasMarcadas;
-    for (std::size_t w = 0; w < kPalabrasMarcadas; ++w) {
+    std::int32_t* palabras = marcas.data() + k * kPalabrasSenaladas;
+    for (std::size_t w = 0; w < kPalabrasSenaladas; ++w) {
       std::uint32_t bits = 0;
       for (std::size_t c = desde + 32 * w; c < std::min(desde + 32 * (w + 1), hasta); ++c)
         bits |= static_cast<std::uint32_t>(std::fabs(fila[c]) > tol) << (c - desde - 32 * w);
@@ -190,14 +191,14 @@ void marcaMayores(const Matrix& Ab, std::size_t desde, std::size_t m,
 
 // Reordering: rows move with the values (5). en[p] is the original row at
 // place p, lugar[o] the place of original row o. A block column's entries
-// above tol come from the bits of marcaMayores, not from a walk down the
+// above tol come from the bits of senalaMayores, not from a walk down the
 // column, which would touch a cache line per row.
 void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x) {
   const std::size_t n = x.size();
   const std::size_t m = bloque.indices.size();
   std::vector<std::int32_t> en = nuevoVectorEntero(n);
   std::vector<std::int32_t> lugar = nuevoVectorEntero(n);
-  std::vector<std::int32_t> mayores = nuevoVectorEntero(m * kPalabrasMarcadas);
+  std::vector<std::int32_t> mayores = nuevoVectorEntero(m * kPalabrasSenaladas);
   std::vector<std::int32_t> conMayores = nuevoVectorEntero(m);  // the rows with bits in mayores
   std::size_t leidasDesde = m;  // the block columns whose bits mayores holds, from there on
   for (std::size_t i = 0; i < n; ++i) en[i] = lugar[i] = static_cast<std::int32_t>(i);
@@ -208,15 +209,15 @@ void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x) {
       r = lugar[j];  // original row j's −1 (5)
     } else {
       const auto columna = static_cast<std::size_t>(c);
-      if (leidasDesde == m || columna >= leidasDesde + kColumnasMarcadas) {  // ascending: the next
-        leidasDesde = columna - columna % kColumnasMarcadas;
-        marcaMayores(Ab, leidasDesde, m, mayores, conMayores);
+      if (leidasDesde == m || columna >= leidasDesde + kColumnasSenaladas) {  // ascending: the next
+        leidasDesde = columna - columna % kColumnasSenaladas;
+        senalaMayores(Ab, leidasDesde, m, mayores, conMayores);
       }
       const std::size_t palabra = (columna - leidasDesde) / 32;
       const std::size_t bit = (columna - leidasDesde) % 32;
       for (std::int32_t k : conMayores) {
         const auto fila = static_cast<std::size_t>(k);
-        if ((static_cast<std::uint32_t>(mayores[fila * kPalabrasMarcadas + palabra]) >> bit) & 1U)
+        if ((static_cast<std::uint32_t>(mayores[fila * kPalabrasSenaladas + palabra]) >> bit) & 1U)
           r = std::max(r, lugar[static_cast<std::size_t>(bloque.indices[fila])]);
       }
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/hilos.h"
+#include "base/reparto.h"
 #include "linalg/pivotes.h"
 #include "linalg/tesela.h"
 
@@ -16,7 +17,7 @@ namespace {
 // them in register tiles, then those among themselves one copy at a time.
 void completaCopias(const Matrix& Ab, Panel& panel, std::size_t hasta, std::size_t a,
                     std::size_t b) {
-  const Tramos tramos{a, std::min(b, panel.inicio), std::max(a, panel.fin), b};
+  const Trechos trechos{a, std::min(b, panel.inicio), std::max(a, panel.fin), b};
   Factores factores{};
   for (std::size_t t0 = 0; t0 < hasta; t0 += kFilasTesela) {
     const std::size_t juntas = std::min(kFilasTesela, hasta - t0);
@@ -25,7 +26,7 @@ void completaCopias(const Matrix& Ab, Panel& panel, std::size_t hasta, std::size
     for (std::size_t i = 0; i < juntas; ++i) {
       const auto r = static_cast<std::size_t>(panel.pivote[t0 + i]);
       double* copia = panel.trabajo.copia[t0 + i].data();
-      porTramos(tramos, [&](std::size_t d, std::size_t h) {
+      porTrechos(trechos, [&](std::size_t d, std::size_t h) {
         std::copy(Ab[r].begin() + static_cast<std::ptrdiff_t>(d),
                   Ab[r].begin() + static_cast<std::ptrdiff_t>(h), copia + d);
       });
@@ -33,12 +34,12 @@ void completaCopias(const Matrix& Ab, Panel& panel, std::size_t hasta, std::size
       cuales[i] = r;
     }
     if (juntas == kFilasTesela)
-      aplicaPivotes<kFilasTesela>(panel, filas.data(), cuales.data(), 0, t0, 0, tramos, factores);
+      aplicaPivotes<kFilasTesela>(panel, filas.data(), cuales.data(), 0, t0, 0, trechos, factores);
     else
       for (std::size_t i = 0; i < juntas; ++i)
-        aplicaPivotes<1>(panel, &filas[i], &cuales[i], 0, t0, 0, tramos, factores);
+        aplicaPivotes<1>(panel, &filas[i], &cuales[i], 0, t0, 0, trechos, factores);
     for (std::size_t i = 1; i < juntas; ++i)
-      aplicaPivotes<1>(panel, &filas[i], &cuales[i], t0, t0 + i, 0, tramos, factores);
+      aplicaPivotes<1>(panel, &filas[i], &cuales[i], t0, t0 + i, 0, trechos, factores);
   }
 }
 
@@ -52,27 +53,27 @@ bool sonFinitasFuera(const Panel& panel, std::size_t hasta, std::size_t m) {
 }
 
 // The pivot rows over block columns [a, b) outside the panel (a a multiple
-// of kAnchoBloque) into the packed blocks of linalg/tesela.h.
+// of kAnchoPaquete) into the packed blocks of linalg/tesela.h.
 void empaqueta(const Panel& panel, std::size_t a, std::size_t b) {
   const std::size_t ancho = panel.fin - panel.inicio;
   double* base = panel.trabajo.empaquetadas.data();
-  for (std::size_t c = a; c < b; c += kAnchoBloque) {
+  for (std::size_t c = a; c < b; c += kAnchoPaquete) {
     if (c >= panel.inicio && c < panel.fin) continue;
-    const std::size_t cuantas = std::min(kAnchoBloque, b - c);
-    double* bloque = base + (c / kAnchoBloque) * kAnchoPanel * kAnchoBloque;
+    const std::size_t cuantas = std::min(kAnchoPaquete, b - c);
+    double* bloque = base + (c / kAnchoPaquete) * kAnchoPanel * kAnchoPaquete;
     for (std::size_t t = 0; t < ancho; ++t)
       std::copy_n(panel.trabajo.copia[t].begin() + static_cast<std::ptrdiff_t>(c), cuantas,
-                  bloque + t * kAnchoBloque);
+                  bloque + t * kAnchoPaquete);
   }
 }
 
 }  // namespace
 
 // The pivot rows' copies of pivots [0, hasta), completed on every thread,
-// each its own stretch of columns, and packed for the sweep when `paraBarrer`;
+// each its own stretch of columns, and packed for the sweep when `paraActualizar`;
 // false when one is not finite.
 bool completaYRevisa(const Matrix& Ab, Panel& panel, std::size_t hasta, std::size_t m,
-                     bool paraBarrer) {
+                     bool paraActualizar) {
   // Copying and packing are m values a pivot; each nonzero factor of a pivot
   // row for an earlier pivot is m updates more.
   std::size_t porFila = hasta;
@@ -80,9 +81,9 @@ bool completaYRevisa(const Matrix& Ab, Panel& panel, std::size_t hasta, std::siz
     for (std::size_t antes = 0; antes < t; ++antes)
       porFila += panel.trabajo.factor[antes][static_cast<std::size_t>(panel.pivote[t])] != 0.0;
   reparteEnPartes(hilosParaPaso(panel, static_cast<double>(porFila) * static_cast<double>(m)), m,
-                  kColumnasPorTramo / 8, [&](std::size_t a, std::size_t b) {
+                  kColumnasPorTrecho / 8, [&](std::size_t a, std::size_t b) {
                     completaCopias(Ab, panel, hasta, a, b);
-                    if (paraBarrer) empaqueta(panel, a, b);
+                    if (paraActualizar) empaqueta(panel, a, b);
                   });
   return sonFinitasFuera(panel, hasta, m);
 }

@@ -8,7 +8,7 @@
 #include "linalg/panel.h"
 
 // The pivot rows' copies of pivots [0, hasta), completed on every thread,
-// each its own stretch of columns, and packed for the sweep when `paraBarrer`;
+// each its own stretch of columns, and packed for the sweep when `paraActualizar`;
 // false when one is not finite.
 bool completaYRevisa(const Matrix& Ab, Panel& panel, std::size_t hasta, std::size_t m,
-                     bool paraBarrer);
+                     bool paraActualizar);

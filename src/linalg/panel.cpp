@@ -4,7 +4,7 @@
 // then reach the panel's other columns. Only then are the pivot rows' copies
 // completed outside the panel (linalg/copias.h), and the sweep brings the
 // rest of every row up to date, in register tiles (linalg/tesela.h), a
-// stretch of columns at a time, on every thread (linalg/barrido.h). While
+// stretch of columns at a time, on every thread (linalg/actualizacion.h). While
 // the workers sweep a dense panel's rows, the caller decides the next
 // panel's pivots.
 #include "linalg/panel.h"
@@ -15,8 +15,9 @@
 
 #include "base/fallo.h"
 #include "base/hilos.h"
+#include "base/reparto.h"
 #include "base/memoria.h"
-#include "linalg/barrido.h"
+#include "linalg/actualizacion.h"
 #include "linalg/copias.h"
 #include "linalg/pivotes.h"
 #include "linalg/tesela.h"
@@ -26,7 +27,7 @@ namespace {
 // Marks the rows with a nonzero factor among pivots [s0, s1), strip s0's:
 // one pass along each pivot's factors, rather than one across them per row.
 // Returns how many rows it marked.
-std::size_t marcaFactores(const Panel& panel, std::size_t s0, std::size_t s1) {
+std::size_t senalaFactores(const Panel& panel, std::size_t s0, std::size_t s1) {
   const auto bit = static_cast<std::int32_t>(1U << (s0 / kAnchoFranja));
   std::int32_t* marcas = panel.trabajo.conFactores.data();
   for (std::size_t t = s0; t < s1; ++t) {
@@ -67,16 +68,16 @@ void cruzaFranja(const Panel& panel, std::size_t s0, std::size_t s1, std::size_t
   for (std::size_t otra = 0; otra < panel.fin - panel.inicio; otra += kAnchoFranja) {
     if (otra == s0) continue;
     const std::size_t franja = otra / kAnchoFranja;
-    const Tramos tramos{0, anchoFranja(panel, otra), 0, 0};
+    const Trechos trechos{0, anchoFranja(panel, otra), 0, 0};
     const std::size_t corre = panel.inicio + otra;
     porTeselas(
         desde, hasta, panel, 1U << (s0 / kAnchoFranja),
         [&](std::size_t k) { return enFranja(panel, franja, k); },
         [&](double* const* filas, const std::size_t* k, std::size_t R) {
           if (R == 1)
-            aplicaPivotes<1>(panel, filas, k, s0, s1, corre, tramos, factores);
+            aplicaPivotes<1>(panel, filas, k, s0, s1, corre, trechos, factores);
           else
-            aplicaPivotes<kFilasTesela>(panel, filas, k, s0, s1, corre, tramos, factores);
+            aplicaPivotes<kFilasTesela>(panel, filas, k, s0, s1, corre, trechos, factores);
         });
   }
 }
@@ -107,7 +108,7 @@ Paso decidePivote(std::vector<std::int32_t>& usada, Panel& panel, std::size_t s0
   copiaDeCompacta(panel, fila, copia + inicio);
   Factores factores{};
   aplicaPivotes<1>(panel, &copia, &fila, s0, t, 0,
-                   Tramos{inicio, inicio + s0, inicio + s1, panel.fin}, factores);
+                   Trechos{inicio, inicio + s0, inicio + s1, panel.fin}, factores);
   if (!esFinito(copia, inicio, panel.fin)) return Paso::noFinito;
   panel.pivote[t] = static_cast<std::int32_t>(fila);
   usada[fila] = 1;
@@ -124,18 +125,18 @@ Paso decidePivote(std::vector<std::int32_t>& usada, Panel& panel, std::size_t s0
 // then given up (false), as it would have been when that row was chosen.
 // Those rows' copies need the last panel's sweep ended.
 bool eliminaFranja(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, std::size_t s0,
-                   std::size_t s1, std::size_t m, BarridoPendiente& pendiente) {
+                   std::size_t s1, std::size_t m, ActualizacionPendiente& pendiente) {
   std::size_t r = primeraFila(panel, usada, s0, m);
   for (std::size_t t = s0; t < s1; ++t) {
     const Paso paso = decidePivote(usada, panel, s0, s1, t, r, m);
     if (paso == Paso::noFinito) return false;
     if (paso == Paso::sinPivote) {
-      terminaBarrido(pendiente);
+      terminaActualizacion(pendiente);
       if (!completaYRevisa(Ab, panel, t, m, false)) return false;
       lanzaFallo(Error::indeterminado);
     }
   }
-  const std::size_t marcadas = marcaFactores(panel, s0, s1);
+  const std::size_t marcadas = senalaFactores(panel, s0, s1);
   const std::size_t ancho = panel.fin - panel.inicio;
   if (s1 - s0 == ancho) return true;
   const double actualizaciones =
@@ -167,7 +168,7 @@ bool esDenso(std::size_t conFactores, std::size_t m) {
 // copy (the last panel's sweep has brought them up to date), then its
 // pivots decided a strip at a time.
 bool decidePanel(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel,
-                 std::size_t inicio, std::size_t m, BarridoPendiente& pendiente) {
+                 std::size_t inicio, std::size_t m, ActualizacionPendiente& pendiente) {
   panel.inicio = inicio;
   panel.fin = finDePanel(inicio, m);
   panel.m = m;
@@ -187,7 +188,7 @@ bool decidePanel(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& pane
 
 double memoriaDePaneles(std::size_t n) {
   const auto nodos = static_cast<double>(n);
-  return 2.0 * (8.0 * kAnchoPanel * (4.0 * nodos + kAnchoBloque) + 8.0 * nodos);
+  return 2.0 * (8.0 * kAnchoPanel * (4.0 * nodos + kAnchoPaquete) + 8.0 * nodos);
 }
 
 TrabajoPanel nuevoTrabajoPanel(std::size_t n) {
@@ -195,7 +196,7 @@ TrabajoPanel nuevoTrabajoPanel(std::size_t n) {
   trabajo.copia = reservaFilas(kAnchoPanel, n);
   trabajo.factor = reservaFilas(kAnchoPanel, n);
   trabajo.columnas = reservaVector(n * kAnchoPanel);
-  trabajo.empaquetadas = reservaVector(porExceso(n, kAnchoBloque) * kAnchoBloque * kAnchoPanel);
+  trabajo.empaquetadas = reservaVector(porExceso(n, kAnchoPaquete) * kAnchoPaquete * kAnchoPanel);
   trabajo.filas = nuevoVectorEntero(n);
   trabajo.conFactores = nuevoVectorEntero(n);
   return trabajo;
@@ -205,7 +206,7 @@ void preparaPanel(TrabajoPanel& trabajo, std::size_t m) {
   for (Vector& fila : trabajo.copia) fila.resize(m);
   for (Vector& fila : trabajo.factor) fila.resize(m);
   trabajo.columnas.resize(m * kAnchoPanel);
-  trabajo.empaquetadas.resize(porExceso(m, kAnchoBloque) * kAnchoBloque * kAnchoPanel);
+  trabajo.empaquetadas.resize(porExceso(m, kAnchoPaquete) * kAnchoPaquete * kAnchoPanel);
 }
 
 Paneles nuevosPaneles(std::array<TrabajoPanel, 2>& trabajo, std::size_t inicio) {
@@ -221,7 +222,7 @@ bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Paneles& paneles
   Panel& panel = paneles.panel[1 - paneles.ultimo];
   if (!paneles.adelantado && !decidePanel(Ab, usada, panel, inicio, m, paneles.pendiente))
     return false;
-  terminaBarrido(paneles.pendiente);  // the pivot rows' copies take whole rows
+  terminaActualizacion(paneles.pendiente);  // the pivot rows' copies take whole rows
   paneles.ultimo = 1 - paneles.ultimo;
   paneles.adelantado = false;
   if (!completaYRevisa(Ab, panel, panel.fin - panel.inicio, m, true)) return false;
@@ -235,14 +236,14 @@ bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Paneles& paneles
   // every thread; the rest is left to the workers while this thread decides
   // the next panel's pivots on the other storage, and joins them after.
   const bool adelanta = trabajadores > 1 && panel.fin < m && esDenso(conFactores, m);
-  const Tramos columnas =
-      adelanta ? Tramos{panel.fin, finSiguiente, 0, 0} : Tramos{0, panel.inicio, panel.fin, m};
+  const Trechos columnas =
+      adelanta ? Trechos{panel.fin, finSiguiente, 0, 0} : Trechos{0, panel.inicio, panel.fin, m};
   repartePorFilas(
       m, kFilasTesela, conFactores,
-      [&](std::size_t desde, std::size_t hasta) { barre(Ab, panel, desde, hasta, columnas, true); },
+      [&](std::size_t desde, std::size_t hasta) { actualizaFilas(Ab, panel, desde, hasta, columnas, true); },
       panel.trabajo.hilos);
   if (!adelanta) return true;
-  empiezaBarrido(paneles.pendiente, Ab, panel, finSiguiente, trabajadores);
+  empiezaActualizacion(paneles.pendiente, Ab, panel, finSiguiente, trabajadores);
   if (!decidePanel(Ab, usada, paneles.panel[1 - paneles.ultimo], panel.fin, m, paneles.pendiente))
     return false;
   paneles.adelantado = true;

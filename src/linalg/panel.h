@@ -32,7 +32,7 @@ inline constexpr std::size_t kAnchoPanel = kAnchoFranja * kFranjasPorPanel;
 // The sweep goes over the block's columns in stretches of this many, each
 // stretch over all rows: the panel's pivot rows there (64 × 512 doubles,
 // 256 KiB) stay in the second-level cache while the rows stream past.
-inline constexpr std::size_t kColumnasPorTramo = 512;
+inline constexpr std::size_t kColumnasPorTrecho = 512;
 
 // Work storage of a panel, with room for blocks of the whole dimension.
 struct TrabajoPanel {
@@ -69,9 +69,9 @@ void preparaPanel(TrabajoPanel& trabajo, std::size_t m);
 // of rows at a time, taken in turn by the pool's workers and, once it has
 // decided, by the caller. Each row's columns get the same updates in the
 // same order whoever takes them.
-struct BarridoPendiente {
+struct ActualizacionPendiente {
   struct Parte {
-    BarridoPendiente* pendiente;
+    ActualizacionPendiente* pendiente;
     void operator()(std::size_t parte) const;
   };
   Matrix* Ab = nullptr;
@@ -90,7 +90,7 @@ struct Paneles {
   std::array<Panel, 2> panel;
   std::size_t ultimo = 0;      // panel[ultimo]: the last panel eliminated
   bool adelantado = false;     // panel[1 − ultimo]: the next panel, its pivots decided
-  BarridoPendiente pendiente;  // last: ends, its parts waited for, before the panels go
+  ActualizacionPendiente pendiente;  // last: ends, its parts waited for, before the panels go
 };
 
 // Nothing decided yet; the first panel starts at block column inicio (after
@@ -106,9 +106,9 @@ inline const Panel& ultimoPanel(const Paneles& paneles) {
 // inicio, the last panel's end; usada marks the rows already pivots. A
 // column with no unused row of magnitude ≥ tol throws Error::indeterminado.
 // Returns false when a pivot row or a factor is not finite. The sweep for it
-// may still run on the pool's workers when it returns (terminaBarrido).
+// may still run on the pool's workers when it returns (terminaActualizacion).
 bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Paneles& paneles,
                   std::size_t inicio, std::size_t m);
 
 // Ends the sweep of the last panel, taking its pieces on this thread too.
-void terminaBarrido(BarridoPendiente& pendiente);
+void terminaActualizacion(ActualizacionPendiente& pendiente);

@@ -10,11 +10,12 @@
 #include <cstdint>
 
 #include "base/hilos.h"
+#include "base/reparto.h"
 #include "linalg/panel.h"
 #include "linalg/tesela.h"
 
 // Columns [desde, hasta) and [luego, fin) of a row; either may be empty.
-struct Tramos {
+struct Trechos {
   std::size_t desde;
   std::size_t hasta;
   std::size_t luego;
@@ -35,11 +36,11 @@ using Cuales = std::array<std::size_t, kFilasTesela>;
 constexpr std::uint32_t kTodas = (1U << kFranjasPorPanel) - 1;
 static_assert(kFranjasPorPanel < 32);
 
-// f(a, b) for each side of tramos that holds columns.
+// f(a, b) for each side of trechos that holds columns.
 template <typename F>
-void porTramos(const Tramos& tramos, const F& f) {
-  if (tramos.desde < tramos.hasta) f(tramos.desde, tramos.hasta);
-  if (tramos.luego < tramos.fin) f(tramos.luego, tramos.fin);
+void porTrechos(const Trechos& trechos, const F& f) {
+  if (trechos.desde < trechos.hasta) f(trechos.desde, trechos.hasta);
+  if (trechos.luego < trechos.fin) f(trechos.luego, trechos.fin);
 }
 
 inline bool esFinito(const double* fila, std::size_t desde, std::size_t hasta) {
@@ -109,12 +110,12 @@ std::size_t reunePivotes(const Panel& panel, const std::size_t* k, std::size_t d
 }
 
 // Rows filas[0 … R), whose factors are those of block rows k[i], over the
-// columns of `tramos`, with the panel's pivots desde … hasta − 1 in order,
+// columns of `trechos`, with the panel's pivots desde … hasta − 1 in order,
 // their copies read `corre` columns on (the compact copy's column l is block
 // column inicio + l).
 template <std::size_t R>
 void aplicaPivotes(const Panel& panel, double* const* filas, const std::size_t* k,
-                   std::size_t desde, std::size_t hasta, std::size_t corre, const Tramos& tramos,
+                   std::size_t desde, std::size_t hasta, std::size_t corre, const Trechos& trechos,
                    Factores& factores) {
   Indices indices{};
   const std::size_t cuantas = reunePivotes<R>(panel, k, desde, hasta, indices, factores);
@@ -123,7 +124,7 @@ void aplicaPivotes(const Panel& panel, double* const* filas, const std::size_t* 
   for (std::size_t j = 0; j < cuantas; ++j)
     copias[j] = panel.trabajo.copia[static_cast<std::size_t>(indices[j])].data() + corre;
   const Pivotes p{copias.data(), factores.data(), cuantas};
-  porTramos(tramos, [&](std::size_t a, std::size_t b) {
+  porTrechos(trechos, [&](std::size_t a, std::size_t b) {
     if constexpr (R == 1)
       restaPivotesFila(filas[0], p, a, b);
     else

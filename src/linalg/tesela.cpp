@@ -48,21 +48,21 @@ struct EnFilas {
   }
 };
 
-struct EnBloques {
+struct EnPaquetes {
   const Empaquetadas& p;
   CLEARING_EN_LINEA const double* operator()(std::size_t t, std::size_t c) const {
     const auto indice = static_cast<std::size_t>(p.indices[t]);
-    return p.base + ((c / kAnchoBloque) * p.ancho + indice) * kAnchoBloque + c % kAnchoBloque;
+    return p.base + ((c / kAnchoPaquete) * p.ancho + indice) * kAnchoPaquete + c % kAnchoPaquete;
   }
 };
 
 // The same when every pivot of the panel applies, in order: pivot t is the
 // t-th of its block, with no index to read (a dense panel's tiles; about 5 %
 // off a dense sweep).
-struct EnBloquesTodos {
+struct EnPaquetesTodos {
   const Empaquetadas& p;
   CLEARING_EN_LINEA const double* operator()(std::size_t t, std::size_t c) const {
-    return p.base + ((c / kAnchoBloque) * p.ancho + t) * kAnchoBloque + c % kAnchoBloque;
+    return p.base + ((c / kAnchoPaquete) * p.ancho + t) * kAnchoPaquete + c % kAnchoPaquete;
   }
 };
 
@@ -195,10 +195,10 @@ struct Version {
   atributos void nombre##Empaquetada(double* const* filas, const Empaquetadas& p,              \
                                      std::size_t desde, std::size_t hasta) {                   \
     if (p.cuantos == p.ancho)                                                                  \
-      restaPorPasadas<V, porPasada>(filas, p.factores, EnBloquesTodos{p}, p.cuantos, desde,    \
+      restaPorPasadas<V, porPasada>(filas, p.factores, EnPaquetesTodos{p}, p.cuantos, desde,    \
                                     hasta);                                                    \
     else                                                                                       \
-      restaPorPasadas<V, porPasada>(filas, p.factores, EnBloques{p}, p.cuantos, desde, hasta); \
+      restaPorPasadas<V, porPasada>(filas, p.factores, EnPaquetes{p}, p.cuantos, desde, hasta); \
   }                                                                                            \
   atributos void nombre##Fila(double* fila, const Pivotes& p, std::size_t desde,               \
                               std::size_t hasta) {                                             \

@@ -28,20 +28,20 @@ struct Pivotes {
 void restaPivotesTesela(double* const* filas, const Pivotes& p, std::size_t desde,
                         std::size_t hasta);
 
-// Pivot rows packed for the sweep: from column 0, each block of kAnchoBloque
+// Pivot rows packed for the sweep: from column 0, each block of kAnchoPaquete
 // columns holds the rows of `ancho` pivots one after another, so that a tile
 // reads its pivots as one stream rather than one row each. The j-th pivot
 // applied is indices[j], its factor for row i factores[j·kFilasTesela + i].
-inline constexpr std::size_t kAnchoBloque = 16;
+inline constexpr std::size_t kAnchoPaquete = 16;
 struct Empaquetadas {
-  const double* base;  // pivot t, block b: base + (b·ancho + t)·kAnchoBloque
+  const double* base;  // pivot t, block b: base + (b·ancho + t)·kAnchoPaquete
   std::size_t ancho;
   const std::int32_t* indices;
   const double* factores;
   std::size_t cuantos;
 };
 
-// restaPivotesTesela from packed rows; desde is a multiple of kAnchoBloque.
+// restaPivotesTesela from packed rows; desde is a multiple of kAnchoPaquete.
 void restaEmpaquetadasTesela(double* const* filas, const Empaquetadas& p, std::size_t desde,
                              std::size_t hasta);
 

@@ -21,7 +21,7 @@ inline constexpr std::size_t kBuferInforme = std::size_t{1} << 20;
 // is solved; its marks are a copy, since the caller's change with the next
 // round.
 struct MatrizAparte {
-  // The write, as the pool's part 0 (report/marcas.cpp).
+  // The write, as the pool's part 0 (report/diagonal.cpp).
   struct Escribe {
     MatrizAparte* aparte = nullptr;
     std::FILE* archivo = nullptr;

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "base/hilos.h"
+#include "report/enorden.h"
+#include "base/reparto.h"
 #include "base/memoria.h"
 #include "base/pruebas.h"
 

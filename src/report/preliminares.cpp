@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "report/escritura.h"
-#include "report/marcas.h"
+#include "report/diagonal.h"
 #include "report/matrices.h"
 #include "report/textos.h"
 

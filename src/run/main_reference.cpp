@@ -3,7 +3,7 @@
 // the program against it byte for byte. Installed beside clearing, it also
 // answers --version and --help (given alone); any other command line is
 // ignored, as clearing ignores its own.
-#include "base/opciones.h"
+#include "comun/opciones.h"
 #include "run/programa.h"
 
 namespace {

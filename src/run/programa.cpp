@@ -13,7 +13,7 @@
 #include "base/memoria.h"
 #include "base/plataforma.h"
 #include "clearing/calculo.h"
-#include "clearing/datos.h"
+#include "clearing/derivadas.h"
 #include "clearing/motor.h"
 #include "lectura/datos.h"
 #include "lectura/lector.h"
@@ -22,7 +22,7 @@
 #include "report/resultado.h"
 #include "run/fatal.h"
 #include "run/progreso.h"
-#include "run/recursos.h"
+#include "comun/recursos.h"
 
 namespace {
 

@@ -1,0 +1,34 @@
+// The network laid out by Graphviz's dot and rendered as SVG: nodes grouped
+// by the round in which they default (round 1 on top, nodes that never
+// default last), coloured by round, sized by total obligations; each
+// obligation drawn paid part then unpaid part.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "export/cotejo.h"
+#include "export/dispersa.h"
+
+// Past these a drawing is a blot: labels overlap and edges fill the page.
+inline constexpr std::int32_t kMaxNodosDibujo = 200;
+inline constexpr std::size_t kMaxObligacionesDibujo = 600;
+// And past this many obligations per node (at least kMinObligacionesDibujo
+// in all) the lines hide the nodes: 60 nodes with 10 obligations each are
+// already a tangle.
+inline constexpr std::size_t kObligacionesPorNodo = 5;
+inline constexpr std::size_t kMinObligacionesDibujo = 60;
+
+// The most obligations a drawing of n nodes shows.
+std::size_t maxObligacionesDibujo(std::int32_t n);
+
+// Why the network is not drawn, or "" when it is.
+std::string motivoSinDibujo(const Dispersa& dispersa);
+
+// The <svg> element alone, ready to sit inside a page. SVG ids: nodo-i for
+// node i (class "nodo"), deuda-i-j for an obligation (class "deuda"),
+// grupo-ronda-k and grupo-sin-impago for the groups.
+bool dibujaCascada(const Dispersa& dispersa, const Resultado& resultado,
+                   const std::vector<std::string>& nombres, std::string& svg, std::string& error);

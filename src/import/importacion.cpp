@@ -1,0 +1,287 @@
+#include "import/importacion.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string_view>
+#include <system_error>
+
+#include "base/plataforma.h"
+#include "comun/salida.h"
+#include "comun/texto.h"
+#include "lectura/lector.h"
+
+namespace {
+
+std::string enLinea(const std::string& ruta, long linea, const std::string& que) {
+  return nombreCsv(ruta) + ":" + std::to_string(linea) + ": " + que;
+}
+
+std::string minusculas(std::string_view texto) {
+  std::string r(texto);
+  for (char& c : r) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return r;
+}
+
+std::string listaColumnas(std::span<const char* const> columnas) {
+  std::string lista;
+  for (const char* columna : columnas) {
+    if (!lista.empty()) lista += ',';
+    lista += columna;
+  }
+  return lista;
+}
+
+// The header names the columns, in any order and any case. A number in it
+// means the header line is missing and the first record is data.
+bool leeCabecera(const std::string& ruta, const std::vector<FilaCsv>& filas,
+                 std::span<const char* const> columnas, std::vector<std::size_t>& posicion,
+                 std::string& error) {
+  const std::string lista = listaColumnas(columnas);
+  if (filas.empty()) {
+    error = nombreCsv(ruta) + ": empty file: expected the header line " + lista;
+    return false;
+  }
+  const FilaCsv& primera = filas.front();
+  constexpr std::size_t kFalta = static_cast<std::size_t>(-1);
+  posicion.assign(columnas.size(), kFalta);
+  double valor;
+  if (std::any_of(primera.campos.begin(), primera.campos.end(),
+                  [&](const std::string& campo) { return esRealValido(campo, valor); })) {
+    error = enLinea(ruta, primera.linea, "missing header line " + lista);
+    return false;
+  }
+  for (std::size_t k = 0; k < primera.campos.size(); ++k) {
+    const std::string nombre = minusculas(primera.campos[k]);
+    const auto donde = std::find(columnas.begin(), columnas.end(), nombre);
+    std::string falta;
+    if (donde == columnas.end()) {
+      falta =
+          "unknown column " + citado(primera.campos[k]) + ": expected " + lista + " in any order";
+    } else if (posicion[donde - columnas.begin()] != kFalta) {
+      falta = "the column " + nombre + " appears twice";
+    }
+    if (!falta.empty()) {
+      error = enLinea(ruta, primera.linea, falta);
+      return false;
+    }
+    posicion[donde - columnas.begin()] = k;
+  }
+  for (std::size_t c = 0; c < columnas.size(); ++c) {
+    if (posicion[c] != kFalta) continue;
+    error =
+        enLinea(ruta, primera.linea,
+                std::string("no column ") + columnas[c] + ": expected " + lista + " in any order");
+    return false;
+  }
+  return true;
+}
+
+bool compruebaCampos(const std::string& ruta, const FilaCsv& fila,
+                     std::span<const char* const> columnas, std::string& error) {
+  if (fila.campos.size() == columnas.size()) return true;
+  error = enLinea(ruta, fila.linea,
+                  "expected " + std::to_string(columnas.size()) + " fields (" +
+                      listaColumnas(columnas) + "), found " + std::to_string(fila.campos.size()));
+  return false;
+}
+
+// nodes.txt holds one name per line, in UTF-8.
+bool compruebaNombre(const std::string& ruta, long linea, const std::string& nombre,
+                     const char* papel, std::string& error) {
+  const char* falta = nullptr;
+  if (nombre.empty())
+    falta = " name is empty";
+  else if (nombre.find_first_of("\r\n") != std::string::npos)
+    falta = " name contains a line break";
+  else if (nombre.find('\0') != std::string::npos)
+    falta = " name contains a NUL byte";
+  else if (!esUtf8Valido(nombre))
+    falta = " name is not valid UTF-8";
+  if (falta == nullptr) return true;
+  error = enLinea(ruta, linea, papel + std::string(falta));
+  return false;
+}
+
+bool leeImporte(const std::string& ruta, long linea, const std::string& texto, const char* papel,
+                double& valor, std::string& error) {
+  if (esRealValido(texto, valor)) return true;
+  error = enLinea(ruta, linea,
+                  std::string("bad ") + papel + " " + citado(texto) +
+                      ": expected a decimal number such as 12.5, -3 or 1e6");
+  return false;
+}
+
+std::int32_t numeroDe(Importacion& importacion, const std::string& nombre) {
+  const auto [donde, nuevo] =
+      importacion.numero.try_emplace(nombre, static_cast<std::int32_t>(importacion.nombres.size()));
+  if (nuevo) {
+    importacion.nombres.push_back(nombre);
+    importacion.caja.push_back(0.0);
+    importacion.lineaCaja.push_back(0);
+  }
+  return donde->second;
+}
+
+void escribeNumero(std::string& linea, double v) {
+  if (!linea.empty()) linea += ' ';
+  linea += textoExacto(v);
+}
+
+void escribeEntrada(ArchivoNuevo& archivo, const Importacion& importacion) {
+  const auto n = static_cast<std::int32_t>(importacion.nombres.size());
+  escribe(archivo, std::to_string(n) + "\n");
+  auto siguiente = importacion.obligacion.begin();
+  std::string linea;
+  for (std::int32_t i = 0; i < n; ++i) {
+    linea.clear();
+    for (std::int32_t j = 0; j < n; ++j) {
+      const bool hay = siguiente != importacion.obligacion.end() && siguiente->first == std::pair(i, j);
+      escribeNumero(linea, hay ? (siguiente++)->second : 0.0);
+    }
+    escribe(archivo, linea + "\n");
+  }
+  if (n == 0) return;
+  linea.clear();
+  for (double c : importacion.caja) escribeNumero(linea, c);
+  escribe(archivo, linea + "\n");
+}
+
+// A name as people mistype it: ASCII letters in one case, no blanks.
+std::string clave(std::string_view nombre) {
+  std::string r;
+  for (char c : minusculas(nombre)) {
+    if (c != ' ' && c != '\t') r += c;
+  }
+  return r;
+}
+
+// A cash row's node must owe or be owed something: otherwise it is most
+// likely a typo, and its cash would silently go to a node of its own.
+std::string sinObligaciones(const Importacion& importacion, const std::string& nombre) {
+  std::string que = citado(nombre) + " is in no obligation";
+  const std::string buscada = clave(nombre);
+  for (const std::string& existente : importacion.nombres) {
+    if (clave(existente) == buscada) return que + "; did you mean " + citado(existente) + "?";
+  }
+  return que + ": a node's cash needs a node that owes or is owed";
+}
+
+std::size_t cifras(std::size_t n) {
+  return std::to_string(n).size();
+}
+
+std::string enGiB(double bytes) {
+  char texto[32];
+  const int largo = std::snprintf(texto, sizeof texto, "%.1f GiB", bytes / (1 << 30));
+  return std::string(texto, static_cast<std::size_t>(largo));
+}
+
+// What input.txt and nodes.txt will take on disk, and clearing in memory
+// (L, PI and the round's system: three n×n matrices of doubles), against
+// what the disk and the system have free. Neither is allocated here: a
+// network of many names would otherwise end in a full disk or a killed run.
+bool cabe(const Importacion& importacion, std::string& error) {
+  const double n = static_cast<double>(importacion.nombres.size());
+  double bytes = static_cast<double>(cifras(importacion.nombres.size()) + 1) + 2.0 * n * n;
+  for (const auto& [par, v] : importacion.obligacion)
+    bytes += static_cast<double>(textoExacto(v).size()) - 1;
+  if (n > 0) bytes += 2.0 * n;
+  for (double c : importacion.caja) bytes += static_cast<double>(textoExacto(c).size()) - 1;
+  for (const std::string& nombre : importacion.nombres) bytes += static_cast<double>(nombre.size()) + 1;
+  std::error_code fallo;
+  const std::filesystem::space_info disco = std::filesystem::space(".", fallo);
+  const std::string nodos = std::to_string(importacion.nombres.size()) + " nodes";
+  if (!fallo && bytes > static_cast<double>(disco.available)) {
+    error = "input.txt: " + nodos + " make files of " + enGiB(bytes) + "; the disk has " +
+            enGiB(static_cast<double>(disco.available)) + " free";
+    return false;
+  }
+  const double memoria = 24.0 * n * n + 64.0 * n;
+  const double libre = memoriaDisponibleBajo("/");
+  if (libre >= 0 && memoria > libre) {
+    error = "input.txt: " + nodos + " need about " + enGiB(memoria) +
+            " of memory in clearing; the system has " + enGiB(libre) + " free";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool anadeObligaciones(Importacion& importacion, const std::string& ruta, const std::vector<FilaCsv>& filas,
+                       std::string& error) {
+  static constexpr std::array<const char*, 3> kColumnas{"debtor", "creditor", "amount"};
+  std::vector<std::size_t> columna;
+  if (!leeCabecera(ruta, filas, kColumnas, columna, error)) return false;
+  for (std::size_t k = 1; k < filas.size(); ++k) {
+    const FilaCsv& fila = filas[k];
+    if (!compruebaCampos(ruta, fila, kColumnas, error)) return false;
+    const std::string& debtor = fila.campos[columna[0]];
+    const std::string& creditor = fila.campos[columna[1]];
+    double importe;
+    if (!compruebaNombre(ruta, fila.linea, debtor, "debtor", error) ||
+        !compruebaNombre(ruta, fila.linea, creditor, "creditor", error) ||
+        !leeImporte(ruta, fila.linea, fila.campos[columna[2]], "amount", importe, error))
+      return false;
+    const std::int32_t deudor = numeroDe(importacion, debtor);
+    const std::int32_t acreedor = numeroDe(importacion, creditor);
+    const auto [donde, nuevo] = importacion.obligacion.try_emplace({deudor, acreedor}, importe);
+    if (!nuevo) donde->second += importe;
+    if (std::isinf(donde->second)) {
+      error = enLinea(ruta, fila.linea,
+                      "the amounts " + citado(debtor) + " owes " + citado(creditor) +
+                          " add up past the largest double");
+      return false;
+    }
+  }
+  return true;
+}
+
+bool anadeCaja(Importacion& importacion, const std::string& ruta, const std::vector<FilaCsv>& filas,
+               std::string& error) {
+  static constexpr std::array<const char*, 2> kColumnas{"node", "cash"};
+  std::vector<std::size_t> columna;
+  if (!leeCabecera(ruta, filas, kColumnas, columna, error)) return false;
+  for (std::size_t k = 1; k < filas.size(); ++k) {
+    const FilaCsv& fila = filas[k];
+    if (!compruebaCampos(ruta, fila, kColumnas, error)) return false;
+    const std::string& nombre = fila.campos[columna[0]];
+    double caja;
+    if (!compruebaNombre(ruta, fila.linea, nombre, "node", error) ||
+        !leeImporte(ruta, fila.linea, fila.campos[columna[1]], "cash", caja, error))
+      return false;
+    const auto donde = importacion.numero.find(nombre);
+    if (donde == importacion.numero.end()) {
+      error = enLinea(ruta, fila.linea, sinObligaciones(importacion, nombre));
+      return false;
+    }
+    const std::int32_t nodo = donde->second;
+    if (importacion.lineaCaja[nodo] != 0) {
+      error = enLinea(ruta, fila.linea,
+                      "a second cash row for " + citado(nombre) + " (the first is on line " +
+                          std::to_string(importacion.lineaCaja[nodo]) + ")");
+      return false;
+    }
+    importacion.caja[nodo] = caja;
+    importacion.lineaCaja[nodo] = fila.linea;
+  }
+  return true;
+}
+
+bool escribeImportacion(const Importacion& importacion, std::string& error) {
+  if (!cabe(importacion, error)) return false;
+  std::array<ArchivoNuevo, 2> nuevos;
+  if (!abreNuevo(nuevos[0], "input.txt", error) || !abreNuevo(nuevos[1], "nodes.txt", error)) {
+    descartaNuevos(nuevos);
+    return false;
+  }
+  escribeEntrada(nuevos[0], importacion);
+  for (const std::string& nombre : importacion.nombres) escribe(nuevos[1], nombre + "\n");
+  return confirmaNuevos(nuevos, error);
+}

@@ -1,0 +1,92 @@
+// The sweep of a panel's pivots over the block's rows, whole or in pieces
+// taken in turn while the next panel is decided (linalg/actualizacion.h).
+#include "linalg/actualizacion.h"
+
+#include <algorithm>
+
+#include "linalg/tesela.h"
+
+namespace {
+
+// Rows a piece of the pending sweep: sixteen tiles, about 2 ms of a 4000-node
+// block's sweep, so the caller finds some left when it has decided.
+constexpr std::size_t kFilasPorPieza = 16 * kFilasTesela;
+
+// Rows filas (block rows k), a tile, over the columns of `trechos`, with the
+// panel's pivots from their packed rows.
+void aplicaEmpaquetadas(const Panel& panel, double* const* filas, const std::size_t* k,
+                        const Trechos& trechos, Factores& factores) {
+  Indices indices{};
+  const std::size_t cuantas =
+      reunePivotes<kFilasTesela>(panel, k, 0, panel.fin - panel.inicio, indices, factores);
+  if (cuantas == 0) return;
+  const Empaquetadas p{panel.trabajo.empaquetadas.data(), kAnchoPanel, indices.data(),
+                       factores.data(), cuantas};
+  porTrechos(trechos, [&](std::size_t a, std::size_t b) { restaEmpaquetadasTesela(filas, p, a, b); });
+}
+
+bool vacio(const Trechos& trechos) {
+  return trechos.desde >= trechos.hasta && trechos.luego >= trechos.fin;
+}
+
+}  // namespace
+
+void actualizaFilas(Matrix& Ab, const Panel& panel, std::size_t desde, std::size_t hasta,
+           const Trechos& columnas, bool devuelve) {
+  const std::size_t ancho = panel.fin - panel.inicio;
+  std::int32_t* lista = panel.trabajo.filas.data() + desde;  // this part's own stretch of the list
+  std::size_t enLista = 0;
+  for (std::size_t k = desde; k < hasta; ++k) {
+    if (devuelve) copiaDeCompacta(panel, k, Ab[k].data() + panel.inicio);
+    if (tieneFactores(panel, k, kTodas)) lista[enLista++] = static_cast<std::int32_t>(k);
+  }
+  Factores factores{};
+  const std::size_t enTeselas = enLista - enLista % kFilasTesela;
+  const std::size_t ultima = std::max(columnas.hasta, columnas.fin);
+  for (std::size_t a = 0; a < ultima; a += kColumnasPorTrecho) {
+    const std::size_t b = a + kColumnasPorTrecho;
+    const Trechos trechos{std::max(a, columnas.desde), std::min(b, columnas.hasta),
+                        std::max(a, columnas.luego), std::min(b, columnas.fin)};
+    if (vacio(trechos)) continue;
+    for (std::size_t g = 0; g < enTeselas; g += kFilasTesela) {
+      Filas filas{};
+      Cuales cuales{};
+      for (std::size_t i = 0; i < kFilasTesela; ++i) {
+        cuales[i] = static_cast<std::size_t>(lista[g + i]);
+        filas[i] = Ab[cuales[i]].data();
+      }
+      aplicaEmpaquetadas(panel, filas.data(), cuales.data(), trechos, factores);
+    }
+  }
+  for (std::size_t g = enTeselas; g < enLista; ++g) {
+    const auto k = static_cast<std::size_t>(lista[g]);
+    double* fila = Ab[k].data();
+    aplicaPivotes<1>(panel, &fila, &k, 0, ancho, 0, columnas, factores);
+  }
+}
+
+void ActualizacionPendiente::Parte::operator()(std::size_t /*parte*/) const {
+  ActualizacionPendiente& p = *pendiente;
+  const std::size_t m = p.panel->m;
+  const Trechos columnas{0, p.panel->inicio, p.desde, m};
+  for (std::size_t pieza = p.siguiente++; pieza < p.piezas; pieza = p.siguiente++)
+    actualizaFilas(*p.Ab, *p.panel, pieza * kFilasPorPieza, std::min(m, (pieza + 1) * kFilasPorPieza),
+          columnas, false);
+}
+
+void empiezaActualizacion(ActualizacionPendiente& pendiente, Matrix& Ab, const Panel& panel, std::size_t desde,
+                    unsigned hilos) {
+  pendiente.Ab = &Ab;
+  pendiente.panel = &panel;
+  pendiente.desde = desde;
+  pendiente.piezas = porExceso(panel.m, kFilasPorPieza);
+  pendiente.siguiente = 0;
+  pendiente.encargo.emplace(1, hilos, pendiente.parte);
+}
+
+void terminaActualizacion(ActualizacionPendiente& pendiente) {
+  if (!pendiente.encargo) return;
+  pendiente.parte(0);
+  pendiente.encargo->termina();
+  pendiente.encargo.reset();
+}

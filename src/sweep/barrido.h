@@ -1,0 +1,53 @@
+// Many clearings of one network: PI and pBarra computed once from L, then
+// one engine call per scenario on every core, each thread with its own cash
+// vector and the engine's per-call storage, and the results handed over in
+// scenario order through a bounded window.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/tipos.h"
+#include "sweep/escenarios.h"
+
+// What a sweep keeps of input.txt: L is dropped once PI is computed.
+struct Partida {
+  std::int32_t n = 0;
+  Matrix PI;
+  Vector pBarra;
+  Vector e;
+};
+
+// Reads input.txt with clearing's reader and derives pBarra and PI as
+// clearing does. On failure error says why ("input.txt: …").
+bool leePartida(const char* ruta, Partida& partida, std::string& error);
+
+enum class Estado : std::int32_t { ok, indeterminado, noConverge };
+
+struct ResultadoEscenario {
+  Estado estado = Estado::ok;
+  std::int32_t rondas = 0;  // rounds run; for a failure, the round it happened in
+  Vector p;                 // meaningful for ok only
+  std::vector<std::int32_t> ordenQuiebra;
+};
+
+// The scenarios one process runs: its m-th is scenario indice(m).
+struct Tanda {
+  std::size_t cuantos = 0;
+  std::function<std::size_t(std::size_t)> indice;
+};
+
+// Takes the m-th result of a tanda; false stops the sweep.
+using TomaResultado = std::function<bool(std::size_t, const ResultadoEscenario&)>;
+
+// Runs the tanda on `hilos` threads and calls toma(m, resultado) on the
+// calling thread for m = 0, 1, … in order; at most 2·hilos results are held
+// at once. The sweep stops at the first scenario whose engine call ran out of
+// memory or that toma refused (returned false), and returns its m; nothing
+// when every scenario was taken.
+std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escenarios,
+                                 const Tanda& tanda, unsigned hilos, const TomaResultado& toma);

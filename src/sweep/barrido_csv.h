@@ -1,0 +1,32 @@
+// sweep.csv and sweep_nodes.csv: one summary row per scenario and one row
+// per node per scenario, in scenario order, written all or nothing. Numbers
+// are the shortest text that reads back to the same double.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "sweep/barrido.h"
+#include "comun/salida.h"
+
+struct SalidaBarrido {
+  std::array<ArchivoNuevo, 2> archivos;  // sweep.csv, sweep_nodes.csv
+  std::array<std::string, 2> pendiente;  // rows not yet handed to the files
+  const Vector* pBarra = nullptr;
+  std::vector<std::string> camposNombres;  // nodes.txt's names as CSV fields, or none
+};
+
+// Opens both files under temporary names and writes their headers.
+bool abreSalidaBarrido(SalidaBarrido& salida, const Vector& pBarra,
+                       const std::vector<std::string>& nombres, std::string& error);
+
+// The rows of one scenario. For a scenario with no clearing vector the
+// summary holds its status and the round it ended in, and its node rows
+// hold the scenario, the node and its name only.
+void escribeEscenario(SalidaBarrido& salida, const std::string& nombre,
+                      const ResultadoEscenario& resultado);
+
+// Renames both files into place, or removes them and says why.
+bool confirmaSalidaBarrido(SalidaBarrido& salida, std::string& error);
+void descartaSalidaBarrido(SalidaBarrido& salida);

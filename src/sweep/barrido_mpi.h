@@ -1,0 +1,36 @@
+// The sweep across the ranks of an MPI run: the scenarios in chunks dealt
+// round the ranks, each rank running its chunks on its own cores, and rank 0
+// taking every result in scenario order, a chunk at a time.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "sweep/barrido.h"
+
+struct Rangos {
+  int rango = 0;
+  int cuantos = 1;
+};
+
+// MPI is started with only the calling thread making MPI calls.
+Rangos iniciaMpi(int& argc, char**& argv);
+void terminaMpi();
+
+// Whether every rank says bien.
+bool todosBien(bool bien);
+
+// Rank 0's bytes, on every rank.
+void difunde(std::string& bytes);
+
+// Ends every rank's process at once: a rank that ran out of memory cannot
+// tell the others where they stand in their exchanges.
+[[noreturn]] void abortaMpi();
+
+// Runs the sweep on every rank; on rank 0 calls toma(k, resultado) for every
+// scenario k in order. The first scenario of a chunk whose rank ran out of
+// memory when one did.
+std::optional<std::size_t> barreRepartido(const Partida& partida, const Escenarios& escenarios,
+                                          unsigned hilos, Rangos rangos, const TomaResultado& toma);
