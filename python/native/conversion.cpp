@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "clearing/datos.h"
+#include "clearing/derivadas.h"
 #include "run/programa.h"
 
 std::int32_t nodosDe(const Arreglo& L, const Arreglo& e) {
