@@ -9,6 +9,7 @@ cluster; ``read_input`` and ``write_report`` speak the program's files.
 
 from ._clear import Clearing, clear, read_input, write_report
 from ._errors import ClearingError, Indeterminate, InputError, NoConvergence
+from ._sweep import Sweep, sweep
 
 __all__ = [
     "Clearing",
@@ -16,7 +17,9 @@ __all__ = [
     "Indeterminate",
     "InputError",
     "NoConvergence",
+    "Sweep",
     "clear",
     "read_input",
+    "sweep",
     "write_report",
 ]

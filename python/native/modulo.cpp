@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "barrido.h"
 #include "base/estado.h"
 #include "base/fallo.h"
 #include "base/pruebas.h"
@@ -145,6 +146,9 @@ PYBIND11_MODULE(_native, m) {
   m.def("read_input", &readInput, py::arg("path"), "(L, e) of an input.txt file.");
   m.def("write_report", &writeReport, py::arg("path"), py::arg("L").noconvert(),
         py::arg("e").noconvert(), py::arg("threads"), "The program's report of a checked network.");
+#ifdef CLEARING_BARRIDO
+  defineBarrido(m);
+#endif
   m.def("_test_control", &controlDePruebas, py::arg("system_root") = "/",
         py::arg("failing_allocation") = -1, "Tests only: the engine's failure hooks.");
 }

@@ -178,6 +178,16 @@ bool leePartida(const char* ruta, Partida& partida, std::string& error) {
   return true;
 }
 
+Resumen resumeEscenario(const ResultadoEscenario& resultado, const Vector& pBarra) {
+  Resumen r;
+  for (std::size_t i = 0; i < pBarra.size(); ++i) {
+    r.quiebras += resultado.ordenQuiebra[i] > 0 ? 1 : 0;
+    r.pagos += resultado.p[i];
+    r.faltante += pBarra[i] - resultado.p[i];
+  }
+  return r;
+}
+
 std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escenarios,
                                  const Tanda& tanda, unsigned hilos, const TomaResultado& toma) {
   if (tanda.cuantos == 0) return std::nullopt;
@@ -217,6 +227,8 @@ std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escen
     ++v.tomadas;
     v.aviso.notify_all();
   }
+  // A worker may be waiting for room in the window that a stop never makes.
+  v.aviso.notify_all();
   bloqueo.unlock();
   for (std::thread& hilo : otros) hilo.join();
   return v.sinMemoria;
