@@ -9,6 +9,7 @@ cluster; ``read_input`` and ``write_report`` speak the program's files.
 
 from ._clear import Clearing, clear, read_input, write_report
 from ._errors import ClearingError, Indeterminate, InputError, NoConvergence
+from ._dask import dask_sweep
 from ._sweep import Sweep, sweep
 
 __all__ = [
@@ -19,6 +20,7 @@ __all__ = [
     "NoConvergence",
     "Sweep",
     "clear",
+    "dask_sweep",
     "read_input",
     "sweep",
     "write_report",

@@ -126,3 +126,16 @@ def test_ctrl_c_stops_a_sweep_within_a_second(tmp_path):
 def test_bad_scenarios_are_value_errors(kwargs, message):
     with pytest.raises(ValueError, match=message):
         clearing.sweep([[0, 1], [0, 0]], [1, 1], **kwargs)
+
+
+def test_dask_sweep_on_a_local_cluster_gives_the_same_bits(tmp_path):
+    distributed = pytest.importorskip("distributed", reason="dask.distributed absent (Debian: python3-distributed)")
+    L, e = network(tmp_path, "densecascade", 30, 7)
+    cash = e * np.random.default_rng(3).uniform(0.0, 1.2, size=(50, e.shape[0]))
+    want = clearing.sweep(L, e, cash)
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, dashboard_address=None) as cluster:
+        with distributed.Client(cluster) as client:
+            got = clearing.dask_sweep(client, L, e, cash, chunk=8)
+    assert got.scenario == want.scenario
+    for field in ("status", "defaults", "rounds", "total_payments", "total_shortfall", "default_round", "payment"):
+        assert getattr(got, field).tobytes() == getattr(want, field).tobytes(), field
