@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "proceso.h"
 #include "comun/recursos.h"
+#include "proceso.h"
 #include "sanitizado.h"
 
 namespace fs = std::filesystem;

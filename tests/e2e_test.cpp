@@ -11,8 +11,8 @@
 #include <string>
 
 #include "clearing/calculo.h"
-#include "proceso.h"
 #include "comun/recursos.h"
+#include "proceso.h"
 #include "sanitizado.h"
 
 namespace fs = std::filesystem;

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "base/hilos.h"
-#include "base/reparto.h"
 #include "base/memoria.h"
 #include "base/plataforma.h"
+#include "base/reparto.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <stdexcept>
 
 #include "base/hilos.h"
-#include "base/reparto.h"
 #include "base/pruebas.h"
+#include "base/reparto.h"
 
 namespace {
 

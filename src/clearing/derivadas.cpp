@@ -4,8 +4,8 @@
 #include <cstddef>
 
 #include "base/hilos.h"
-#include "base/reparto.h"
 #include "base/memoria.h"
+#include "base/reparto.h"
 
 // Rows are independent and each is computed whole by one thread, in the
 // order of its columns: the bits do not depend on the number of threads.

@@ -14,8 +14,8 @@
 #include <cstddef>
 
 #include "base/hilos.h"
-#include "base/reparto.h"
 #include "base/memoria.h"
+#include "base/reparto.h"
 #include "linalg/operaciones.h"
 
 namespace {

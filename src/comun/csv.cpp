@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "comun/texto.h"
+#include "lectura/lector.h"
 
 namespace {
 
@@ -112,4 +113,56 @@ bool leeCsv(const std::string& ruta, std::vector<FilaCsv>& filas, std::string& e
   }
   csv_free(&parser);
   return correcto;
+}
+
+std::string listaColumnas(std::span<const char* const> columnas) {
+  std::string lista;
+  for (const char* columna : columnas) {
+    if (!lista.empty()) lista += ',';
+    lista += columna;
+  }
+  return lista;
+}
+
+bool leeCabeceraCsv(const std::string& mostrado, const std::vector<FilaCsv>& filas,
+                    std::span<const char* const> columnas, std::vector<std::size_t>& posicion,
+                    std::string& error) {
+  const std::string lista = listaColumnas(columnas);
+  if (filas.empty()) {
+    error = mostrado + ": empty file: expected the header line " + lista;
+    return false;
+  }
+  const FilaCsv& primera = filas.front();
+  constexpr std::size_t kFalta = static_cast<std::size_t>(-1);
+  posicion.assign(columnas.size(), kFalta);
+  double valor;
+  if (std::any_of(primera.campos.begin(), primera.campos.end(),
+                  [&](const std::string& campo) { return esRealValido(campo, valor); })) {
+    error = enLinea(mostrado, primera.linea, "missing header line " + lista);
+    return false;
+  }
+  for (std::size_t k = 0; k < primera.campos.size(); ++k) {
+    const std::string nombre = minusculas(primera.campos[k]);
+    const auto donde = std::find(columnas.begin(), columnas.end(), nombre);
+    std::string falta;
+    if (donde == columnas.end()) {
+      falta =
+          "unknown column " + citado(primera.campos[k]) + ": expected " + lista + " in any order";
+    } else if (posicion[donde - columnas.begin()] != kFalta) {
+      falta = "the column " + nombre + " appears twice";
+    }
+    if (!falta.empty()) {
+      error = enLinea(mostrado, primera.linea, falta);
+      return false;
+    }
+    posicion[donde - columnas.begin()] = k;
+  }
+  for (std::size_t c = 0; c < columnas.size(); ++c) {
+    if (posicion[c] != kFalta) continue;
+    error =
+        enLinea(mostrado, primera.linea,
+                std::string("no column ") + columnas[c] + ": expected " + lista + " in any order");
+    return false;
+  }
+  return true;
 }

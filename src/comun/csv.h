@@ -1,6 +1,8 @@
 // RFC 4180 files through libcsv, with the line each record starts on.
 #pragma once
 
+#include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,3 +21,16 @@ bool leeCsv(const std::string& ruta, std::vector<FilaCsv>& filas, std::string& e
 // The file as messages name it: "stdin" for "-", other names with their
 // bytes outside printable ASCII escaped.
 std::string nombreCsv(const std::string& ruta);
+
+// The one reader of a header line, filas' first record: the columns by
+// name, in any order and any case; posicion[c] is where columnas[c] is. A
+// number in it means the header line is missing and the first record is
+// data. False with error "FILE: …" or "FILE:LINE: …", FILE being mostrado:
+// an empty file, a missing header line, an unknown or repeated column, a
+// missing column.
+bool leeCabeceraCsv(const std::string& mostrado, const std::vector<FilaCsv>& filas,
+                    std::span<const char* const> columnas, std::vector<std::size_t>& posicion,
+                    std::string& error);
+
+// The columns as a header line names them: "debtor,creditor,amount".
+std::string listaColumnas(std::span<const char* const> columnas);

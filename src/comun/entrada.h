@@ -1,12 +1,14 @@
 // input.txt as the companion programs take it: through clearing's own
-// reader and derivations, so that they compute from clearing's very bits.
+// reader and derivations, so that they compute from clearing's very bits,
+// and behind the same memory gate as clearing (comun/recursos.h).
 #pragma once
 
-#include "base/estado.h"
-#include "lectura/lector.h"
+#include <string>
 
-// Once dim is read and known not to be negative: room for L and e, their
-// numbers from entrada, then pBarra and PI, in the order of clearing's own
-// run (which reserves its buffers itself, with its own messages). Failures
-// are thrown as a Fallo.
-void leeRedYDeriva(Lector& entrada, NetworkState& estado);
+#include "base/estado.h"
+
+// dim; the gate for `matrices` n×n matrices of dim nodes, the caller's peak;
+// then room for L and e, their numbers, pBarra and PI, in the order of
+// clearing's own run. False with error = "RUTA: what is wrong"
+// (comun/motivos.h), or the gate's refusal.
+bool leeEntrada(const char* ruta, int matrices, NetworkState& estado, std::string& error);

@@ -7,11 +7,11 @@
 #include <utility>
 
 #include "base/hilos.h"
-#include "report/enorden.h"
 #include "base/plataforma.h"
 #include "base/pruebas.h"
+#include "comun/texto.h"
 #include "lectura/datos.h"
-#include "linalg/panel.h"
+#include "panel/panel.h"
 #include "report/informe.h"
 #include "report/matrices.h"
 
@@ -42,7 +42,7 @@ Huella huellaDe(std::int32_t dim, int matrices) {
   // is solved: all are the pool's hilos() workers now, so this counts more
   // than they take, and a dimension refused by it was refused before.
   const double bloque = nodos >= filasParaRepartir() ? hilos() : 0;
-  const double informe = std::min<double>(hilos(), kMaxHilosEnOrden);
+  const double informe = std::min<double>(hilos(), kMaxHilosInforme);
   h.pilas = kPorHilo * (bloque + informe + 1);
   h.margen = kMargenFijo + kTablasPorByte * h.matrices;
   return h;
@@ -62,4 +62,18 @@ double memoriaAdicional(std::int32_t dim, int matrices) {
 
 double memoriaDisponible() {
   return memoriaDisponibleBajo(controlPruebas().raizSistema);
+}
+
+bool cabe(double bytes) {
+  const double disponible = memoriaDisponible();
+  return disponible < 0 || bytes <= disponible;
+}
+
+bool cabeRed(std::int32_t dim, int matrices, std::string& error) {
+  const double necesaria = memoriaNecesaria(dim, matrices);
+  if (cabe(necesaria)) return true;
+  error = "input.txt: " + std::to_string(dim) + " nodes need about " + textoGiB(necesaria) +
+          " of memory to compute the clearing; the system has " + textoGiB(memoriaDisponible()) +
+          " free";
+  return false;
 }

@@ -38,3 +38,14 @@ double memoriaAdicional(std::int32_t dim, int matrices);
 // and its parents); a negative value when the system does not say (then
 // nothing is refused in advance).
 double memoriaDisponible();
+
+// The one gate every program passes before it allocates for a network:
+// whether `bytes` (memoriaNecesaria, memoriaAdicional) fit in what the
+// system reports free. They do when the system does not say.
+bool cabe(double bytes);
+
+// The gate for a companion program that will hold `matrices` n×n matrices
+// of dim nodes at its peak, in its words: false with error = "input.txt: N
+// nodes need about X GiB of memory to compute the clearing; the system has
+// Y GiB free".
+bool cabeRed(std::int32_t dim, int matrices, std::string& error);

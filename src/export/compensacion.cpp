@@ -4,22 +4,8 @@
 #include <utility>
 
 #include "clearing/motor.h"
+#include "comun/motivos.h"
 #include "export/cotejo.h"
-
-namespace {
-
-const char* textoDeError(Error error) {
-  switch (error) {
-    case Error::indeterminado:
-      return "a round's system is indeterminate (El sistema es indeterminado)";
-    case Error::noConverge:
-      return "the rounds do not converge (El algoritmo no converge)";
-    default:
-      return "the computation failed";
-  }
-}
-
-}  // namespace
 
 bool calculaResultado(const NetworkState& estado, Resultado& resultado, std::string& error) {
   const auto n = static_cast<std::size_t>(estado.dim);
@@ -44,7 +30,7 @@ bool calculaResultado(const NetworkState& estado, Resultado& resultado, std::str
       error = "not enough memory to compute the clearing of input.txt";
       return false;
     }
-    resultado.sinClearing = textoDeError(calculado.error->fallo.error);
+    resultado.sinClearing = motivo(calculado.error->fallo);
     return true;
   }
   resultado.p = std::move(calculado.clearing.p);

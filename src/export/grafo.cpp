@@ -13,11 +13,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "comun/nodos.h"
+#include "comun/texto.h"
 #include "export/cifras.h"
 #include "export/etiquetas.h"
-#include "comun/nodos.h"
 #include "export/paleta.h"
-#include "comun/texto.h"
 
 namespace {
 
@@ -62,8 +62,8 @@ std::vector<Grupo> agrupaPorRonda(const Resultado& resultado) {
 }
 
 std::size_t cuentaObligaciones(const Dispersa& dispersa) {
-  return static_cast<std::size_t>(
-      std::count_if(dispersa.valor.begin(), dispersa.valor.end(), [](double v) { return v != 0.0; }));
+  return static_cast<std::size_t>(std::count_if(dispersa.valor.begin(), dispersa.valor.end(),
+                                                [](double v) { return v != 0.0; }));
 }
 
 // Whether a label of this many characters fits inside a circle of this
@@ -164,8 +164,9 @@ void dibujaGrupos(Agraph_t* g, const Dispersa& dispersa, const Resultado& r,
                   const std::vector<std::string>& nombres, Dibujo& dibujo) {
   const std::vector<Grupo> grupos = agrupaPorRonda(r);
   const std::int32_t rondas = calculaRondasConImpago(r);
-  const double maximo =
-      dispersa.pBarra.empty() ? 0.0 : *std::max_element(dispersa.pBarra.begin(), dispersa.pBarra.end());
+  const double maximo = dispersa.pBarra.empty()
+                            ? 0.0
+                            : *std::max_element(dispersa.pBarra.begin(), dispersa.pBarra.end());
   const auto ancho =
       static_cast<std::size_t>(std::clamp(std::ceil(1.3 * std::sqrt(dispersa.n)), 3.0, 16.0));
   dibujo.nodos.assign(static_cast<std::size_t>(dispersa.n), nullptr);

@@ -2,19 +2,19 @@
 // and optionally nodes.txt, writes results.csv, payments.csv and
 // cascade.html, or nothing and a message on standard error.
 #include <array>
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "comun/opciones.h"
-#include "export/grafo.h"
-#include "export/cotejo.h"
+#include "base/plataforma.h"
 #include "comun/nodos.h"
-#include "export/pagina.h"
-#include "export/dispersa.h"
-#include "export/resultados.h"
+#include "comun/opciones.h"
 #include "comun/salida.h"
+#include "export/cotejo.h"
+#include "export/dispersa.h"
+#include "export/grafo.h"
+#include "export/pagina.h"
+#include "export/resultados.h"
 
 namespace {
 
@@ -67,9 +67,7 @@ int main(int argc, char** argv) {
     (void)std::fputs(kUso, stderr);
     return 2;
   }
-#ifdef SIGXFSZ
-  (void)std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a write error, and a message
-#endif
+  ignoraLimiteDeArchivo();  // a file-size limit is a write error, and a message
   Dispersa dispersa;
   Resultado resultado;
   std::vector<std::string> nombres;
@@ -84,7 +82,8 @@ int main(int argc, char** argv) {
   }
   std::string svg;
   const std::string motivo = motivoSinDibujo(dispersa);
-  if (motivo.empty() && !dibujaCascada(dispersa, resultado, nombres, svg, error)) return falla(error);
+  if (motivo.empty() && !dibujaCascada(dispersa, resultado, nombres, svg, error))
+    return falla(error);
   if (!escribeTodo(dispersa, resultado, nombres, svg, motivo, error)) return falla(error);
   return 0;
 }

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstdint>
 
-#include "export/cifras.h"
 #include "comun/nodos.h"
-#include "export/paleta.h"
 #include "comun/texto.h"
+#include "export/cifras.h"
+#include "export/paleta.h"
 
 namespace {
 

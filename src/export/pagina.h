@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "comun/salida.h"
 #include "export/cotejo.h"
 #include "export/dispersa.h"
-#include "comun/salida.h"
 
 inline constexpr std::size_t kFilasDeficit = 20;
 

@@ -2,8 +2,8 @@
 // payment and capital; names empty when there is no nodes.txt.
 #include "export/resultados.h"
 
-#include "export/cifras.h"
 #include "comun/texto.h"
+#include "export/cifras.h"
 
 namespace {
 
@@ -22,8 +22,8 @@ void escribeResultados(ArchivoNuevo& archivo, const Dispersa& dispersa, const Re
     double tasa = 0.0;
     const bool debe = calculaRecuperacion(dispersa, resultado, i, tasa);
     const std::string fila =
-        std::to_string(i) + "," + nombreCsv(nombres, i) + "," + textoExacto(dispersa.pBarra[i]) + "," +
-        textoExacto(dispersa.e[i]) + "," + textoExacto(resultado.p[i]) + "," +
+        std::to_string(i) + "," + nombreCsv(nombres, i) + "," + textoExacto(dispersa.pBarra[i]) +
+        "," + textoExacto(dispersa.e[i]) + "," + textoExacto(resultado.p[i]) + "," +
         (debe ? textoExacto(tasa) : std::string()) + "," + std::to_string(resultado.ronda[i]) +
         "," + textoExacto(resultado.capital[i]) + "\r\n";
     escribe(archivo, fila);
@@ -40,8 +40,8 @@ void escribePagos(ArchivoNuevo& archivo, const Dispersa& dispersa, const Resulta
       if (dispersa.valor[k] == 0.0) continue;  // -0 owes nothing
       const std::int32_t j = dispersa.columna[k];
       fila = deudor + std::to_string(j) + "," + nombreCsv(nombres, j) + "," +
-             textoExacto(dispersa.valor[k]) + "," + textoExacto(calculaPagoEntre(dispersa, resultado, i, k)) +
-             "\r\n";
+             textoExacto(dispersa.valor[k]) + "," +
+             textoExacto(calculaPagoEntre(dispersa, resultado, i, k)) + "\r\n";
       escribe(archivo, fila);
     }
   }

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "comun/salida.h"
 #include "export/cotejo.h"
 #include "export/dispersa.h"
-#include "comun/salida.h"
 
 // node,name,total_obligations,outside_cash,payment,recovery_rate,default_round,capital
 void escribeResultados(ArchivoNuevo& archivo, const Dispersa& dispersa, const Resultado& resultado,

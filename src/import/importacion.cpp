@@ -9,83 +9,18 @@
 #include <string_view>
 #include <system_error>
 
-#include "base/plataforma.h"
+#include "clearing/motor.h"
+#include "comun/recursos.h"
 #include "comun/salida.h"
 #include "comun/texto.h"
 #include "lectura/lector.h"
 
 namespace {
 
-std::string enLinea(const std::string& ruta, long linea, const std::string& que) {
-  return nombreCsv(ruta) + ":" + std::to_string(linea) + ": " + que;
-}
-
-std::string minusculas(std::string_view texto) {
-  std::string r(texto);
-  for (char& c : r) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return r;
-}
-
-std::string listaColumnas(std::span<const char* const> columnas) {
-  std::string lista;
-  for (const char* columna : columnas) {
-    if (!lista.empty()) lista += ',';
-    lista += columna;
-  }
-  return lista;
-}
-
-// The header names the columns, in any order and any case. A number in it
-// means the header line is missing and the first record is data.
-bool leeCabecera(const std::string& ruta, const std::vector<FilaCsv>& filas,
-                 std::span<const char* const> columnas, std::vector<std::size_t>& posicion,
-                 std::string& error) {
-  const std::string lista = listaColumnas(columnas);
-  if (filas.empty()) {
-    error = nombreCsv(ruta) + ": empty file: expected the header line " + lista;
-    return false;
-  }
-  const FilaCsv& primera = filas.front();
-  constexpr std::size_t kFalta = static_cast<std::size_t>(-1);
-  posicion.assign(columnas.size(), kFalta);
-  double valor;
-  if (std::any_of(primera.campos.begin(), primera.campos.end(),
-                  [&](const std::string& campo) { return esRealValido(campo, valor); })) {
-    error = enLinea(ruta, primera.linea, "missing header line " + lista);
-    return false;
-  }
-  for (std::size_t k = 0; k < primera.campos.size(); ++k) {
-    const std::string nombre = minusculas(primera.campos[k]);
-    const auto donde = std::find(columnas.begin(), columnas.end(), nombre);
-    std::string falta;
-    if (donde == columnas.end()) {
-      falta =
-          "unknown column " + citado(primera.campos[k]) + ": expected " + lista + " in any order";
-    } else if (posicion[donde - columnas.begin()] != kFalta) {
-      falta = "the column " + nombre + " appears twice";
-    }
-    if (!falta.empty()) {
-      error = enLinea(ruta, primera.linea, falta);
-      return false;
-    }
-    posicion[donde - columnas.begin()] = k;
-  }
-  for (std::size_t c = 0; c < columnas.size(); ++c) {
-    if (posicion[c] != kFalta) continue;
-    error =
-        enLinea(ruta, primera.linea,
-                std::string("no column ") + columnas[c] + ": expected " + lista + " in any order");
-    return false;
-  }
-  return true;
-}
-
 bool compruebaCampos(const std::string& ruta, const FilaCsv& fila,
                      std::span<const char* const> columnas, std::string& error) {
   if (fila.campos.size() == columnas.size()) return true;
-  error = enLinea(ruta, fila.linea,
+  error = enLinea(nombreCsv(ruta), fila.linea,
                   "expected " + std::to_string(columnas.size()) + " fields (" +
                       listaColumnas(columnas) + "), found " + std::to_string(fila.campos.size()));
   return false;
@@ -104,14 +39,14 @@ bool compruebaNombre(const std::string& ruta, long linea, const std::string& nom
   else if (!esUtf8Valido(nombre))
     falta = " name is not valid UTF-8";
   if (falta == nullptr) return true;
-  error = enLinea(ruta, linea, papel + std::string(falta));
+  error = enLinea(nombreCsv(ruta), linea, papel + std::string(falta));
   return false;
 }
 
 bool leeImporte(const std::string& ruta, long linea, const std::string& texto, const char* papel,
                 double& valor, std::string& error) {
   if (esRealValido(texto, valor)) return true;
-  error = enLinea(ruta, linea,
+  error = enLinea(nombreCsv(ruta), linea,
                   std::string("bad ") + papel + " " + citado(texto) +
                       ": expected a decimal number such as 12.5, -3 or 1e6");
   return false;
@@ -141,7 +76,8 @@ void escribeEntrada(ArchivoNuevo& archivo, const Importacion& importacion) {
   for (std::int32_t i = 0; i < n; ++i) {
     linea.clear();
     for (std::int32_t j = 0; j < n; ++j) {
-      const bool hay = siguiente != importacion.obligacion.end() && siguiente->first == std::pair(i, j);
+      const bool hay =
+          siguiente != importacion.obligacion.end() && siguiente->first == std::pair(i, j);
       escribeNumero(linea, hay ? (siguiente++)->second : 0.0);
     }
     escribe(archivo, linea + "\n");
@@ -176,12 +112,6 @@ std::size_t cifras(std::size_t n) {
   return std::to_string(n).size();
 }
 
-std::string enGiB(double bytes) {
-  char texto[32];
-  const int largo = std::snprintf(texto, sizeof texto, "%.1f GiB", bytes / (1 << 30));
-  return std::string(texto, static_cast<std::size_t>(largo));
-}
-
 // What input.txt and nodes.txt will take on disk, and clearing in memory
 // (L, PI and the round's system: three n×n matrices of doubles), against
 // what the disk and the system have free. Neither is allocated here: a
@@ -193,32 +123,27 @@ bool cabe(const Importacion& importacion, std::string& error) {
     bytes += static_cast<double>(textoExacto(v).size()) - 1;
   if (n > 0) bytes += 2.0 * n;
   for (double c : importacion.caja) bytes += static_cast<double>(textoExacto(c).size()) - 1;
-  for (const std::string& nombre : importacion.nombres) bytes += static_cast<double>(nombre.size()) + 1;
+  for (const std::string& nombre : importacion.nombres)
+    bytes += static_cast<double>(nombre.size()) + 1;
   std::error_code fallo;
   const std::filesystem::space_info disco = std::filesystem::space(".", fallo);
   const std::string nodos = std::to_string(importacion.nombres.size()) + " nodes";
   if (!fallo && bytes > static_cast<double>(disco.available)) {
-    error = "input.txt: " + nodos + " make files of " + enGiB(bytes) + "; the disk has " +
-            enGiB(static_cast<double>(disco.available)) + " free";
+    error = "input.txt: " + nodos + " make files of " + textoGiB(bytes) + "; the disk has " +
+            textoGiB(static_cast<double>(disco.available)) + " free";
     return false;
   }
-  const double memoria = 24.0 * n * n + 64.0 * n;
-  const double libre = memoriaDisponibleBajo("/");
-  if (libre >= 0 && memoria > libre) {
-    error = "input.txt: " + nodos + " need about " + enGiB(memoria) +
-            " of memory in clearing; the system has " + enGiB(libre) + " free";
-    return false;
-  }
-  return true;
+  return cabeRed(static_cast<std::int32_t>(importacion.nombres.size()),
+                 matricesPrevistas(OpcionesClearing{}), error);
 }
 
 }  // namespace
 
-bool anadeObligaciones(Importacion& importacion, const std::string& ruta, const std::vector<FilaCsv>& filas,
-                       std::string& error) {
+bool anadeObligaciones(Importacion& importacion, const std::string& ruta,
+                       const std::vector<FilaCsv>& filas, std::string& error) {
   static constexpr std::array<const char*, 3> kColumnas{"debtor", "creditor", "amount"};
   std::vector<std::size_t> columna;
-  if (!leeCabecera(ruta, filas, kColumnas, columna, error)) return false;
+  if (!leeCabeceraCsv(nombreCsv(ruta), filas, kColumnas, columna, error)) return false;
   for (std::size_t k = 1; k < filas.size(); ++k) {
     const FilaCsv& fila = filas[k];
     if (!compruebaCampos(ruta, fila, kColumnas, error)) return false;
@@ -234,7 +159,7 @@ bool anadeObligaciones(Importacion& importacion, const std::string& ruta, const 
     const auto [donde, nuevo] = importacion.obligacion.try_emplace({deudor, acreedor}, importe);
     if (!nuevo) donde->second += importe;
     if (std::isinf(donde->second)) {
-      error = enLinea(ruta, fila.linea,
+      error = enLinea(nombreCsv(ruta), fila.linea,
                       "the amounts " + citado(debtor) + " owes " + citado(creditor) +
                           " add up past the largest double");
       return false;
@@ -247,7 +172,7 @@ bool anadeCaja(Importacion& importacion, const std::string& ruta, const std::vec
                std::string& error) {
   static constexpr std::array<const char*, 2> kColumnas{"node", "cash"};
   std::vector<std::size_t> columna;
-  if (!leeCabecera(ruta, filas, kColumnas, columna, error)) return false;
+  if (!leeCabeceraCsv(nombreCsv(ruta), filas, kColumnas, columna, error)) return false;
   for (std::size_t k = 1; k < filas.size(); ++k) {
     const FilaCsv& fila = filas[k];
     if (!compruebaCampos(ruta, fila, kColumnas, error)) return false;
@@ -258,12 +183,12 @@ bool anadeCaja(Importacion& importacion, const std::string& ruta, const std::vec
       return false;
     const auto donde = importacion.numero.find(nombre);
     if (donde == importacion.numero.end()) {
-      error = enLinea(ruta, fila.linea, sinObligaciones(importacion, nombre));
+      error = enLinea(nombreCsv(ruta), fila.linea, sinObligaciones(importacion, nombre));
       return false;
     }
     const std::int32_t nodo = donde->second;
     if (importacion.lineaCaja[nodo] != 0) {
-      error = enLinea(ruta, fila.linea,
+      error = enLinea(nombreCsv(ruta), fila.linea,
                       "a second cash row for " + citado(nombre) + " (the first is on line " +
                           std::to_string(importacion.lineaCaja[nodo]) + ")");
       return false;

@@ -21,8 +21,8 @@ struct Importacion {
 };
 
 // Rows of OBLIGATIONS.csv after its header; repeated pairs are summed in file order.
-bool anadeObligaciones(Importacion& importacion, const std::string& ruta, const std::vector<FilaCsv>& filas,
-                       std::string& error);
+bool anadeObligaciones(Importacion& importacion, const std::string& ruta,
+                       const std::vector<FilaCsv>& filas, std::string& error);
 
 // Rows of CASH.csv after its header; a second row for the same node is an error.
 bool anadeCaja(Importacion& importacion, const std::string& ruta, const std::vector<FilaCsv>& filas,

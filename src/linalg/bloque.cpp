@@ -1,6 +1,6 @@
 // The block solver's driver: b's updates, the columns outside the block, the
 // division and the reordering; the block's own columns are eliminated in
-// panels (linalg/panel.h). The numbers in comments cite the invariants of
+// panels (panel/panel.h). The numbers in comments cite the invariants of
 // linalg/bloque.h.
 #include "linalg/bloque.h"
 
@@ -10,9 +10,9 @@
 #include <utility>
 
 #include "base/hilos.h"
-#include "base/reparto.h"
 #include "base/memoria.h"
 #include "base/plataforma.h"
+#include "base/reparto.h"
 
 namespace {
 
@@ -170,7 +170,7 @@ constexpr std::size_t kPalabrasSenaladas = kColumnasSenaladas / 32;
 // rows have none there (an eliminated block keeps one large entry a row), so
 // each row is first tested as a whole, in a loop the compiler can vectorize.
 void senalaMayores(const Matrix& Ab, std::size_t desde, std::size_t m,
-                  std::vector<std::int32_t>& marcas, std::vector<std::int32_t>& filas) {
+                   std::vector<std::int32_t>& marcas, std::vector<std::int32_t>& filas) {
   const std::size_t hasta = std::min(desde + kColumnasSenaladas, m);
   filas.clear();  // within the room for m
   for (std::size_t k = 0; k < m; ++k) {

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <string_view>
 
-#include "report/escritura.h"
 #include "report/diagonal.h"
+#include "report/escritura.h"
 #include "report/matrices.h"
 #include "report/textos.h"
 

@@ -15,6 +15,7 @@
 #include "clearing/calculo.h"
 #include "clearing/derivadas.h"
 #include "clearing/motor.h"
+#include "comun/recursos.h"
 #include "lectura/datos.h"
 #include "lectura/lector.h"
 #include "report/informe.h"
@@ -22,16 +23,8 @@
 #include "report/resultado.h"
 #include "run/fatal.h"
 #include "run/progreso.h"
-#include "comun/recursos.h"
 
 namespace {
-
-// Whether `bytes` more fit in what the system reports free (they do when the
-// system does not say).
-bool cabe(double bytes) {
-  const double disponible = memoriaDisponible();
-  return disponible < 0 || bytes <= disponible;
-}
 
 // Fails, with no line feed, when the run's peak would not fit.
 void compruebaMemoria(double bytes) {

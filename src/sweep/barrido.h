@@ -22,14 +22,20 @@ struct Partida {
   Vector e;
 };
 
-// Reads input.txt with clearing's reader and derives pBarra and PI as
-// clearing does. On failure error says why ("input.txt: …").
-bool leePartida(const char* ruta, Partida& partida, std::string& error);
+// The n×n matrices a sweep on `hilos` threads holds at its peak: PI and
+// pBarra, shared, and each thread's engine, its storage for a round's block
+// and its own cash vector, as one run of clearing holds beyond L and PI.
+int matricesDeBarrido(unsigned hilos);
 
-enum class Estado : std::int32_t { ok, indeterminado, noConverge };
+// Reads input.txt with clearing's reader and derives pBarra and PI as
+// clearing does, once the memory gate (comun/recursos.h) has found room for
+// the sweep on `hilos` threads. On failure error says why ("input.txt: …").
+bool leePartida(const char* ruta, unsigned hilos, Partida& partida, std::string& error);
+
+enum class Desenlace : std::int32_t { ok, indeterminado, noConverge };
 
 struct ResultadoEscenario {
-  Estado estado = Estado::ok;
+  Desenlace desenlace = Desenlace::ok;
   std::int32_t rondas = 0;  // rounds run; for a failure, the round it happened in
   Vector p;                 // meaningful for ok only
   std::vector<std::int32_t> ordenQuiebra;
@@ -53,10 +59,11 @@ struct Tanda {
 // Takes the m-th result of a tanda; false stops the sweep.
 using TomaResultado = std::function<bool(std::size_t, const ResultadoEscenario&)>;
 
-// Runs the tanda on `hilos` threads and calls toma(m, resultado) on the
+// Runs the tanda on up to `hilos` threads of the run's pool, the calling
+// one among them (base/enorden.h), and calls toma(m, resultado) on the
 // calling thread for m = 0, 1, … in order; at most 2·hilos results are held
-// at once. The sweep stops at the first scenario whose engine call ran out of
-// memory or that toma refused (returned false), and returns its m; nothing
-// when every scenario was taken.
+// at once. The sweep stops at the first scenario, in order, whose engine
+// call ran out of memory or that toma refused (returned false), and returns
+// its m; nothing when every scenario was taken.
 std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escenarios,
                                  const Tanda& tanda, unsigned hilos, const TomaResultado& toma);

@@ -19,48 +19,6 @@ constexpr std::size_t kMaxPasos = 10'000'000;
 
 constexpr std::array<const char*, 3> kColumnas = {"scenario", "node", "cash"};
 
-std::string minusculas(std::string_view texto) {
-  std::string s(texto);
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
-
-std::string enLinea(const std::string& mostrado, long linea) {
-  return mostrado + ":" + std::to_string(linea) + ": ";
-}
-
-// Where each of kColumnas is in the header.
-bool leeCabecera(const FilaCsv& fila, const std::string& mostrado, std::array<std::size_t, 3>& pos,
-                 std::string& error) {
-  constexpr std::size_t kFalta = ~std::size_t{0};
-  pos.fill(kFalta);
-  for (std::size_t c = 0; c < fila.campos.size(); ++c) {
-    const std::string nombre = minusculas(fila.campos[c]);
-    std::size_t k = 0;
-    while (k < kColumnas.size() && nombre != kColumnas[k]) ++k;
-    if (k == kColumnas.size()) {
-      error = enLinea(mostrado, fila.linea) + "unknown column " + citado(fila.campos[c]) +
-              " (the columns are scenario, node, cash)";
-      return false;
-    }
-    if (pos[k] != kFalta) {
-      error = enLinea(mostrado, fila.linea) + "column " + kColumnas[k] + " appears twice";
-      return false;
-    }
-    pos[k] = c;
-  }
-  for (std::size_t k = 0; k < kColumnas.size(); ++k) {
-    if (pos[k] == kFalta) {
-      error = enLinea(mostrado, fila.linea) + "no " + kColumnas[k] +
-              " column (the header is scenario,node,cash in any order)";
-      return false;
-    }
-  }
-  return true;
-}
-
 // A node by its name in nodes.txt first, then by its number.
 bool leeNodo(const std::string& campo, std::int32_t n,
              const std::unordered_map<std::string, std::int32_t>& porNombre, std::int32_t& nodo) {
@@ -69,19 +27,6 @@ bool leeNodo(const std::string& campo, std::int32_t n,
     return true;
   }
   return esEnteroValido(campo, nodo) && nodo >= 0 && nodo < n;
-}
-
-template <typename T>
-void empaqueta(std::string& bytes, const T& valor) {
-  bytes.append(reinterpret_cast<const char*>(&valor), sizeof valor);
-}
-
-template <typename T>
-bool desempaqueta(std::string_view& bytes, T& valor) {
-  if (bytes.size() < sizeof valor) return false;
-  std::memcpy(&valor, bytes.data(), sizeof valor);
-  bytes.remove_prefix(sizeof valor);
-  return true;
 }
 
 }  // namespace
@@ -94,12 +39,8 @@ bool leeEscenarios(const std::string& ruta, const std::string& mostrado, std::in
     if (error.starts_with(ruta)) error = mostrado + error.substr(ruta.size());
     return false;
   }
-  if (filas.empty()) {
-    error = mostrado + ": no header line (scenario,node,cash)";
-    return false;
-  }
-  std::array<std::size_t, 3> pos{};
-  if (!leeCabecera(filas[0], mostrado, pos, error)) return false;
+  std::vector<std::size_t> pos;
+  if (!leeCabeceraCsv(mostrado, filas, kColumnas, pos, error)) return false;
 
   std::unordered_map<std::string, std::int32_t> porNombre;
   for (std::int32_t i = 0; i < static_cast<std::int32_t>(nombres.size()); ++i)
@@ -109,7 +50,7 @@ bool leeEscenarios(const std::string& ruta, const std::string& mostrado, std::in
   escenarios = Escenarios{};
   for (std::size_t f = 1; f < filas.size(); ++f) {
     const FilaCsv& fila = filas[f];
-    const std::string donde = enLinea(mostrado, fila.linea);
+    const std::string donde = enLinea(mostrado, fila.linea, "");
     if (fila.campos.size() != filas[0].campos.size()) {
       error = donde + std::to_string(fila.campos.size()) + " fields where the header has " +
               std::to_string(filas[0].campos.size());
@@ -245,51 +186,4 @@ void aplicaEscenario(const Escenarios& escenarios, std::size_t k, const Vector& 
       break;
   }
   for (const Cambio& cambio : escenarios.leidos[k].cambios) e[cambio.nodo] = cambio.caja;
-}
-
-std::string empaquetaEscenarios(const Escenarios& escenarios) {
-  std::string bytes;
-  empaqueta(bytes, std::uint64_t{escenarios.leidos.size()});
-  for (const EscenarioLeido& leido : escenarios.leidos) {
-    empaqueta(bytes, std::uint64_t{leido.nombre.size()});
-    bytes += leido.nombre;
-    empaqueta(bytes, std::uint64_t{leido.cambios.size()});
-    for (const Cambio& cambio : leido.cambios) {
-      empaqueta(bytes, cambio.nodo);
-      empaqueta(bytes, cambio.caja);
-    }
-  }
-  return bytes;
-}
-
-bool desempaquetaEscenarios(std::string_view bytes, Escenarios& escenarios) {
-  escenarios = Escenarios{};
-  std::uint64_t cuantos = 0;
-  if (!desempaqueta(bytes, cuantos)) return false;
-  for (std::uint64_t k = 0; k < cuantos; ++k) {
-    EscenarioLeido leido;
-    std::uint64_t largo = 0;
-    if (!desempaqueta(bytes, largo) || bytes.size() < largo) return false;
-    leido.nombre = std::string(bytes.substr(0, largo));
-    bytes.remove_prefix(largo);
-    std::uint64_t cambios = 0;
-    if (!desempaqueta(bytes, cambios)) return false;
-    for (std::uint64_t c = 0; c < cambios; ++c) {
-      Cambio cambio;
-      if (!desempaqueta(bytes, cambio.nodo) || !desempaqueta(bytes, cambio.caja)) return false;
-      leido.cambios.push_back(cambio);
-    }
-    escenarios.leidos.push_back(std::move(leido));
-  }
-  return bytes.empty();
-}
-
-void anadeExacto(std::string& texto, double v) {
-  if (std::isnan(v)) {
-    texto += "nan";
-    return;
-  }
-  std::array<char, 32> cifras{};
-  auto* const fin = std::to_chars(cifras.data(), cifras.data() + cifras.size(), v).ptr;
-  texto.append(cifras.data(), fin);
 }

@@ -11,15 +11,15 @@
 #include <vector>
 
 #include "base/hilos.h"
-#include "base/reparto.h"
-#include "comun/opciones.h"
 #include "base/plataforma.h"
+#include "base/reparto.h"
+#include "comun/nodos.h"
+#include "comun/opciones.h"
+#include "comun/texto.h"
+#include "lectura/lector.h"
 #include "sweep/barrido.h"
 #include "sweep/barrido_csv.h"
 #include "sweep/escenarios.h"
-#include "comun/nodos.h"
-#include "comun/texto.h"
-#include "lectura/lector.h"
 
 #ifdef CLEARING_MPI
 #include "sweep/barrido_mpi.h"
@@ -116,7 +116,7 @@ bool leeFuente(const Argumentos& a, Barrida& b, std::string& error) {
 
 // What the whole run reads: input.txt, nodes.txt and the scenarios.
 bool leeTodo(const Argumentos& a, Barrida& b, std::string& error) {
-  return leePartida("input.txt", b.partida, error) &&
+  return leePartida("input.txt", hilosPara(a.hilos), b.partida, error) &&
          leeNombres("nodes.txt", b.partida.n, b.nombres, error) && leeFuente(a, b, error);
 }
 
@@ -166,7 +166,8 @@ int ejecuta(const Argumentos& a) {
 // the others. A failure is told by rank 0, or by the rank that alone failed.
 bool preparaRangos(const Argumentos& a, Rangos rangos, Barrida& b) {
   std::string error;
-  bool bien = rangos.rango == 0 ? leeTodo(a, b, error) : leePartida("input.txt", b.partida, error);
+  bool bien = rangos.rango == 0 ? leeTodo(a, b, error)
+                                : leePartida("input.txt", hilosPara(a.hilos), b.partida, error);
   std::string bien0 = bien ? "1" : "0";
   difunde(bien0);
   if (!bien && (rangos.rango == 0 || bien0 == "1"))
@@ -186,7 +187,8 @@ int barreRangos(const Argumentos& a, Rangos rangos) {
   std::string error;
   const bool raiz = rangos.rango == 0;
   Escritor escritor{b, {}, {raiz && esTerminalDeError(), cuantosEscenarios(b.escenarios)}};
-  const bool abierto = !raiz || abreSalidaBarrido(escritor.salida, b.partida.pBarra, b.nombres, error);
+  const bool abierto =
+      !raiz || abreSalidaBarrido(escritor.salida, b.partida.pBarra, b.nombres, error);
   if (!abierto) (void)falla(error);
   if (!todosBien(abierto)) return 1;
   const auto falta = barreRepartido(

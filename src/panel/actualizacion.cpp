@@ -1,15 +1,15 @@
-// The sweep of a panel's pivots over the block's rows, whole or in pieces
-// taken in turn while the next panel is decided (linalg/actualizacion.h).
-#include "linalg/actualizacion.h"
+// The update of a panel's pivots over the block's rows, whole or in pieces
+// taken in turn while the next panel is decided (panel/actualizacion.h).
+#include "panel/actualizacion.h"
 
 #include <algorithm>
 
-#include "linalg/tesela.h"
+#include "panel/tesela.h"
 
 namespace {
 
-// Rows a piece of the pending sweep: sixteen tiles, about 2 ms of a 4000-node
-// block's sweep, so the caller finds some left when it has decided.
+// Rows a piece of the pending update: sixteen tiles, about 2 ms of a 4000-node
+// block's update, so the caller finds some left when it has decided.
 constexpr std::size_t kFilasPorPieza = 16 * kFilasTesela;
 
 // Rows filas (block rows k), a tile, over the columns of `trechos`, with the
@@ -22,7 +22,8 @@ void aplicaEmpaquetadas(const Panel& panel, double* const* filas, const std::siz
   if (cuantas == 0) return;
   const Empaquetadas p{panel.trabajo.empaquetadas.data(), kAnchoPanel, indices.data(),
                        factores.data(), cuantas};
-  porTrechos(trechos, [&](std::size_t a, std::size_t b) { restaEmpaquetadasTesela(filas, p, a, b); });
+  porTrechos(trechos,
+             [&](std::size_t a, std::size_t b) { restaEmpaquetadasTesela(filas, p, a, b); });
 }
 
 bool vacio(const Trechos& trechos) {
@@ -32,7 +33,7 @@ bool vacio(const Trechos& trechos) {
 }  // namespace
 
 void actualizaFilas(Matrix& Ab, const Panel& panel, std::size_t desde, std::size_t hasta,
-           const Trechos& columnas, bool devuelve) {
+                    const Trechos& columnas, bool devuelve) {
   const std::size_t ancho = panel.fin - panel.inicio;
   std::int32_t* lista = panel.trabajo.filas.data() + desde;  // this part's own stretch of the list
   std::size_t enLista = 0;
@@ -46,7 +47,7 @@ void actualizaFilas(Matrix& Ab, const Panel& panel, std::size_t desde, std::size
   for (std::size_t a = 0; a < ultima; a += kColumnasPorTrecho) {
     const std::size_t b = a + kColumnasPorTrecho;
     const Trechos trechos{std::max(a, columnas.desde), std::min(b, columnas.hasta),
-                        std::max(a, columnas.luego), std::min(b, columnas.fin)};
+                          std::max(a, columnas.luego), std::min(b, columnas.fin)};
     if (vacio(trechos)) continue;
     for (std::size_t g = 0; g < enTeselas; g += kFilasTesela) {
       Filas filas{};
@@ -70,12 +71,12 @@ void ActualizacionPendiente::Parte::operator()(std::size_t /*parte*/) const {
   const std::size_t m = p.panel->m;
   const Trechos columnas{0, p.panel->inicio, p.desde, m};
   for (std::size_t pieza = p.siguiente++; pieza < p.piezas; pieza = p.siguiente++)
-    actualizaFilas(*p.Ab, *p.panel, pieza * kFilasPorPieza, std::min(m, (pieza + 1) * kFilasPorPieza),
-          columnas, false);
+    actualizaFilas(*p.Ab, *p.panel, pieza * kFilasPorPieza,
+                   std::min(m, (pieza + 1) * kFilasPorPieza), columnas, false);
 }
 
-void empiezaActualizacion(ActualizacionPendiente& pendiente, Matrix& Ab, const Panel& panel, std::size_t desde,
-                    unsigned hilos) {
+void empiezaActualizacion(ActualizacionPendiente& pendiente, Matrix& Ab, const Panel& panel,
+                          std::size_t desde, unsigned hilos) {
   pendiente.Ab = &Ab;
   pendiente.panel = &panel;
   pendiente.desde = desde;

@@ -2,7 +2,7 @@
 // compiled for AVX-512, AVX2 and the portable vectors, the version chosen
 // when first called. Every element is x − p·f in double, one pivot at a time,
 // in pivot order; -ffp-contract=off keeps the multiply and the subtract apart.
-#include "linalg/tesela.h"
+#include "panel/tesela.h"
 
 #include <cmath>
 #include <cstring>
@@ -40,7 +40,7 @@ static_assert(sizeof(double) == kBytesDoble);
 // applied like any other: x − p·(±0) = x, since the pivot rows are finite and
 // the block holds no −0.0 (invariant 1 of linalg/bloque.h).
 // Where pivot t of a run has its values from column c on: its own row, or
-// its stretch of a packed block.
+// its stretch of a packet.
 struct EnFilas {
   const Pivotes& p;
   CLEARING_EN_LINEA const double* operator()(std::size_t t, std::size_t c) const {
@@ -58,7 +58,7 @@ struct EnPaquetes {
 
 // The same when every pivot of the panel applies, in order: pivot t is the
 // t-th of its block, with no index to read (a dense panel's tiles; about 5 %
-// off a dense sweep).
+// off a dense update).
 struct EnPaquetesTodos {
   const Empaquetadas& p;
   CLEARING_EN_LINEA const double* operator()(std::size_t t, std::size_t c) const {
@@ -187,28 +187,28 @@ struct Version {
 
 // A type and an attribute list as macro arguments take no parentheses.
 // NOLINTBEGIN(bugprone-macro-parentheses)
-#define CLEARING_VERSION(nombre, atributos, V, porPasada)                                      \
-  atributos void nombre##Tesela(double* const* filas, const Pivotes& p, std::size_t desde,     \
-                                std::size_t hasta) {                                           \
-    restaPorPasadas<V, porPasada>(filas, p.factores, EnFilas{p}, p.cuantos, desde, hasta);     \
-  }                                                                                            \
-  atributos void nombre##Empaquetada(double* const* filas, const Empaquetadas& p,              \
-                                     std::size_t desde, std::size_t hasta) {                   \
-    if (p.cuantos == p.ancho)                                                                  \
+#define CLEARING_VERSION(nombre, atributos, V, porPasada)                                       \
+  atributos void nombre##Tesela(double* const* filas, const Pivotes& p, std::size_t desde,      \
+                                std::size_t hasta) {                                            \
+    restaPorPasadas<V, porPasada>(filas, p.factores, EnFilas{p}, p.cuantos, desde, hasta);      \
+  }                                                                                             \
+  atributos void nombre##Empaquetada(double* const* filas, const Empaquetadas& p,               \
+                                     std::size_t desde, std::size_t hasta) {                    \
+    if (p.cuantos == p.ancho)                                                                   \
       restaPorPasadas<V, porPasada>(filas, p.factores, EnPaquetesTodos{p}, p.cuantos, desde,    \
-                                    hasta);                                                    \
-    else                                                                                       \
+                                    hasta);                                                     \
+    else                                                                                        \
       restaPorPasadas<V, porPasada>(filas, p.factores, EnPaquetes{p}, p.cuantos, desde, hasta); \
-  }                                                                                            \
-  atributos void nombre##Fila(double* fila, const Pivotes& p, std::size_t desde,               \
-                              std::size_t hasta) {                                             \
-    restaPivotes<V, 1, 1>(&fila, p.factores, EnFilas{p}, p.cuantos, desde, hasta);             \
-  }                                                                                            \
-  atributos bool nombre##Columna(const Compacta& panel, const double* pivote, std::size_t t,   \
-                                 std::size_t r, double* factor, const std::int32_t* usada,     \
-                                 double minimo, std::size_t& siguiente) {                      \
-    return columnaPanel<V>(panel, pivote, t, r, factor, usada, minimo, siguiente);             \
-  }                                                                                            \
+  }                                                                                             \
+  atributos void nombre##Fila(double* fila, const Pivotes& p, std::size_t desde,                \
+                              std::size_t hasta) {                                              \
+    restaPivotes<V, 1, 1>(&fila, p.factores, EnFilas{p}, p.cuantos, desde, hasta);              \
+  }                                                                                             \
+  atributos bool nombre##Columna(const Compacta& panel, const double* pivote, std::size_t t,    \
+                                 std::size_t r, double* factor, const std::int32_t* usada,      \
+                                 double minimo, std::size_t& siguiente) {                       \
+    return columnaPanel<V>(panel, pivote, t, r, factor, usada, minimo, siguiente);              \
+  }                                                                                             \
   constexpr Version nombre{nombre##Tesela, nombre##Empaquetada, nombre##Fila, nombre##Columna};
 // NOLINTEND(bugprone-macro-parentheses)
 
