@@ -3,6 +3,7 @@ numbers, its bytes and its messages."""
 
 from __future__ import annotations
 
+import csv
 import threading
 
 import numpy as np
@@ -158,3 +159,16 @@ def test_threads_do_not_change_the_bits():
     for w in workers:
         w.join()
     assert all(r.p.tobytes() == want.p.tobytes() for r in results)
+
+
+def test_to_frame_holds_the_exports_results_csv():
+    bancos = GOLDEN_DIR.parent.parent / "examples" / "bancos"
+    names = (bancos / "nodes.txt").read_text(encoding="utf-8").splitlines()
+    frame = clearing.clear(*clearing.read_input(bancos / "input.txt")).to_frame(names)
+    with open(bancos / "expected" / "results.csv", newline="", encoding="utf-8") as f:
+        rows = list(csv.DictReader(f))
+    assert list(frame.columns) == list(rows[0].keys())
+    for k, row in enumerate(rows):
+        for column, text in row.items():
+            value = frame[column][k]
+            assert (np.isnan(value) if text == "" else str(value) == text or float(text) == value), column
