@@ -104,6 +104,7 @@ bool leeFuente(const Argumentos& a, const ArchivoEscenarios& archivo, Barrida& b
     case Barrido::choqueUniforme:
       b.escenarios = a.choque;
       return true;
+    case Barrido::cajas:  // the Python module's, never an argument
     case Barrido::archivo:
       break;
   }
