@@ -121,7 +121,7 @@ char32_t minuscula(char32_t c) {
 
 // The letter in lower case, decomposed, appended to the key.
 void anadeLetra(std::string& clave, char32_t c) {
-  const auto donde =
+  const auto* const donde =
       std::lower_bound(std::begin(kDescompuestas), std::end(kDescompuestas), c,
                        [](const Descompuesta& d, char32_t punto) { return d.punto < punto; });
   if (donde == std::end(kDescompuestas) || donde->punto != c) {

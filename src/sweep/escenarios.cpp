@@ -109,7 +109,7 @@ bool leeEscenarios(const ArchivoEscenarios& archivo, std::int32_t n,
     const std::string& cajaTexto = fila.campos[pos[2]];
     Cambio cambio;
     if (!leeNodo(nodoTexto, n, !nombres.empty(), porNombre, cambio.nodo, error)) {
-      error = donde + error;
+      error.insert(0, donde);
       return false;
     }
     if (!esRealValido(cajaTexto, cambio.caja)) {
