@@ -14,7 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "clearing/grupos.h"
+#include "clearing/motor.h"
 #include "proceso.h"
+#include "red.h"
 #include "report/formato.h"
 
 namespace fs = std::filesystem;
@@ -403,6 +406,16 @@ TEST(Sweep, RefusesAndWritesNothing) {
        "",
        "--uniform-shock 1:0:0.1: STEP must be positive and FROM at most TO",
        1},
+      {"costs not a pair",
+       {"--costs", "0.9", "--each-node"},
+       "",
+       "--costs 0.9: expected ALPHA:BETA, two numbers",
+       1},
+      {"costs out of range",
+       {"--costs", "0:1", "--each-node"},
+       "",
+       "--costs 0:1: ALPHA and BETA must be above 0 and at most 1",
+       1},
       {"two sources", {"--each-node", "e.csv"}, "", "", 2},
       {"bad thread count", {"--threads", "0", "--each-node"}, "", "", 2},
   };
@@ -419,6 +432,71 @@ TEST(Sweep, RefusesAndWritesNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), antes);
   }
   fs::remove_all(dir);
+}
+
+// With --costs each scenario's row is the engine's clearing with those costs
+// on the scenario's cash, to the bit, and `regular` says whether every closed
+// group of the network has cash in it; --costs 1:1 is no costs, byte for byte.
+TEST(Sweep, WithCostsEveryScenarioIsTheEngines) {
+  const struct {
+    const char* familia;
+    int n;
+    std::string texto;  // the network itself, for no family
+  } casos[] = {{"cascade", 10, ""},
+               {"sparse", 12, ""},
+               {"alldefault", 8, ""},
+               {"adversarial", 9, ""},
+               // A two-bank circle that has cash only from node 0.
+               {"circle", 4, "4\n0 5 0 0\n5 0 0 0\n0 0 0 3\n0 0 0 0\n1 0 2 0\n"}};
+  int irregulares = 0;
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.familia);
+    const fs::path dir = directorioTemporal();
+    const Salida gen = c.texto.empty() ? ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0,
+                                                        {c.familia, std::to_string(c.n), "2"})
+                                       : Salida{c.texto, 0};
+    ASSERT_EQ(gen.estado, 0);
+    escribeArchivo(dir / "input.txt", gen.stdoutTexto);
+    ASSERT_EQ(barre(dir, {"--each-node"}).estado, 0);
+    const std::string sinCostes = salidas(dir);
+    ASSERT_EQ(barre(dir, {"--costs", "1:1", "--each-node"}).estado, 0);
+    EXPECT_EQ(salidas(dir), sinCostes);
+    ASSERT_EQ(barre(dir, {"--costs", "0.9:0.75", "--each-node"}).estado, 0);
+    const auto resumen = filas(leeArchivo(dir / "sweep.csv"));
+    const auto nodos = filas(leeArchivo(dir / "sweep_nodes.csv"));
+    const std::vector<std::string> w = palabras(gen.stdoutTexto);
+    const auto n = static_cast<std::size_t>(c.n);
+    Matrix L(n, Vector(n));
+    Vector e(n);
+    for (std::size_t k = 0; k < n * n; ++k) L[k / n][k % n] = real(w.at(1 + k));
+    for (std::size_t i = 0; i < n; ++i) e[i] = real(w.at(1 + n * n + i));
+    ASSERT_EQ(resumen.size(), n + 1);
+    EXPECT_EQ(resumen[0].back(), "regular");
+    for (std::size_t s = 0; s < n; ++s) {
+      SCOPED_TRACE("scenario " + std::to_string(s));
+      Vector caja = e;
+      caja[s] = 0;  // --each-node
+      const NetworkState red = ::red(L, caja);
+      OpcionesClearing opciones;
+      opciones.alfa = 0.9;
+      opciones.beta = 0.75;
+      const ResultadoClearing r = calculaClearing(red, opciones);
+      const auto& fila = resumen[s + 1];
+      ASSERT_FALSE(r.error);  // beta < 1: never indeterminate
+      EXPECT_EQ(fila[1], "ok");
+      EXPECT_EQ(fila[3], std::to_string(r.clearing.rondas));
+      const bool regular = gruposSinCaja(gruposCerrados(red), caja).empty();
+      EXPECT_EQ(fila.back(), regular ? "true" : "false");
+      irregulares += regular ? 0 : 1;
+      for (std::size_t i = 0; i < n; ++i) {
+        const auto& nodo = nodos[1 + s * n + i];
+        EXPECT_EQ(nodo[3], std::to_string(r.clearing.ordenQuiebra[i])) << "node " << i;
+        EXPECT_EQ(nodo[4], corto(r.clearing.p[i])) << "node " << i;
+      }
+    }
+    fs::remove_all(dir);
+  }
+  EXPECT_EQ(irregulares, 1);  // the circle without node 0's cash
 }
 
 }  // namespace

@@ -90,12 +90,24 @@ std::vector<Grupo> gruposCerrados(const Red& red, const Marcas& dentro) {
   return grupos;
 }
 
+namespace {
+
+bool tieneCaja(const Grupo& g, const Vector& e) {
+  return std::any_of(g.begin(), g.end(), [&](std::int32_t i) { return e[i] > 0.0; });
+}
+
+}  // namespace
+
 std::vector<Grupo> gruposSinCaja(const std::vector<Grupo>& cerrados, const Vector& e) {
   std::vector<Grupo> sinCaja;
   for (const Grupo& g : cerrados)
-    if (std::none_of(g.begin(), g.end(), [&](std::int32_t i) { return e[i] > 0.0; }))
-      sinCaja.push_back(g);
+    if (!tieneCaja(g, e)) sinCaja.push_back(g);
   return sinCaja;
+}
+
+bool esRegular(const std::vector<Grupo>& cerrados, const Vector& e) {
+  return std::all_of(cerrados.begin(), cerrados.end(),
+                     [&](const Grupo& g) { return tieneCaja(g, e); });
 }
 
 Grupo grupoSingular(const Red& red, const Marcas& marcas) {

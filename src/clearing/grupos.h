@@ -28,6 +28,10 @@ std::vector<Grupo> gruposCerrados(const Red& red, const Marcas& dentro = {});
 // unique.
 std::vector<Grupo> gruposSinCaja(const std::vector<Grupo>& cerrados, const Vector& e);
 
+// Whether every one of the network's closed groups has a node with cash: the
+// same answer as gruposSinCaja(cerrados, e).empty(), allocating nothing.
+bool esRegular(const std::vector<Grupo>& cerrados, const Vector& e);
+
 // The nodes of a round's defaulting block that make its system singular:
 // the closed groups within the marked nodes, merged and ascending. Empty when
 // the block holds none (a system the solver found singular for another

@@ -19,9 +19,11 @@
 namespace {
 
 // The engine's options for one scenario.
-OpcionesClearing opcionesEscenario() {
+OpcionesClearing opcionesEscenario(const Costes& costes) {
   OpcionesClearing opciones;
   opciones.hilos = 1;  // the scenarios already run on every core
+  opciones.alfa = costes.alfa;
+  opciones.beta = costes.beta;
   return opciones;
 }
 
@@ -30,7 +32,8 @@ OpcionesClearing opcionesEscenario() {
 bool resuelveEscenario(const Partida& partida, const Escenarios& escenarios, std::size_t k,
                        Vector& caja, EspacioClearing& espacio, ResultadoEscenario& resultado) {
   aplicaEscenario(escenarios, k, partida.e, caja);
-  const OpcionesClearing opciones = opcionesEscenario();
+  const OpcionesClearing opciones = opcionesEscenario(partida.costes);
+  resultado.regular = esRegular(partida.cerrados, caja);
   Clearing clearing;
   clearing.p = std::move(resultado.p);
   clearing.ordenQuiebra = std::move(resultado.ordenQuiebra);
@@ -147,13 +150,14 @@ bool leePartida(const char* ruta, unsigned hilos, Partida& partida, std::string&
   // beyond L and PI.
   const int matrices =
       kMatricesDeDatos + static_cast<int>(std::max(1U, hilos)) *
-                             (matricesPrevistas(opcionesEscenario()) - kMatricesDeDatos);
+                             (matricesPrevistas(opcionesEscenario({})) - kMatricesDeDatos);
   NetworkState estado;
   if (!leeEntrada(ruta, matrices, estado, error)) return false;
   partida.n = estado.dim;
   partida.PI = std::move(estado.PI);
   partida.pBarra = std::move(estado.pBarra);
   partida.e = std::move(estado.e);
+  partida.cerrados = gruposCerrados(Red(partida.PI, partida.pBarra, partida.e));
   return true;
 }
 

@@ -11,20 +11,26 @@
 #include <string>
 #include <vector>
 
-#include "base/tipos.h"
+#include "base/estado.h"
+#include "clearing/grupos.h"
 #include "sweep/escenarios.h"
 
-// What a sweep keeps of input.txt: L is dropped once PI is computed.
+// What a sweep keeps of input.txt: L is dropped once PI is computed. Its
+// closed groups are found once; each scenario's cash tells whether it is
+// regular. Every scenario is cleared with the same default costs.
 struct Partida {
   std::int32_t n = 0;
   Matrix PI;
   Vector pBarra;
   Vector e;
+  std::vector<Grupo> cerrados;
+  Costes costes;
 };
 
 // Reads input.txt with clearing's reader and derives pBarra and PI as
 // clearing does, once the memory gate (comun/recursos.h) has found room for
-// the sweep on `hilos` threads. On failure error says why ("input.txt: …").
+// the sweep on `hilos` threads, and its closed groups. On failure error says
+// why ("input.txt: …").
 bool leePartida(const char* ruta, unsigned hilos, Partida& partida, std::string& error);
 
 enum class Estado : std::int32_t { ok, indeterminado, noConverge };
@@ -34,6 +40,7 @@ struct ResultadoEscenario {
   std::int32_t rondas = 0;  // rounds run; for a failure, the round it happened in
   Vector p;                 // meaningful for ok only
   std::vector<std::int32_t> ordenQuiebra;
+  bool regular = false;  // every closed group of the network has cash in this scenario
 };
 
 // The scenarios one process runs: its m-th is scenario indice(m).

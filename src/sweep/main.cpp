@@ -13,6 +13,7 @@
 #include "base/hilos.h"
 #include "base/plataforma.h"
 #include "base/reparto.h"
+#include "comun/costes.h"
 #include "comun/nodos.h"
 #include "comun/opciones.h"
 #include "comun/texto.h"
@@ -28,13 +29,15 @@
 namespace {
 
 constexpr const char* kUso =
-    "usage: clearing-sweep [--threads N] SCENARIOS.csv | - | --each-node |\n"
-    "                      --uniform-shock FROM:TO:STEP\n"
+    "usage: clearing-sweep [--threads N] [--costs ALPHA:BETA] SCENARIOS.csv | - |\n"
+    "                      --each-node | --uniform-shock FROM:TO:STEP\n"
     "In the directory of input.txt (and optionally nodes.txt), clears the network\n"
     "once per scenario and writes sweep.csv and sweep_nodes.csv beside them.\n"
     "SCENARIOS.csv (- for standard input) has the columns scenario,node,cash;\n"
     "--each-node sets each node's cash to 0 in turn; --uniform-shock multiplies\n"
-    "every node's cash by 1 - s for s = FROM + k*STEP <= TO.\n";
+    "every node's cash by 1 - s for s = FROM + k*STEP <= TO. --costs clears with\n"
+    "default costs: a defaulting node pays ALPHA of its cash and BETA of what it\n"
+    "receives (both in (0, 1]; 1:1, the default, is the clearing without costs).\n";
 
 constexpr const char* kPrograma = "clearing-sweep";
 
@@ -42,6 +45,7 @@ struct Argumentos {
   unsigned hilos = 0;  // 0: every core
   Barrido tipo = Barrido::archivo;
   std::string fuente;  // the file, or FROM:TO:STEP
+  std::string costes;  // ALPHA:BETA, or empty
 };
 
 bool leeArgumentos(int argc, char** argv, Argumentos& a) {
@@ -52,6 +56,10 @@ bool leeArgumentos(int argc, char** argv, Argumentos& a) {
     if (arg == "--threads" && k + 1 < argc) {
       if (!esEnteroValido(argv[++k], pedidos) || pedidos < 1) return false;
       a.hilos = static_cast<unsigned>(pedidos);
+      continue;
+    }
+    if (arg == "--costs" && k + 1 < argc) {
+      a.costes = argv[++k];
       continue;
     }
     if (conFuente) return false;
@@ -113,10 +121,16 @@ bool leeFuente(const Argumentos& a, Barrida& b, std::string& error) {
   return leeEscenarios(ruta, a.fuente, b.partida.n, b.nombres, b.escenarios, error);
 }
 
+// input.txt and the costs, what every process reads.
+bool leeRed(const Argumentos& a, Barrida& b, std::string& error) {
+  return (a.costes.empty() || leeCostes(a.costes, b.partida.costes, error)) &&
+         leePartida("input.txt", hilosPara(a.hilos), b.partida, error);
+}
+
 // What the whole run reads: input.txt, nodes.txt and the scenarios.
 bool leeTodo(const Argumentos& a, Barrida& b, std::string& error) {
-  return leePartida("input.txt", hilosPara(a.hilos), b.partida, error) &&
-         leeNombres("nodes.txt", b.partida.n, b.nombres, error) && leeFuente(a, b, error);
+  return leeRed(a, b, error) && leeNombres("nodes.txt", b.partida.n, b.nombres, error) &&
+         leeFuente(a, b, error);
 }
 
 std::string sinMemoria(const Barrida& b, std::size_t k) {
@@ -165,8 +179,7 @@ int ejecuta(const Argumentos& a) {
 // the others. A failure is told by rank 0, or by the rank that alone failed.
 bool preparaRangos(const Argumentos& a, Rangos rangos, Barrida& b) {
   std::string error;
-  bool bien = rangos.rango == 0 ? leeTodo(a, b, error)
-                                : leePartida("input.txt", hilosPara(a.hilos), b.partida, error);
+  bool bien = rangos.rango == 0 ? leeTodo(a, b, error) : leeRed(a, b, error);
   std::string bien0 = bien ? "1" : "0";
   difunde(bien0);
   if (!bien && (rangos.rango == 0 || bien0 == "1"))
