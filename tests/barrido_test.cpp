@@ -499,4 +499,53 @@ TEST(Sweep, WithCostsEveryScenarioIsTheEngines) {
   EXPECT_EQ(irregulares, 1);  // the circle without node 0's cash
 }
 
+// The payments of generated families and of the examples, every bit, as
+// the engine gave them before it had default costs (tests/golden/sin_costes/,
+// written then): without --costs and with --costs 1:1 they are unchanged.
+TEST(Sweep, CostsOneOneLeaveEveryBitAsBefore) {
+  const fs::path golden = fs::path(CLEARING_TEST_DIR) / "golden" / "sin_costes";
+  const fs::path ejemplos = fs::path(CLEARING_TEST_DIR) / ".." / "examples";
+  const struct {
+    std::string nombre;  // FAMILY_N_SEED, or an example
+    std::vector<std::string> barrido;
+  } casos[] = {
+      {"sparse_40_7", {"--uniform-shock", "0:0.9:0.3"}},
+      {"dense_40_7", {"--uniform-shock", "0:0.9:0.3"}},
+      {"cascade_40_7", {"--uniform-shock", "0:0.9:0.3"}},
+      {"coreperiphery_40_7", {"--uniform-shock", "0:0.9:0.3"}},
+      {"alldefault_40_7", {"--uniform-shock", "0:0.9:0.3"}},
+      {"adversarial_12_1", {"--uniform-shock", "0:0.9:0.3"}},
+      {"adversarial_12_8", {"--uniform-shock", "0:0.9:0.3"}},
+      {"bancos", {"--each-node"}},
+      {"cadena", {"--each-node"}},
+      {"cascada", {"--each-node"}},
+      {"solvente", {"--each-node"}},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    const fs::path dir = directorioTemporal();
+    if (fs::exists(ejemplos / c.nombre)) {
+      fs::copy_file(ejemplos / c.nombre / "input.txt", dir / "input.txt");
+    } else {
+      const std::size_t a = c.nombre.find('_');
+      const std::size_t b = c.nombre.rfind('_');
+      const Salida gen = ejecutaBinario(
+          CLEARING_GENERADOR, dir, {}, 0,
+          {c.nombre.substr(0, a), c.nombre.substr(a + 1, b - a - 1), c.nombre.substr(b + 1)});
+      ASSERT_EQ(gen.estado, 0);
+      escribeArchivo(dir / "input.txt", gen.stdoutTexto);
+    }
+    const std::string esperado = leeArchivo(golden / (c.nombre + ".csv"));
+    ASSERT_FALSE(esperado.empty());
+    for (const bool conCostes : {false, true}) {
+      std::vector<std::string> argumentos = c.barrido;
+      if (conCostes) argumentos.insert(argumentos.begin(), {"--costs", "1:1"});
+      ASSERT_EQ(barre(dir, argumentos).estado, 0);
+      EXPECT_TRUE(leeArchivo(dir / "sweep_nodes.csv") == esperado)
+          << (conCostes ? "--costs 1:1" : "no --costs") << ": payments differ";
+    }
+    fs::remove_all(dir);
+  }
+}
+
 }  // namespace
