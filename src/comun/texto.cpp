@@ -114,6 +114,11 @@ std::string textoHtml(std::string_view texto) {
   return salida;
 }
 
+std::string enLinea(std::string_view mostrado, long linea, std::string_view que) {
+  std::string texto(mostrado);
+  return texto.append(":").append(std::to_string(linea)).append(": ").append(que);
+}
+
 std::string citado(std::string_view texto) {
   std::string cita(1, '"');
   cita.append(textoSeguro(texto.substr(0, 32)));

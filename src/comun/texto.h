@@ -42,6 +42,10 @@ std::string campoCsv(std::string_view campo);
 // Text safe inside HTML and SVG elements and attributes.
 std::string textoHtml(std::string_view texto);
 
+// "FILE:LINE: que", the place of a message about a line of a file; FILE is
+// as messages show it (mostrado).
+std::string enLinea(std::string_view mostrado, long linea, std::string_view que);
+
 // Quoted for a message, cut to its first 32 bytes and escaped as textoSeguro.
 std::string citado(std::string_view texto);
 

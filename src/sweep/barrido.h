@@ -33,10 +33,10 @@ struct Partida {
 // why ("input.txt: …").
 bool leePartida(const char* ruta, unsigned hilos, Partida& partida, std::string& error);
 
-enum class Estado : std::int32_t { ok, indeterminado, noConverge };
+enum class Desenlace : std::int32_t { ok, indeterminado, noConverge };
 
 struct ResultadoEscenario {
-  Estado estado = Estado::ok;
+  Desenlace desenlace = Desenlace::ok;
   std::int32_t rondas = 0;  // rounds run; for a failure, the round it happened in
   Vector p;                 // meaningful for ok only
   std::vector<std::int32_t> ordenQuiebra;
@@ -52,10 +52,11 @@ struct Tanda {
 // Takes the m-th result of a tanda; false stops the sweep.
 using TomaResultado = std::function<bool(std::size_t, const ResultadoEscenario&)>;
 
-// Runs the tanda on `hilos` threads and calls toma(m, resultado) on the
+// Runs the tanda on up to `hilos` threads of the run's pool, the calling
+// one among them (base/enorden.h), and calls toma(m, resultado) on the
 // calling thread for m = 0, 1, … in order; at most 2·hilos results are held
-// at once. The sweep stops at the first scenario whose engine call ran out of
-// memory or that toma refused (returned false), and returns its m; nothing
-// when every scenario was taken.
+// at once. The sweep stops at the first scenario, in order, whose engine
+// call ran out of memory or that toma refused (returned false), and returns
+// its m; nothing when every scenario was taken.
 std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escenarios,
                                  const Tanda& tanda, unsigned hilos, const TomaResultado& toma);
