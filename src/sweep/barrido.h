@@ -27,6 +27,11 @@ struct Partida {
   Costes costes;
 };
 
+// The n×n matrices a sweep on `hilos` threads holds at its peak: PI and
+// pBarra, shared, and each thread's engine, its storage for a round's block
+// and its own cash vector, as one run of clearing holds beyond L and PI.
+int matricesDeBarrido(unsigned hilos);
+
 // Reads input.txt with clearing's reader and derives pBarra and PI as
 // clearing does, once the memory gate (comun/recursos.h) has found room for
 // the sweep on `hilos` threads, and its closed groups. On failure error says
@@ -42,6 +47,15 @@ struct ResultadoEscenario {
   std::vector<std::int32_t> ordenQuiebra;
   bool regular = false;  // every closed group of the network has cash in this scenario
 };
+
+// What sweep.csv says of a scenario with a clearing vector: the nodes that
+// default, Σ p[i] and Σ (pBarra[i] − p[i]), each sum from 0.0 in ascending i.
+struct Resumen {
+  std::int64_t quiebras = 0;
+  double pagos = 0.0;
+  double faltante = 0.0;
+};
+Resumen resumeEscenario(const ResultadoEscenario& resultado, const Vector& pBarra);
 
 // The scenarios one process runs: its m-th is scenario indice(m).
 struct Tanda {
