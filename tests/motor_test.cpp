@@ -160,26 +160,6 @@ TEST(Motor, EveryAllocationFailureIsAValue) {
   }
 }
 
-// Both paths give the same bits with costs as without.
-TEST(Motor, BothPathsAgreeWithCosts) {
-  const NetworkState redes[] = {
-      cadena(), red({{0, 10, 5}, {3, 0, 10}, {1, 1, 0}}, {1, 2, 0}),
-      red({{0, 4, 4, 0}, {2, 0, 2, 2}, {1, 1, 0, 6}, {3, 0, 3, 0}}, {0.5, 1, 0.25, 2})};
-  for (const NetworkState& s : redes) {
-    OpcionesClearing opciones;
-    opciones.alfa = 0.7;
-    opciones.beta = 0.8;
-    const ResultadoClearing estructurado = calculaClearing(s, opciones);
-    opciones.literal = true;
-    const ResultadoClearing literal = calculaClearing(s, opciones);
-    ASSERT_FALSE(estructurado.error);
-    ASSERT_FALSE(literal.error);
-    EXPECT_EQ(estructurado.clearing.p, literal.clearing.p);
-    EXPECT_EQ(estructurado.clearing.ordenQuiebra, literal.clearing.ordenQuiebra);
-    EXPECT_EQ(estructurado.clearing.capital, literal.clearing.capital);
-  }
-}
-
 // The chain with costs, by hand: node 0 pays 0.5·5 = 2.5, node 1 then has
 // 2 + 2.5 and pays 0.5·2 + 0.8·2.5 = 3.
 TEST(Motor, ChainWithCosts) {
