@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "clearing/derivadas.h"
 #include "clearing/grupos.h"
 #include "clearing/motor.h"
 #include "proceso.h"
-#include "red.h"
 #include "report/formato.h"
 
 namespace fs = std::filesystem;
@@ -303,12 +303,12 @@ TEST(Sweep, SameBytesWithAnyNumberOfThreads) {
   for (const std::vector<std::string>& barrido :
        {std::vector<std::string>{"--each-node"}, {"--uniform-shock", "0:0.95:0.05"}}) {
     std::string primero;
-    for (const char* hilos : {"1", "2", "3"}) {
-      std::vector<std::string> argumentos = {"--threads", hilos};
+    for (const char* cuantos : {"1", "2", "3"}) {
+      std::vector<std::string> argumentos = {"--threads", cuantos};
       argumentos.insert(argumentos.end(), barrido.begin(), barrido.end());
       ASSERT_EQ(barre(dir, argumentos).estado, 0);
       if (primero.empty()) primero = salidas(dir);
-      EXPECT_EQ(salidas(dir), primero) << hilos << " threads";
+      EXPECT_EQ(salidas(dir), primero) << cuantos << " threads";
     }
   }
   fs::remove_all(dir);
@@ -476,7 +476,11 @@ TEST(Sweep, WithCostsEveryScenarioIsTheEngines) {
       SCOPED_TRACE("scenario " + std::to_string(s));
       Vector caja = e;
       caja[s] = 0;  // --each-node
-      const NetworkState red = ::red(L, caja);
+      NetworkState red;
+      red.L = L;
+      red.e = caja;
+      red.pBarra = calculaPBarra(red);
+      red.PI = calculaPI(red);
       OpcionesClearing opciones;
       opciones.alfa = 0.9;
       opciones.beta = 0.75;
@@ -503,7 +507,7 @@ TEST(Sweep, WithCostsEveryScenarioIsTheEngines) {
 // the engine gave them before it had default costs (tests/golden/sin_costes/,
 // written then): without --costs and with --costs 1:1 they are unchanged.
 TEST(Sweep, CostsOneOneLeaveEveryBitAsBefore) {
-  const fs::path golden = fs::path(CLEARING_TEST_DIR) / "golden" / "sin_costes";
+  const fs::path guardados = fs::path(CLEARING_TEST_DIR) / "golden" / "sin_costes";
   const fs::path ejemplos = fs::path(CLEARING_TEST_DIR) / ".." / "examples";
   const struct {
     std::string nombre;  // FAMILY_N_SEED, or an example
@@ -535,7 +539,7 @@ TEST(Sweep, CostsOneOneLeaveEveryBitAsBefore) {
       ASSERT_EQ(gen.estado, 0);
       escribeArchivo(dir / "input.txt", gen.stdoutTexto);
     }
-    const std::string esperado = leeArchivo(golden / (c.nombre + ".csv"));
+    const std::string esperado = leeArchivo(guardados / (c.nombre + ".csv"));
     ASSERT_FALSE(esperado.empty());
     for (const bool conCostes : {false, true}) {
       std::vector<std::string> argumentos = c.barrido;

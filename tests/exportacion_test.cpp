@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "clearing/derivadas.h"
 #include "clearing/motor.h"
 #include "lectura/lector.h"
 #include "proceso.h"
-#include "red.h"
 #include "report/formato.h"
 
 namespace fs = std::filesystem;
@@ -455,7 +455,12 @@ TEST(Export, WithCostsTheEnginesClearingWithThoseCosts) {
     OpcionesClearing opciones;
     opciones.alfa = 0.9;
     opciones.beta = 0.8;
-    const ResultadoClearing r = calculaClearing(red(entrada.L, entrada.e), opciones);
+    NetworkState estado;
+    estado.L = Matrix(entrada.L.begin(), entrada.L.end());
+    estado.e = entrada.e;
+    estado.pBarra = calculaPBarra(estado);
+    estado.PI = calculaPI(estado);
+    const ResultadoClearing r = calculaClearing(estado, opciones);
     ASSERT_FALSE(r.error);
     const std::vector<std::string> filas = separa(leeArchivo(dir / "results.csv"), "\r\n");
     ASSERT_EQ(filas.size(), entrada.n + 1);
