@@ -5,6 +5,8 @@ from __future__ import annotations
 
 import csv
 import pickle
+import subprocess
+import sys
 import threading
 
 import numpy as np
@@ -173,6 +175,13 @@ def test_to_frame_holds_the_exports_results_csv():
         for column, text in row.items():
             value = frame[column][k]
             assert (np.isnan(value) if text == "" else str(value) == text or float(text) == value), column
+
+
+def test_the_module_imports_and_clears_without_pandas_or_dask():
+    code = ("import sys; sys.modules['pandas'] = sys.modules['distributed'] = None; "
+            "import clearing; print(clearing.clear([[0, 10], [0, 0]], [5, 0]).p)")
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True)
+    assert done.stdout == "[5. 0.]\n"
 
 
 @pytest.mark.parametrize(
