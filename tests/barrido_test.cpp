@@ -20,6 +20,9 @@
 #include <string_view>
 #include <vector>
 
+#include "clearing/derivadas.h"
+#include "clearing/grupos.h"
+#include "clearing/motor.h"
 #include "proceso.h"
 #include "report/formato.h"
 #include "sanitizado.h"
@@ -356,12 +359,12 @@ TEST(Sweep, SameBytesWithAnyNumberOfThreads) {
   for (const std::vector<std::string>& barrido :
        {std::vector<std::string>{"--each-node"}, {"--uniform-shock", "0:0.95:0.05"}}) {
     std::string primero;
-    for (const char* hilos : {"1", "2", "3"}) {
-      std::vector<std::string> argumentos = {"--threads", hilos};
+    for (const char* cuantos : {"1", "2", "3"}) {
+      std::vector<std::string> argumentos = {"--threads", cuantos};
       argumentos.insert(argumentos.end(), barrido.begin(), barrido.end());
       ASSERT_EQ(barre(dir, argumentos).estado, 0);
       if (primero.empty()) primero = salidas(dir);
-      EXPECT_EQ(salidas(dir), primero) << hilos << " threads";
+      EXPECT_EQ(salidas(dir), primero) << cuantos << " threads";
     }
   }
   fs::remove_all(dir);
@@ -523,6 +526,16 @@ TEST(Sweep, RefusesAndWritesNothing) {
        "",
        "--uniform-shock 0:1.5:0.5: TO must be at most 1 (a shock above 1 makes the cash negative)",
        2},
+      {"costs not a pair",
+       {"--costs", "0.9", "--each-node"},
+       "",
+       "--costs 0.9: expected ALPHA:BETA, two numbers",
+       2},
+      {"costs out of range",
+       {"--costs", "0:1", "--each-node"},
+       "",
+       "--costs 0:1: ALPHA and BETA must be above 0 and at most 1",
+       2},
       {"two sources", {"--each-node", "e.csv"}, "", "", 2},
       {"bad thread count", {"--threads", "0", "--each-node"}, "", "", 2},
   };
@@ -542,6 +555,124 @@ TEST(Sweep, RefusesAndWritesNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), antes);
   }
   fs::remove_all(dir);
+}
+
+// With --costs each scenario's row is the engine's clearing with those costs
+// on the scenario's cash, to the bit, and `regular` says whether every closed
+// group of the network has cash in it; --costs 1:1 is no costs, byte for byte.
+TEST(Sweep, WithCostsEveryScenarioIsTheEngines) {
+  const struct {
+    const char* familia;
+    int n;
+    std::string texto;  // the network itself, for no family
+  } casos[] = {{"cascade", 10, ""},
+               {"sparse", 12, ""},
+               {"alldefault", 8, ""},
+               {"adversarial", 9, ""},
+               // A two-bank circle that has cash only from node 0.
+               {"circle", 4, "4\n0 5 0 0\n5 0 0 0\n0 0 0 3\n0 0 0 0\n1 0 2 0\n"}};
+  int irregulares = 0;
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.familia);
+    const fs::path dir = directorioTemporal();
+    const Salida gen = c.texto.empty() ? ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0,
+                                                        {c.familia, std::to_string(c.n), "2"})
+                                       : Salida{c.texto, 0};
+    ASSERT_EQ(gen.estado, 0);
+    escribeArchivo(dir / "input.txt", gen.stdoutTexto);
+    ASSERT_EQ(barre(dir, {"--each-node"}).estado, 0);
+    const std::string sinCostes = salidas(dir);
+    ASSERT_EQ(barre(dir, {"--costs", "1:1", "--each-node"}).estado, 0);
+    EXPECT_EQ(salidas(dir), sinCostes);
+    ASSERT_EQ(barre(dir, {"--costs", "0.9:0.75", "--each-node"}).estado, 0);
+    const auto resumen = filas(leeArchivo(dir / "sweep.csv"));
+    const auto nodos = filas(leeArchivo(dir / "sweep_nodes.csv"));
+    const std::vector<std::string> w = palabras(gen.stdoutTexto);
+    const auto n = static_cast<std::size_t>(c.n);
+    Matrix L(n, Vector(n));
+    Vector e(n);
+    for (std::size_t k = 0; k < n * n; ++k) L[k / n][k % n] = real(w.at(1 + k));
+    for (std::size_t i = 0; i < n; ++i) e[i] = real(w.at(1 + n * n + i));
+    ASSERT_EQ(resumen.size(), n + 1);
+    EXPECT_EQ(resumen[0].back(), "regular");
+    for (std::size_t s = 0; s < n; ++s) {
+      SCOPED_TRACE("scenario " + std::to_string(s));
+      Vector caja = e;
+      caja[s] = 0;  // --each-node
+      NetworkState red;
+      red.L = L;
+      red.e = caja;
+      red.pBarra = calculaPBarra(red);
+      red.PI = calculaPI(red);
+      OpcionesClearing opciones;
+      opciones.alfa = 0.9;
+      opciones.beta = 0.75;
+      const ResultadoClearing r = calculaClearing(red, opciones);
+      const auto& fila = resumen[s + 1];
+      ASSERT_FALSE(r.error);  // beta < 1: never indeterminate
+      EXPECT_EQ(fila[1], "ok");
+      EXPECT_EQ(fila[3], std::to_string(r.clearing.rondas));
+      const bool regular = gruposSinCaja(gruposCerrados(red), caja).empty();
+      EXPECT_EQ(fila.back(), regular ? "true" : "false");
+      irregulares += regular ? 0 : 1;
+      for (std::size_t i = 0; i < n; ++i) {
+        const auto& nodo = nodos[1 + s * n + i];
+        EXPECT_EQ(nodo[3], std::to_string(r.clearing.ordenQuiebra[i])) << "node " << i;
+        EXPECT_EQ(nodo[4], corto(r.clearing.p[i])) << "node " << i;
+      }
+    }
+    fs::remove_all(dir);
+  }
+  EXPECT_EQ(irregulares, 1);  // the circle without node 0's cash
+}
+
+// The payments of generated families and of the examples, every bit, as
+// the engine gave them before it had default costs (tests/golden/sin_costes/,
+// written then): without --costs and with --costs 1:1 they are unchanged.
+TEST(Sweep, CostsOneOneLeaveEveryBitAsBefore) {
+  const fs::path guardados = fs::path(CLEARING_TEST_DIR) / "golden" / "sin_costes";
+  const fs::path ejemplos = fs::path(CLEARING_TEST_DIR) / ".." / "examples";
+  const struct {
+    std::string nombre;  // FAMILY_N_SEED, or an example
+    std::vector<std::string> barrido;
+  } casos[] = {
+      {"sparse_40_7", {"--uniform-shock", "0:0.9:0.3"}},
+      {"dense_40_7", {"--uniform-shock", "0:0.9:0.3"}},
+      {"cascade_40_7", {"--uniform-shock", "0:0.9:0.3"}},
+      {"coreperiphery_40_7", {"--uniform-shock", "0:0.9:0.3"}},
+      {"alldefault_40_7", {"--uniform-shock", "0:0.9:0.3"}},
+      {"adversarial_12_1", {"--uniform-shock", "0:0.9:0.3"}},
+      {"adversarial_12_8", {"--uniform-shock", "0:0.9:0.3"}},
+      {"bancos", {"--each-node"}},
+      {"cadena", {"--each-node"}},
+      {"cascada", {"--each-node"}},
+      {"solvente", {"--each-node"}},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    const fs::path dir = directorioTemporal();
+    if (fs::exists(ejemplos / c.nombre)) {
+      fs::copy_file(ejemplos / c.nombre / "input.txt", dir / "input.txt");
+    } else {
+      const std::size_t a = c.nombre.find('_');
+      const std::size_t b = c.nombre.rfind('_');
+      const Salida gen = ejecutaBinario(
+          CLEARING_GENERADOR, dir, {}, 0,
+          {c.nombre.substr(0, a), c.nombre.substr(a + 1, b - a - 1), c.nombre.substr(b + 1)});
+      ASSERT_EQ(gen.estado, 0);
+      escribeArchivo(dir / "input.txt", gen.stdoutTexto);
+    }
+    const std::string esperado = leeArchivo(guardados / (c.nombre + ".csv"));
+    ASSERT_FALSE(esperado.empty());
+    for (const bool conCostes : {false, true}) {
+      std::vector<std::string> argumentos = c.barrido;
+      if (conCostes) argumentos.insert(argumentos.begin(), {"--costs", "1:1"});
+      ASSERT_EQ(barre(dir, argumentos).estado, 0);
+      EXPECT_TRUE(leeArchivo(dir / "sweep_nodes.csv") == esperado)
+          << (conCostes ? "--costs 1:1" : "no --costs") << ": payments differ";
+    }
+    fs::remove_all(dir);
+  }
 }
 
 // input.txt goes through the memory check every program makes and the

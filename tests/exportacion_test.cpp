@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "base/pruebas.h"
+#include "clearing/derivadas.h"
+#include "clearing/motor.h"
 #include "comun/salida.h"
 #include "lectura/lector.h"
 #include "proceso.h"
@@ -560,6 +562,70 @@ TEST(Export, DenseNetworkPageWithoutDrawing) {
   EXPECT_NE(pagina.find("<p id=\"red-omitida\">The network has 40 nodes and "), std::string::npos);
   EXPECT_NE(pagina.find("a tangle of lines"), std::string::npos);
   fs::remove_all(dir);
+}
+
+// With --costs the files describe the engine's clearing with those costs,
+// output.txt is not read, and the page says which costs; --costs 1:1 writes
+// what the export writes without costs. Bad costs, and costs under which
+// the network has no clearing vector, are refused with nothing written.
+TEST(Export, WithCostsTheEnginesClearingWithThoseCosts) {
+  for (const char* nombre : {"cadena", "cascada", "solvente", "bancos"}) {
+    SCOPED_TRACE(nombre);
+    const fs::path dir = preparaEjemplo(kEjemplos / nombre);
+    ASSERT_EQ(ejecutaConErrores(CLEARING_EXPORT, dir).estado, 0);
+    const std::string sinCostes[] = {leeArchivo(dir / kSalidas[0]), leeArchivo(dir / kSalidas[1])};
+    ASSERT_EQ(ejecutaConErrores(CLEARING_EXPORT, dir, {"--costs", "1:1"}).estado, 0);
+    EXPECT_EQ(leeArchivo(dir / kSalidas[0]), sinCostes[0]);
+    EXPECT_EQ(leeArchivo(dir / kSalidas[1]), sinCostes[1]);
+    fs::remove(dir / "output.txt");
+    const Salida s = ejecutaConErrores(CLEARING_EXPORT, dir, {"--costs", "0.9:0.8"});
+    ASSERT_EQ(s.estado, 0) << s.stderrTexto;
+    const Entrada entrada = leeEntrada(leeArchivo(dir / "input.txt"));
+    OpcionesClearing opciones;
+    opciones.alfa = 0.9;
+    opciones.beta = 0.8;
+    NetworkState estado;
+    estado.L = Matrix(entrada.L.begin(), entrada.L.end());
+    estado.e = entrada.e;
+    estado.pBarra = calculaPBarra(estado);
+    estado.PI = calculaPI(estado);
+    const ResultadoClearing r = calculaClearing(estado, opciones);
+    ASSERT_FALSE(r.error);
+    const std::vector<std::string> filas = separa(leeArchivo(dir / "results.csv"), "\r\n");
+    ASSERT_EQ(filas.size(), entrada.n + 1);
+    for (std::size_t i = 0; i < entrada.n; ++i) {
+      const std::vector<std::string> c = campos(filas[i + 1]);
+      ASSERT_EQ(c.size(), 8U);
+      EXPECT_EQ(c[4], exacto(r.clearing.p[i])) << "node " << i;
+      EXPECT_EQ(c[6], std::to_string(r.clearing.ordenQuiebra[i])) << "node " << i;
+      EXPECT_EQ(c[7], exacto(r.clearing.capital[i])) << "node " << i;
+    }
+    EXPECT_NE(leeArchivo(dir / "cascade.html")
+                  .find("<p id=\"costes\">With default costs: a node in default pays &alpha; = "
+                        "0.9 of its outside cash and &beta; = 0.8 of what it receives.</p>"),
+              std::string::npos);
+    fs::remove_all(dir);
+  }
+  const struct {
+    const char* costes;
+    std::string mensaje;
+  } rechazos[] = {
+      {"0.9", "--costs 0.9: expected ALPHA:BETA, two numbers"},
+      {"0.9:1.5", "--costs 0.9:1.5: ALPHA and BETA must be above 0 and at most 1"},
+      {"0.5:1",
+       "input.txt has no clearing vector with these costs: a round's system is indeterminate "
+       "(El sistema es indeterminado)"},
+  };
+  for (const auto& c : rechazos) {
+    SCOPED_TRACE(c.costes);
+    const fs::path dir = directorioTemporal();
+    escribeArchivo(dir / "input.txt", "2\n0 10\n10 0\n-5 0\n");
+    const Salida s = ejecutaConErrores(CLEARING_EXPORT, dir, {"--costs", c.costes});
+    EXPECT_EQ(s.estado, 1);
+    EXPECT_EQ(s.stderrTexto, c.mensaje + "\n");
+    for (const char* salida : kSalidas) EXPECT_FALSE(fs::exists(dir / salida)) << salida;
+    fs::remove_all(dir);
+  }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Properties of the clearing vector on a few hundred seeded networks with
 // nonnegative obligations and cash: it is a fixed point of the clearing map,
 // bounded by what is owed, consistent with the default steps, and the
-// greatest such vector (the one plain iteration from full payment reaches).
+// greatest such vector (the one plain iteration from full payment reaches);
+// with default costs too.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -176,6 +177,112 @@ TEST(Invariantes, GeneratedNonnegativeNetworks) {
   EXPECT_GE(cuenta.terminadas, cuenta.redes * 9 / 10);
   EXPECT_GE(cuenta.enQuiebra, cuenta.nodos / 5);
   EXPECT_LE(cuenta.sinMaximo, cuenta.terminadas / 10);
+}
+
+// ---- With default costs ----
+
+// The map with costs: in full for a node that can pay, α·e + β·(what it
+// receives) for one that cannot.
+Vector phiConCostes(const NetworkState& s, const Vector& p, double alfa, double beta) {
+  const std::size_t n = p.size();
+  Vector r(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    double recibe = 0.0;
+    for (std::size_t k = 0; k < n; ++k) recibe += s.PI[k][i] * p[k];
+    r[i] = s.e[i] + recibe >= s.pBarra[i] ? s.pBarra[i] : alfa * s.e[i] + beta * recibe;
+  }
+  return r;
+}
+
+ResultadoClearing conCostes(const NetworkState& s, double alfa, double beta, bool literal) {
+  OpcionesClearing opciones;
+  opciones.literal = literal;
+  opciones.alfa = alfa;
+  opciones.beta = beta;
+  return calculaClearing(s, opciones);
+}
+
+struct ParCostes {
+  double alfa, beta;
+};
+
+// On every generated network and pair of costs (lowest last): each solvent
+// node pays in full and can, each defaulting node pays exactly α·e + β·(what
+// it receives) and could not pay in full; the vector is the one plain
+// iteration from full payment reaches (the greatest); both paths give the
+// same bits; lower costs' parameters never end a default nor raise a
+// payment; and with β < 1 no round is indeterminate.
+TEST(Invariantes, WithDefaultCosts) {
+  const ParCostes pares[] = {{1, 1}, {1, 0.9}, {0.9, 0.9}, {0.5, 0.9}, {0.5, 0.5}};
+  const Familia familias[] = {Familia::densa, Familia::dispersa, Familia::filasVacias,
+                              Familia::sinCaja, Familia::autoDeudas};
+  Generador g{20261209};
+  int redes = 0, quiebras = 0, masQuiebras = 0;
+  for (int k = 0; k < 150; ++k) {
+    const int n = 1 + g.entero(25);
+    const NetworkState s = generaRed(g, familias[k % 5], n);
+    SCOPED_TRACE("network " + std::to_string(k) + " n=" + std::to_string(n));
+    double escala = 1.0;
+    for (int i = 0; i < n; ++i) escala = std::max({escala, s.pBarra[i], s.e[i]});
+    const double margen = std::max(1e-9 * escala, tol);
+    Clearing anterior;
+    bool hayAnterior = false;
+    for (const ParCostes& c : pares) {
+      SCOPED_TRACE("alfa " + std::to_string(c.alfa) + " beta " + std::to_string(c.beta));
+      const ResultadoClearing r = conCostes(s, c.alfa, c.beta, false);
+      if (c.beta < 1) {
+        ASSERT_FALSE(r.error) << "a round with beta < 1 had no clearing";
+      }
+      if (r.error) {
+        hayAnterior = false;
+        continue;
+      }
+      ++redes;
+      const Vector& p = r.clearing.p;
+      if (k % 3 == 0) {
+        const ResultadoClearing literal = conCostes(s, c.alfa, c.beta, true);
+        ASSERT_FALSE(literal.error);
+        EXPECT_EQ(literal.clearing.p, p);
+        EXPECT_EQ(literal.clearing.ordenQuiebra, r.clearing.ordenQuiebra);
+      }
+      for (int i = 0; i < n; ++i) {
+        SCOPED_TRACE("node " + std::to_string(i));
+        double recibe = 0.0;
+        for (int j = 0; j < n; ++j) recibe += s.PI[j][i] * p[j];
+        const bool enQuiebra = r.clearing.ordenQuiebra[i] != 0;
+        quiebras += enQuiebra ? 1 : 0;
+        if (enQuiebra) {
+          EXPECT_LT(s.e[i] + recibe, s.pBarra[i] + margen) << "a default that could pay";
+          EXPECT_NEAR(p[i], c.alfa * s.e[i] + c.beta * recibe, margen);
+        } else {
+          EXPECT_EQ(p[i], s.pBarra[i]);
+          EXPECT_GE(s.e[i] + recibe, s.pBarra[i] - margen) << "pays in full without the means";
+        }
+        if (hayAnterior) {
+          EXPECT_LE(p[i], anterior.p[i] + margen) << "lower costs' parameters raised a payment";
+          if (anterior.ordenQuiebra[i] != 0) {
+            EXPECT_NE(r.clearing.ordenQuiebra[i], 0) << "lower costs' parameters ended a default";
+          }
+          masQuiebras += enQuiebra && anterior.ordenQuiebra[i] == 0 ? 1 : 0;
+        }
+      }
+      if (c.beta < 1) {  // plain iteration contracts by β on the defaults: it settles
+        Vector q = s.pBarra;
+        for (int paso = 0; paso < 100000; ++paso) {
+          const Vector siguiente = phiConCostes(s, q, c.alfa, c.beta);
+          if (siguiente == q) break;
+          q = siguiente;
+        }
+        for (int i = 0; i < n; ++i) EXPECT_NEAR(p[i], q[i], 1e-12 * escala) << "node " << i;
+      }
+      anterior = r.clearing;
+      hayAnterior = true;
+    }
+  }
+  std::printf("%d clearings with costs, %d defaults, %d more from lower parameters\n", redes,
+              quiebras, masQuiebras);
+  EXPECT_GT(quiebras, redes);  // defaults well exercised
+  EXPECT_GT(masQuiebras, 20);  // costs that turn solvent nodes into defaults
 }
 
 }  // namespace

@@ -4,13 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <mutex>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "base/memoria.h"
 #include "base/pruebas.h"
+#include "clearing/grupos.h"
 #include "red.h"
 
 namespace {
@@ -45,19 +49,41 @@ TEST(Motor, ChainClearingAndEveryRoundObserved) {
   }
 }
 
-// Each row: a network without a clearing vector, the error and its round.
+// Each row: a network without a clearing vector, the error and its round,
+// and for an indeterminate round the nodes that made its system singular;
+// with beta < 1 the round's matrix is strictly diagonally dominant by
+// columns, and the same network has a clearing.
 TEST(Motor, FailuresAreValuesWithTheirRound) {
   struct Caso {
     const char* nombre;
     NetworkState red;
     Error error;
     int ronda;
+    Grupo grupo;
   };
   const Caso casos[] = {
-      {"mutual debts, negative cash", red({{0, 1}, {1, 0}}, {-0.5, -0.5}), Error::indeterminado, 1},
-      {"a node owing itself, negative cash", red({{4}}, {-1}), Error::indeterminado, 1},
-      {"default sets that cycle", red({{2, -2, 1}, {-2, 0, -2}, {3, 1, -1}}, {0.5, 2, 0.5}),
-       Error::noConverge, 3},
+      {"mutual debts, negative cash",
+       red({{0, 1}, {1, 0}}, {-0.5, -0.5}),
+       Error::indeterminado,
+       1,
+       {0, 1}},
+      {"a node owing itself, negative cash", red({{4}}, {-1}), Error::indeterminado, 1, {0}},
+      {"two nodes without a clearing vector",
+       red({{0, 10}, {10, 0}}, {-5, 0}),
+       Error::indeterminado,
+       2,
+       {0, 1}},
+      // Nodes 0 and 1 default too, but they owe into the circle of 2 and 3.
+      {"a circle among defaults",
+       red({{0, 10, 0, 0}, {0, 0, 10, 0}, {0, 0, 0, 5}, {0, 0, 5, 0}}, {1, -1, -100, -100}),
+       Error::indeterminado,
+       1,
+       {2, 3}},
+      {"default sets that cycle",
+       red({{2, -2, 1}, {-2, 0, -2}, {3, 1, -1}}, {0.5, 2, 0.5}),
+       Error::noConverge,
+       3,
+       {}},
   };
   for (const Caso& c : casos)
     for (const Camino& camino : kCaminos) {
@@ -67,6 +93,13 @@ TEST(Motor, FailuresAreValuesWithTheirRound) {
       EXPECT_EQ(r.error->fallo.error, c.error);
       EXPECT_EQ(r.error->ronda, c.ronda);
       EXPECT_EQ(r.clearing.rondas, c.ronda);
+      EXPECT_EQ(r.error->grupo, c.grupo);
+      if (c.error != Error::indeterminado) continue;
+      OpcionesClearing opciones;
+      opciones.literal = camino.literal;
+      opciones.alfa = 0.9;
+      opciones.beta = 0.9;
+      EXPECT_FALSE(calculaClearing(c.red, opciones).error);
     }
 }
 
@@ -155,6 +188,107 @@ TEST(Motor, EveryAllocationFailureIsAValue) {
     EXPECT_GT(fallos, camino.literal ? 40 : 15);
     EXPECT_EQ(sinSalto, 1);
   }
+}
+
+// The chain with costs, by hand: node 0 pays 0.5·5 = 2.5, node 1 then has
+// 2 + 2.5 and pays 0.5·2 + 0.8·2.5 = 3.
+TEST(Motor, ChainWithCosts) {
+  for (const Camino& camino : kCaminos) {
+    SCOPED_TRACE(camino.nombre);
+    OpcionesClearing opciones;
+    opciones.literal = camino.literal;
+    opciones.alfa = 0.5;
+    opciones.beta = 0.8;
+    const ResultadoClearing r = calculaClearing(cadena(), opciones);
+    ASSERT_FALSE(r.error);
+    ASSERT_EQ(r.clearing.p.size(), 3U);
+    EXPECT_EQ(r.clearing.p[0], 2.5);
+    EXPECT_NEAR(r.clearing.p[1], 3, 1e-15);
+    EXPECT_EQ(r.clearing.p[2], 0);
+    EXPECT_EQ(r.clearing.ordenQuiebra, (std::vector<std::int32_t>{1, 2, 0}));
+  }
+}
+
+// Closed groups against reachability by brute force on small random graphs:
+// a node's class is what it reaches and is reached from; a class is closed
+// when it reaches nothing else, and a group when it also holds an obligation.
+// Regular (no closed group without cash) must mean every node reaches cash
+// or a node that owes nothing. Within a round's marks, only obligations
+// between marked nodes are followed, but any obligation leaving opens a class.
+TEST(Grupos, AgainstBruteForceReachability) {
+  std::uint64_t estado = 12345;
+  const auto azar = [&](int n) {
+    estado = estado * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<int>((estado >> 33) % static_cast<std::uint64_t>(n));
+  };
+  int irregulares = 0;
+  int singulares = 0;
+  for (int caso = 0; caso < 400; ++caso) {
+    const int n = 1 + azar(7);
+    Matrix L(n, Vector(n, 0.0));
+    Vector e(n, 0.0);
+    Marcas marcas(n, 0);
+    for (int i = 0; i < n; ++i) {
+      for (int j = 0; j < n; ++j)
+        if (azar(4) == 0) L[i][j] = 1 + azar(3);
+      if (azar(3) == 0) e[i] = 1;
+      marcas[i] = azar(3) != 0 ? 1 : 0;
+    }
+    const NetworkState s = red(L, e);
+    SCOPED_TRACE("case " + std::to_string(caso));
+    // alcanza[i][j]: j reachable from i (i itself included) within `solo`.
+    const auto alcance = [&](const Marcas& solo) {
+      std::vector<std::vector<char>> a(n, std::vector<char>(n, 0));
+      for (int i = 0; i < n; ++i) {
+        a[i][i] = 1;
+        for (int paso = 0; paso < n; ++paso)
+          for (int k = 0; k < n; ++k)
+            for (int j = 0; j < n; ++j)
+              if (a[i][k] && L[k][j] != 0 && solo[j] && solo[k]) a[i][j] = 1;
+      }
+      return a;
+    };
+    const auto cerradosBruto = [&](const Marcas& solo) {
+      const auto a = alcance(solo);
+      std::vector<Grupo> grupos;
+      for (int i = 0; i < n; ++i) {
+        if (!solo[i]) continue;
+        Grupo clase;
+        bool cerrada = true;
+        bool debe = false;
+        for (int j = 0; j < n; ++j) {
+          if (a[i][j] && a[j][i]) clase.push_back(j);
+          if (L[i][j] != 0) debe = true;
+        }
+        for (const std::int32_t k : clase)
+          for (int j = 0; j < n; ++j)
+            if (L[k][j] != 0 && !(a[i][j] && a[j][i])) cerrada = false;
+        debe = debe || clase.size() > 1;
+        if (cerrada && debe && clase.front() == i) grupos.push_back(clase);
+      }
+      return grupos;
+    };
+    const std::vector<Grupo> cerrados = gruposCerrados(s);
+    EXPECT_EQ(cerrados, cerradosBruto(Marcas(n, 1)));
+    const std::vector<Grupo> sinCaja = gruposSinCaja(cerrados, e);
+    const auto a = alcance(Marcas(n, 1));
+    bool regular = true;
+    for (int i = 0; i < n; ++i) {
+      bool llega = false;
+      for (int j = 0; j < n; ++j) llega = llega || (a[i][j] && (e[j] > 0 || s.pBarra[j] == 0));
+      regular = regular && llega;
+    }
+    EXPECT_EQ(sinCaja.empty(), regular);
+    irregulares += regular ? 0 : 1;
+    Grupo unidos;
+    for (const Grupo& g : cerradosBruto(marcas)) unidos.insert(unidos.end(), g.begin(), g.end());
+    std::sort(unidos.begin(), unidos.end());
+    EXPECT_EQ(grupoSingular(s, marcas), unidos);
+    singulares += unidos.empty() ? 0 : 1;
+  }
+  EXPECT_GT(irregulares, 40);  // both answers well exercised
+  EXPECT_LT(irregulares, 360);
+  EXPECT_GT(singulares, 40);
 }
 
 }  // namespace

@@ -34,6 +34,15 @@ def network(L, e) -> tuple[np.ndarray, np.ndarray]:
     return L, e
 
 
+def costs_of(alpha, beta) -> tuple[float, float]:
+    """The default costs (alpha, beta) checked: each above 0 and at most 1."""
+    alpha, beta = float(alpha), float(beta)
+    for name, value in (("alpha", alpha), ("beta", beta)):
+        if not 0.0 < value <= 1.0:
+            raise ValueError(f"{name} must be above 0 and at most 1, got {value!r}")
+    return alpha, beta
+
+
 def threads_of(threads: int | None) -> int:
     """The engine's thread count: 0 (every core) for None."""
     if threads is None:

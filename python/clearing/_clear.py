@@ -8,7 +8,7 @@ from typing import Sequence
 import numpy as np
 
 from . import _native
-from ._arrays import network, threads_of
+from ._arrays import costs_of, network, threads_of
 
 
 class Clearing:
@@ -28,11 +28,21 @@ class Clearing:
         Row sums of L (summed in column order, as the program does).
     L, e : ndarray of float64
         The network, as converted for the engine.
+    regular : bool
+        Whether every node reaches, along obligations, a node with positive
+        outside cash or one that owes nothing. For nonnegative L and e the
+        clearing vector without costs is then the only one.
+    cashless_groups : list of list of int
+        Where it is not regular, the closed groups without cash: nodes whose
+        obligations never leave the group, none of which has cash (any amount
+        going round such a group clears it; ``p`` holds the greatest).
     """
 
-    __slots__ = ("p", "default_round", "capital", "rounds", "total_obligations", "L", "e")
+    __slots__ = ("p", "default_round", "capital", "rounds", "total_obligations", "L", "e",
+                 "cashless_groups")
 
-    def __init__(self, p, default_round, capital, rounds, total_obligations, L, e) -> None:
+    def __init__(self, p, default_round, capital, rounds, total_obligations, L, e,
+                 cashless_groups=()) -> None:
         self.p = p
         self.default_round = default_round
         self.capital = capital
@@ -40,6 +50,12 @@ class Clearing:
         self.total_obligations = total_obligations
         self.L = L
         self.e = e
+        self.cashless_groups = [list(g) for g in cashless_groups]
+
+    @property
+    def regular(self) -> bool:
+        """True when the network has no closed group without cash."""
+        return not self.cashless_groups
 
     def __repr__(self) -> str:
         defaults = int(np.count_nonzero(self.default_round))
@@ -90,9 +106,15 @@ def _names(names: Sequence[str] | None, n: int) -> list[str]:
     return names
 
 
-def clear(L, e, *, threads: int | None = None) -> Clearing:
+def clear(L, e, *, alpha: float = 1.0, beta: float = 1.0, threads: int | None = None) -> Clearing:
     """Clears the network of obligations ``L`` (n×n, ``L[i, j]`` owed by i to j)
     and outside cash ``e`` (n) by the fictitious-default iteration.
+
+    ``alpha``, ``beta``: default costs, each above 0 and at most 1. A node in
+    default pays ``alpha`` of its outside cash plus ``beta`` of what the others
+    pay it; the result is the greatest clearing vector with those costs. The
+    default, 1 and 1, is the clearing without costs, to the bit. With
+    ``beta < 1`` no round is indeterminate (for nonnegative L).
 
     The doubles are the very ones the ``clearing`` program computes for the same
     numbers. ``L`` and ``e`` may be anything numpy converts to float64; a
@@ -103,16 +125,19 @@ def clear(L, e, *, threads: int | None = None) -> Clearing:
     Raises
     ------
     ValueError
-        A wrong shape, or an entry that is NaN or infinite (named).
+        A wrong shape, an entry that is NaN or infinite (named), or costs
+        outside (0, 1].
     Indeterminate, NoConvergence
-        No clearing vector; ``.round`` says in which round.
+        No clearing vector; ``.round`` says in which round, and
+        ``Indeterminate.group`` which nodes made its system singular.
     MemoryError
         The engine's matrices would not fit in the memory the system has free
         (checked before they are allocated).
     """
     L, e = network(L, e)
-    p, rounds_of, capital, rounds, owes = _native.clear(L, e, threads_of(threads))
-    return Clearing(p, rounds_of, capital, rounds, owes, L, e)
+    alpha, beta = costs_of(alpha, beta)
+    p, rounds_of, capital, rounds, owes, cashless = _native.clear(L, e, threads_of(threads), alpha, beta)
+    return Clearing(p, rounds_of, capital, rounds, owes, L, e, cashless)
 
 
 def read_input(path: str | os.PathLike) -> tuple[np.ndarray, np.ndarray]:

@@ -6,22 +6,29 @@ from __future__ import annotations
 class ClearingError(Exception):
     """Base class of the errors of this package."""
 
+    group: tuple[int, ...] = ()
+    """For ``Indeterminate``, the nodes that made the round's system singular:
+    closed groups of defaulting nodes that owe only among themselves (empty when
+    the system is singular for another reason). Empty for other errors."""
+
 
 class _RoundError(ClearingError):
-    def __init__(self, message: str, round: int) -> None:
+    def __init__(self, message: str, round: int, group: tuple[int, ...] = ()) -> None:
         super().__init__(message)
         self.round = round
         """The round in which the clearing failed (1 is the first)."""
+        self.group = tuple(int(k) for k in group)
 
     def __str__(self) -> str:
         return f"{self.args[0]} (round {self.round})"
 
     def __reduce__(self):  # picklable, for Dask workers
-        return (type(self), (self.args[0], self.round))
+        return (type(self), (self.args[0], self.round, self.group))
 
 
 class Indeterminate(_RoundError):
-    """A round's linear system has no solution ("El sistema es indeterminado")."""
+    """A round's linear system has no solution ("El sistema es indeterminado");
+    ``group`` names the nodes that made it singular."""
 
 
 class NoConvergence(_RoundError):

@@ -7,7 +7,7 @@ from typing import Mapping, Sequence
 import numpy as np
 
 from . import _native
-from ._arrays import as_float_array, network, threads_of
+from ._arrays import as_float_array, costs_of, network, threads_of
 from ._clear import _names
 
 STATUSES = ("ok", "indeterminate", "no_convergence")
@@ -22,15 +22,16 @@ class Sweep:
     round it failed in), ``total_payments`` (Σ p) and ``total_shortfall``
     (Σ total_obligations − p), NaN without a clearing vector. Per scenario and
     node (k×n): ``default_round`` (0: never; -1 without a clearing vector) and
-    ``payment`` (p; NaN without a clearing vector). The doubles are those of
-    ``clear`` on each scenario's cash and of ``clearing-sweep``'s files.
+    ``payment`` (p; NaN without a clearing vector). ``regular`` (bool, per
+    scenario): ``Clearing.regular`` of the scenario's cash. The doubles are
+    those of ``clear`` on each scenario's cash and of ``clearing-sweep``'s files.
     """
 
     __slots__ = ("scenario", "status", "defaults", "rounds", "total_payments", "total_shortfall",
-                 "default_round", "payment", "total_obligations")
+                 "default_round", "payment", "total_obligations", "regular")
 
     def __init__(self, scenario, status, defaults, rounds, total_payments, total_shortfall,
-                 default_round, payment, total_obligations) -> None:
+                 default_round, payment, total_obligations, regular) -> None:
         self.scenario = scenario
         self.status = status
         self.defaults = defaults
@@ -40,6 +41,7 @@ class Sweep:
         self.default_round = default_round
         self.payment = payment
         self.total_obligations = total_obligations
+        self.regular = regular
 
     def __len__(self) -> int:
         return len(self.scenario)
@@ -52,7 +54,7 @@ class Sweep:
         """Two pandas DataFrames with the columns of ``clearing-sweep``'s files.
 
         ``(summary, nodes)``: ``scenario, status, defaults, rounds,
-        total_payments, total_shortfall`` (sweep.csv) and ``scenario, node,
+        total_payments, total_shortfall, regular`` (sweep.csv) and ``scenario, node,
         name, default_round, payment`` (sweep_nodes.csv). Values that the CSV
         leaves empty (no clearing vector) are missing (``<NA>``, NaN).
         """
@@ -68,6 +70,7 @@ class Sweep:
                 "rounds": self.rounds,
                 "total_payments": self.total_payments,
                 "total_shortfall": self.total_shortfall,
+                "regular": self.regular,
             }
         )
         summary.loc[~ok, "defaults"] = pd.NA
@@ -93,6 +96,8 @@ def sweep(
     each_node: bool = False,
     uniform_shock: tuple[float, float, float] | None = None,
     names: Sequence[str] | None = None,
+    alpha: float = 1.0,
+    beta: float = 1.0,
     threads: int | None = None,
 ) -> Sweep:
     """Clears the network ``L``, ``e`` once per cash scenario, on every core.
@@ -108,12 +113,14 @@ def sweep(
     - ``uniform_shock=(from, to, step)``: scenario k multiplies every cash by
       ``1 - s_k``, ``s_k = from + k*step`` while ``s_k <= to`` (named by s_k).
 
-    Each scenario's numbers are those of ``clear(L, cash)``. The GIL is
+    Each scenario's numbers are those of ``clear(L, cash, alpha=alpha,
+    beta=beta)``, with the default costs of ``clear``. The GIL is
     released meanwhile; Ctrl-C stops the sweep with ``KeyboardInterrupt``
     between scenarios. ``threads``: scenarios cleared at once (default: every
     core).
     """
     L, e = network(L, e)
+    alpha, beta = costs_of(alpha, beta)
     n = e.shape[0]
     given = sum([scenarios is not None, bool(each_node), uniform_shock is not None])
     if given != 1:
@@ -125,10 +132,11 @@ def sweep(
     elif uniform_shock is not None:
         first, last, step = (float(x) for x in uniform_shock)
         shock = f"{first!r}:{last!r}:{step!r}"
-    result = _native.sweep(L, e, cash, bool(each_node), shock, node_names or [], threads_of(threads))
-    names_out, status, defaults, rounds, payments, shortfall, default_round, payment, owes = result
+    result = _native.sweep(L, e, cash, bool(each_node), shock, node_names or [], threads_of(threads),
+                           alpha, beta)
+    names_out, status, defaults, rounds, payments, shortfall, default_round, payment, owes, regular = result
     return Sweep(labels or names_out, np.array(STATUSES, dtype=object)[status].astype(str), defaults,
-                 rounds, payments, shortfall, default_round, payment, owes)
+                 rounds, payments, shortfall, default_round, payment, owes, regular)
 
 
 def _cash_of(scenarios, e: np.ndarray, names: list[str] | None) -> tuple[np.ndarray, list[str]]:

@@ -36,9 +36,11 @@ struct Salidas {
   py::array_t<double> pagos, faltante;
   py::array_t<std::int32_t> ordenQuiebra;  // k×n
   py::array_t<double> p;                   // k×n
+  py::array_t<bool> regular;
   std::int8_t* aEstado;
   std::int32_t *aQuiebras, *aRondas, *aOrden;
   double *aPagos, *aFaltante, *aP;
+  bool* aRegular;
 
   Salidas(py::ssize_t k, py::ssize_t n)
       : estado(k),
@@ -48,19 +50,22 @@ struct Salidas {
         faltante(k),
         ordenQuiebra({k, n}),
         p({k, n}),
+        regular(k),
         aEstado(estado.mutable_data()),
         aQuiebras(quiebras.mutable_data()),
         aRondas(rondas.mutable_data()),
         aOrden(ordenQuiebra.mutable_data()),
         aPagos(pagos.mutable_data()),
         aFaltante(faltante.mutable_data()),
-        aP(p.mutable_data()) {}
+        aP(p.mutable_data()),
+        aRegular(regular.mutable_data()) {}
 
   // Scenario m's row; without a clearing vector, -1 and NaN where the CSV is empty.
   void toma(std::size_t m, const ResultadoEscenario& r, const Vector& pBarra) const {
     const std::size_t n = pBarra.size();
     aEstado[m] = static_cast<std::int8_t>(r.desenlace);
     aRondas[m] = r.rondas;
+    aRegular[m] = r.regular;
     if (r.desenlace != Desenlace::ok) {
       aQuiebras[m] = -1;
       aPagos[m] = aFaltante[m] = NAN;
@@ -111,12 +116,13 @@ Partida partidaDe(const Arreglo& L, const Arreglo& e, std::int32_t n, unsigned h
   partida.PI = std::move(estado.PI);
   partida.pBarra = std::move(estado.pBarra);
   partida.e = std::move(estado.e);
+  partida.cerrados = gruposCerrados(Red(partida.PI, partida.pBarra, partida.e));
   return partida;
 }
 
 py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>& cajas,
                 bool cadaNodo, const std::string& choque, const std::vector<std::string>& nombres,
-                unsigned hilos) {
+                unsigned hilos, double alfa, double beta) {
   const std::int32_t n = nodosDe(L, e);
   const Escenarios escenarios = escenariosDe(cajas, cadaNodo, choque, nombres, n);
   const std::size_t k = cuantosEscenarios(escenarios);
@@ -130,6 +136,7 @@ py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>
   try {
     py::gil_scoped_release sinGil;
     Partida partida = partidaDe(L, e, n, hilosPara(hilos));
+    partida.costes = {alfa, beta};
     auto ultima = std::chrono::steady_clock::now();
     const Tanda tanda{k, [](std::size_t m) { return m; }};
     falta = barre(partida, escenarios, tanda, hilosPara(hilos),
@@ -152,7 +159,7 @@ py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>
   if (falta) lanzaSinMemoria();
   return py::make_tuple(nombresEscenarios, salidas.estado, salidas.quiebras, salidas.rondas,
                         salidas.pagos, salidas.faltante, salidas.ordenQuiebra, salidas.p,
-                        aNumpy(pBarra));
+                        aNumpy(pBarra), salidas.regular);
 }
 
 }  // namespace
@@ -160,7 +167,8 @@ py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>
 void defineBarrido(py::module_& m) {
   m.def("sweep", &sweep, py::arg("L").noconvert(), py::arg("e").noconvert(),
         py::arg("cash").noconvert(), py::arg("each_node"), py::arg("shock"), py::arg("names"),
-        py::arg("threads"),
+        py::arg("threads"), py::arg("alpha"), py::arg("beta"),
         "(names, status, defaults, rounds, total_payments, total_shortfall, default_round, "
-        "payment, total_obligations) of the scenarios of a checked network.");
+        "payment, total_obligations, regular) of the scenarios of a checked network, with "
+        "default costs alpha and beta.");
 }

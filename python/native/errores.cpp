@@ -1,6 +1,7 @@
 #include "errores.h"
 
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include <string>
 
@@ -10,10 +11,13 @@ namespace py = pybind11;
 
 namespace {
 
-// The class of clearing._errors named `clase`, called with the message and the round.
-[[noreturn]] void lanzaClase(const char* clase, const std::string& texto, int ronda) {
+// The class of clearing._errors named `clase`, called with the message, the
+// round and, for an indeterminate round, its group.
+[[noreturn]] void lanzaClase(const char* clase, const std::string& texto, int ronda,
+                             const std::vector<std::int32_t>* grupo = nullptr) {
   const py::object tipo = py::module_::import("clearing._errors").attr(clase);
-  const py::object error = tipo(texto, ronda);
+  const py::object error =
+      grupo ? tipo(texto, ronda, py::tuple(py::cast(*grupo))) : tipo(texto, ronda);
   PyErr_SetObject(tipo.ptr(), error.ptr());
   throw py::error_already_set();
 }
@@ -25,13 +29,13 @@ void lanzaSinMemoria() {
   throw py::error_already_set();
 }
 
-void lanzaEnPython(const Fallo& fallo, int ronda) {
+void lanzaEnPython(const Fallo& fallo, int ronda, const std::vector<std::int32_t>& grupo) {
   const std::string texto = textoDe(fallo);
   switch (fallo.error) {
     case Error::sinMemoria:
       lanzaSinMemoria();
     case Error::indeterminado:
-      lanzaClase("Indeterminate", texto, ronda);
+      lanzaClase("Indeterminate", texto, ronda, &grupo);
     case Error::noConverge:
       lanzaClase("NoConvergence", texto, ronda);
     case Error::formato:

@@ -3,11 +3,16 @@
 // itself causes, MemoryError and OSError for what the machine does.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "base/fallo.h"
 
 // Sets the Python error for fallo, which happened in round `ronda` (0 when
-// not in the rounds), and throws pybind11's error_already_set.
-[[noreturn]] void lanzaEnPython(const Fallo& fallo, int ronda = 0);
+// not in the rounds), and throws pybind11's error_already_set. `grupo`: the
+// nodes that made an indeterminate round's system singular.
+[[noreturn]] void lanzaEnPython(const Fallo& fallo, int ronda = 0,
+                                const std::vector<std::int32_t>& grupo = {});
 
 // MemoryError with the program's message.
 [[noreturn]] void lanzaSinMemoria();

@@ -5,6 +5,7 @@
 // here ends the process.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "base/estado.h"
 #include "base/fallo.h"
 #include "base/pruebas.h"
+#include "clearing/grupos.h"
 #include "clearing/motor.h"
 #include "conversion.h"
 #include "errores.h"
@@ -28,23 +30,28 @@ namespace py = pybind11;
 
 namespace {
 
-OpcionesClearing opcionesCon(unsigned hilos) {
+OpcionesClearing opcionesCon(unsigned hilos, double alfa = 1.0, double beta = 1.0) {
   OpcionesClearing opciones;
   opciones.hilos = hilos;
+  opciones.alfa = alfa;
+  opciones.beta = beta;
   return opciones;
 }
 
-// What a clearing hands to Python: p, default rounds, capital, rounds and pBarra.
+// What a clearing hands to Python: p, default rounds, capital, rounds,
+// pBarra and the closed groups without cash.
 struct Calculado {
   Clearing clearing;
   Vector pBarra;
+  std::vector<Grupo> sinCaja;
 };
 
 // The program's computation without its report: the same state, options and
 // engine calls, so the same bits. Throws the failure and its round.
-Calculado calcula(const double* L, const double* e, std::int32_t n, unsigned hilos) {
+Calculado calcula(const double* L, const double* e, std::int32_t n, unsigned hilos, double alfa,
+                  double beta) {
   NetworkState estado;
-  OpcionesClearing opciones = opcionesCon(hilos);
+  OpcionesClearing opciones = opcionesCon(hilos, alfa, beta);
   llenaEstado(estado, L, e, n, opciones);
   completaOpciones(estado, opciones);
   EspacioClearing espacio;
@@ -55,26 +62,35 @@ Calculado calcula(const double* L, const double* e, std::int32_t n, unsigned hil
   auto error = resuelveRondas(estado, opciones, {}, c.clearing, espacio);
   if (!error) error = calculaCapitales(estado, opciones, c.clearing);
   if (error) throw std::move(*error);
+  c.sinCaja = gruposSinCaja(gruposCerrados(estado), estado.e);
   c.pBarra = std::move(estado.pBarra);
   return c;
 }
 
-// (p, default_round, capital, rounds, pBarra); the GIL is released meanwhile.
-py::tuple clear(const Arreglo& L, const Arreglo& e, unsigned hilos) {
+py::list listaDeGrupos(const std::vector<Grupo>& grupos) {
+  py::list lista;
+  for (const Grupo& g : grupos) lista.append(py::cast(g));
+  return lista;
+}
+
+// (p, default_round, capital, rounds, pBarra, closed groups without cash);
+// the GIL is released meanwhile.
+py::tuple clear(const Arreglo& L, const Arreglo& e, unsigned hilos, double alfa, double beta) {
   const std::int32_t n = nodosDe(L, e);
   Calculado c;
   try {
     py::gil_scoped_release sinGil;
-    c = calcula(L.data(), e.data(), n, hilos);
+    c = calcula(L.data(), e.data(), n, hilos, alfa, beta);
   } catch (const ErrorClearing& error) {
-    lanzaEnPython(error.fallo, error.ronda);
+    lanzaEnPython(error.fallo, error.ronda, error.grupo);
   } catch (const Fallo& fallo) {
     lanzaEnPython(fallo);
   } catch (const std::bad_alloc&) {
     lanzaSinMemoria();
   }
   return py::make_tuple(aNumpy(c.clearing.p), aNumpy(c.clearing.ordenQuiebra),
-                        aNumpy(c.clearing.capital), c.clearing.rondas, aNumpy(c.pBarra));
+                        aNumpy(c.clearing.capital), c.clearing.rondas, aNumpy(c.pBarra),
+                        listaDeGrupos(c.sinCaja));
 }
 
 // input.txt's grammar through the program's reader: (L, e).
@@ -142,7 +158,9 @@ void controlDePruebas(const std::string& raiz, long peticionesHastaFallo) {
 PYBIND11_MODULE(_native, m) {
   m.doc() = "The clearing engine, reader and report writer behind the package clearing.";
   m.def("clear", &clear, py::arg("L").noconvert(), py::arg("e").noconvert(), py::arg("threads"),
-        "(p, default_round, capital, rounds, total_obligations) of a checked network.");
+        py::arg("alpha"), py::arg("beta"),
+        "(p, default_round, capital, rounds, total_obligations, cashless_groups) of a checked "
+        "network, with default costs alpha and beta.");
   m.def("read_input", &readInput, py::arg("path"), "(L, e) of an input.txt file.");
   m.def("write_report", &writeReport, py::arg("path"), py::arg("L").noconvert(),
         py::arg("e").noconvert(), py::arg("threads"), "The program's report of a checked network.");

@@ -17,13 +17,24 @@ struct NetworkState {
   std::vector<std::int32_t> ordenQuiebra;  // first round that marks each node; 0 if none
 };
 
-// What a clearing is computed from: the obligations' derived quantities and
-// the outside cash. A view: the sweep shares PI and pBarra among scenarios
-// that differ in e alone.
+// Default costs: a node in default realises the fraction alfa of its
+// outside cash and beta of what the others pay it. Both in (0, 1]; 1 and 1,
+// no costs, leave every value as it is without them.
+struct Costes {
+  double alfa = 1.0;
+  double beta = 1.0;
+
+  bool ninguno() const { return alfa == 1.0 && beta == 1.0; }
+};
+
+// What a clearing is computed from: the obligations' derived quantities,
+// the outside cash and the default costs. A view: the sweep shares PI and
+// pBarra among scenarios that differ in e alone.
 struct Red {
   const Matrix& PI;
   const Vector& pBarra;
   const Vector& e;
+  Costes costes;
 
   Red(const Matrix& pi, const Vector& pbarra, const Vector& cash)
       : PI(pi), pBarra(pbarra), e(cash) {}

@@ -7,6 +7,8 @@
 //   w[i] = 0.0 + e[i] for a defaulting node, +0.0 for a solvent one
 //   z[i] = 0.0 + Σ over solvent k, ascending, of PI[k][i]·pBarra[k] for a
 //          defaulting node, +0.0 for a solvent one.
+// Default costs scale the block and z by β and w by α, as the literal formulas
+// do: β·x and α·x of finite x are x itself when the factor is 1.
 #include "clearing/estructura.h"
 
 #include <algorithm>
@@ -24,14 +26,14 @@ bool esVectorFinito(const Vector& v) {
   return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); });
 }
 
-// Ab[r][c] = 0.0 + PI[indices[c]][indices[r]] for r in [r0, r1) and c in
+// Ab[r][c] = beta·(0.0 + PI[indices[c]][indices[r]]) for r in [r0, r1) and c in
 // [c0, m), in tiles so that both the rows of PI read and the rows of Ab
 // written stay in cache. A 64×64 tile of doubles is 32 KiB on each side: one
 // tile read and one written fit the second-level cache of any current core,
 // while 64 doubles (8 cache lines) per row keep each line fully used before
 // it is evicted.
-void traspuestaBloque(const Matrix& PI, const std::vector<std::int32_t>& indices, Matrix& Ab,
-                      std::size_t r0, std::size_t r1, std::size_t c0) {
+void traspuestaBloque(const Matrix& PI, const std::vector<std::int32_t>& indices, double beta,
+                      Matrix& Ab, std::size_t r0, std::size_t r1, std::size_t c0) {
   constexpr std::size_t kTesela = 64;
   const std::size_t m = indices.size();
   for (std::size_t ra = r0; ra < r1; ra += kTesela) {
@@ -41,7 +43,7 @@ void traspuestaBloque(const Matrix& PI, const std::vector<std::int32_t>& indices
       for (std::size_t c = ca; c < cb; ++c) {
         const Vector& fila = PI[static_cast<std::size_t>(indices[c])];
         for (std::size_t r = ra; r < rb; ++r)
-          Ab[r][c] = 0.0 + fila[static_cast<std::size_t>(indices[r])];
+          Ab[r][c] = beta * (0.0 + fila[static_cast<std::size_t>(indices[r])]);
       }
     }
   }
@@ -98,17 +100,20 @@ void construyeSistema(const Red& red, const Bloque& bloque, TrabajoBloque& traba
   // elimination of them (linalg/historia.h); the rest is written afresh.
   const std::size_t conservadas = preparaBloque(trabajo, bloque);
   Matrix& Ab = trabajo.Ab;
-  traspuestaBloque(red.PI, bloque.indices, Ab, 0, conservadas, conservadas);
+  const Costes& costes = red.costes;
+  traspuestaBloque(red.PI, bloque.indices, costes.beta, Ab, 0, conservadas, conservadas);
   // Each thread writes its own rows of Ab.
   repartePorFilas(
       m - conservadas, 64, m - conservadas,
       [&](std::size_t desde, std::size_t hasta) {
-        traspuestaBloque(red.PI, bloque.indices, Ab, conservadas + desde, conservadas + hasta, 0);
+        traspuestaBloque(red.PI, bloque.indices, costes.beta, Ab, conservadas + desde,
+                         conservadas + hasta, 0);
       },
       trabajo.hilos);
   for (std::size_t r = conservadas; r < m; ++r) {
     const auto j = static_cast<std::size_t>(bloque.indices[r]);
-    Ab[r][r] = red.PI[j][j] - 1.0;  // (0.0 + x) − 1.0 = x − 1.0 for any finite x
+    // β·(0.0 + x) − 1.0 = β·x − 1.0 for any finite x
+    Ab[r][r] = costes.beta * red.PI[j][j] - 1.0;
   }
   Vector z = nuevoVector(n);
   for (std::size_t k = 0; k < n; ++k) {
@@ -119,7 +124,9 @@ void construyeSistema(const Red& red, const Bloque& bloque, TrabajoBloque& traba
   for (std::size_t i = 0; i < n; ++i) {
     const bool enQuiebra = bloque.posicion[i] >= 0;
     const double u = enQuiebra ? 0.0 : 0.0 + red.pBarra[i];
-    const double w = enQuiebra ? 0.0 + red.e[i] : 0.0;
-    b[i] = -((z[i] + w) + u);
+    // z may have overflowed: without costs it is taken as it is.
+    const double w = enQuiebra ? costes.alfa * (0.0 + red.e[i]) : 0.0;
+    const double zb = costes.beta == 1.0 ? z[i] : costes.beta * z[i];
+    b[i] = -((zb + w) + u);
   }
 }

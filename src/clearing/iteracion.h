@@ -20,8 +20,12 @@ struct Rondas {
   Vector p;                                // the current vector; at the end, the clearing vector
   std::vector<std::int32_t> ordenQuiebra;  // first round that marks each node; 0 if none
   int rondas = 0;                          // the last round started
+  Marcas marcas;                           // the last round's marks
 };
 
+// With default costs (red.costes) a marked node pays α·e + β·(what it
+// receives) in its round's system, and the vector reproduces itself when it is
+// within tol of those payments.
 // Runs the rounds from p = pBarra (rondas.p and rondas.ordenQuiebra must
 // have room for n values, ordenQuiebra zeroed); leaves the clearing vector
 // in p and the default steps in ordenQuiebra. Stops when the vector

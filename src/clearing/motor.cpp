@@ -2,11 +2,13 @@
 // failure of the layers below caught here and handed back as a value.
 #include "clearing/motor.h"
 
+#include <new>
 #include <utility>
 
 #include "base/memoria.h"
 #include "clearing/calculo.h"
 #include "clearing/capital.h"
+#include "clearing/grupos.h"
 
 namespace {
 
@@ -18,6 +20,25 @@ void preparaDestino(Rondas& rondas, std::size_t n) {
     rondas.ordenQuiebra = nuevoVectorEntero(n);
   else
     rondas.ordenQuiebra.assign(n, 0);
+}
+
+// The group that made the last round singular; none where there is no room
+// to find it (the error itself is what matters).
+std::vector<std::int32_t> grupoDelError(const Red& red, const Rondas& rondas) {
+  try {
+    return grupoSingular(red, rondas.marcas);
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
+
+// A container that grows below the memory helpers (base/memoria.h) throws
+// the standard library's bad_alloc: the same failure, which must reach the
+// caller as a value like the rest rather than end the process from a thread.
+Fallo sinMemoria() {
+  Fallo fallo;
+  fallo.error = Error::sinMemoria;
+  return fallo;
 }
 
 }  // namespace
@@ -39,7 +60,9 @@ std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesCleari
 std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesClearing& opciones,
                                             const ObservaRonda& observa, Clearing& clearing,
                                             EspacioClearing& espacio) {
-  Rondas rondas{std::move(clearing.p), std::move(clearing.ordenQuiebra), 0};
+  Rondas rondas{std::move(clearing.p), std::move(clearing.ordenQuiebra), 0, {}};
+  Red conCostes = red;
+  conCostes.costes = {opciones.alfa, opciones.beta};
   std::optional<ErrorClearing> error;
   try {
     preparaDestino(rondas, red.pBarra.size());
@@ -48,9 +71,12 @@ std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesCleari
     trabajo.hilos = opciones.hilos;
     for (TrabajoPanel& panel : trabajo.paneles) panel.hilos = opciones.hilos;
     trabajo.caben = opciones.caben;
-    iteraQuiebras(red, eligeCalculo(red, opciones.literal), trabajo, observa, rondas);
+    iteraQuiebras(conCostes, eligeCalculo(red, opciones.literal), trabajo, observa, rondas);
   } catch (const Fallo& fallo) {
-    error = ErrorClearing{fallo, rondas.rondas};
+    error = ErrorClearing{fallo, rondas.rondas, {}};
+    if (fallo.error == Error::indeterminado) error->grupo = grupoDelError(red, rondas);
+  } catch (const std::bad_alloc&) {
+    error = ErrorClearing{sinMemoria(), rondas.rondas, {}};
   }
   clearing.p = std::move(rondas.p);
   clearing.ordenQuiebra = std::move(rondas.ordenQuiebra);
@@ -64,7 +90,9 @@ std::optional<ErrorClearing> calculaCapitales(const Red& red, const OpcionesClea
     clearing.capital =
         calculaCapital(red, clearing.p, eligeCalculo(red, opciones.literal), opciones.hilos);
   } catch (const Fallo& fallo) {
-    return ErrorClearing{fallo, clearing.rondas};
+    return ErrorClearing{fallo, clearing.rondas, {}};
+  } catch (const std::bad_alloc&) {
+    return ErrorClearing{sinMemoria(), clearing.rondas, {}};
   }
   return std::nullopt;
 }

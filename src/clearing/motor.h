@@ -25,6 +25,12 @@ struct OpcionesClearing {
   // the rounds with Error::sinMemoria. None: they always fit. The engine
   // never reads the machine itself.
   std::function<bool(int matrices)> caben;
+  // Default costs, both in (0, 1]: a defaulting node pays alfa·e + beta·(what
+  // it receives). 1 and 1, the default, is the clearing without costs, to the
+  // bit. With beta < 1 every round's system is strictly diagonally dominant
+  // by columns, so no round is indeterminate.
+  double alfa = 1.0;
+  double beta = 1.0;
 };
 
 struct Clearing {
@@ -37,9 +43,12 @@ struct Clearing {
 // Why there is no clearing: Error::indeterminado, Error::noConverge,
 // Error::sinMemoria, or whatever failure the observer threw (a report's
 // Error::escritura); `ronda` is the round it happened in, 0 before the first.
+// For Error::indeterminado, `grupo` names the nodes that made the round's
+// system singular (clearing/grupos.h: grupoSingular), ascending.
 struct ErrorClearing {
   Fallo fallo;
   int ronda = 0;
+  std::vector<std::int32_t> grupo;
 };
 
 struct ResultadoClearing {

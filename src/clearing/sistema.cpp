@@ -5,10 +5,22 @@
 #include "clearing/mapa.h"
 #include "linalg/operaciones.h"
 
+namespace {
+
+// Without costs the factors are 1 and nothing is multiplied.
+void escala(Vector& v, double factor) {
+  if (factor == 1.0) return;
+  for (double& x : v) x *= factor;
+}
+
+}  // namespace
+
 Matrix matrizSistema(const Red& red, const Vector& p) {
   const Matrix lambda = diagonalP(red, p);
   const Matrix PIt = traspuesta(red.PI);
-  return restaMat(producteMat(lambda, producteMat(PIt, lambda)), I(p.size()));
+  Matrix entre = producteMat(lambda, producteMat(PIt, lambda));
+  for (Vector& fila : entre) escala(fila, red.costes.beta);
+  return restaMat(entre, I(p.size()));
 }
 
 Vector terminoIndep(const Red& red, const Vector& p) {
@@ -16,8 +28,10 @@ Vector terminoIndep(const Red& red, const Vector& p) {
   const Matrix PIt = traspuesta(red.PI);
   const Matrix solventes = restaMat(I(p.size()), lambda);  // I − Λ
   const Vector u = prodMatVec(solventes, red.pBarra);
-  const Vector w = prodMatVec(lambda, red.e);
-  const Vector z = prodMatVec(producteMat(producteMat(lambda, PIt), solventes), red.pBarra);
+  Vector w = prodMatVec(lambda, red.e);
+  Vector z = prodMatVec(producteMat(producteMat(lambda, PIt), solventes), red.pBarra);
+  escala(w, red.costes.alfa);
+  escala(z, red.costes.beta);
   Vector b = sumaVec(sumaVec(z, w), u);
   for (double& x : b) x = -x;
   return b;

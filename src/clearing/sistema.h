@@ -5,8 +5,9 @@
 
 #include "base/estado.h"
 
-// A = Λ·(PIᵀ·Λ) − I.
+// A = β·(Λ·(PIᵀ·Λ)) − I, with β = red.costes.beta (no product when it is 1).
 Matrix matrizSistema(const Red& red, const Vector& p);
 
-// b = −((z + w) + u) with u = (I − Λ)·pBarra, w = Λ·e, z = ((Λ·PIᵀ)·(I − Λ))·pBarra.
+// b = −((z + w) + u) with u = (I − Λ)·pBarra, w = α·(Λ·e),
+// z = β·(((Λ·PIᵀ)·(I − Λ))·pBarra); α and β from red.costes, no product when 1.
 Vector terminoIndep(const Red& red, const Vector& p);

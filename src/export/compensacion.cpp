@@ -1,5 +1,6 @@
 // The engine's call exactly as clearing makes it: the default options
-// (structure-aware path; carrying eliminations over changes no bit).
+// (structure-aware path; carrying eliminations over changes no bit), with
+// default costs when they were asked for.
 #include <new>
 #include <utility>
 
@@ -19,9 +20,14 @@ bool calculaResultado(const NetworkState& estado, Resultado& resultado, std::str
     }
     ++resultado.rondas;
   };
+  OpcionesClearing opciones;
+  if (resultado.costes) {
+    opciones.alfa = resultado.costes->alfa;
+    opciones.beta = resultado.costes->beta;
+  }
   ResultadoClearing calculado;
   try {
-    calculado = calculaClearing(Red(estado), OpcionesClearing{}, observa);
+    calculado = calculaClearing(Red(estado), opciones, observa);
   } catch (const std::bad_alloc&) {  // the record of the rounds, not the engine
     calculado.error = ErrorClearing{};
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,13 @@ struct Resultado {
   // a cascade marks few nodes per round, so this stays near O(n).
   std::vector<std::vector<std::int32_t>> cambios;
   std::string sinClearing;  // why the engine found no clearing vector; "" when it did
+  // The default costs it was computed with (--costs); none: clearing's own
+  // computation, the one its report shows.
+  std::optional<Costes> costes;
 };
 
-// Runs the engine with the options clearing uses. False with a message only
+// Runs the engine with the options clearing uses, and resultado.costes if
+// set. False with a message only
 // when memory runs out; a network with no clearing vector fills sinClearing.
 bool calculaResultado(const NetworkState& estado, Resultado& resultado, std::string& error);
 

@@ -4,9 +4,11 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/plataforma.h"
+#include "comun/costes.h"
 #include "comun/nodos.h"
 #include "comun/opciones.h"
 #include "comun/salida.h"
@@ -19,10 +21,14 @@
 namespace {
 
 constexpr const char* kUso =
-    "usage: clearing-export   (in the directory of input.txt and output.txt)\n"
+    "usage: clearing-export [--costs ALPHA:BETA]   (in the directory of input.txt\n"
+    "                                              and output.txt)\n"
     "Reads input.txt, the complete report output.txt and, if present, nodes.txt;\n"
     "computes the clearing as clearing does and checks that output.txt is its\n"
-    "report; writes results.csv, payments.csv and cascade.html beside them.\n";
+    "report; writes results.csv, payments.csv and cascade.html beside them.\n"
+    "--costs computes the clearing with default costs instead (a defaulting node\n"
+    "pays ALPHA of its cash and BETA of what it receives, both in (0, 1]); then\n"
+    "output.txt, the clearing without them, is not read.\n";
 
 int falla(const std::string& error) {
   (void)std::fprintf(stderr, "%s\n", error.c_str());
@@ -63,7 +69,8 @@ __lsan_default_options() {  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,
 
 int main(int argc, char** argv) {
   if (const auto respuesta = respondeOpcion(argc, argv, "clearing-export", kUso)) return *respuesta;
-  if (argc != 1) {
+  const bool conCostes = argc == 3 && std::string_view(argv[1]) == "--costs";
+  if (argc != 1 && !conCostes) {
     (void)std::fputs(kUso, stderr);
     return 2;
   }
@@ -72,12 +79,16 @@ int main(int argc, char** argv) {
   Resultado resultado;
   std::vector<std::string> nombres;
   std::string error;
+  if (conCostes && !leeCostes(argv[2], resultado.costes.emplace(), error)) return falla(error);
   {
     NetworkState estado;  // n×n matrices, let go before the drawing
     if (!leeDispersa("input.txt", dispersa, estado, error) ||
         !leeNombres("nodes.txt", dispersa.n, nombres, error) ||
-        !calculaResultado(estado, resultado, error) ||
-        !compruebaInforme("output.txt", dispersa, estado, resultado, error))
+        !calculaResultado(estado, resultado, error))
+      return falla(error);
+    if (conCostes && !resultado.sinClearing.empty())
+      return falla("input.txt has no clearing vector with these costs: " + resultado.sinClearing);
+    if (!conCostes && !compruebaInforme("output.txt", dispersa, estado, resultado, error))
       return falla(error);
   }
   std::string svg;

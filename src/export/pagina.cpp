@@ -168,6 +168,11 @@ void escribePagina(ArchivoNuevo& archivo, const Dispersa& dispersa, const Result
   escribe(archivo, kEstilo);
   escribe(archivo, "</style>\n</head>\n<body>\n<h1>Default cascade</h1>\n<p id=\"resumen\">" +
                        resumen(dispersa, resultado) + "</p>\n");
+  if (resultado.costes)
+    escribe(archivo, "<p id=\"costes\">With default costs: a node in default pays &alpha; = " +
+                         textoLegible(resultado.costes->alfa) +
+                         " of its outside cash and &beta; = " +
+                         textoLegible(resultado.costes->beta) + " of what it receives.</p>\n");
   escribe(archivo, leyenda(resultado, !svg.empty()));
   escribe(archivo, "<h2>The network, grouped by the round in which each node defaults</h2>\n");
   if (svg.empty()) {
@@ -180,8 +185,11 @@ void escribePagina(ArchivoNuevo& archivo, const Dispersa& dispersa, const Result
   escribe(archivo, "<h2>Nodes that default in each round</h2>\n" + graficoRondas(resultado));
   escribe(archivo, "<h2>Largest shortfalls (what a node owes and does not pay)</h2>\n" +
                        tablaDeficits(dispersa, resultado, nombres));
-  escribe(archivo,
-          "<footer>Written by clearing-export from input.txt, computed as clearing computes it and "
-          "checked against output.txt. Figures here have six significant digits; results.csv "
-          "and payments.csv hold them exact.</footer>\n</body>\n</html>\n");
+  escribe(archivo, std::string("<footer>Written by clearing-export from input.txt, ") +
+                       (resultado.costes ? "computed with the default costs above (output.txt, "
+                                           "the clearing without them, was not read)"
+                                         : "computed as clearing computes it and checked against "
+                                           "output.txt") +
+                       ". Figures here have six significant digits; results.csv and payments.csv "
+                       "hold them exact.</footer>\n</body>\n</html>\n");
 }

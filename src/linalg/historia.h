@@ -9,9 +9,10 @@
 // in pivot order, so the bits are those of eliminating the whole block.
 //
 // The conditions, stated here only (other files point here):
-//   1. A block's entries do not depend on p: they are 0.0 + PI[k][j], minus
-//      1.0 on the diagonal, over the block's indices j, k (construyeSistema,
-//      clearing/estructura.cpp, writes them from PI alone). So the same
+//   1. A block's entries do not depend on p: they are β·(0.0 + PI[k][j]),
+//      minus 1.0 on the diagonal, over the block's indices j, k, β the run's
+//      default cost (construyeSistema, clearing/estructura.cpp, writes them
+//      from PI and β alone). So the same
 //      indices in the same order give the same entries. The right-hand side
 //      changes with the block; it is eliminated afresh every round, with the
 //      recorded pivots and factors for the columns carried over.

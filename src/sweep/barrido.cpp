@@ -16,9 +16,11 @@
 namespace {
 
 // The engine's options for one scenario.
-OpcionesClearing opcionesEscenario() {
+OpcionesClearing opcionesEscenario(const Costes& costes) {
   OpcionesClearing opciones;
   opciones.hilos = 1;  // the scenarios already run on every core
+  opciones.alfa = costes.alfa;
+  opciones.beta = costes.beta;
   return opciones;
 }
 
@@ -27,7 +29,8 @@ OpcionesClearing opcionesEscenario() {
 bool resuelveEscenario(const Partida& partida, const Escenarios& escenarios, std::size_t k,
                        Vector& caja, EspacioClearing& espacio, ResultadoEscenario& resultado) {
   aplicaEscenario(escenarios, k, partida.e, caja);
-  const OpcionesClearing opciones = opcionesEscenario();
+  const OpcionesClearing opciones = opcionesEscenario(partida.costes);
+  resultado.regular = esRegular(partida.cerrados, caja);
   Clearing clearing;
   clearing.p = std::move(resultado.p);
   clearing.ordenQuiebra = std::move(resultado.ordenQuiebra);
@@ -64,7 +67,7 @@ bool entrega(const TomaResultado& toma, std::size_t m, const ResultadoEscenario&
 // block and its own cash vector, as one run of clearing holds beyond L and PI.
 int matricesDeBarrido(unsigned hilos) {
   return kMatricesDeDatos + static_cast<int>(std::max(1U, hilos)) *
-                                (matricesPrevistas(opcionesEscenario()) - kMatricesDeDatos);
+                                (matricesPrevistas(opcionesEscenario({})) - kMatricesDeDatos);
 }
 
 bool leePartida(const char* ruta, const std::function<unsigned(std::int32_t)>& hilosPara,
@@ -76,6 +79,7 @@ bool leePartida(const char* ruta, const std::function<unsigned(std::int32_t)>& h
   partida.PI = std::move(estado.PI);
   partida.pBarra = std::move(estado.pBarra);
   partida.e = std::move(estado.e);
+  partida.cerrados = gruposCerrados(Red(partida.PI, partida.pBarra, partida.e));
   return true;
 }
 

@@ -11,15 +11,20 @@
 #include <string>
 #include <vector>
 
-#include "base/tipos.h"
+#include "base/estado.h"
+#include "clearing/grupos.h"
 #include "sweep/escenarios.h"
 
-// What a sweep keeps of input.txt: L is dropped once PI is computed.
+// What a sweep keeps of input.txt: L is dropped once PI is computed. Its
+// closed groups are found once; each scenario's cash tells whether it is
+// regular. Every scenario is cleared with the same default costs.
 struct Partida {
   std::int32_t n = 0;
   Matrix PI;
   Vector pBarra;
   Vector e;
+  std::vector<Grupo> cerrados;
+  Costes costes;
 };
 
 // The n×n matrices a sweep on `hilos` threads holds at its peak: PI and
@@ -29,8 +34,8 @@ int matricesDeBarrido(unsigned hilos);
 
 // Reads input.txt with clearing's reader and derives pBarra and PI as
 // clearing does, once the memory gate (comun/recursos.h) has found room for
-// the sweep on hilosPara(n) threads, n the network's nodes. On failure
-// error says why ("input.txt: …").
+// the sweep on hilosPara(n) threads, n the network's nodes, and its closed
+// groups. On failure error says why ("input.txt: …").
 bool leePartida(const char* ruta, const std::function<unsigned(std::int32_t)>& hilosPara,
                 Partida& partida, std::string& error);
 
@@ -41,6 +46,7 @@ struct ResultadoEscenario {
   std::int32_t rondas = 0;  // rounds run; for a failure, the round it happened in
   Vector p;                 // meaningful for ok only
   std::vector<std::int32_t> ordenQuiebra;
+  bool regular = false;  // every closed group of the network has cash in this scenario
 };
 
 // What sweep.csv says of a scenario with a clearing vector: the nodes that

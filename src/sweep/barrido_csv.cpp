@@ -18,7 +18,11 @@ void anadeEntero(std::string& texto, long long v) {
   texto.append(cifras.data(), fin);
 }
 
-// scenario,status,defaults,rounds,total_payments,total_shortfall
+void anadeRegular(std::string& texto, const ResultadoEscenario& r) {
+  texto += r.regular ? ",true\r\n" : ",false\r\n";
+}
+
+// scenario,status,defaults,rounds,total_payments,total_shortfall,regular
 void anadeResumen(std::string& texto, const std::string& campo, const ResultadoEscenario& r,
                   const Vector& pBarra) {
   texto += campo;
@@ -27,7 +31,8 @@ void anadeResumen(std::string& texto, const std::string& campo, const ResultadoE
   if (r.desenlace != Desenlace::ok) {
     texto += ",,";
     anadeEntero(texto, r.rondas);
-    texto += ",,\r\n";
+    texto += ",,";
+    anadeRegular(texto, r);
     return;
   }
   const Resumen resumen = resumeEscenario(r, pBarra);
@@ -39,7 +44,7 @@ void anadeResumen(std::string& texto, const std::string& campo, const ResultadoE
   anadeExacto(texto, resumen.pagos);
   texto += ',';
   anadeExacto(texto, resumen.faltante);
-  texto += "\r\n";
+  anadeRegular(texto, r);
 }
 
 // scenario,node,name,default_round,payment for every node
@@ -82,7 +87,8 @@ bool abreSalidaBarrido(SalidaBarrido& salida, const Vector& pBarra,
     descartaNuevos(salida.archivos);
     return false;
   }
-  salida.pendiente[0] = "scenario,status,defaults,rounds,total_payments,total_shortfall\r\n";
+  salida.pendiente[0] =
+      "scenario,status,defaults,rounds,total_payments,total_shortfall,regular\r\n";
   salida.pendiente[1] = "scenario,node,name,default_round,payment\r\n";
   return true;
 }

@@ -37,9 +37,9 @@ constexpr std::size_t kTrozosPorRango = 8;
 constexpr auto kEspera = std::chrono::microseconds(200);
 constexpr int kEtiqueta = 0;
 
-// One scenario's bytes: status, rounds, p, default rounds.
+// One scenario's bytes: status, rounds, regular, p, default rounds.
 std::size_t bytesPorEscenario(std::size_t n) {
-  return 2 * sizeof(std::int32_t) + n * (sizeof(double) + sizeof(std::int32_t));
+  return 3 * sizeof(std::int32_t) + n * (sizeof(double) + sizeof(std::int32_t));
 }
 
 struct Reparto {
@@ -78,8 +78,8 @@ Tanda tandaDeRango(const Reparto& r, std::size_t rango) {
 }
 
 void empaqueta(char* destino, const ResultadoEscenario& resultado, std::size_t n) {
-  const std::int32_t cabecera[2] = {static_cast<std::int32_t>(resultado.desenlace),
-                                    resultado.rondas};
+  const std::int32_t cabecera[3] = {static_cast<std::int32_t>(resultado.desenlace),
+                                    resultado.rondas, resultado.regular ? 1 : 0};
   std::memcpy(destino, cabecera, sizeof cabecera);
   destino += sizeof cabecera;
   // A failed scenario's vector may be short; its bytes are never read.
@@ -91,11 +91,12 @@ void empaqueta(char* destino, const ResultadoEscenario& resultado, std::size_t n
 }
 
 void desempaqueta(const char* origen, ResultadoEscenario& resultado, std::size_t n) {
-  std::int32_t cabecera[2];
+  std::int32_t cabecera[3];
   std::memcpy(cabecera, origen, sizeof cabecera);
   origen += sizeof cabecera;
   resultado.desenlace = static_cast<Desenlace>(cabecera[0]);
   resultado.rondas = cabecera[1];
+  resultado.regular = cabecera[2] != 0;
   resultado.p.resize(n);
   std::memcpy(resultado.p.data(), origen, n * sizeof(double));
   origen += n * sizeof(double);

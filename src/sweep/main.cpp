@@ -4,6 +4,7 @@
 // with MPI (clearing-sweep-mpi), the scenarios are shared among the ranks of
 // mpirun and rank 0 writes the files.
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,6 +15,7 @@
 #include "base/hilos.h"
 #include "base/plataforma.h"
 #include "base/reparto.h"
+#include "comun/costes.h"
 #include "comun/motivos.h"
 #include "comun/nodos.h"
 #include "comun/opciones.h"
@@ -31,14 +33,16 @@
 namespace {
 
 constexpr const char* kUso =
-    "usage: clearing-sweep [--threads N] SCENARIOS.csv | - | --each-node |\n"
-    "                      --uniform-shock FROM:TO:STEP\n"
+    "usage: clearing-sweep [--threads N] [--costs ALPHA:BETA] SCENARIOS.csv | - |\n"
+    "                      --each-node | --uniform-shock FROM:TO:STEP\n"
     "In the directory of input.txt (and optionally nodes.txt), clears the network\n"
     "once per scenario and writes sweep.csv and sweep_nodes.csv beside them.\n"
     "SCENARIOS.csv (- for standard input) has the columns scenario,node,cash;\n"
     "a node is a name of nodes.txt, or #K for node K (K alone without nodes.txt).\n"
     "--each-node sets each node's cash to 0 in turn; --uniform-shock multiplies\n"
-    "every node's cash by 1 - s for s = FROM + k*STEP <= TO <= 1.\n";
+    "every node's cash by 1 - s for s = FROM + k*STEP <= TO <= 1. --costs clears\n"
+    "with default costs: a defaulting node pays ALPHA of its cash and BETA of what\n"
+    "it receives (both in (0, 1]; 1:1, the default, is the clearing without costs).\n";
 
 constexpr const char* kPrograma = "clearing-sweep";
 
@@ -47,6 +51,8 @@ struct Argumentos {
   Barrido tipo = Barrido::archivo;
   std::string fuente;  // the file, or FROM:TO:STEP
   Escenarios choque;   // choqueUniforme: FROM:TO:STEP read
+  std::string textoCostes;  // --costs ALPHA:BETA as given, or empty
+  Costes costes;            // what it says; none: the clearing without costs
 };
 
 // Wrong arguments: the usage, with what is wrong when it is known; status 2.
@@ -64,6 +70,10 @@ bool leeArgumentos(int argc, char** argv, Argumentos& a) {
     if (arg == "--threads" && k + 1 < argc) {
       if (!esEnteroValido(argv[++k], pedidos) || pedidos < 1) return false;
       a.hilos = static_cast<unsigned>(pedidos);
+      continue;
+    }
+    if (arg == "--costs" && k + 1 < argc) {
+      a.textoCostes = argv[++k];
       continue;
     }
     if (conFuente) return false;
@@ -122,6 +132,14 @@ unsigned hilosDelBarrido(const Argumentos& a, std::int32_t n, std::size_t escena
       1, trabajadoresEnOrden(cuantos == 0 ? kMaxHilosEnOrden : cuantos, hilosPara(a.hilos))));
 }
 
+// input.txt, what every process reads, with the costs asked for; the sweep's
+// threads as hilos(n) says for a network of n nodes.
+bool leeRed(const Argumentos& a, const std::function<unsigned(std::int32_t)>& hilos, Barrida& b,
+            std::string& error) {
+  b.partida.costes = a.costes;
+  return leePartida("input.txt", hilos, b.partida, error);
+}
+
 // What the whole run reads: the scenario file's rows first (the threads, and
 // so the memory, depend on how many scenarios it names), then input.txt,
 // nodes.txt, and the file's nodes looked up.
@@ -131,8 +149,8 @@ bool leeTodo(const Argumentos& a, Barrida& b, std::string& error) {
       !leeArchivoEscenarios(a.fuente == "-" ? "/dev/stdin" : a.fuente, a.fuente, archivo, error))
     return false;
   const auto hilos = [&](std::int32_t n) { return hilosDelBarrido(a, n, archivo.cuantos); };
-  return leePartida("input.txt", hilos, b.partida, error) &&
-         leeNombres("nodes.txt", b.partida.n, b.nombres, error) && leeFuente(a, archivo, b, error);
+  return leeRed(a, hilos, b, error) && leeNombres("nodes.txt", b.partida.n, b.nombres, error) &&
+         leeFuente(a, archivo, b, error);
 }
 
 std::string sinMemoria(const Barrida& b, std::size_t k) {
@@ -182,8 +200,7 @@ int ejecuta(const Argumentos& a) {
 bool preparaRangos(const Argumentos& a, Rangos rangos, Barrida& b) {
   std::string error;
   const auto hilos = [&](std::int32_t n) { return hilosDelBarrido(a, n, 0); };
-  bool bien =
-      rangos.rango == 0 ? leeTodo(a, b, error) : leePartida("input.txt", hilos, b.partida, error);
+  bool bien = rangos.rango == 0 ? leeTodo(a, b, error) : leeRed(a, hilos, b, error);
   std::string bien0 = bien ? "1" : "0";
   difunde(bien0);
   if (!bien && (rangos.rango == 0 || bien0 == "1"))
@@ -237,6 +254,8 @@ int main(int argc, char** argv) {
   if (!leeArgumentos(argc, argv, a)) return usoIncorrecto();
   std::string error;
   if (a.tipo == Barrido::choqueUniforme && !leeChoqueUniforme(a.fuente, a.choque, error))
+    return usoIncorrecto(error);
+  if (!a.textoCostes.empty() && !leeCostes(a.textoCostes, a.costes, error))
     return usoIncorrecto(error);
   ignoraLimiteDeArchivo();  // a file-size limit is a write error, and a message
 #ifdef CLEARING_MPI

@@ -4,6 +4,7 @@ numbers, its bytes and its messages."""
 from __future__ import annotations
 
 import csv
+import pickle
 import subprocess
 import sys
 import threading
@@ -181,3 +182,35 @@ def test_the_module_imports_and_clears_without_pandas_or_dask():
             "import clearing; print(clearing.clear([[0, 10], [0, 0]], [5, 0]).p)")
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True)
     assert done.stdout == "[5. 0.]\n"
+
+
+@pytest.mark.parametrize(
+    "name,group", [("indeterminado_mutuo", (0, 1)), ("indeterminado_uno", (0,)), ("dos_nodos_sin_solucion", (0, 1))]
+)
+def test_an_indeterminate_round_names_its_group_and_beta_below_one_clears(tmp_path, name, group):
+    (tmp_path / "input.txt").write_text(GOLDEN_INPUTS[name])
+    L, e = clearing.read_input(tmp_path / "input.txt")
+    with pytest.raises(clearing.Indeterminate) as raised:
+        clearing.clear(L, e)
+    assert raised.value.group == group
+    assert pickle.loads(pickle.dumps(raised.value)).group == group
+    clearing.clear(L, e, alpha=0.9, beta=0.9)
+
+
+def test_costs_on_the_bank_example_as_documented():
+    bancos = GOLDEN_DIR.parent.parent / "examples" / "bancos"
+    L, e = clearing.read_input(bancos / "input.txt")
+    c = clearing.clear(L, e, alpha=0.9, beta=0.9)
+    assert c.p.tolist() == [9.9, 9.62027027027027, 7.0, 0.0]
+    assert c.default_round.tolist() == [1, 2, 0, 0]
+    assert c.regular and c.cashless_groups == []
+    plain = clearing.clear(L, e)
+    assert clearing.clear(L, e, alpha=1, beta=1).p.tobytes() == plain.p.tobytes()
+    circle = clearing.clear([[0, 10], [10, 0]], [0, 0])
+    assert not circle.regular and circle.cashless_groups == [[0, 1]]
+
+
+@pytest.mark.parametrize("costs", [{"alpha": 0}, {"beta": 1.5}, {"alpha": float("nan")}])
+def test_costs_outside_0_1_are_value_errors(costs):
+    with pytest.raises(ValueError, match="must be above 0 and at most 1"):
+        clearing.clear([[0, 1], [0, 0]], [1, 0], **costs)

@@ -21,16 +21,17 @@ def network(tmp_path, family="cascade", n=40, seed=5):
     return clearing.read_input(tmp_path / "input.txt")
 
 
-def assert_same_as_clear(s, L, cash):
+def assert_same_as_clear(s, L, cash, **costs):
     for k, row in enumerate(cash):
         try:
-            c = clearing.clear(L, row)
+            c = clearing.clear(L, row, **costs)
         except (clearing.Indeterminate, clearing.NoConvergence) as error:
             want = "indeterminate" if isinstance(error, clearing.Indeterminate) else "no_convergence"
             assert (s.status[k], s.rounds[k]) == (want, error.round)
             assert np.isnan(s.payment[k]).all() and s.defaults[k] == -1
             continue
         assert s.status[k] == "ok" and s.rounds[k] == c.rounds
+        assert s.regular[k] == c.regular
         assert s.payment[k].tobytes() == c.p.tobytes()
         assert s.default_round[k].tobytes() == c.default_round.tobytes()
         assert s.defaults[k] == np.count_nonzero(c.default_round)
@@ -45,6 +46,8 @@ def test_sweep_matches_clear_per_scenario(tmp_path, family):
     shocked = clearing.sweep(L, e, uniform_shock=(0.0, 1.0, 0.125))
     factors = 1.0 - (0.0 + np.arange(9) * 0.125)
     assert_same_as_clear(shocked, L, e[None, :] * factors[:, None])
+    costs = {"alpha": 0.9, "beta": 0.7}
+    assert_same_as_clear(clearing.sweep(L, e, cash, threads=2, **costs), L, cash, **costs)
 
 
 def test_scenarios_without_a_clearing_vector_are_rows_like_the_others():
@@ -52,6 +55,7 @@ def test_scenarios_without_a_clearing_vector_are_rows_like_the_others():
     cash = [[-5, 0], [5, 0], [0, 0]]
     s = clearing.sweep(L, [0, 0], cash)
     assert list(s.status) == ["indeterminate", "ok", "ok"]
+    assert list(s.regular) == [False, True, False]  # a two-bank circle, cash or none
     assert_same_as_clear(s, L, cash)
 
 
@@ -60,12 +64,15 @@ def read_csv(path):
         return list(csv.DictReader(f))
 
 
-@pytest.mark.parametrize("arguments", [["--each-node"], ["--uniform-shock", "0:1:0.1"]])
+@pytest.mark.parametrize(
+    "arguments", [["--each-node"], ["--uniform-shock", "0:1:0.1"], ["--costs", "0.9:0.9", "--each-node"]]
+)
 def test_sweep_matches_clearing_sweeps_files(tmp_path, arguments):
     L, e = network(tmp_path, "coreperiphery", 30, 2)
     subprocess.run([program("CLEARING_SWEEP"), *arguments], cwd=tmp_path, check=True)
-    if arguments[0] == "--each-node":
-        s = clearing.sweep(L, e, each_node=True)
+    costs = {"alpha": 0.9, "beta": 0.9} if arguments[0] == "--costs" else {}
+    if arguments[-1] == "--each-node":
+        s = clearing.sweep(L, e, each_node=True, **costs)
     else:
         s = clearing.sweep(L, e, uniform_shock=(0, 1, 0.1))
     summary, nodes = s.to_frames()
@@ -77,6 +84,7 @@ def test_sweep_matches_clearing_sweeps_files(tmp_path, arguments):
         assert int(row["defaults"]) == s.defaults[k]
         assert float(row["total_payments"]) == s.total_payments[k]
         assert float(row["total_shortfall"]) == s.total_shortfall[k]
+        assert row["regular"] == ("true" if s.regular[k] else "false")
     node_rows = read_csv(tmp_path / "sweep_nodes.csv")
     assert list(nodes.columns) == list(node_rows[0].keys())
     assert [float(r["payment"]) for r in node_rows] == list(nodes["payment"])
