@@ -7,7 +7,7 @@ src=${1:?usage: capas.sh SRC_DIR}
 # Floor 0; the engine's layers 1–2; what the programs share 3; one folder
 # per program 4.
 declare -A capa=([base]=0 [linalg]=1 [report]=1 [lectura]=1 [clearing]=2 [comun]=3
-  [run]=4 [import]=4 [export]=4 [sweep]=4)
+  [run]=4 [import]=4 [export]=4 [sweep]=4 [reconstruct]=4)
 
 fallos=0
 for archivo in "$src"/*/*; do
