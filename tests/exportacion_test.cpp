@@ -313,11 +313,6 @@ TEST(Export, SolventNodesExactOnADenseNetwork) {
   fs::remove_all(dir);
 }
 
-std::size_t cuentaArchivos(const fs::path& dir) {
-  return static_cast<std::size_t>(
-      std::distance(fs::directory_iterator(dir), fs::directory_iterator{}));
-}
-
 // Exports at once in one directory, again and again: each ends well and
 // leaves complete files.
 TEST(Export, RunsAtOnceLeaveCompleteFiles) {

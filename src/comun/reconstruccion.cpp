@@ -196,12 +196,14 @@ std::vector<Enlace> minimaDensidad(const Totales& t) {
     const std::int32_t j = mayor(resto.c, i);
     if (j < 0 || resto.c[j] <= 0.0) break;
     ambos[i] = ambos[j] = -1.0;
-    const double x = std::min({resto.r[i], resto.c[j], R - ambos[mayor(ambos, -1)]});
+    // The cut counts only beyond rounding: R is a sum of rounded remainders.
+    const double lleno = std::min(resto.r[i], resto.c[j]);
+    const double tope = R - ambos[mayor(ambos, -1)];
+    const double x = tope < lleno - tolerancia ? tope : lleno;
     enlaces.push_back({i, j, x});
     // A row and a column equal but for rounding are both done: their
     // difference would otherwise come back as a link of a few ulps.
-    const bool iguales =
-        x == std::min(resto.r[i], resto.c[j]) && std::abs(resto.r[i] - resto.c[j]) <= tolerancia;
+    const bool iguales = x == lleno && std::abs(resto.r[i] - resto.c[j]) <= tolerancia;
     resto.r[i] = resto.r[i] == x || iguales ? 0.0 : resto.r[i] - x;
     resto.c[j] = resto.c[j] == x || iguales ? 0.0 : resto.c[j] - x;
   }
