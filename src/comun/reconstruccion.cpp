@@ -159,13 +159,39 @@ void cierraEnEstrella(const Restos& resto, std::int32_t k, std::vector<Enlace>& 
   }
 }
 
-// The largest of v (the first of equals), skipping salvo.
-std::int32_t mayor(std::span<const double> v, std::int32_t salvo) {
-  std::int32_t mejor = -1;
-  for (std::int32_t i = 0; i < static_cast<std::int32_t>(v.size()); ++i) {
-    if (i != salvo && (mejor < 0 || v[i] > v[mejor])) mejor = i;
+// One pass over the remainders: R and the indices of the largest (the
+// first of equals first) row, two columns and three r_k + c_k.
+struct Vistazo {
+  double R = 0.0;
+  std::int32_t fila = -1;
+  std::int32_t columnas[2] = {-1, -1};
+  std::int32_t ambos[3] = {-1, -1, -1};
+};
+
+template <std::size_t N, typename Valor>
+void ordena(std::int32_t (&mejores)[N], std::int32_t k, Valor valor) {
+  for (std::size_t p = 0; p < N; ++p) {
+    if (mejores[p] >= 0 && !(valor(k) > valor(mejores[p]))) continue;
+    for (std::size_t q = N - 1; q > p; --q) mejores[q] = mejores[q - 1];
+    mejores[p] = k;
+    return;
   }
-  return mejor;
+}
+
+Vistazo mira(const Restos& resto) {
+  Vistazo v;
+  std::int32_t fila[1] = {-1};
+  const auto r = [&](std::int32_t k) { return resto.r[k]; };
+  const auto c = [&](std::int32_t k) { return resto.c[k]; };
+  const auto ambos = [&](std::int32_t k) { return resto.r[k] + resto.c[k]; };
+  for (std::int32_t k = 0; k < static_cast<std::int32_t>(resto.r.size()); ++k) {
+    v.R += resto.r[k];
+    ordena(fila, k, r);
+    ordena(v.columnas, k, c);
+    ordena(v.ambos, k, ambos);
+  }
+  v.fila = fila[0];
+  return v;
 }
 
 }  // namespace
@@ -179,26 +205,27 @@ std::int32_t mayor(std::span<const double> v, std::int32_t salvo) {
 // margins left, so the star saves the link the cut step spent.
 std::vector<Enlace> minimaDensidad(const Totales& t) {
   Restos resto{t.pasivo, t.activo};
-  const auto n = static_cast<std::int32_t>(t.pasivo.size());
   const double tolerancia = 1e-12 * suma(t.pasivo);
   std::vector<Enlace> enlaces;
-  std::vector<double> ambos(static_cast<std::size_t>(n));
   while (true) {
-    const double R = suma(resto.r);
-    for (std::int32_t k = 0; k < n; ++k) ambos[k] = resto.r[k] + resto.c[k];
-    const std::int32_t i = mayor(resto.r, -1);
-    if (i < 0 || resto.r[i] <= 0.0 || R <= tolerancia) break;
-    const std::int32_t k = mayor(ambos, -1);
-    if (ambos[k] >= R - tolerancia) {
+    const Vistazo v = mira(resto);
+    const std::int32_t i = v.fila;
+    if (i < 0 || resto.r[i] <= 0.0 || v.R <= tolerancia) break;
+    const std::int32_t k = v.ambos[0];
+    if (resto.r[k] + resto.c[k] >= v.R - tolerancia) {
       cierraEnEstrella(resto, k, enlaces);
       break;
     }
-    const std::int32_t j = mayor(resto.c, i);
+    const std::int32_t j = v.columnas[0] != i ? v.columnas[0] : v.columnas[1];
     if (j < 0 || resto.c[j] <= 0.0) break;
-    ambos[i] = ambos[j] = -1.0;
+    double tope = v.R;  // R − max over k ≠ i, j of r_k + c_k
+    for (std::int32_t otro : v.ambos) {
+      if (otro < 0 || otro == i || otro == j) continue;
+      tope = v.R - (resto.r[otro] + resto.c[otro]);
+      break;
+    }
     // The cut counts only beyond rounding: R is a sum of rounded remainders.
     const double lleno = std::min(resto.r[i], resto.c[j]);
-    const double tope = R - ambos[mayor(ambos, -1)];
     const double x = tope < lleno - tolerancia ? tope : lleno;
     enlaces.push_back({i, j, x});
     // A row and a column equal but for rounding are both done: their
