@@ -73,7 +73,9 @@ fuzz:
 	done
 
 # Static analysis; any finding fails. clang-tidy (.clang-tidy) reads the
-# release build's compile_commands.json; cppcheck needs no build.
+# release build's compile_commands.json; cppcheck needs no build; the target
+# simbolos builds the programs and shows, through nm, that none defines a
+# function of the project twice (tools/simbolos.sh).
 LINT_FILES = $(sort $(wildcard src/*/*.cpp tests/*.cpp fuzz/*.cpp))
 CPPCHECK_FLAGS = --enable=warning,performance,portability,style --std=c++20 --language=c++ \
   --library=googletest --library=posix --inline-suppr --quiet --error-exitcode=1 \
@@ -83,6 +85,7 @@ lint:
 	cmake --preset release $(CMAKE_FLAGS) > /dev/null
 	printf '%s\n' $(LINT_FILES) | xargs -P $(JOBS) -n 4 clang-tidy -p build --quiet
 	cppcheck $(CPPCHECK_FLAGS) src tests fuzz
+	cmake --build build -j $(JOBS) --target simbolos
 
 # docs/cascada.png, the README's picture of the page clearing-export writes
 # for examples/cascada, taken by headless Chromium.

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "base/enorden.h"
 #include "base/hilos.h"
 #include "base/reparto.h"
-#include "report/enorden.h"
 
 namespace {
 
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
   std::array<std::unique_ptr<char[]>, kMaxHuecos> buferes;
   std::array<std::size_t, kMaxHuecos> usados{};
   for (auto& b : buferes) b = std::make_unique<char[]>(filasPorPieza * porFila);
-  const auto hace = [&](std::size_t pieza, std::size_t hueco) {
+  const auto hace = [&](std::size_t pieza, std::size_t hueco, std::size_t /*trabajador*/) {
     char* p = buferes[hueco].get();
     const std::size_t hasta = std::min(filas, (pieza + 1) * filasPorPieza);
     for (std::size_t fila = pieza * filasPorPieza; fila < hasta; ++fila) {

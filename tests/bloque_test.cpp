@@ -17,7 +17,7 @@
 #include "base/hilos.h"
 #include "base/pruebas.h"
 #include "linalg/solucion.h"
-#include "linalg/tesela.h"
+#include "panel/tesela.h"
 
 namespace {
 

@@ -72,7 +72,8 @@ TEST(Operaciones, AllocationFailureMessages) {
   const Vector v = {1, 2};
   const Matrix M = I(2);
   EXPECT_EQ(mensajeAlFallar([&] { sumaVec(v, v); }), "Memoria insuficient\r\n");
-  EXPECT_EQ(mensajeAlFallar([&] { restaVec(v, v); }), "Memoria insuficient");
+  EXPECT_EQ(mensajeAlFallar([&] { restaVec(v, v); }), "Memoria insuficient\r\n");
+  EXPECT_EQ(mensajeAlFallar([&] { restaVec(v, v, Salto::sin); }), "Memoria insuficient");
   EXPECT_EQ(mensajeAlFallar([&] { prodMatVec(M, v); }), "Memoria insuficient\r\n");
   EXPECT_EQ(mensajeAlFallar([&] { traspuesta(M); }), "Memoria insuficient\r\n");
   EXPECT_EQ(mensajeAlFallar([&] { producteMat(M, M); }), "Memoria insuficient\r\n");

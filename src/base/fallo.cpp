@@ -20,19 +20,13 @@ Fallo falloDe(Error error, Salto salto) {
 
 // The format errors' details.
 Fallo datoIncorrecto(std::string_view token, std::string_view donde) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   Fallo fallo;
   fallo.error = Error::formato;
   anade(fallo, "dato incorrecto \"");
   // 32 bytes, at most 4 characters each: the detail always has room for them.
   for (const char c : token.substr(0, 32)) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte <= 0x7E && byte != '\\') {
-      anade(fallo, std::string_view(&c, 1));
-    } else {
-      const char escape[4] = {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
-      anade(fallo, std::string_view(escape, 4));
-    }
+    std::array<char, 4> escrito;
+    anade(fallo, std::string_view(escrito.data(), escapaByte(c, escrito)));
   }
   anade(fallo, "\" en ");
   anade(fallo, donde);
@@ -48,6 +42,17 @@ Fallo faltaDato(std::string_view donde) {
 }
 
 }  // namespace
+
+std::size_t escapaByte(char c, std::array<char, 4>& escrito) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte >= 0x20 && byte <= 0x7E && byte != '\\') {
+    escrito[0] = c;
+    return 1;
+  }
+  escrito = {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+  return 4;
+}
 
 void lanzaFallo(Error error, Salto salto) {
   throw falloDe(error, salto);

@@ -40,9 +40,14 @@ struct Fallo {
 // caller's own edge is the place to act on it.
 [[noreturn]] void relanza(const Fallo& fallo);
 
+// A byte as every message of every program shows it: itself when it is
+// printable ASCII other than the backslash, otherwise \xHH. Bytes from a file
+// must not reach a terminal raw. Writes 1 or 4 chars into escrito and
+// returns how many.
+std::size_t escapaByte(char c, std::array<char, 4>& escrito);
+
 // The input's token (cut to 32 bytes) is not a valid `donde` (dim, L[i][j],
-// e[i]): a format error. Its bytes outside printable ASCII, and the
-// backslash, are shown as \xHH: bytes from a file must not reach a terminal raw.
+// e[i]): a format error. Its bytes are shown as escapaByte shows them.
 [[noreturn]] void lanzaDatoIncorrecto(std::string_view token, std::string_view donde);
 
 // The input ended before `donde`: a format error.

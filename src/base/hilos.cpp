@@ -13,9 +13,11 @@
 namespace {
 
 // The rows from which repartePorFilas shares its work. Set by what it costs
-// the costliest of its callers, a panel's sweep (about 32·m² updates): below
-// 384 rows handing a part to a second thread would eat most of what it
-// saves (figures in docs/performance.md, "Threads").
+// the costliest of its callers, the update of the rows for one strip of a
+// panel's pivots (32, about 32·m² updates; a panel holds 64): below 384 rows
+// handing a part to a second thread would eat most of what it saves (figures
+// in docs/performance.md, "Threads"). panel/pivotes.h measures its steps
+// against that same strip.
 constexpr std::size_t kFilasParaRepartir = 384;
 
 }  // namespace

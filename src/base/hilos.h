@@ -5,7 +5,7 @@
 //   - pBarra's and PI's rows (clearing/derivadas);
 //   - the block solver's: the block's set-up (linalg/bloque), its transpose
 //     from PI (clearing/estructura) and each panel's update of the other
-//     rows (linalg/panel, linalg/actualizacion);
+//     rows (panel/panel, panel/actualizacion);
 //   - the report's matrices, formatted in pieces (report/matrices);
 //   - the writer of a round's default matrix, which runs while the round is
 //     solved (report/diagonal).
@@ -22,7 +22,7 @@
 unsigned hilos();
 
 // The rows from which repartePorFilas shares its work among threads: the
-// block solver's panel sweeps, the block's set-up and its transpose, and
+// block solver's panel updates, the block's set-up and its transpose, and
 // pBarra's and PI's rows. Fewer rows run on the calling thread, where
 // starting threads would cost more than they save. A test may lower it
 // (ControlPruebas::filasParaRepartir) to run threads on small blocks.

@@ -1,11 +1,15 @@
 // One branch per operating system; no other file of src/ has one.
 #include "base/plataforma.h"
 
+#include <csignal>
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #else
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -108,7 +112,7 @@ void preparaProceso() {
   for (int fd = 0; fd <= 2; ++fd)
     if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) (void)open("/dev/null", O_RDWR);
   (void)signal(SIGPIPE, SIG_IGN);
-  (void)signal(SIGXFSZ, SIG_IGN);
+  ignoraLimiteDeArchivo();
 }
 
 bool esMismoArchivo(std::FILE* archivo, const char* nombre) {
@@ -310,6 +314,91 @@ bool pidePaginasGrandes(double bytes, const std::function<void(char*, std::size_
 
 bool pidePaginasGrandes(double /*bytes*/, const std::function<void(char*, std::size_t)>& /*toca*/) {
   return false;
+}
+
+#endif
+
+// ---- Output files that appear whole ----
+
+#ifdef _WIN32
+
+std::FILE* creaArchivoNuevo(const std::string& ruta) {
+  const int fd =
+      _open(ruta.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+  if (fd < 0) return nullptr;
+  std::FILE* archivo = _fdopen(fd, "wb");
+  if (archivo == nullptr) {
+    (void)_close(fd);
+    (void)_unlink(ruta.c_str());  // created here: nobody else's
+  }
+  return archivo;
+}
+
+bool llevaAlDisco(std::FILE* /*archivo*/) {
+  return true;
+}
+
+int bloqueaDirectorio(const std::string& /*directorio*/) {
+  return -1;
+}
+
+void liberaDirectorio(int /*cerrojo*/) {}
+
+void alTerminarLlama(void (*manejador)(int)) {
+  for (const int senal : {SIGINT, SIGTERM})
+    if (std::signal(senal, manejador) == SIG_IGN) (void)std::signal(senal, SIG_IGN);
+}
+
+void borraDesdeSenal(const char* ruta) {
+  (void)_unlink(ruta);
+}
+
+void ignoraLimiteDeArchivo() {}
+
+#else
+
+std::FILE* creaArchivoNuevo(const std::string& ruta) {
+  const int fd = open(ruta.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* archivo = fdopen(fd, "wb");
+  if (archivo == nullptr) {
+    const int causa = errno;
+    (void)close(fd);
+    (void)unlink(ruta.c_str());  // created here: nobody else's
+    errno = causa;
+  }
+  return archivo;
+}
+
+bool llevaAlDisco(std::FILE* archivo) {
+  return fsync(fileno(archivo)) == 0;
+}
+
+int bloqueaDirectorio(const std::string& directorio) {
+  const int fd = open(directorio.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+  }
+  return fd;
+}
+
+void liberaDirectorio(int cerrojo) {
+  if (cerrojo < 0) return;
+  (void)fsync(cerrojo);  // the renames themselves reach the disk
+  (void)close(cerrojo);  // and the lock goes with the descriptor
+}
+
+void alTerminarLlama(void (*manejador)(int)) {
+  for (const int senal : {SIGINT, SIGTERM, SIGHUP})
+    if (signal(senal, manejador) == SIG_IGN) (void)signal(senal, SIG_IGN);
+}
+
+void borraDesdeSenal(const char* ruta) {
+  (void)unlink(ruta);
+}
+
+void ignoraLimiteDeArchivo() {
+  (void)signal(SIGXFSZ, SIG_IGN);
 }
 
 #endif

@@ -1,5 +1,5 @@
 // What the run needs from the operating system, behind plain functions: the
-// one file of src/ with a branch per operating system (linalg/tesela.cpp
+// one file of src/ with a branch per operating system (panel/tesela.cpp
 // branches only on the processor and the compiler).
 #pragma once
 
@@ -59,3 +59,30 @@ unsigned procesadoresDisponiblesBajo(const std::string& raiz);
 // rather than one at a time as the allocator carves rows from them.
 bool pidePaginasGrandes(double bytes,
                         const std::function<void(char*, std::size_t)>& toca = nullptr);
+
+// ---- Output files that appear whole (comun/salida.h) ----
+
+// Creates ruta for writing in binary, exclusively (it must not exist) and
+// never through a symbolic link: the stream, or nullptr with errno saying why.
+std::FILE* creaArchivoNuevo(const std::string& ruta);
+
+// The file's written data on the disk where the system can be asked to
+// (fsync); false when it fails.
+bool llevaAlDisco(std::FILE* archivo);
+
+// An exclusive lock on a directory (POSIX flock), held until
+// liberaDirectorio, which first brings the directory's renames to the disk;
+// -1 when it cannot be taken (then the renames go unlocked).
+int bloqueaDirectorio(const std::string& directorio);
+void liberaDirectorio(int cerrojo);
+
+// manejador(señal) when the process is told to end: SIGINT, SIGTERM and,
+// where it exists, SIGHUP; a signal the parent had ignored stays ignored.
+void alTerminarLlama(void (*manejador)(int));
+
+// Removes a file from within a signal handler (async-signal-safe).
+void borraDesdeSenal(const char* ruta);
+
+// A file-size limit then ends a write with an error, not the process
+// (SIGXFSZ ignored where it exists).
+void ignoraLimiteDeArchivo();

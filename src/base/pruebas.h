@@ -26,7 +26,7 @@ struct ControlPruebas {
   // row at least); 0: the measured defaults.
   std::size_t celdasParaRepartir = 0;
   std::size_t bytesPorPieza = 0;
-  // The elimination's vector instructions, as linalg/tesela.h's
+  // The elimination's vector instructions, as panel/tesela.h's
   // Instrucciones (0: the best the processor has).
   unsigned char instrucciones = 0;
   // Where the system's memory figures are read (comun/recursos.h): "/" for the

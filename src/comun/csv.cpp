@@ -115,10 +115,6 @@ bool leeCsv(const std::string& ruta, std::vector<FilaCsv>& filas, std::string& e
   return correcto;
 }
 
-std::string enLinea(const std::string& mostrado, long linea, const std::string& que) {
-  return mostrado + ":" + std::to_string(linea) + ": " + que;
-}
-
 std::string listaColumnas(std::span<const char* const> columnas) {
   std::string lista;
   for (const char* columna : columnas) {

@@ -22,9 +22,6 @@ bool leeCsv(const std::string& ruta, std::vector<FilaCsv>& filas, std::string& e
 // bytes outside printable ASCII escaped.
 std::string nombreCsv(const std::string& ruta);
 
-// "FILE:LINE: que", FILE as messages show it (mostrado).
-std::string enLinea(const std::string& mostrado, long linea, const std::string& que);
-
 // The one reader of a header line, filas' first record: the columns by
 // name, in any order and any case; posicion[c] is where columnas[c] is. A
 // number in it means the header line is missing and the first record is

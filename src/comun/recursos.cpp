@@ -11,8 +11,7 @@
 #include "base/pruebas.h"
 #include "comun/texto.h"
 #include "lectura/datos.h"
-#include "linalg/panel.h"
-#include "report/enorden.h"
+#include "panel/panel.h"
 #include "report/informe.h"
 #include "report/matrices.h"
 
@@ -43,7 +42,7 @@ Huella huellaDe(std::int32_t dim, int matrices) {
   // is solved: all are the pool's hilos() workers now, so this counts more
   // than they take, and a dimension refused by it was refused before.
   const double bloque = nodos >= filasParaRepartir() ? hilos() : 0;
-  const double informe = std::min<double>(hilos(), kMaxHilosEnOrden);
+  const double informe = std::min<double>(hilos(), kMaxHilosInforme);
   h.pilas = kPorHilo * (bloque + informe + 1);
   h.margen = kMargenFijo + kTablasPorByte * h.matrices;
   return h;

@@ -1,6 +1,5 @@
 #include "comun/salida.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -9,12 +8,7 @@
 #include <filesystem>
 #include <random>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <sys/file.h>
-#include <unistd.h>
-#endif
+#include "base/plataforma.h"
 
 namespace {
 
@@ -31,11 +25,7 @@ volatile std::sig_atomic_t usados[kMaxPendientes];  // NOLINT: 1 where pendiente
 
 extern "C" void alTerminar(int senal) {
   for (int k = 0; k < kMaxPendientes; ++k) {
-#ifdef _WIN32
-    if (usados[k] != 0) (void)_unlink(pendientes[k]);
-#else
-    if (usados[k] != 0) (void)unlink(pendientes[k]);
-#endif
+    if (usados[k] != 0) borraDesdeSenal(pendientes[k]);
   }
   (void)std::signal(senal, SIG_DFL);
   (void)std::raise(senal);
@@ -43,14 +33,7 @@ extern "C" void alTerminar(int senal) {
 
 void vigila(const std::string& temporal) {
   static const bool instalado = [] {
-    for (int senal : {SIGINT, SIGTERM
-#ifdef SIGHUP
-                      ,
-                      SIGHUP
-#endif
-         }) {
-      if (std::signal(senal, alTerminar) == SIG_IGN) (void)std::signal(senal, SIG_IGN);
-    }
+    alTerminarLlama(alTerminar);
     return true;
   }();
   (void)instalado;
@@ -83,15 +66,6 @@ std::string sufijoAleatorio() {
   return sufijo;
 }
 
-// A new file that did not exist, never reached through a link.
-int creaExclusivo(const std::string& ruta) {
-#ifdef _WIN32
-  return _open(ruta.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-#else
-  return open(ruta.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-#endif
-}
-
 std::string directorioDe(const std::string& nombre) {
   const std::filesystem::path padre = std::filesystem::path(nombre).parent_path();
   return padre.empty() ? std::string(".") : padre.string();
@@ -99,35 +73,10 @@ std::string directorioDe(const std::string& nombre) {
 
 // ---- The renames of one run, under the directory's lock ----
 
-#ifdef _WIN32
-int bloqueaDirectorio(const std::string&) {
-  return -1;
-}
-void liberaDirectorio(int) {}
-#else
-// -1 when the directory cannot be opened: the renames then go unlocked.
-int bloqueaDirectorio(const std::string& directorio) {
-  const int fd = open(directorio.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return -1;
-  while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
-  return fd;
-}
-
-void liberaDirectorio(int fd) {
-  if (fd < 0) return;
-  (void)fsync(fd);  // the renames themselves reach the disk
-  (void)close(fd);  // and the lock goes with the descriptor
-}
-#endif
-
 // Its data on the disk, so that a crash after the rename cannot leave an
 // empty or partial file under the final name.
 bool cierraCompleto(std::FILE* archivo) {
-  bool bien = std::fflush(archivo) == 0 && std::ferror(archivo) == 0;
-#ifndef _WIN32
-  bien = bien && fsync(fileno(archivo)) == 0;
-#endif
+  const bool bien = std::fflush(archivo) == 0 && std::ferror(archivo) == 0 && llevaAlDisco(archivo);
   return std::fclose(archivo) == 0 && bien;
 }
 
@@ -143,32 +92,17 @@ bool esReemplazable(const std::string& nombre, std::string& error) {
 
 bool abreNuevo(ArchivoNuevo& nuevo, const std::string& nombre, std::string& error) {
   nuevo.nombre = nombre;
-  int fd = -1;
-  for (int intento = 0; fd < 0 && intento < 100; ++intento) {
+  for (int intento = 0; nuevo.archivo == nullptr && intento < 100; ++intento) {
     nuevo.temporal = nombre + "." + sufijoAleatorio() + ".part";
-    fd = creaExclusivo(nuevo.temporal);
-    if (fd < 0 && errno != EEXIST) break;
+    nuevo.archivo = creaArchivoNuevo(nuevo.temporal);
+    if (nuevo.archivo == nullptr && errno != EEXIST) break;
   }
-  if (fd < 0) {
+  if (nuevo.archivo == nullptr) {
     error = causa(nuevo.temporal, "cannot create");
     nuevo.temporal.clear();  // not ours: nothing to remove
     return false;
   }
   vigila(nuevo.temporal);
-#ifdef _WIN32
-  nuevo.archivo = _fdopen(fd, "wb");
-#else
-  nuevo.archivo = fdopen(fd, "wb");
-#endif
-  if (nuevo.archivo == nullptr) {
-    error = causa(nuevo.temporal, "cannot create");
-#ifdef _WIN32
-    (void)_close(fd);
-#else
-    (void)close(fd);
-#endif
-    return false;
-  }
   // Large files (input.txt of thousands of nodes) go out in few system calls.
   (void)std::setvbuf(nuevo.archivo, nullptr, _IOFBF, 1 << 20);
   return true;

@@ -2,15 +2,27 @@
 #include "comun/texto.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
+#include "base/fallo.h"
+
+void anadeExacto(std::string& texto, double v) {
+  if (std::isnan(v)) {
+    texto += "nan";
+    return;
+  }
+  std::array<char, 32> cifras{};
+  auto* const fin = std::to_chars(cifras.data(), cifras.data() + cifras.size(), v).ptr;
+  texto.append(cifras.data(), fin);
+}
+
 std::string textoExacto(double v) {
-  if (std::isnan(v)) return "nan";
-  char texto[64];
-  auto* const fin = std::to_chars(texto, texto + sizeof texto, v).ptr;
-  return std::string(texto, fin);
+  std::string texto;
+  anadeExacto(texto, v);
+  return texto;
 }
 
 std::string textoLegible(double v) {
@@ -102,6 +114,11 @@ std::string textoHtml(std::string_view texto) {
   return salida;
 }
 
+std::string enLinea(std::string_view mostrado, long linea, std::string_view que) {
+  std::string texto(mostrado);
+  return texto.append(":").append(std::to_string(linea)).append(": ").append(que);
+}
+
 std::string citado(std::string_view texto) {
   std::string cita(1, '"');
   cita.append(textoSeguro(texto.substr(0, 32)));
@@ -109,15 +126,10 @@ std::string citado(std::string_view texto) {
 }
 
 std::string textoSeguro(std::string_view texto) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   std::string seguro;
   for (const char c : texto) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte <= 0x7E && byte != '\\') {
-      seguro += c;
-    } else {
-      seguro += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
-    }
+    std::array<char, 4> escrito;
+    seguro.append(escrito.data(), escapaByte(c, escrito));
   }
   return seguro;
 }

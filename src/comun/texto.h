@@ -7,8 +7,10 @@
 #include <string_view>
 #include <vector>
 
-// Shortest text that reads back to the same double; any NaN is "nan".
+// Shortest text that reads back to the same double (std::to_chars); any NaN
+// is "nan". anadeExacto appends it.
 std::string textoExacto(double v);
+void anadeExacto(std::string& texto, double v);
 
 // Six significant digits for people ("8.80851", "1.5e+12"); any NaN is "nan".
 std::string textoLegible(double v);
@@ -40,11 +42,15 @@ std::string campoCsv(std::string_view campo);
 // Text safe inside HTML and SVG elements and attributes.
 std::string textoHtml(std::string_view texto);
 
+// "FILE:LINE: que", the place of a message about a line of a file; FILE is
+// as messages show it (mostrado).
+std::string enLinea(std::string_view mostrado, long linea, std::string_view que);
+
 // Quoted for a message, cut to its first 32 bytes and escaped as textoSeguro.
 std::string citado(std::string_view texto);
 
-// Bytes outside printable ASCII, and the backslash, as \xHH, as clearing
-// shows a token: bytes from a file must not reach a terminal raw.
+// Every byte as escapaByte (base/fallo.h) shows it, as clearing shows a
+// token: bytes from a file must not reach a terminal raw.
 std::string textoSeguro(std::string_view texto);
 
 std::string utf8DeLatin1(std::string_view latin1);

@@ -27,8 +27,9 @@ struct Cursor {
   std::string error;
 };
 
-std::string enLinea(const Cursor& c) {
-  return std::string(c.ruta) + ":" + std::to_string(c.lector.numero) + ": ";
+// "output.txt:LINE: ", the line the cursor is on.
+std::string aqui(const Cursor& c) {
+  return enLinea(c.ruta, c.lector.numero, "");
 }
 
 bool terminaAntes(Cursor& c, Linea leida) {
@@ -52,7 +53,7 @@ bool siguiente(Cursor& c) {
 bool espera(Cursor& c, std::string_view texto) {
   if (!siguiente(c)) return false;
   if (c.linea == texto) return true;
-  c.error = enLinea(c) + "expected " + citado(texto) + ", found " + citado(c.linea) +
+  c.error = aqui(c) + "expected " + citado(texto) + ", found " + citado(c.linea) +
             ": not a report of clearing";
   return false;
 }
@@ -65,7 +66,7 @@ bool esperaVarias(Cursor& c, std::initializer_list<std::string_view> lineas) {
 }
 
 bool esDistinto(Cursor& c, const std::string& que) {
-  c.error = enLinea(c) + "the report does not match input.txt: " + que +
+  c.error = aqui(c) + "the report does not match input.txt: " + que +
             " (a report of other numbers, or input.txt changed since)";
   return false;
 }
@@ -99,7 +100,7 @@ char* formateaFila(const Vector& fila, double factor, FormatoReal f, char* texto
   return texto;
 }
 
-bool leeEntrada(Cursor& c, const Dispersa& dispersa) {
+bool leeInput(Cursor& c, const Dispersa& dispersa) {
   if (!esperaVarias(c, {kTituloEntrada, "", kTituloL, ""})) return false;
   for (std::int32_t i = 0; i < dispersa.n; ++i) {
     if (!esperaTexto(c, formateaFilaL(dispersa, i, c.texto.data()),
@@ -190,7 +191,7 @@ bool leePagos(Cursor& c, const NetworkState& estado, const Resultado& r) {
   }
   std::size_t largo;
   if (saltaLinea(c.lector, largo) == Linea::ninguna) return true;
-  c.error = enLinea(c) + "text after the payments matrix: not a report of clearing";
+  c.error = aqui(c) + "text after the payments matrix: not a report of clearing";
   return false;
 }
 
@@ -206,7 +207,7 @@ bool compruebaInforme(const char* ruta, const Dispersa& dispersa, const NetworkS
   }
   const auto n = static_cast<std::size_t>(dispersa.n);
   c.texto.resize(n * kMaxNumero + kMaxNumero);
-  const bool igual = leeEntrada(c, dispersa) && leePreliminares(c, dispersa, estado) &&
+  const bool igual = leeInput(c, dispersa) && leePreliminares(c, dispersa, estado) &&
                      leeDiagonales(c, resultado, n) && leeVectores(c, resultado) &&
                      leePagos(c, estado, resultado);
   cierraLineas(c.lector);

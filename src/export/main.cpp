@@ -2,11 +2,11 @@
 // and optionally nodes.txt, writes results.csv, payments.csv and
 // cascade.html, or nothing and a message on standard error.
 #include <array>
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "base/plataforma.h"
 #include "comun/nodos.h"
 #include "comun/opciones.h"
 #include "comun/salida.h"
@@ -67,9 +67,7 @@ int main(int argc, char** argv) {
     (void)std::fputs(kUso, stderr);
     return 2;
   }
-#ifdef SIGXFSZ
-  (void)std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a write error, and a message
-#endif
+  ignoraLimiteDeArchivo();  // a file-size limit is a write error, and a message
   Dispersa dispersa;
   Resultado resultado;
   std::vector<std::string> nombres;

@@ -1,11 +1,11 @@
 // clearing-import OBLIGATIONS.csv [CASH.csv]: writes input.txt and nodes.txt
 // in the current directory, or nothing and a message on standard error.
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/plataforma.h"
 #include "comun/csv.h"
 #include "comun/opciones.h"
 #include "import/importacion.h"
@@ -41,9 +41,7 @@ int main(int argc, char** argv) {
     (void)std::fputs(kUso, stderr);
     return 2;
   }
-#ifdef SIGXFSZ
-  (void)std::signal(SIGXFSZ, SIG_IGN);  // a file-size limit is a write error, and a message
-#endif
+  ignoraLimiteDeArchivo();  // a file-size limit is a write error, and a message
   if (argc == 3 && std::string_view(argv[1]) == "-" && std::string_view(argv[2]) == "-") {
     (void)std::fputs("clearing-import: standard input can be only one of the files\n", stderr);
     return 2;

@@ -15,7 +15,7 @@
 namespace {
 
 // From this many nodes (65536 numbers, about half a megabyte of text) the
-// input is read in large blocks.
+// input is read in large refills.
 constexpr std::size_t kNodosParaRecargaGrande = 256;
 // A lote of fewer numbers is appended on one thread: copying 2¹⁴ of them,
 // first touch of their pages included, costs ten times what starting a thread

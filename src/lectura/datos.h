@@ -12,10 +12,10 @@
 std::int32_t leeDimension(Lector& entrada);
 
 // L row by row, then e, appended to the room the run reserved (numbers held
-// whole in a block are converted on every core). A missing or malformed
+// whole in a refill are converted on every core). A missing or malformed
 // number throws a format error naming the element.
 void leerDatos(Lector& entrada, NetworkState& estado);
 
 // The reader's room while the data of n nodes are read: its buffer and the
-// numbers converted from one block of it.
+// numbers converted from one refill of it.
 std::size_t memoriaDeLectura(std::size_t n);

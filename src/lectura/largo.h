@@ -1,4 +1,4 @@
-// A token longer than the reader's block, reduced as its bytes arrive to
+// A token longer than the reader's refill, reduced as its bytes arrive to
 // what decides its acceptance and its value, so that no token is held whole:
 // its sample for a message, its sign, its first kCifrasDecisivas significant
 // digits, whether a nonzero digit follows them, its scale and its exponent.

@@ -1,7 +1,7 @@
-// Token reader over a fixed block buffer: memory use does not grow with the
+// Token reader over a fixed buffer, refilled from the file: memory use does not grow with the
 // file. A token cut by a refill is handed to the long-token reducer
 // (largo.h) as its bytes arrive, so no token is ever held whole beyond one
-// block.
+// refill.
 #include "lectura/lector.h"
 
 #include <cstring>
@@ -11,7 +11,7 @@
 
 namespace {
 
-// Reads the next block; false on a read error, which is not the end of the
+// Reads the next refill; false on a read error, which is not the end of the
 // file, or when a test makes this read fail (base/pruebas.h).
 bool recargaBufer(Lector& lector) {
   lector.pos = 0;
@@ -41,7 +41,7 @@ bool saltaBlancos(Lector& lector) {
   }
 }
 
-// Moves pos past the non-blanks that start there, within the block.
+// Moves pos past the non-blanks that start there, within the refill.
 void pasaToken(Lector& lector) {
   lector.pos = blancoDesde(lector.bufer.data(), lector.pos, lector.fin);
 }
@@ -54,8 +54,8 @@ void saltaToken(Lector& lector) {
   }
 }
 
-// A token that reaches the end of the block at inicio: fed to lector.largo
-// block by block until a blank, the end of the input, or its outcome is decided.
+// A token that reaches the end of the refill at inicio: fed to lector.largo
+// refill by refill until a blank, the end of the input, or its outcome is decided.
 Token leeTokenLargo(Lector& lector, std::size_t inicio) {
   TokenLargo& t = lector.largo;
   t = TokenLargo{};

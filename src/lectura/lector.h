@@ -1,8 +1,8 @@
 // Reading "input.txt" as whitespace-separated tokens from a buffered stream,
-// a block at a time, with read errors reported. Memory stays bounded whatever
-// the file holds: a token longer than the block is reduced as it arrives
+// a refill at a time, with read errors reported. Memory stays bounded whatever
+// the file holds: a token longer than the refill is reduced as it arrives
 // (largo.h). A token's text is read by the conversions of numeros.h; a
-// block's whole numbers can be converted at once (bloques.h).
+// refill's whole numbers can be converted at once (reales.h).
 #pragma once
 
 #include <cstddef>
@@ -16,7 +16,7 @@
 #include "lectura/numeros.h"
 
 inline constexpr std::size_t kBytesPorRecarga = std::size_t{1} << 16;  // bytes per refill
-// A large input's refill: fewer reads, and enough numbers per block to convert
+// A large input's refill: fewer reads, and enough numbers per refill to convert
 // them on every core.
 inline constexpr std::size_t kRecargaGrande = std::size_t{1} << 20;
 // A UTF-8 byte-order mark, skipped at the very start.
@@ -40,7 +40,7 @@ struct Token {
   std::string_view muestra;  // its first kMuestra bytes, as a message shows them
 };
 
-// Opens nombre for reading and reads its first block (skipping a UTF-8
+// Opens nombre for reading and reads its first refill (skipping a UTF-8
 // byte-order mark). False when the file cannot be opened or read, as with a
 // directory; nothing is left open then.
 bool abreLector(Lector& lector, const char* nombre);

@@ -1,4 +1,4 @@
-// The parallel conversion of a block: its whole tokens split at blanks into
+// The parallel conversion of a refill: its whole tokens split at blanks into
 // porciones, each converted by one thread into slots no other porcion writes, then
 // moved together in order.
 #include "lectura/reales.h"
@@ -15,14 +15,14 @@
 
 namespace {
 
-// Below this many bytes a block's share is converted on fewer threads: a
+// Below this many bytes a refill's share is converted on fewer threads: a
 // thread's share then costs ten times what starting one can (figures in
 // docs/performance.md, "Parallel reading").
 constexpr std::size_t kBytesPorHilo = std::size_t{1} << 18;
-// Threads that share a block at most (four take a 1 MiB block already).
+// Threads that share a refill at most (four take a 1 MiB refill already).
 constexpr std::size_t kMaxPorciones = 16;
 
-// One thread's share of the block: the whole tokens in [desde, hasta), their
+// One thread's share of the refill: the whole tokens in [desde, hasta), their
 // values written from reales[base] on.
 struct Porcion {
   std::size_t desde = 0;
@@ -34,7 +34,7 @@ struct Porcion {
 
 using Porciones = std::array<Porcion, kMaxPorciones>;
 
-// The precondition of leeReales (bloques.h).
+// The precondition of leeReales (reales.h).
 [[maybe_unused]] bool esFronteraDeToken(const Lector& lector) {
   const char* bytes = lector.bufer.data();
   const std::size_t pos = lector.pos;
@@ -42,7 +42,7 @@ using Porciones = std::array<Porcion, kMaxPorciones>;
          (pos == kMarcaDeOrden.size() && std::string_view(bytes, pos) == kMarcaDeOrden);
 }
 
-// Past the block's whole tokens: all of it once the input is exhausted, else
+// Past the refill's whole tokens: all of it once the input is exhausted, else
 // its last blank (a token touching the end may go on in the next refill).
 std::size_t finDeEnteros(const Lector& lector) {
   if (lector.agotado) return lector.fin;
@@ -82,7 +82,7 @@ void conviertePorcion(const Lector& lector, Porcion& porcion, double* reales) {
     i = blancoDesde(bytes, inicio, porcion.hasta);
     double valor = 0.0;
     Conversion conversion = convierteReal(std::string_view(bytes + inicio, i - inicio), valor);
-    // A blank in the block ends the token for strtod; the input's last byte does not.
+    // A blank in the refill ends the token for strtod; the input's last byte does not.
     if (conversion == Conversion::fueraDeRango && i < lector.fin)
       conversion =
           convierteFueraDeRango(bytes + inicio, valor) ? Conversion::valida : Conversion::invalida;
@@ -110,7 +110,7 @@ std::span<const double> leeReales(Lector& lector, std::size_t cuantos) {
   assert(esFronteraDeToken(lector));
   const std::size_t fin = finDeEnteros(lector);
   if (fin == lector.pos) return {};
-  // Sized once, for a whole block: the tokens of [pos, fin) need (fin − pos) / 2 + 1.
+  // Sized once, for a whole refill: the tokens of [pos, fin) need (fin − pos) / 2 + 1.
   if (lector.reales.size() < lector.bufer.size() / 2 + 1)
     ajustaOLanza(lector.reales, lector.bufer.size() / 2 + 1);
   const std::size_t partes = std::clamp<std::size_t>((fin - lector.pos) / kBytesPorHilo, 1,

@@ -1,4 +1,4 @@
-// A block's whole numbers converted at once, on every core when the block is
+// A refill's whole numbers converted at once, on every core when the refill is
 // large: exactly what siguienteToken and esRealValido would give one token at
 // a time, with the same stop before the first token that is not such a number.
 #pragma once

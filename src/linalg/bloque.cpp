@@ -1,6 +1,6 @@
 // The block solver's driver: b's updates, the columns outside the block, the
 // division and the reordering; the block's own columns are eliminated in
-// panels (linalg/panel.h). The numbers in comments cite the invariants of
+// panels (panel/panel.h). The numbers in comments cite the invariants of
 // linalg/bloque.h.
 #include "linalg/bloque.h"
 

@@ -29,7 +29,7 @@
 
 #include "base/tipos.h"
 #include "linalg/historia.h"
-#include "linalg/panel.h"
+#include "panel/panel.h"
 
 struct Bloque {
   std::vector<std::int32_t> indices;   // the block's rows/columns, ascending

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "base/memoria.h"
-#include "linalg/tesela.h"
+#include "panel/tesela.h"
 
 namespace {
 

@@ -11,8 +11,8 @@ Vector sumaVec(const Vector& a, const Vector& b) {
   return c;
 }
 
-Vector restaVec(const Vector& a, const Vector& b) {
-  Vector c = nuevoVector(a.size(), Salto::sin);
+Vector restaVec(const Vector& a, const Vector& b, Salto salto) {
+  Vector c = nuevoVector(a.size(), salto);
   for (std::size_t i = 0; i < a.size(); ++i) c[i] = a[i] - b[i];
   return c;
 }

@@ -6,11 +6,11 @@
 #include <array>
 #include <memory>
 
+#include "base/enorden.h"
 #include "base/hilos.h"
 #include "base/memoria.h"
 #include "base/pruebas.h"
 #include "base/reparto.h"
-#include "report/enorden.h"
 
 namespace {
 
@@ -67,7 +67,8 @@ Reparto repartoDe(std::size_t filas, std::size_t columnas) {
   const ControlPruebas& control = controlPruebas();
   const std::size_t celdasMinimas =
       control.celdasParaRepartir > 0 ? control.celdasParaRepartir : kCeldasMinimas;
-  const std::size_t trabajadores = filas * columnas >= celdasMinimas ? hilos() : 1;
+  const std::size_t trabajadores =
+      filas * columnas >= celdasMinimas ? std::min<std::size_t>(hilos(), kMaxHilosInforme) : 1;
   const std::size_t bytes = control.bytesPorPieza > 0 ? control.bytesPorPieza : kBytesPieza;
   const std::size_t filasPorPieza = std::max<std::size_t>(
       1, std::min(bytes / porFila, porExceso(filas, kPiezasPorHilo * trabajadores)));
@@ -90,9 +91,9 @@ void escribeFilas(Informe& out, const Matrix& M, const Vector* factores, Formato
   const std::size_t piezas = r.piezas;
   const std::size_t trabajadores = r.trabajadores;
 
-  std::array<TextoPieza, kMaxHuecos> buferes;
+  std::array<TextoPieza, 2 * kMaxHilosInforme> buferes;
   for (std::size_t h = 0; h < r.huecos; ++h) buferes[h].texto = nuevoTexto(r.bytesPieza);
-  const auto hace = [&](std::size_t pieza, std::size_t hueco) {
+  const auto hace = [&](std::size_t pieza, std::size_t hueco, std::size_t /*trabajador*/) {
     const std::size_t desde = pieza * filasPorPieza;
     char* texto = buferes[hueco].texto.get();
     char* fin = formateaFilas(texto, M, factores, desde, std::min(filas, desde + filasPorPieza), f);

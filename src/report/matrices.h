@@ -10,6 +10,11 @@
 #include "report/formato.h"
 #include "report/informe.h"
 
+// At most this many threads format the pieces of a matrix (base/enorden.h):
+// one thread writes them all, and past a few makers it is what bounds the
+// pace.
+inline constexpr std::size_t kMaxHilosInforme = 16;
+
 // Row by row: the elements in column order, each in f, then CR LF.
 void escribeMatriz(Informe& out, const Matrix& M, FormatoReal f);
 

@@ -45,10 +45,11 @@ struct Tanda {
 // Takes the m-th result of a tanda; false stops the sweep.
 using TomaResultado = std::function<bool(std::size_t, const ResultadoEscenario&)>;
 
-// Runs the tanda on `hilos` threads and calls toma(m, resultado) on the
+// Runs the tanda on up to `hilos` threads of the run's pool, the calling
+// one among them (base/enorden.h), and calls toma(m, resultado) on the
 // calling thread for m = 0, 1, … in order; at most 2·hilos results are held
-// at once. The sweep stops at the first scenario whose engine call ran out of
-// memory or that toma refused (returned false), and returns its m; nothing
-// when every scenario was taken.
+// at once. The sweep stops at the first scenario, in order, whose engine
+// call ran out of memory or that toma refused (returned false), and returns
+// its m; nothing when every scenario was taken.
 std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escenarios,
                                  const Tanda& tanda, unsigned hilos, const TomaResultado& toma);

@@ -14,6 +14,19 @@
 
 namespace {
 
+template <typename T>
+void empaqueta(std::string& bytes, const T& valor) {
+  bytes.append(reinterpret_cast<const char*>(&valor), sizeof valor);
+}
+
+template <typename T>
+bool desempaqueta(std::string_view& bytes, T& valor) {
+  if (bytes.size() < sizeof valor) return false;
+  std::memcpy(&valor, bytes.data(), sizeof valor);
+  bytes.remove_prefix(sizeof valor);
+  return true;
+}
+
 // A chunk's results travel as one message of at most this many bytes.
 constexpr std::size_t kBytesPorTrozo = std::size_t{4} << 20;
 // Chunks per rank at least, where there are enough scenarios: rounds of very
@@ -227,4 +240,41 @@ std::optional<std::size_t> barreRepartido(const Partida& partida, const Escenari
 extern "C" const char*
 __lsan_default_options() {  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
   return "detect_leaks=0";
+}
+
+std::string empaquetaEscenarios(const Escenarios& escenarios) {
+  std::string bytes;
+  empaqueta(bytes, std::uint64_t{escenarios.leidos.size()});
+  for (const EscenarioLeido& leido : escenarios.leidos) {
+    empaqueta(bytes, std::uint64_t{leido.nombre.size()});
+    bytes += leido.nombre;
+    empaqueta(bytes, std::uint64_t{leido.cambios.size()});
+    for (const Cambio& cambio : leido.cambios) {
+      empaqueta(bytes, cambio.nodo);
+      empaqueta(bytes, cambio.caja);
+    }
+  }
+  return bytes;
+}
+
+bool desempaquetaEscenarios(std::string_view bytes, Escenarios& escenarios) {
+  escenarios = Escenarios{};
+  std::uint64_t cuantos = 0;
+  if (!desempaqueta(bytes, cuantos)) return false;
+  for (std::uint64_t k = 0; k < cuantos; ++k) {
+    EscenarioLeido leido;
+    std::uint64_t largo = 0;
+    if (!desempaqueta(bytes, largo) || bytes.size() < largo) return false;
+    leido.nombre = std::string(bytes.substr(0, largo));
+    bytes.remove_prefix(largo);
+    std::uint64_t cambios = 0;
+    if (!desempaqueta(bytes, cambios)) return false;
+    for (std::uint64_t c = 0; c < cambios; ++c) {
+      Cambio cambio;
+      if (!desempaqueta(bytes, cambio.nodo) || !desempaqueta(bytes, cambio.caja)) return false;
+      leido.cambios.push_back(cambio);
+    }
+    escenarios.leidos.push_back(std::move(leido));
+  }
+  return bytes.empty();
 }

@@ -7,8 +7,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "sweep/barrido.h"
+#include "sweep/escenarios.h"
 
 struct Rangos {
   int rango = 0;
@@ -28,6 +30,11 @@ void difunde(std::string& bytes);
 // Ends every rank's process at once: a rank that ran out of memory cannot
 // tell the others where they stand in their exchanges.
 [[noreturn]] void abortaMpi();
+
+// The scenarios of a file as bytes and back, for a rank that did not read
+// it.
+std::string empaquetaEscenarios(const Escenarios& escenarios);
+bool desempaquetaEscenarios(std::string_view bytes, Escenarios& escenarios);
 
 // Runs the sweep on every rank; on rank 0 calls toma(k, resultado) for every
 // scenario k in order. The first scenario of a chunk whose rank ran out of

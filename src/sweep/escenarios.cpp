@@ -28,19 +28,6 @@ bool leeNodo(const std::string& campo, std::int32_t n,
   return esEnteroValido(campo, nodo) && nodo >= 0 && nodo < n;
 }
 
-template <typename T>
-void empaqueta(std::string& bytes, const T& valor) {
-  bytes.append(reinterpret_cast<const char*>(&valor), sizeof valor);
-}
-
-template <typename T>
-bool desempaqueta(std::string_view& bytes, T& valor) {
-  if (bytes.size() < sizeof valor) return false;
-  std::memcpy(&valor, bytes.data(), sizeof valor);
-  bytes.remove_prefix(sizeof valor);
-  return true;
-}
-
 }  // namespace
 
 bool leeEscenarios(const std::string& ruta, const std::string& mostrado, std::int32_t n,
@@ -191,51 +178,4 @@ void aplicaEscenario(const Escenarios& escenarios, std::size_t k, const Vector& 
       break;
   }
   for (const Cambio& cambio : escenarios.leidos[k].cambios) e[cambio.nodo] = cambio.caja;
-}
-
-std::string empaquetaEscenarios(const Escenarios& escenarios) {
-  std::string bytes;
-  empaqueta(bytes, std::uint64_t{escenarios.leidos.size()});
-  for (const EscenarioLeido& leido : escenarios.leidos) {
-    empaqueta(bytes, std::uint64_t{leido.nombre.size()});
-    bytes += leido.nombre;
-    empaqueta(bytes, std::uint64_t{leido.cambios.size()});
-    for (const Cambio& cambio : leido.cambios) {
-      empaqueta(bytes, cambio.nodo);
-      empaqueta(bytes, cambio.caja);
-    }
-  }
-  return bytes;
-}
-
-bool desempaquetaEscenarios(std::string_view bytes, Escenarios& escenarios) {
-  escenarios = Escenarios{};
-  std::uint64_t cuantos = 0;
-  if (!desempaqueta(bytes, cuantos)) return false;
-  for (std::uint64_t k = 0; k < cuantos; ++k) {
-    EscenarioLeido leido;
-    std::uint64_t largo = 0;
-    if (!desempaqueta(bytes, largo) || bytes.size() < largo) return false;
-    leido.nombre = std::string(bytes.substr(0, largo));
-    bytes.remove_prefix(largo);
-    std::uint64_t cambios = 0;
-    if (!desempaqueta(bytes, cambios)) return false;
-    for (std::uint64_t c = 0; c < cambios; ++c) {
-      Cambio cambio;
-      if (!desempaqueta(bytes, cambio.nodo) || !desempaqueta(bytes, cambio.caja)) return false;
-      leido.cambios.push_back(cambio);
-    }
-    escenarios.leidos.push_back(std::move(leido));
-  }
-  return bytes.empty();
-}
-
-void anadeExacto(std::string& texto, double v) {
-  if (std::isnan(v)) {
-    texto += "nan";
-    return;
-  }
-  std::array<char, 32> cifras{};
-  auto* const fin = std::to_chars(cifras.data(), cifras.data() + cifras.size(), v).ptr;
-  texto.append(cifras.data(), fin);
 }

@@ -59,12 +59,3 @@ std::string nombreEscenario(const Escenarios& escenarios, std::size_t k);
 // The outside cash of scenario k: base with the scenario's changes, in e
 // (which has room for base.size() values).
 void aplicaEscenario(const Escenarios& escenarios, std::size_t k, const Vector& base, Vector& e);
-
-// The scenarios of a file as bytes and back, for a process that did not read
-// it (another rank of an MPI run).
-std::string empaquetaEscenarios(const Escenarios& escenarios);
-bool desempaquetaEscenarios(std::string_view bytes, Escenarios& escenarios);
-
-// Shortest text that reads back to the same double (std::to_chars); any NaN
-// is "nan".
-void anadeExacto(std::string& texto, double v);

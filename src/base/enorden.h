@@ -1,6 +1,7 @@
 // Pieces made on the run's threads and taken strictly in order on the
 // calling one: the report's large matrices, formatted on every core and
-// written in order (report/matrices.cpp).
+// written in order (report/matrices.cpp), and the scenarios of a sweep,
+// each cleared on one thread and written in order (sweep/barrido.cpp).
 #pragma once
 
 #include <algorithm>
@@ -12,9 +13,10 @@
 
 #include "base/hilos.h"
 
-// At most this many threads make the pieces of enOrden: one thread takes them
-// all, and past a few makers it is what bounds the pace.
-inline constexpr std::size_t kMaxHilosEnOrden = 16;
+// At most this many threads make the pieces of enOrden, so that its slots'
+// marks stay a small array on the caller's stack. A caller whose taking is
+// what bounds the pace (the report) asks for fewer.
+inline constexpr std::size_t kMaxHilosEnOrden = 64;
 inline constexpr std::size_t kMaxHuecos = 2 * kMaxHilosEnOrden;
 
 // How many threads enOrden runs for piezas pieces when trabajadores may.
@@ -29,10 +31,12 @@ constexpr std::size_t huecosEnOrden(std::size_t piezas, std::size_t trabajadores
   return t <= 1 ? 1 : 2 * t;
 }
 
-// Pieces 0 … piezas − 1, each made by hace(pieza, hueco) into slot
-// pieza % huecosEnOrden(piezas, trabajadores) on one of up to trabajadores
-// threads (the caller and the pool's workers), and taken by toma(pieza, hueco) on the
-// calling thread strictly in order; a slot is made again only once its piece
+// Pieces 0 … piezas − 1, each made by hace(pieza, hueco, trabajador) into
+// slot pieza % huecosEnOrden(piezas, trabajadores) on one of up to
+// trabajadoresEnOrden(piezas, trabajadores) threads (the caller, trabajador
+// 0, and the pool's workers, 1 on: what a thread keeps from piece to piece
+// is indexed by it), and taken by toma(pieza, hueco) on the calling thread
+// strictly in order; a slot is made again only once its piece
 // is taken. When toma returns false nothing more is made or taken, and
 // enOrden returns false once every part a worker started has ended: a failure is
 // acted on with no work of it left running.
@@ -52,20 +56,20 @@ bool enOrden(std::size_t piezas, std::size_t trabajadores, const Hace& hace, con
     return !parar && siguiente < piezas && siguiente < tomadas + huecos;
   };
   // Makes the next piece with the lock released; bloqueo holds it again after.
-  const auto haceSiguiente = [&](std::unique_lock<std::mutex>& bloqueo) {
+  const auto haceSiguiente = [&](std::unique_lock<std::mutex>& bloqueo, std::size_t trabajador) {
     const std::size_t pieza = siguiente++;
     bloqueo.unlock();
-    hace(pieza, pieza % huecos);
+    hace(pieza, pieza % huecos, trabajador);
     bloqueo.lock();
     hecha[pieza % huecos] = pieza + 1;
     aviso.notify_all();
   };
-  const auto trabaja = [&](std::size_t) {
+  const auto trabaja = [&](std::size_t trabajador) {
     std::unique_lock bloqueo(cerrojo);
     for (;;) {
       aviso.wait(bloqueo, [&] { return parar || siguiente >= piezas || puedeHacer(); });
       if (!puedeHacer()) return;
-      haceSiguiente(bloqueo);
+      haceSiguiente(bloqueo, trabajador);
     }
   };
   std::optional<Encargo> otros;
@@ -88,7 +92,7 @@ bool enOrden(std::size_t piezas, std::size_t trabajadores, const Hace& hace, con
         ++tomadas;
         aviso.notify_all();
       } else if (puedeHacer()) {
-        haceSiguiente(bloqueo);
+        haceSiguiente(bloqueo, 0);
       } else {
         aviso.wait(bloqueo);
       }

@@ -1,4 +1,4 @@
-// The arithmetic core of the panel elimination (linalg/panel.h): rows that
+// The arithmetic core of the panel elimination (panel/panel.h): rows that
 // receive a run of pivots, held in registers a tile at a time. Every element
 // gets x − p·f once per pivot, in pivot order, as separate multiply and
 // subtract (no fused multiply-add), so the bits do not depend on the version
@@ -28,7 +28,7 @@ struct Pivotes {
 void restaPivotesTesela(double* const* filas, const Pivotes& p, std::size_t desde,
                         std::size_t hasta);
 
-// Pivot rows packed for the sweep: from column 0, each block of kAnchoPaquete
+// Pivot rows packed for the update: from column 0, each block of kAnchoPaquete
 // columns holds the rows of `ancho` pivots one after another, so that a tile
 // reads its pivots as one stream rather than one row each. The j-th pivot
 // applied is indices[j], its factor for row i factores[j·kFilasTesela + i].

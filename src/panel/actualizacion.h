@@ -1,4 +1,4 @@
-// A panel's sweep (linalg/panel.h): the rest of every row brought up to date
+// A panel's update (panel/panel.h): the rest of every row brought up to date
 // for all the panel's pivots, in register tiles from the packed pivot rows.
 // Internal to the block solver.
 #pragma once
@@ -6,14 +6,14 @@
 #include <cstddef>
 
 #include "base/tipos.h"
-#include "linalg/panel.h"
-#include "linalg/pivotes.h"
+#include "panel/panel.h"
+#include "panel/pivotes.h"
 
 // Block rows [desde, hasta) over the block columns of `columnas`: first the
 // panel's own columns back from the compact copy when `devuelve`. Rows with
 // a nonzero factor go kFilasTesela at a time through the register tiles, a
 // stretch of columns at a time over all of them, the last few one at a time.
-// Each side of `columnas` starts where a packed block does.
+// Each side of `columnas` starts where a packet does.
 void actualizaFilas(Matrix& Ab, const Panel& panel, std::size_t desde, std::size_t hasta,
                     const Trechos& columnas, bool devuelve);
 

@@ -1,4 +1,4 @@
-// A run of a panel's pivots applied to rows (linalg/panel.h): the pieces
+// A run of a panel's pivots applied to rows (panel/panel.h): the pieces
 // the panel's own steps (panel.cpp) and the completion of its pivot rows'
 // copies (copias.cpp) share. Internal to the block solver.
 #pragma once
@@ -11,8 +11,8 @@
 
 #include "base/hilos.h"
 #include "base/reparto.h"
-#include "linalg/panel.h"
-#include "linalg/tesela.h"
+#include "panel/panel.h"
+#include "panel/tesela.h"
 
 // Columns [desde, hasta) and [luego, fin) of a row; either may be empty.
 struct Trechos {
@@ -78,8 +78,9 @@ inline bool tieneFactores(const Panel& panel, std::size_t k, std::uint32_t franj
 }
 
 // Threads for a step of about `actualizaciones` updates: as many as the
-// block may use when the step is at least a sweep of filasParaRepartir()
-// rows would be (docs/performance.md, "Threads"), else the caller alone.
+// block may use when the step is at least the update of filasParaRepartir()
+// rows for one strip (kAnchoFranja pivots, the work that threshold was
+// measured on: docs/performance.md, "Threads"), else the caller alone.
 // Sparse blocks, whose steps are mostly skipped zeros, so wake no worker.
 inline unsigned hilosParaPaso(const Panel& panel, double actualizaciones) {
   const auto filas = static_cast<double>(filasParaRepartir());

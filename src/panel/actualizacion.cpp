@@ -1,15 +1,15 @@
-// The sweep of a panel's pivots over the block's rows, whole or in pieces
-// taken in turn while the next panel is decided (linalg/actualizacion.h).
-#include "linalg/actualizacion.h"
+// The update of a panel's pivots over the block's rows, whole or in pieces
+// taken in turn while the next panel is decided (panel/actualizacion.h).
+#include "panel/actualizacion.h"
 
 #include <algorithm>
 
-#include "linalg/tesela.h"
+#include "panel/tesela.h"
 
 namespace {
 
-// Rows a piece of the pending sweep: sixteen tiles, about 2 ms of a 4000-node
-// block's sweep, so the caller finds some left when it has decided.
+// Rows a piece of the pending update: sixteen tiles, about 2 ms of a 4000-node
+// block's update, so the caller finds some left when it has decided.
 constexpr std::size_t kFilasPorPieza = 16 * kFilasTesela;
 
 // Rows filas (block rows k), a tile, over the columns of `trechos`, with the

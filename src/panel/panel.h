@@ -1,7 +1,7 @@
 // The elimination's A side, in panels of consecutive pivots: the pivots of up
 // to kAnchoPanel block columns are decided a strip of kAnchoFranja columns at
 // a time on a compact copy of the panel's columns, and the rest of each row
-// is updated afterwards in one sweep for all of them. Invariant (P): every
+// is updated afterwards in one update for all of them. Invariant (P): every
 // element still receives x − p·f for each pivot in pivot order, p from the
 // pivot row as it was when chosen, with no fused multiply-add; so the bits are
 // those of the column-by-column elimination, while a row is read from memory
@@ -23,13 +23,13 @@
 // width (figures in docs/performance.md, "Panels and register tiles").
 inline constexpr std::size_t kAnchoFranja = 32;
 
-// 2 strips a sweep: a row is then read from memory once per 64 pivots, so
-// the sweep stays bound by arithmetic on both cores of a large block; 4
+// 2 strips an update: a row is then read from memory once per 64 pivots, so
+// the update stays bound by arithmetic on both cores of a large block; 4
 // were no faster and hold more pivot rows (docs/performance.md).
 inline constexpr std::size_t kFranjasPorPanel = 2;
 inline constexpr std::size_t kAnchoPanel = kAnchoFranja * kFranjasPorPanel;
 
-// The sweep goes over the block's columns in stretches of this many, each
+// The update goes over the block's columns in stretches of this many, each
 // stretch over all rows: the panel's pivot rows there (64 × 512 doubles,
 // 256 KiB) stay in the second-level cache while the rows stream past.
 inline constexpr std::size_t kColumnasPorTrecho = 512;
@@ -39,10 +39,10 @@ struct TrabajoPanel {
   Matrix copia;                     // per panel column: its pivot row when it was chosen
   Matrix factor;                    // per panel column: each row's factor (0 for the pivot row)
   Vector columnas;                  // the panel's columns, a strip of every row at a time
-  Vector empaquetadas;              // the pivot rows packed for the sweep (linalg/tesela.h)
-  std::vector<std::int32_t> filas;  // the sweep: each thread's rows for the register tiles
+  Vector empaquetadas;              // the pivot rows packed for the update (panel/tesela.h)
+  std::vector<std::int32_t> filas;  // the update: each thread's rows for the register tiles
   std::vector<std::int32_t> conFactores;  // per row: bit s, a nonzero factor in strip s
-  unsigned hilos = 0;                     // threads for a sweep's rows; 0: hilos()
+  unsigned hilos = 0;                     // threads for an update's rows; 0: hilos()
 };
 
 // One panel: block columns [inicio, fin), their pivot rows and the work
@@ -64,7 +64,7 @@ TrabajoPanel nuevoTrabajoPanel(std::size_t n);
 // Sizes the storage for a block of m rows (within its room: no allocation).
 void preparaPanel(TrabajoPanel& trabajo, std::size_t m);
 
-// What is left of a panel's sweep while the next panel's pivots are
+// What is left of a panel's update while the next panel's pivots are
 // decided: the block's columns outside the panel and the next one, a piece
 // of rows at a time, taken in turn by the pool's workers and, once it has
 // decided, by the caller. Each row's columns get the same updates in the
@@ -84,7 +84,7 @@ struct ActualizacionPendiente {
 };
 
 // One elimination's panels, on two sets of storage in turn (look-ahead):
-// while the rest of the block is still swept for the last panel, the next
+// while the rest of the block is still updated for the last panel, the next
 // panel's pivots are decided on the other set.
 struct Paneles {
   std::array<Panel, 2> panel;
@@ -105,10 +105,10 @@ inline const Panel& ultimoPanel(const Paneles& paneles) {
 // The A side of the panel of the m×m block Ab that starts at block column
 // inicio, the last panel's end; usada marks the rows already pivots. A
 // column with no unused row of magnitude ≥ tol throws Error::indeterminado.
-// Returns false when a pivot row or a factor is not finite. The sweep for it
+// Returns false when a pivot row or a factor is not finite. The update for it
 // may still run on the pool's workers when it returns (terminaActualizacion).
 bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Paneles& paneles,
                   std::size_t inicio, std::size_t m);
 
-// Ends the sweep of the last panel, taking its pieces on this thread too.
+// Ends the update of the last panel, taking its pieces on this thread too.
 void terminaActualizacion(ActualizacionPendiente& pendiente);

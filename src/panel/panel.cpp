@@ -1,13 +1,13 @@
-// The panel elimination of the block solver (linalg/panel.h). A panel's
+// The panel elimination of the block solver (panel/panel.h). A panel's
 // pivots are chosen a strip at a time on the compact copy of its columns, the
 // next one found while the rows are updated for the last; each strip's pivots
 // then reach the panel's other columns. Only then are the pivot rows' copies
-// completed outside the panel (linalg/copias.h), and the sweep brings the
-// rest of every row up to date, in register tiles (linalg/tesela.h), a
-// stretch of columns at a time, on every thread (linalg/actualizacion.h). While
-// the workers sweep a dense panel's rows, the caller decides the next
+// completed outside the panel (panel/copias.h), and the update brings the
+// rest of every row up to date, in register tiles (panel/tesela.h), a
+// stretch of columns at a time, on every thread (panel/actualizacion.h). While
+// the workers update a dense panel's rows, the caller decides the next
 // panel's pivots.
-#include "linalg/panel.h"
+#include "panel/panel.h"
 
 #include <algorithm>
 #include <array>
@@ -17,10 +17,10 @@
 #include "base/hilos.h"
 #include "base/memoria.h"
 #include "base/reparto.h"
-#include "linalg/actualizacion.h"
-#include "linalg/copias.h"
-#include "linalg/pivotes.h"
-#include "linalg/tesela.h"
+#include "panel/actualizacion.h"
+#include "panel/copias.h"
+#include "panel/pivotes.h"
+#include "panel/tesela.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ Paso decidePivote(std::vector<std::int32_t>& usada, Panel& panel, std::size_t s0
 // columns, on every thread. A column without a pivot is an indeterminate
 // system, unless a pivot row chosen before it is not finite: the block is
 // then given up (false), as it would have been when that row was chosen.
-// Those rows' copies need the last panel's sweep ended.
+// Those rows' copies need the last panel's update ended.
 bool eliminaFranja(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel, std::size_t s0,
                    std::size_t s1, std::size_t m, ActualizacionPendiente& pendiente) {
   std::size_t r = primeraFila(panel, usada, s0, m);
@@ -149,14 +149,14 @@ bool eliminaFranja(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& pa
 
 // Where the panel that starts at block column inicio ends: at a multiple of
 // kAnchoPanel (the first after a carried-over elimination may be
-// narrower), so that the sweep's columns past a panel start where a packed
+// narrower), so that the update's columns past a panel start where a packed
 // block does, as the packed kernel needs.
 std::size_t finDePanel(std::size_t inicio, std::size_t m) {
   return std::min(inicio - inicio % kAnchoPanel + kAnchoPanel, m);
 }
 
 // Whether a panel with work for conFactores of the block's m rows is dense
-// enough to sweep in pieces: nearly every row has a factor, so a piece's
+// enough to update in pieces: nearly every row has a factor, so a piece's
 // rows fill whole tiles. A sparse panel's pieces would leave a few rows in
 // each to go one at a time (the generated cascade of 4000 nodes took 10 %
 // longer), and its pivots take little deciding anyway.
@@ -165,7 +165,7 @@ bool esDenso(std::size_t conFactores, std::size_t m) {
 }
 
 // The panel at block column inicio: its columns gathered into the compact
-// copy (the last panel's sweep has brought them up to date), then its
+// copy (the last panel's update has brought them up to date), then its
 // pivots decided a strip at a time.
 bool decidePanel(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& panel,
                  std::size_t inicio, std::size_t m, ActualizacionPendiente& pendiente) {
@@ -226,13 +226,13 @@ bool eliminaPanel(Matrix& Ab, std::vector<std::int32_t>& usada, Paneles& paneles
   paneles.ultimo = 1 - paneles.ultimo;
   paneles.adelantado = false;
   if (!completaYRevisa(Ab, panel, panel.fin - panel.inicio, m, true)) return false;
-  std::size_t conFactores = 0;  // the rows the sweep has work for
+  std::size_t conFactores = 0;  // the rows the update has work for
   for (std::size_t k = 0; k < m; ++k) conFactores += tieneFactores(panel, k, kTodas) ? 1 : 0;
   const unsigned trabajadores =
       conFactores >= filasParaRepartir() ? hilosPara(panel.trabajo.hilos) : 1;
   const std::size_t finSiguiente = finDePanel(panel.fin, m);
-  // Without a next panel, a worker to sweep while it is decided, or a dense
-  // panel: the whole sweep now. Otherwise the next panel's columns first, on
+  // Without a next panel, a worker to update while it is decided, or a dense
+  // panel: the whole update now. Otherwise the next panel's columns first, on
   // every thread; the rest is left to the workers while this thread decides
   // the next panel's pivots on the other storage, and joins them after.
   const bool adelanta = trabajadores > 1 && panel.fin < m && esDenso(conFactores, m);

@@ -1,13 +1,13 @@
-// The pivot rows' copies of a panel (linalg/copias.h): completed outside the
-// panel once its pivots are decided, checked, and packed for the sweep.
-#include "linalg/copias.h"
+// The pivot rows' copies of a panel (panel/copias.h): completed outside the
+// panel once its pivots are decided, checked, and packed for the update.
+#include "panel/copias.h"
 
 #include <algorithm>
 
 #include "base/hilos.h"
 #include "base/reparto.h"
-#include "linalg/pivotes.h"
-#include "linalg/tesela.h"
+#include "panel/pivotes.h"
+#include "panel/tesela.h"
 
 namespace {
 
@@ -53,7 +53,7 @@ bool sonFinitasFuera(const Panel& panel, std::size_t hasta, std::size_t m) {
 }
 
 // The pivot rows over block columns [a, b) outside the panel (a a multiple
-// of kAnchoPaquete) into the packed blocks of linalg/tesela.h.
+// of kAnchoPaquete) into the packets of panel/tesela.h.
 void empaqueta(const Panel& panel, std::size_t a, std::size_t b) {
   const std::size_t ancho = panel.fin - panel.inicio;
   double* base = panel.trabajo.empaquetadas.data();
@@ -70,7 +70,7 @@ void empaqueta(const Panel& panel, std::size_t a, std::size_t b) {
 }  // namespace
 
 // The pivot rows' copies of pivots [0, hasta), completed on every thread,
-// each its own stretch of columns, and packed for the sweep when `paraActualizar`;
+// each its own stretch of columns, and packed for the update when `paraActualizar`;
 // false when one is not finite.
 bool completaYRevisa(const Matrix& Ab, Panel& panel, std::size_t hasta, std::size_t m,
                      bool paraActualizar) {

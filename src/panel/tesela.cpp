@@ -2,7 +2,7 @@
 // compiled for AVX-512, AVX2 and the portable vectors, the version chosen
 // when first called. Every element is x − p·f in double, one pivot at a time,
 // in pivot order; -ffp-contract=off keeps the multiply and the subtract apart.
-#include "linalg/tesela.h"
+#include "panel/tesela.h"
 
 #include <cmath>
 #include <cstring>
@@ -40,7 +40,7 @@ static_assert(sizeof(double) == kBytesDoble);
 // applied like any other: x − p·(±0) = x, since the pivot rows are finite and
 // the block holds no −0.0 (invariant 1 of linalg/bloque.h).
 // Where pivot t of a run has its values from column c on: its own row, or
-// its stretch of a packed block.
+// its stretch of a packet.
 struct EnFilas {
   const Pivotes& p;
   CLEARING_EN_LINEA const double* operator()(std::size_t t, std::size_t c) const {
@@ -58,7 +58,7 @@ struct EnPaquetes {
 
 // The same when every pivot of the panel applies, in order: pivot t is the
 // t-th of its block, with no index to read (a dense panel's tiles; about 5 %
-// off a dense sweep).
+// off a dense update).
 struct EnPaquetesTodos {
   const Empaquetadas& p;
   CLEARING_EN_LINEA const double* operator()(std::size_t t, std::size_t c) const {
