@@ -130,8 +130,8 @@ std::string directorioDeRed(std::uint64_t k, std::uint64_t redes) {
   return "network-" + std::string(cifras - numero.size(), '0') + numero;
 }
 
-bool escribe(const std::string& directorio, const Marginales& m, std::vector<Enlace> enlaces,
-             std::string& error) {
+bool escribeReconstruida(const std::string& directorio, const Marginales& m,
+                         std::vector<Enlace> enlaces, std::string& error) {
   anadeExternos(m, enlaces);
   return escribeRedNombrada(directorio, m.nombres, enlaces, m.caja, error);
 }
@@ -142,7 +142,8 @@ bool muestrea(const Pedido& pedido, const Marginales& m, std::string& error) {
   (void)std::fprintf(stderr, "clearing-reconstruct: gravity model: z = %s, %s links expected\n",
                      textoExacto(g.z).c_str(), textoLegible(g.enlacesEsperados).c_str());
   if (pedido.una)
-    return escribe("", m, muestraGravedad(m.totales, g, *pedido.semilla, *pedido.una), error);
+    return escribeReconstruida("", m, muestraGravedad(m.totales, g, *pedido.semilla, *pedido.una),
+                               error);
   for (std::uint64_t k = 0; k < *pedido.redes; ++k) {
     const std::string directorio = directorioDeRed(k, *pedido.redes);
     std::error_code fallo;
@@ -151,7 +152,8 @@ bool muestrea(const Pedido& pedido, const Marginales& m, std::string& error) {
       error = directorio + ": cannot create (" + fallo.message() + ")";
       return false;
     }
-    if (!escribe(directorio, m, muestraGravedad(m.totales, g, *pedido.semilla, k), error))
+    if (!escribeReconstruida(directorio, m, muestraGravedad(m.totales, g, *pedido.semilla, k),
+                             error))
       return false;
   }
   return true;
@@ -163,13 +165,13 @@ bool reconstruye(const Pedido& pedido, const Marginales& m, std::string& error) 
     std::vector<Enlace> enlaces = minimaDensidad(m.totales);
     (void)std::fprintf(stderr, "clearing-reconstruct: sparse: %zu links (at most 2n - 1 = %zu)\n",
                        enlaces.size(), 2 * m.nombres.size() - 1);
-    return escribe("", m, std::move(enlaces), error);
+    return escribeReconstruida("", m, std::move(enlaces), error);
   }
   Entropia r;
   const bool bien = maximaEntropia(m.totales, r, error);
   (void)std::fprintf(stderr, "clearing-reconstruct: maximum entropy: %d sweeps, residual %s\n",
                      r.barridos, textoLegible(r.residuo).c_str());
-  return bien && escribe("", m, enlacesDeEntropia(r), error);
+  return bien && escribeReconstruida("", m, enlacesDeEntropia(r), error);
 }
 
 }  // namespace
