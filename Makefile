@@ -4,7 +4,7 @@ JOBS ?= 2
 # Cross builds, by preset name (below).
 CROSS = windows windows-i686 aarch64 i686
 
-.PHONY: run test build sanitize tsan fuzz lint picture crosscheck package $(CROSS)
+.PHONY: run test build sanitize tsan fuzz lint picture python-figure crosscheck package $(CROSS)
 
 build:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
@@ -101,3 +101,8 @@ picture: build
 	  --user-data-dir=$$perfil --hide-scrollbars --window-size=1200,960 \
 	  --screenshot=$(CURDIR)/docs/cascada.png file://$(PICTURE_DIR)/cascade.html; \
 	  estado=$$?; rm -rf $$perfil; exit $$estado
+
+# docs/python_shock.png, the figure of docs/python.md, drawn by the page's
+# own code blocks (run in order from the root, with the built module).
+python-figure: build
+	MPLBACKEND=Agg PYTHONPATH=$(BUILD)/python /usr/bin/python3 tools/python_doc.py docs/python.md

@@ -78,4 +78,11 @@ else()
   list(JOIN clearing_dependencias ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 endif()
 
+# The Python module needs Debian's python3 and numpy; pandas and Dask only
+# for what uses them.
+if(TARGET clearing_python)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3, python3-numpy")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pandas, python3-distributed, python3-matplotlib")
+endif()
+
 include(CPack)

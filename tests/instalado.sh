@@ -80,6 +80,19 @@ if [ -x "$bin/clearing-export" ]; then
   done
 fi
 
+# The Python module, where the build made it: where Debian's python3 finds
+# it, writing the bank example's report byte for byte.
+paquete=$raiz/lib/python3/dist-packages
+if compgen -G "$build/python/clearing/_native*" >/dev/null; then
+  [ -f "$paquete/clearing/__init__.py" ] || falla "no Python package in $paquete"
+  PYTHONPATH=$paquete /usr/bin/python3 -c '
+import sys, clearing
+L, e = clearing.read_input(sys.argv[1] + "/input.txt")
+clearing.write_report(sys.argv[2] + "/python.txt", L, e)' "$ejemplo" "$corrida" ||
+    falla "import clearing from $paquete"
+  cmp -s "$corrida/python.txt" "$ejemplo/expected/output.txt" || falla "clearing.write_report differs"
+fi
+
 # Every installed program has a page; man renders each (when man is here).
 hay_man=$(command -v man || true)
 [ -n "$hay_man" ] || echo "man is not installed: pages checked for presence only"

@@ -31,25 +31,6 @@ void compruebaMemoria(double bytes) {
   if (!cabe(bytes)) lanzaFallo(Error::sinMemoria, Salto::sin);
 }
 
-// The run's own buffers, in this order; a failure writes the message with no
-// line feed. L and e get room only: they are filled as the numbers arrive. A
-// dimension whose run the system cannot hold is refused here, before the
-// system would kill the process for touching memory it promised.
-void reservaEstado(NetworkState& estado, int matrices) {
-  if (estado.dim < 0) lanzaFallo(Error::sinMemoria, Salto::sin);
-  compruebaMemoria(memoriaNecesaria(estado.dim, matrices));
-  // L and PI only: every page of theirs is written. The block solver's
-  // storage has room for n×n and often uses a corner of it, which large
-  // pages would make resident whole.
-  (void)pidePaginasGrandes(huellaDe(estado.dim, kMatricesDeDatos).matrices,
-                           [](char* inicio, std::size_t bytes) { tocaPaginas(inicio, bytes, 0); });
-  const auto n = static_cast<std::size_t>(estado.dim);
-  estado.ordenQuiebra = nuevoVectorEntero(n, Salto::sin);
-  estado.e = reservaVector(n, Salto::sin);
-  estado.L = reservaMatriz(n, Salto::sin);
-  estado.pPrima = reservaVector(n, Salto::sin);
-}
-
 // The engine's check before a round falls back to the literal formulas.
 // Once a count of matrices was found to fit, the process keeps that room
 // (the allocator holds on to what the round frees) and later rounds reuse
@@ -66,7 +47,7 @@ std::function<bool(int)> compruebaRondas(std::int32_t dim) {
 // input.txt read into the state, pBarra and PI derived from it.
 void leeRed(Lector& entrada, NetworkState& estado, const OpcionesClearing& opciones) {
   estado.dim = leeDimension(entrada);
-  reservaEstado(estado, matricesPrevistas(opciones));
+  reservaEstado(estado, opciones);
   leerDatos(entrada, estado);
   cierraLector(entrada);  // nothing past the data is read
   estado.pBarra = calculaPBarra(estado);
@@ -76,8 +57,8 @@ void leeRed(Lector& entrada, NetworkState& estado, const OpcionesClearing& opcio
 // The rounds, each written as its "Paso" block and shown on the progress
 // line; the clearing vector and the default steps land in the state.
 Clearing resuelve(Informe& out, NetworkState& estado, const OpcionesClearing& opciones,
-                  EspacioClearing& espacio) {
-  Progreso progreso = nuevoProgreso(stderr, esTerminalDeError());
+                  EspacioClearing& espacio, bool conProgreso, int* ronda) {
+  Progreso progreso = nuevoProgreso(stderr, conProgreso && esTerminalDeError());
   const ObservaRonda observa = [&](int k, const Marcas& marcas) {
     escribePaso(out, k, marcas);
     muestraRonda(progreso, k, marcas);
@@ -89,6 +70,7 @@ Clearing resuelve(Informe& out, NetworkState& estado, const OpcionesClearing& op
     // A message on a terminal of its own follows the line; anywhere else it
     // would leave the line behind, stale and with no line end.
     if (!esSalidaElTerminalDeError()) borraProgreso(progreso);
+    if (ronda != nullptr) *ronda = error->ronda;
     relanza(error->fallo);
   }
   borraProgreso(progreso);
@@ -106,6 +88,28 @@ void ejecuta(Informe& out, bool literal) {
   OpcionesClearing opciones;
   opciones.literal = literal;
   leeRed(entrada, estado, opciones);
+  completaOpciones(estado, opciones);
+  escribeClearing(out, estado, opciones, true);
+}
+
+}  // namespace
+
+void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones) {
+  if (estado.dim < 0) lanzaFallo(Error::sinMemoria, Salto::sin);
+  compruebaMemoria(memoriaNecesaria(estado.dim, matricesPrevistas(opciones)));
+  // L and PI only: every page of theirs is written. The block solver's
+  // storage has room for n×n and often uses a corner of it, which large
+  // pages would make resident whole.
+  (void)pidePaginasGrandes(huellaDe(estado.dim, kMatricesDeDatos).matrices,
+                           [](char* inicio, std::size_t bytes) { tocaPaginas(inicio, bytes, 0); });
+  const auto n = static_cast<std::size_t>(estado.dim);
+  estado.ordenQuiebra = nuevoVectorEntero(n, Salto::sin);
+  estado.e = reservaVector(n, Salto::sin);
+  estado.L = reservaMatriz(n, Salto::sin);
+  estado.pPrima = reservaVector(n, Salto::sin);
+}
+
+void completaOpciones(const NetworkState& estado, OpcionesClearing& opciones) {
   // Data that are not finite take the literal formulas, which hold more
   // matrices than the check at the start allowed for.
   const int matrices = matricesDeClearing(estado, opciones);
@@ -114,7 +118,10 @@ void ejecuta(Informe& out, bool literal) {
   opciones.recuerda =
       cabe(memoriaAdicional(estado.dim, matrices - kMatricesDeDatos + kMatricesRecuerdo));
   opciones.caben = compruebaRondas(estado.dim);
+}
 
+void escribeClearing(Informe& out, NetworkState& estado, const OpcionesClearing& opciones,
+                     bool conProgreso, int* ronda) {
   escribeInput(out, estado);
   // L is in the report, and nothing reads it again: the block solver takes
   // its rows, already faulted in, rather than the system clearing n² fresh
@@ -125,17 +132,18 @@ void ejecuta(Informe& out, bool literal) {
   escribeSistema(out, estado);
   escribeSeparadores(out);
   escribeCabeceraDiagonales(out);
-  Clearing clearing = resuelve(out, estado, opciones, espacio);
+  Clearing clearing = resuelve(out, estado, opciones, espacio, conProgreso, ronda);
   escribeSeparadores(out);
-  if (const auto error = calculaCapitales(estado, opciones, clearing)) relanza(error->fallo);
+  if (const auto error = calculaCapitales(estado, opciones, clearing)) {
+    if (ronda != nullptr) *ronda = error->ronda;
+    relanza(error->fallo);
+  }
   estado.pPrima = std::move(clearing.p);
   estado.ordenQuiebra = std::move(clearing.ordenQuiebra);
   escribeResultado(out, estado, clearing.capital);
   escribeMatPagos(out, estado);
   cierraInforme(out);
 }
-
-}  // namespace
 
 int ejecutaPrograma(bool literal) {
   preparaProceso();

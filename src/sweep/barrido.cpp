@@ -76,6 +76,16 @@ bool leePartida(const char* ruta, unsigned hilos, Partida& partida, std::string&
   return true;
 }
 
+Resumen resumeEscenario(const ResultadoEscenario& resultado, const Vector& pBarra) {
+  Resumen r;
+  for (std::size_t i = 0; i < pBarra.size(); ++i) {
+    r.quiebras += resultado.ordenQuiebra[i] > 0 ? 1 : 0;
+    r.pagos += resultado.p[i];
+    r.faltante += pBarra[i] - resultado.p[i];
+  }
+  return r;
+}
+
 // The scenarios are made on the run's pool (base/enorden.h), the calling
 // thread among the makers, and taken by it in order: no thread of the
 // sweep's own. Each thread keeps its cash vector and its engine's storage

@@ -36,6 +36,15 @@ struct ResultadoEscenario {
   std::vector<std::int32_t> ordenQuiebra;
 };
 
+// What sweep.csv says of a scenario with a clearing vector: the nodes that
+// default, Σ p[i] and Σ (pBarra[i] − p[i]), each sum from 0.0 in ascending i.
+struct Resumen {
+  std::int64_t quiebras = 0;
+  double pagos = 0.0;
+  double faltante = 0.0;
+};
+Resumen resumeEscenario(const ResultadoEscenario& resultado, const Vector& pBarra);
+
 // The scenarios one process runs: its m-th is scenario indice(m).
 struct Tanda {
   std::size_t cuantos = 0;

@@ -30,22 +30,15 @@ void anadeResumen(std::string& texto, const std::string& campo, const ResultadoE
     texto += ",,\r\n";
     return;
   }
-  long long quiebras = 0;
-  double pagos = 0.0;
-  double faltante = 0.0;
-  for (std::size_t i = 0; i < pBarra.size(); ++i) {
-    quiebras += r.ordenQuiebra[i] > 0 ? 1 : 0;
-    pagos += r.p[i];
-    faltante += pBarra[i] - r.p[i];
-  }
+  const Resumen resumen = resumeEscenario(r, pBarra);
   texto += ',';
-  anadeEntero(texto, quiebras);
+  anadeEntero(texto, resumen.quiebras);
   texto += ',';
   anadeEntero(texto, r.rondas);
   texto += ',';
-  anadeExacto(texto, pagos);
+  anadeExacto(texto, resumen.pagos);
   texto += ',';
-  anadeExacto(texto, faltante);
+  anadeExacto(texto, resumen.faltante);
   texto += "\r\n";
 }
 

@@ -1,5 +1,6 @@
 #include "sweep/escenarios.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -138,6 +139,8 @@ std::size_t cuantosEscenarios(const Escenarios& escenarios) {
       return static_cast<std::size_t>(escenarios.n);
     case Barrido::choqueUniforme:
       return escenarios.pasos;
+    case Barrido::cajas:
+      return escenarios.filas;
     case Barrido::archivo:
       break;
   }
@@ -157,6 +160,8 @@ std::string nombreEscenario(const Escenarios& escenarios, std::size_t k) {
       anadeExacto(nombre, choque(escenarios, k));
       return nombre;
     }
+    case Barrido::cajas:
+      return std::to_string(k);
     case Barrido::archivo:
       break;
   }
@@ -174,6 +179,9 @@ void aplicaEscenario(const Escenarios& escenarios, std::size_t k, const Vector& 
       for (double& caja : e) caja *= factor;
       return;
     }
+    case Barrido::cajas:
+      std::copy_n(escenarios.cajas + k * base.size(), base.size(), e.begin());
+      return;
     case Barrido::archivo:
       break;
   }

@@ -21,7 +21,8 @@ struct EscenarioLeido {
   std::vector<Cambio> cambios;  // in file order, one per node at most
 };
 
-enum class Barrido : unsigned char { archivo, cadaNodo, choqueUniforme };
+// cajas: the caller's cash vectors, as the Python module hands them over.
+enum class Barrido : unsigned char { archivo, cadaNodo, choqueUniforme, cajas };
 
 struct Escenarios {
   Barrido tipo = Barrido::archivo;
@@ -31,6 +32,10 @@ struct Escenarios {
   double desde = 0.0;                  // choqueUniforme: s_k = desde + k·paso
   double paso = 0.0;
   std::size_t pasos = 0;  // choqueUniforme: how many k
+  // cajas: filas cash vectors of n values, row by row, held by the caller
+  // for as long as the sweep runs.
+  const double* cajas = nullptr;
+  std::size_t filas = 0;
 };
 
 // Reads SCENARIOS.csv (`scenario,node,cash`, columns by name in any order,

@@ -106,6 +106,7 @@ bool leeFuente(const Argumentos& a, Barrida& b, std::string& error) {
       return true;
     case Barrido::choqueUniforme:
       return leeChoqueUniforme(a.fuente, b.escenarios, error);
+    case Barrido::cajas:  // the Python module's, never an argument
     case Barrido::archivo:
       break;
   }

@@ -1,0 +1,27 @@
+"""clearing: networks of debts cleared by the fictitious-default iteration.
+
+``clear(L, e)`` finds the clearing vector of the obligations ``L`` (n×n,
+``L[i, j]`` is what node i owes node j) and the outside cash ``e``, with the
+very doubles of the ``clearing`` program; ``sweep`` clears many cash
+scenarios of one network on every core, ``dask_sweep`` across a Dask
+cluster; ``read_input`` and ``write_report`` speak the program's files.
+"""
+
+from ._clear import Clearing, clear, read_input, write_report
+from ._errors import ClearingError, Indeterminate, InputError, NoConvergence
+from ._dask import dask_sweep
+from ._sweep import Sweep, sweep
+
+__all__ = [
+    "Clearing",
+    "ClearingError",
+    "Indeterminate",
+    "InputError",
+    "NoConvergence",
+    "Sweep",
+    "clear",
+    "dask_sweep",
+    "read_input",
+    "sweep",
+    "write_report",
+]

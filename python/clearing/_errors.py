@@ -1,0 +1,35 @@
+"""The package's exceptions: one base class to catch them all."""
+
+from __future__ import annotations
+
+
+class ClearingError(Exception):
+    """Base class of the errors of this package."""
+
+
+class _RoundError(ClearingError):
+    def __init__(self, message: str, round: int) -> None:
+        super().__init__(message)
+        self.round = round
+        """The round in which the clearing failed (1 is the first)."""
+
+    def __str__(self) -> str:
+        return f"{self.args[0]} (round {self.round})"
+
+    def __reduce__(self):  # picklable, for Dask workers
+        return (type(self), (self.args[0], self.round))
+
+
+class Indeterminate(_RoundError):
+    """A round's linear system has no solution ("El sistema es indeterminado")."""
+
+
+class NoConvergence(_RoundError):
+    """The default sets cycle and the rounds run out ("El algoritmo no converge")."""
+
+
+class InputError(ClearingError, ValueError):
+    """An input file breaks the grammar of input.txt; the message is the program's."""
+
+    def __init__(self, message: str, round: int = 0) -> None:
+        super().__init__(message)

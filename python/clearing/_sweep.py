@@ -1,0 +1,151 @@
+"""Many outside-cash scenarios of one network, on every core."""
+
+from __future__ import annotations
+
+from typing import Mapping, Sequence
+
+import numpy as np
+
+from . import _native
+from ._arrays import as_float_array, network, threads_of
+from ._clear import _names
+
+STATUSES = ("ok", "indeterminate", "no_convergence")
+
+
+class Sweep:
+    """The clearings of k cash scenarios of one network of n nodes.
+
+    Per scenario (arrays of length k): ``scenario`` (names), ``status`` (``"ok"``,
+    ``"indeterminate"``, ``"no_convergence"``), ``defaults`` (nodes that
+    default; -1 without a clearing vector), ``rounds`` (rounds run, or the
+    round it failed in), ``total_payments`` (Σ p) and ``total_shortfall``
+    (Σ total_obligations − p), NaN without a clearing vector. Per scenario and
+    node (k×n): ``default_round`` (0: never; -1 without a clearing vector) and
+    ``payment`` (p; NaN without a clearing vector). The doubles are those of
+    ``clear`` on each scenario's cash and of ``clearing-sweep``'s files.
+    """
+
+    __slots__ = ("scenario", "status", "defaults", "rounds", "total_payments", "total_shortfall",
+                 "default_round", "payment", "total_obligations")
+
+    def __init__(self, scenario, status, defaults, rounds, total_payments, total_shortfall,
+                 default_round, payment, total_obligations) -> None:
+        self.scenario = scenario
+        self.status = status
+        self.defaults = defaults
+        self.rounds = rounds
+        self.total_payments = total_payments
+        self.total_shortfall = total_shortfall
+        self.default_round = default_round
+        self.payment = payment
+        self.total_obligations = total_obligations
+
+    def __len__(self) -> int:
+        return len(self.scenario)
+
+    def __repr__(self) -> str:
+        failed = int(np.count_nonzero(self.status != "ok"))
+        return f"<Sweep of {len(self)} scenarios of {self.payment.shape[1]} nodes, {failed} without a clearing>"
+
+    def to_frames(self, names: Sequence[str] | None = None):
+        """Two pandas DataFrames with the columns of ``clearing-sweep``'s files.
+
+        ``(summary, nodes)``: ``scenario, status, defaults, rounds,
+        total_payments, total_shortfall`` (sweep.csv) and ``scenario, node,
+        name, default_round, payment`` (sweep_nodes.csv). Values that the CSV
+        leaves empty (no clearing vector) are missing (``<NA>``, NaN).
+        """
+        import pandas as pd
+
+        k, n = self.payment.shape
+        ok = self.status == "ok"
+        summary = pd.DataFrame(
+            {
+                "scenario": list(self.scenario),
+                "status": self.status,
+                "defaults": pd.array(np.where(ok, self.defaults, 0), dtype="Int64"),
+                "rounds": self.rounds,
+                "total_payments": self.total_payments,
+                "total_shortfall": self.total_shortfall,
+            }
+        )
+        summary.loc[~ok, "defaults"] = pd.NA
+        rounds = pd.array(self.default_round.reshape(-1), dtype="Int64")
+        rounds[np.repeat(~ok, n)] = pd.NA
+        nodes = pd.DataFrame(
+            {
+                "scenario": np.repeat(np.array(self.scenario, dtype=object), n),
+                "node": np.tile(np.arange(n), k),
+                "name": np.tile(np.array(_names(names, n), dtype=object), k),
+                "default_round": rounds,
+                "payment": self.payment.reshape(-1),
+            }
+        )
+        return summary, nodes
+
+
+def sweep(
+    L,
+    e,
+    scenarios: Mapping[str, Mapping[int | str, float]] | Sequence | np.ndarray | None = None,
+    *,
+    each_node: bool = False,
+    uniform_shock: tuple[float, float, float] | None = None,
+    names: Sequence[str] | None = None,
+    threads: int | None = None,
+) -> Sweep:
+    """Clears the network ``L``, ``e`` once per cash scenario, on every core.
+
+    Exactly one source of scenarios:
+
+    - ``scenarios``: a k×n array of cash vectors (scenario j's cash is row j,
+      named ``"0"``, ``"1"``, …), or a mapping of scenario name → {node: cash}
+      where nodes not named keep their cash in ``e`` and a node is a name of
+      ``names`` (looked up first) or a number;
+    - ``each_node=True``: scenario k sets node k's cash to 0 (named by
+      ``names[k]``, or k);
+    - ``uniform_shock=(from, to, step)``: scenario k multiplies every cash by
+      ``1 - s_k``, ``s_k = from + k*step`` while ``s_k <= to`` (named by s_k).
+
+    Each scenario's numbers are those of ``clear(L, cash)``. The GIL is
+    released meanwhile; Ctrl-C stops the sweep with ``KeyboardInterrupt``
+    between scenarios. ``threads``: scenarios cleared at once (default: every
+    core).
+    """
+    L, e = network(L, e)
+    n = e.shape[0]
+    given = sum([scenarios is not None, bool(each_node), uniform_shock is not None])
+    if given != 1:
+        raise ValueError("give exactly one of scenarios, each_node=True and uniform_shock")
+    node_names = None if names is None else _names(names, n)
+    cash, shock, labels = None, "", None
+    if scenarios is not None:
+        cash, labels = _cash_of(scenarios, e, node_names)
+    elif uniform_shock is not None:
+        first, last, step = (float(x) for x in uniform_shock)
+        shock = f"{first!r}:{last!r}:{step!r}"
+    result = _native.sweep(L, e, cash, bool(each_node), shock, node_names or [], threads_of(threads))
+    names_out, status, defaults, rounds, payments, shortfall, default_round, payment, owes = result
+    return Sweep(labels or names_out, np.array(STATUSES, dtype=object)[status].astype(str), defaults,
+                 rounds, payments, shortfall, default_round, payment, owes)
+
+
+def _cash_of(scenarios, e: np.ndarray, names: list[str] | None) -> tuple[np.ndarray, list[str]]:
+    """The scenarios as a k×n array of cash vectors and their names."""
+    n = e.shape[0]
+    if not isinstance(scenarios, Mapping):
+        cash = as_float_array(scenarios, "scenarios", 2)
+        if cash.shape[1] != n and cash.shape[0] > 0:
+            raise ValueError(f"scenarios must have one column per node ({n}), got shape {cash.shape}")
+        return cash.reshape(-1, n), [str(k) for k in range(cash.shape[0])]
+    index = {name: k for k, name in enumerate(names or [])}
+    cash = np.empty((len(scenarios), n))
+    for row, (label, changes) in zip(cash, scenarios.items()):
+        row[:] = e
+        for node, value in changes.items():
+            k = index.get(node, node)
+            if isinstance(k, str) or not 0 <= int(k) < n:
+                raise ValueError(f"scenario {label!r}: unknown node {node!r}")
+            row[int(k)] = value
+    return as_float_array(cash, "scenarios", 2), [str(label) for label in scenarios]

@@ -1,0 +1,163 @@
+#include "barrido.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/fallo.h"
+#include "base/reparto.h"
+#include "conversion.h"
+#include "errores.h"
+#include "sweep/barrido.h"
+#include "sweep/escenarios.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// Ctrl-C is looked for at most this often, between scenarios.
+constexpr auto kCadaSenal = std::chrono::milliseconds(100);
+
+// The results, one row per scenario, in arrays allocated with the GIL held
+// and written through their pointers without it.
+struct Salidas {
+  py::array_t<std::int8_t> estado;
+  py::array_t<std::int32_t> quiebras, rondas;
+  py::array_t<double> pagos, faltante;
+  py::array_t<std::int32_t> ordenQuiebra;  // k×n
+  py::array_t<double> p;                   // k×n
+  std::int8_t* aEstado;
+  std::int32_t *aQuiebras, *aRondas, *aOrden;
+  double *aPagos, *aFaltante, *aP;
+
+  Salidas(py::ssize_t k, py::ssize_t n)
+      : estado(k),
+        quiebras(k),
+        rondas(k),
+        pagos(k),
+        faltante(k),
+        ordenQuiebra({k, n}),
+        p({k, n}),
+        aEstado(estado.mutable_data()),
+        aQuiebras(quiebras.mutable_data()),
+        aRondas(rondas.mutable_data()),
+        aOrden(ordenQuiebra.mutable_data()),
+        aPagos(pagos.mutable_data()),
+        aFaltante(faltante.mutable_data()),
+        aP(p.mutable_data()) {}
+
+  // Scenario m's row; without a clearing vector, -1 and NaN where the CSV is empty.
+  void toma(std::size_t m, const ResultadoEscenario& r, const Vector& pBarra) const {
+    const std::size_t n = pBarra.size();
+    aEstado[m] = static_cast<std::int8_t>(r.estado);
+    aRondas[m] = r.rondas;
+    if (r.estado != Estado::ok) {
+      aQuiebras[m] = -1;
+      aPagos[m] = aFaltante[m] = NAN;
+      std::fill_n(aOrden + m * n, n, -1);
+      std::fill_n(aP + m * n, n, NAN);
+      return;
+    }
+    const Resumen resumen = resumeEscenario(r, pBarra);
+    aQuiebras[m] = static_cast<std::int32_t>(resumen.quiebras);
+    aPagos[m] = resumen.pagos;
+    aFaltante[m] = resumen.faltante;
+    std::copy_n(r.ordenQuiebra.begin(), n, aOrden + m * n);
+    std::copy_n(r.p.begin(), n, aP + m * n);
+  }
+};
+
+// The scenarios from what the package passed: cash vectors, each node in
+// turn, or a uniform shock "FROM:TO:STEP" read by clearing-sweep's own rule.
+Escenarios escenariosDe(const std::optional<Arreglo>& cajas, bool cadaNodo,
+                        const std::string& choque, const std::vector<std::string>& nombres,
+                        std::int32_t n) {
+  Escenarios escenarios;
+  if (cajas) {
+    if (cajas->ndim() != 2 || (cajas->shape(0) > 0 && cajas->shape(1) != n))
+      throw py::value_error("scenarios must be k×n");
+    escenarios.tipo = Barrido::cajas;
+    escenarios.cajas = cajas->data();
+    escenarios.filas = static_cast<std::size_t>(cajas->shape(0));
+  } else if (cadaNodo) {
+    escenarios = escenariosPorNodo(n, nombres);
+  } else {
+    std::string error;
+    if (!leeChoqueUniforme(choque, escenarios, error))
+      throw py::value_error("uniform_shock: " + error);
+  }
+  return escenarios;
+}
+
+// The network as the sweep keeps it: L read into clearing's state (memory
+// checked first), pBarra and PI derived, L dropped.
+Partida partidaDe(const Arreglo& L, const Arreglo& e, std::int32_t n) {
+  NetworkState estado;
+  llenaEstado(estado, L.data(), e.data(), n, OpcionesClearing{});
+  Partida partida;
+  partida.n = n;
+  partida.PI = std::move(estado.PI);
+  partida.pBarra = std::move(estado.pBarra);
+  partida.e = std::move(estado.e);
+  return partida;
+}
+
+py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>& cajas,
+                bool cadaNodo, const std::string& choque, const std::vector<std::string>& nombres,
+                unsigned hilos) {
+  const std::int32_t n = nodosDe(L, e);
+  const Escenarios escenarios = escenariosDe(cajas, cadaNodo, choque, nombres, n);
+  const std::size_t k = cuantosEscenarios(escenarios);
+  py::list nombresEscenarios;
+  if (!cajas)
+    for (std::size_t m = 0; m < k; ++m) nombresEscenarios.append(nombreEscenario(escenarios, m));
+  Salidas salidas(static_cast<py::ssize_t>(k), n);
+  Vector pBarra;
+  std::optional<std::size_t> falta;
+  bool interrumpido = false;
+  try {
+    py::gil_scoped_release sinGil;
+    Partida partida = partidaDe(L, e, n);
+    auto ultima = std::chrono::steady_clock::now();
+    const Tanda tanda{k, [](std::size_t m) { return m; }};
+    falta = barre(partida, escenarios, tanda, hilosPara(hilos),
+                  [&](std::size_t m, const ResultadoEscenario& r) {
+                    salidas.toma(m, r, partida.pBarra);
+                    const auto ahora = std::chrono::steady_clock::now();
+                    if (ahora - ultima < kCadaSenal) return true;
+                    ultima = ahora;
+                    py::gil_scoped_acquire conGil;
+                    interrumpido = PyErr_CheckSignals() != 0;  // leaves the error set
+                    return !interrumpido;
+                  });
+    pBarra = std::move(partida.pBarra);
+  } catch (const Fallo& fallo) {
+    lanzaEnPython(fallo);
+  } catch (const std::bad_alloc&) {
+    lanzaSinMemoria();
+  }
+  if (interrumpido) throw py::error_already_set();
+  if (falta) lanzaSinMemoria();
+  return py::make_tuple(nombresEscenarios, salidas.estado, salidas.quiebras, salidas.rondas,
+                        salidas.pagos, salidas.faltante, salidas.ordenQuiebra, salidas.p,
+                        aNumpy(pBarra));
+}
+
+}  // namespace
+
+void defineBarrido(py::module_& m) {
+  m.def("sweep", &sweep, py::arg("L").noconvert(), py::arg("e").noconvert(),
+        py::arg("cash").noconvert(), py::arg("each_node"), py::arg("shock"), py::arg("names"),
+        py::arg("threads"),
+        "(names, status, defaults, rounds, total_payments, total_shortfall, default_round, "
+        "payment, total_obligations) of the scenarios of a checked network.");
+}

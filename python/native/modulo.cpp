@@ -1,0 +1,154 @@
+// clearing._native: the engine, the reader and the report writer for the
+// package clearing (python/clearing/), which checks and converts the
+// arguments and builds the result objects. The GIL is released while a
+// network is cleared; every failure becomes a Python exception, and nothing
+// here ends the process.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <string>
+#include <utility>
+
+#include "barrido.h"
+#include "base/estado.h"
+#include "base/fallo.h"
+#include "base/pruebas.h"
+#include "clearing/motor.h"
+#include "conversion.h"
+#include "errores.h"
+#include "lectura/datos.h"
+#include "lectura/lector.h"
+#include "report/informe.h"
+#include "run/programa.h"
+
+namespace py = pybind11;
+
+namespace {
+
+OpcionesClearing opcionesCon(unsigned hilos) {
+  OpcionesClearing opciones;
+  opciones.hilos = hilos;
+  return opciones;
+}
+
+// What a clearing hands to Python: p, default rounds, capital, rounds and pBarra.
+struct Calculado {
+  Clearing clearing;
+  Vector pBarra;
+};
+
+// The program's computation without its report: the same state, options and
+// engine calls, so the same bits. Throws the failure and its round.
+Calculado calcula(const double* L, const double* e, std::int32_t n, unsigned hilos) {
+  NetworkState estado;
+  OpcionesClearing opciones = opcionesCon(hilos);
+  llenaEstado(estado, L, e, n, opciones);
+  completaOpciones(estado, opciones);
+  EspacioClearing espacio;
+  espacio.trabajo.sitio = std::move(estado.L);  // as the program does once L is written
+  Calculado c;
+  c.clearing.p = std::move(estado.pPrima);
+  c.clearing.ordenQuiebra = std::move(estado.ordenQuiebra);
+  auto error = resuelveRondas(estado, opciones, {}, c.clearing, espacio);
+  if (!error) error = calculaCapitales(estado, opciones, c.clearing);
+  if (error) throw std::move(*error);
+  c.pBarra = std::move(estado.pBarra);
+  return c;
+}
+
+// (p, default_round, capital, rounds, pBarra); the GIL is released meanwhile.
+py::tuple clear(const Arreglo& L, const Arreglo& e, unsigned hilos) {
+  const std::int32_t n = nodosDe(L, e);
+  Calculado c;
+  try {
+    py::gil_scoped_release sinGil;
+    c = calcula(L.data(), e.data(), n, hilos);
+  } catch (const ErrorClearing& error) {
+    lanzaEnPython(error.fallo, error.ronda);
+  } catch (const Fallo& fallo) {
+    lanzaEnPython(fallo);
+  } catch (const std::bad_alloc&) {
+    lanzaSinMemoria();
+  }
+  return py::make_tuple(aNumpy(c.clearing.p), aNumpy(c.clearing.ordenQuiebra),
+                        aNumpy(c.clearing.capital), c.clearing.rondas, aNumpy(c.pBarra));
+}
+
+// input.txt's grammar through the program's reader: (L, e).
+py::tuple readInput(const std::string& ruta) {
+  Lector entrada;
+  NetworkState estado;
+  try {
+    py::gil_scoped_release sinGil;
+    if (!abreLector(entrada, ruta.c_str())) lanzaFallo(Error::entrada);
+    estado.dim = leeDimension(entrada);
+    reservaEstado(estado, opcionesCon(0));
+    leerDatos(entrada, estado);
+    cierraLector(entrada);
+  } catch (const Fallo& fallo) {
+    cierraLector(entrada);
+    lanzaEnPython(fallo);
+  } catch (const std::bad_alloc&) {
+    cierraLector(entrada);
+    lanzaSinMemoria();
+  }
+  const auto n = static_cast<py::ssize_t>(estado.dim);
+  py::array_t<double> L({n, n});
+  double* destino = L.mutable_data();
+  for (const Vector& fila : estado.L) destino = std::copy(fila.begin(), fila.end(), destino);
+  return py::make_tuple(std::move(L), aNumpy(estado.e));
+}
+
+// The program's report of L and e into `ruta`; a failure is raised once the
+// report is closed as far as it got.
+void writeReport(const std::string& ruta, const Arreglo& L, const Arreglo& e, unsigned hilos) {
+  const std::int32_t n = nodosDe(L, e);
+  Informe out;
+  int ronda = 0;
+  try {
+    py::gil_scoped_release sinGil;
+    try {
+      if (!abreInforme(out, ruta.c_str())) lanzaFallo(Error::salida);
+      NetworkState estado;
+      OpcionesClearing opciones = opcionesCon(hilos);
+      llenaEstado(estado, L.data(), e.data(), n, opciones);
+      completaOpciones(estado, opciones);
+      escribeClearing(out, estado, opciones, false, &ronda);
+    } catch (const std::bad_alloc&) {
+      lanzaFallo(Error::sinMemoria);
+    }
+  } catch (const Fallo& fallo) {
+    Fallo queda;
+    {
+      py::gil_scoped_release sinGil;
+      queda = cierraTrasFallo(out, fallo);
+    }
+    lanzaEnPython(queda, ronda);
+  }
+}
+
+// The tests' hooks (base/pruebas.h): where the system's memory figures are
+// read, and the allocation that fails next (-1: none).
+void controlDePruebas(const std::string& raiz, long peticionesHastaFallo) {
+  controlPruebas().raizSistema = raiz;
+  controlPruebas().peticionesHastaFallo = peticionesHastaFallo;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_native, m) {
+  m.doc() = "The clearing engine, reader and report writer behind the package clearing.";
+  m.def("clear", &clear, py::arg("L").noconvert(), py::arg("e").noconvert(), py::arg("threads"),
+        "(p, default_round, capital, rounds, total_obligations) of a checked network.");
+  m.def("read_input", &readInput, py::arg("path"), "(L, e) of an input.txt file.");
+  m.def("write_report", &writeReport, py::arg("path"), py::arg("L").noconvert(),
+        py::arg("e").noconvert(), py::arg("threads"), "The program's report of a checked network.");
+#ifdef CLEARING_BARRIDO
+  defineBarrido(m);
+#endif
+  m.def("_test_control", &controlDePruebas, py::arg("system_root") = "/",
+        py::arg("failing_allocation") = -1, "Tests only: the engine's failure hooks.");
+}

@@ -1,0 +1,141 @@
+"""sweep against clear, scenario by scenario, and against clearing-sweep's files."""
+
+from __future__ import annotations
+
+import csv
+import os
+import signal
+import subprocess
+import threading
+import time
+
+import numpy as np
+import pytest
+
+import clearing
+from conftest import gen_network, program
+
+
+def network(tmp_path, family="cascade", n=40, seed=5):
+    (tmp_path / "input.txt").write_text(gen_network(family, n, seed))
+    return clearing.read_input(tmp_path / "input.txt")
+
+
+def assert_same_as_clear(s, L, cash):
+    for k, row in enumerate(cash):
+        try:
+            c = clearing.clear(L, row)
+        except (clearing.Indeterminate, clearing.NoConvergence) as error:
+            want = "indeterminate" if isinstance(error, clearing.Indeterminate) else "no_convergence"
+            assert (s.status[k], s.rounds[k]) == (want, error.round)
+            assert np.isnan(s.payment[k]).all() and s.defaults[k] == -1
+            continue
+        assert s.status[k] == "ok" and s.rounds[k] == c.rounds
+        assert s.payment[k].tobytes() == c.p.tobytes()
+        assert s.default_round[k].tobytes() == c.default_round.tobytes()
+        assert s.defaults[k] == np.count_nonzero(c.default_round)
+
+
+@pytest.mark.parametrize("family", ["cascade", "alldefault", "adversarial"])
+def test_sweep_matches_clear_per_scenario(tmp_path, family):
+    L, e = network(tmp_path, family)
+    rng = np.random.default_rng(1)
+    cash = e * rng.uniform(0.0, 1.5, size=(12, e.shape[0]))
+    assert_same_as_clear(clearing.sweep(L, e, cash, threads=2), L, cash)
+    shocked = clearing.sweep(L, e, uniform_shock=(0.0, 1.0, 0.125))
+    factors = 1.0 - (0.0 + np.arange(9) * 0.125)
+    assert_same_as_clear(shocked, L, e[None, :] * factors[:, None])
+
+
+def test_scenarios_without_a_clearing_vector_are_rows_like_the_others():
+    L = [[0, 10], [10, 0]]
+    cash = [[-5, 0], [5, 0], [0, 0]]
+    s = clearing.sweep(L, [0, 0], cash)
+    assert list(s.status) == ["indeterminate", "ok", "ok"]
+    assert_same_as_clear(s, L, cash)
+
+
+def read_csv(path):
+    with open(path, newline="", encoding="utf-8") as f:
+        return list(csv.DictReader(f))
+
+
+@pytest.mark.parametrize("arguments", [["--each-node"], ["--uniform-shock", "0:1:0.1"]])
+def test_sweep_matches_clearing_sweeps_files(tmp_path, arguments):
+    L, e = network(tmp_path, "coreperiphery", 30, 2)
+    subprocess.run([program("CLEARING_SWEEP"), *arguments], cwd=tmp_path, check=True)
+    if arguments[0] == "--each-node":
+        s = clearing.sweep(L, e, each_node=True)
+    else:
+        s = clearing.sweep(L, e, uniform_shock=(0, 1, 0.1))
+    summary, nodes = s.to_frames()
+    rows = read_csv(tmp_path / "sweep.csv")
+    assert list(summary.columns) == list(rows[0].keys())
+    assert [r["scenario"] for r in rows] == list(s.scenario)
+    for k, row in enumerate(rows):
+        assert row["status"] == s.status[k] and int(row["rounds"]) == s.rounds[k]
+        assert int(row["defaults"]) == s.defaults[k]
+        assert float(row["total_payments"]) == s.total_payments[k]
+        assert float(row["total_shortfall"]) == s.total_shortfall[k]
+    node_rows = read_csv(tmp_path / "sweep_nodes.csv")
+    assert list(nodes.columns) == list(node_rows[0].keys())
+    assert [float(r["payment"]) for r in node_rows] == list(nodes["payment"])
+    assert [int(r["default_round"]) for r in node_rows] == list(nodes["default_round"])
+
+
+def test_two_python_threads_sweep_at_once(tmp_path):
+    L, e = network(tmp_path, "sparse", 60, 9)
+    want = clearing.sweep(L, e, uniform_shock=(0, 1, 0.02), threads=1)
+    results = [None, None]
+
+    def run(k):
+        results[k] = clearing.sweep(L, e, uniform_shock=(0, 1, 0.02), threads=2)
+
+    workers = [threading.Thread(target=run, args=(k,)) for k in range(2)]
+    for w in workers:
+        w.start()
+    for w in workers:
+        w.join()
+    for r in results:
+        assert r.payment.tobytes() == want.payment.tobytes()
+        assert r.total_shortfall.tobytes() == want.total_shortfall.tobytes()
+
+
+def test_ctrl_c_stops_a_sweep_within_a_second(tmp_path):
+    L, e = network(tmp_path, "cascade", 200, 4)
+    timer = threading.Timer(0.5, os.kill, (os.getpid(), signal.SIGINT))
+    timer.start()
+    start = time.monotonic()
+    with pytest.raises(KeyboardInterrupt):
+        clearing.sweep(L, e, uniform_shock=(0, 1, 1e-6))  # a million scenarios
+    assert time.monotonic() - start < 1.5
+    timer.join()
+
+
+@pytest.mark.parametrize(
+    "kwargs,message",
+    [
+        ({}, "exactly one of"),
+        ({"scenarios": [[1, 2]], "each_node": True}, "exactly one of"),
+        ({"scenarios": {"a": {"nobody": 1}}}, "scenario 'a': unknown node 'nobody'"),
+        ({"scenarios": {"a": {2: 1}}}, "scenario 'a': unknown node 2"),
+        ({"scenarios": [[1, 2, 3]]}, r"one column per node \(2\)"),
+        ({"uniform_shock": (1, 0, 0.1)}, "uniform_shock"),
+    ],
+)
+def test_bad_scenarios_are_value_errors(kwargs, message):
+    with pytest.raises(ValueError, match=message):
+        clearing.sweep([[0, 1], [0, 0]], [1, 1], **kwargs)
+
+
+def test_dask_sweep_on_a_local_cluster_gives_the_same_bits(tmp_path):
+    distributed = pytest.importorskip("distributed", reason="dask.distributed absent (Debian: python3-distributed)")
+    L, e = network(tmp_path, "densecascade", 30, 7)
+    cash = e * np.random.default_rng(3).uniform(0.0, 1.2, size=(50, e.shape[0]))
+    want = clearing.sweep(L, e, cash)
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, dashboard_address=None) as cluster:
+        with distributed.Client(cluster) as client:
+            got = clearing.dask_sweep(client, L, e, cash, chunk=8)
+    assert got.scenario == want.scenario
+    for field in ("status", "defaults", "rounds", "total_payments", "total_shortfall", "default_round", "payment"):
+        assert getattr(got, field).tobytes() == getattr(want, field).tobytes(), field
