@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <set>
 
 #include "comun/azar.h"
 #include "comun/texto.h"
@@ -159,39 +160,23 @@ void cierraEnEstrella(const Restos& resto, std::int32_t k, std::vector<Enlace>& 
   }
 }
 
-// One pass over the remainders: R and the indices of the largest (the
-// first of equals first) row, two columns and three r_k + c_k.
-struct Vistazo {
-  double R = 0.0;
-  std::int32_t fila = -1;
-  std::int32_t columnas[2] = {-1, -1};
-  std::int32_t ambos[3] = {-1, -1, -1};
+// Node indices by a value, largest first and the first of equals first;
+// a node's value changes only while it is out of the set.
+struct PorValor {
+  const std::vector<double>* valor;
+  bool operator()(std::int32_t x, std::int32_t y) const {
+    const double vx = (*valor)[x], vy = (*valor)[y];
+    return vx != vy ? vx > vy : x < y;
+  }
 };
+using Orden = std::set<std::int32_t, PorValor>;
 
-template <std::size_t N, typename Valor>
-void ordena(std::int32_t (&mejores)[N], std::int32_t k, Valor valor) {
-  for (std::size_t p = 0; p < N; ++p) {
-    if (mejores[p] >= 0 && !(valor(k) > valor(mejores[p]))) continue;
-    for (std::size_t q = N - 1; q > p; --q) mejores[q] = mejores[q - 1];
-    mejores[p] = k;
-    return;
+// The first of orden that is none of fuera, or -1.
+std::int32_t primeroSalvo(const Orden& orden, std::int32_t fuera1, std::int32_t fuera2) {
+  for (std::int32_t k : orden) {
+    if (k != fuera1 && k != fuera2) return k;
   }
-}
-
-Vistazo mira(const Restos& resto) {
-  Vistazo v;
-  std::int32_t fila[1] = {-1};
-  const auto r = [&](std::int32_t k) { return resto.r[k]; };
-  const auto c = [&](std::int32_t k) { return resto.c[k]; };
-  const auto ambos = [&](std::int32_t k) { return resto.r[k] + resto.c[k]; };
-  for (std::int32_t k = 0; k < static_cast<std::int32_t>(resto.r.size()); ++k) {
-    v.R += resto.r[k];
-    ordena(fila, k, r);
-    ordena(v.columnas, k, c);
-    ordena(v.ambos, k, ambos);
-  }
-  v.fila = fila[0];
-  return v;
+  return -1;
 }
 
 }  // namespace
@@ -205,34 +190,42 @@ Vistazo mira(const Restos& resto) {
 // margins left, so the star saves the link the cut step spent.
 std::vector<Enlace> minimaDensidad(const Totales& t) {
   Restos resto{t.pasivo, t.activo};
-  const double tolerancia = 1e-12 * suma(t.pasivo);
+  const auto n = static_cast<std::int32_t>(t.pasivo.size());
+  std::vector<double> ambos(static_cast<std::size_t>(n));  // r_k + c_k
+  Orden filas(PorValor{&resto.r}), columnas(PorValor{&resto.c}), porAmbos(PorValor{&ambos});
+  for (std::int32_t k = 0; k < n; ++k) {
+    ambos[k] = resto.r[k] + resto.c[k];
+    filas.insert(k), columnas.insert(k), porAmbos.insert(k);
+  }
+  double R = suma(t.pasivo);  // what remains, less each link as it is made
+  const double tolerancia = 1e-12 * R;
   std::vector<Enlace> enlaces;
-  while (true) {
-    const Vistazo v = mira(resto);
-    const std::int32_t i = v.fila;
-    if (i < 0 || resto.r[i] <= 0.0 || v.R <= tolerancia) break;
-    const std::int32_t k = v.ambos[0];
-    if (resto.r[k] + resto.c[k] >= v.R - tolerancia) {
+  while (!filas.empty()) {
+    const std::int32_t i = *filas.begin();
+    if (resto.r[i] <= 0.0 || R <= tolerancia) break;
+    const std::int32_t k = *porAmbos.begin();
+    if (ambos[k] >= R - tolerancia) {
       cierraEnEstrella(resto, k, enlaces);
       break;
     }
-    const std::int32_t j = v.columnas[0] != i ? v.columnas[0] : v.columnas[1];
+    const std::int32_t j = primeroSalvo(columnas, i, i);
     if (j < 0 || resto.c[j] <= 0.0) break;
-    double tope = v.R;  // R − max over k ≠ i, j of r_k + c_k
-    for (std::int32_t otro : v.ambos) {
-      if (otro < 0 || otro == i || otro == j) continue;
-      tope = v.R - (resto.r[otro] + resto.c[otro]);
-      break;
-    }
-    // The cut counts only beyond rounding: R is a sum of rounded remainders.
+    const std::int32_t otro = primeroSalvo(porAmbos, i, j);
+    const double tope = otro < 0 ? R : R - ambos[otro];  // R − max_{k≠i,j} (r_k + c_k)
+    // The cut counts only beyond rounding: R is a difference of rounded amounts.
     const double lleno = std::min(resto.r[i], resto.c[j]);
     const double x = tope < lleno - tolerancia ? tope : lleno;
     enlaces.push_back({i, j, x});
     // A row and a column equal but for rounding are both done: their
     // difference would otherwise come back as a link of a few ulps.
     const bool iguales = x == lleno && std::abs(resto.r[i] - resto.c[j]) <= tolerancia;
+    filas.erase(i), columnas.erase(j), porAmbos.erase(i), porAmbos.erase(j);
     resto.r[i] = resto.r[i] == x || iguales ? 0.0 : resto.r[i] - x;
     resto.c[j] = resto.c[j] == x || iguales ? 0.0 : resto.c[j] - x;
+    ambos[i] = resto.r[i] + resto.c[i];
+    ambos[j] = resto.r[j] + resto.c[j];
+    filas.insert(i), columnas.insert(j), porAmbos.insert(i), porAmbos.insert(j);
+    R -= x;
   }
   std::sort(enlaces.begin(), enlaces.end(), porPosicion);
   return enlaces;
