@@ -421,4 +421,31 @@ TEST(Sweep, RefusesAndWritesNothing) {
   fs::remove_all(dir);
 }
 
+// input.txt goes through the memory check every program makes and the
+// companions' one English text of a failure: a network that cannot fit is
+// refused before any memory is touched, and a malformed one reads as it
+// does for clearing-export. Nothing is written either way.
+TEST(Sweep, RefusesAnInputThatCannotFitOrIsMalformed) {
+  const struct {
+    const char* que;
+    const char* entrada;
+    std::string mensaje;  // the whole message, or its start for a refusal by size
+  } casos[] = {
+      {"too large", "100000000\n", "input.txt: 100000000 nodes need about "},
+      {"negative dimension", "-3\n", "input.txt: not enough memory\n"},
+      {"bad number", "2 1 x", "input.txt: bad number \"x\" for L[0][1]\n"},
+      {"missing number", "2 1 0 0", "input.txt: the file ends before L[1][1]\n"},
+  };
+  const fs::path dir = directorioTemporal();
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.que);
+    escribeArchivo(dir / "input.txt", c.entrada);
+    const Salida s = barre(dir, {"--each-node"});
+    EXPECT_EQ(s.estado, 1);
+    EXPECT_TRUE(s.stderrTexto.starts_with(c.mensaje)) << s.stderrTexto;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+  }
+  fs::remove_all(dir);
+}
+
 }  // namespace

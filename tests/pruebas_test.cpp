@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
 
+#include "base/enorden.h"
 #include "base/hilos.h"
 #include "base/memoria.h"
 #include "base/plataforma.h"
@@ -71,6 +74,41 @@ TEST(Piscina, NestedAndConcurrentWorkEnds) {
   }
   controlPruebas() = {};
   EXPECT_LE(hilosDeLaPiscina(), std::max<std::size_t>(antes, 3));
+}
+
+// enOrden's makers: each piece is taken in order, and a maker's index is
+// its own (the sweep keeps one engine's storage per index, which two threads
+// must never share), below trabajadoresEnOrden.
+TEST(Piscina, InOrderMakersKeepTheirOwnIndex) {
+  for (const std::size_t pedidos : {1U, 3U, 5U}) {
+    SCOPED_TRACE(pedidos);
+    constexpr std::size_t kPiezas = 300;
+    std::mutex cerrojo;
+    std::map<std::size_t, std::thread::id> hiloDe;  // maker index → its thread
+    bool compartido = false;
+    std::vector<std::size_t> hechas(kPiezas, 0);
+    std::vector<std::size_t> tomadas;
+    const auto hace = [&](std::size_t pieza, std::size_t hueco, std::size_t trabajador) {
+      {
+        std::lock_guard bloqueo(cerrojo);
+        const auto [donde, nuevo] = hiloDe.emplace(trabajador, std::this_thread::get_id());
+        if (!nuevo && donde->second != std::this_thread::get_id()) compartido = true;
+      }
+      hechas[hueco] = pieza + 1;
+    };
+    const auto toma = [&](std::size_t pieza, std::size_t hueco) {
+      EXPECT_EQ(hechas[hueco], pieza + 1);
+      tomadas.push_back(pieza);
+      return true;
+    };
+    hechas.resize(huecosEnOrden(kPiezas, pedidos));
+    EXPECT_TRUE(enOrden(kPiezas, pedidos, hace, toma));
+    EXPECT_FALSE(compartido);
+    EXPECT_EQ(hiloDe.begin()->second == std::this_thread::get_id(), hiloDe.begin()->first == 0);
+    EXPECT_LT(hiloDe.rbegin()->first, trabajadoresEnOrden(kPiezas, pedidos));
+    ASSERT_EQ(tomadas.size(), kPiezas);
+    for (std::size_t k = 0; k < kPiezas; ++k) EXPECT_EQ(tomadas[k], k);
+  }
 }
 
 }  // namespace

@@ -58,9 +58,9 @@ struct Salidas {
   // Scenario m's row; without a clearing vector, -1 and NaN where the CSV is empty.
   void toma(std::size_t m, const ResultadoEscenario& r, const Vector& pBarra) const {
     const std::size_t n = pBarra.size();
-    aEstado[m] = static_cast<std::int8_t>(r.estado);
+    aEstado[m] = static_cast<std::int8_t>(r.desenlace);
     aRondas[m] = r.rondas;
-    if (r.estado != Estado::ok) {
+    if (r.desenlace != Desenlace::ok) {
       aQuiebras[m] = -1;
       aPagos[m] = aFaltante[m] = NAN;
       std::fill_n(aOrden + m * n, n, -1);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "comun/motivos.h"
 #include "comun/texto.h"
 #include "lectura/lector.h"
 
@@ -82,7 +83,7 @@ bool leeCsv(const std::string& ruta, std::vector<FilaCsv>& filas, std::string& e
   csv_parser parser;
   const std::string nombre = nombreCsv(ruta);
   if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) {
-    error = nombre + ": out of memory";
+    error = nombre + ": " + motivo(Fallo{});
     return false;
   }
   Recogida r;

@@ -27,7 +27,7 @@ bool calculaResultado(const NetworkState& estado, Resultado& resultado, std::str
   }
   if (calculado.error) {
     if (calculado.error->fallo.error == Error::sinMemoria) {
-      error = "not enough memory to compute the clearing of input.txt";
+      error = "input.txt: " + motivo(calculado.error->fallo) + " to compute its clearing";
       return false;
     }
     resultado.sinClearing = motivo(calculado.error->fallo);

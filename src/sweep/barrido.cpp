@@ -36,13 +36,13 @@ bool resuelveEscenario(const Partida& partida, const Escenarios& escenarios, std
   resultado.p = std::move(clearing.p);
   resultado.ordenQuiebra = std::move(clearing.ordenQuiebra);
   resultado.rondas = clearing.rondas;
-  resultado.estado = Estado::ok;
+  resultado.desenlace = Desenlace::ok;
   if (!error) return true;
   resultado.rondas = error->ronda;
   if (error->fallo.error == Error::indeterminado) {
-    resultado.estado = Estado::indeterminado;
+    resultado.desenlace = Desenlace::indeterminado;
   } else if (error->fallo.error == Error::noConverge) {
-    resultado.estado = Estado::noConverge;
+    resultado.desenlace = Desenlace::noConverge;
   } else {
     return false;
   }

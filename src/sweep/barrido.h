@@ -27,10 +27,10 @@ struct Partida {
 // the sweep on `hilos` threads. On failure error says why ("input.txt: …").
 bool leePartida(const char* ruta, unsigned hilos, Partida& partida, std::string& error);
 
-enum class Estado : std::int32_t { ok, indeterminado, noConverge };
+enum class Desenlace : std::int32_t { ok, indeterminado, noConverge };
 
 struct ResultadoEscenario {
-  Estado estado = Estado::ok;
+  Desenlace desenlace = Desenlace::ok;
   std::int32_t rondas = 0;  // rounds run; for a failure, the round it happened in
   Vector p;                 // meaningful for ok only
   std::vector<std::int32_t> ordenQuiebra;

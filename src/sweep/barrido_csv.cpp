@@ -10,7 +10,7 @@ namespace {
 // Rows are handed to the files in pieces of about this many bytes.
 constexpr std::size_t kPieza = std::size_t{1} << 20;
 
-constexpr const char* kEstados[] = {"ok", "indeterminate", "no_convergence"};
+constexpr const char* kDesenlaces[] = {"ok", "indeterminate", "no_convergence"};
 
 void anadeEntero(std::string& texto, long long v) {
   std::array<char, 24> cifras{};
@@ -23,8 +23,8 @@ void anadeResumen(std::string& texto, const std::string& campo, const ResultadoE
                   const Vector& pBarra) {
   texto += campo;
   texto += ',';
-  texto += kEstados[static_cast<int>(r.estado)];
-  if (r.estado != Estado::ok) {
+  texto += kDesenlaces[static_cast<int>(r.desenlace)];
+  if (r.desenlace != Desenlace::ok) {
     texto += ",,";
     anadeEntero(texto, r.rondas);
     texto += ",,\r\n";
@@ -52,7 +52,7 @@ void anadeNodos(std::string& texto, const std::string& campo, const ResultadoEsc
     texto += ',';
     if (!campos.empty()) texto += campos[i];
     texto += ',';
-    if (r.estado == Estado::ok) {
+    if (r.desenlace == Desenlace::ok) {
       anadeEntero(texto, r.ordenQuiebra[i]);
       texto += ',';
       anadeExacto(texto, r.p[i]);

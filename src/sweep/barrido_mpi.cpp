@@ -78,7 +78,8 @@ Tanda tandaDeRango(const Reparto& r, std::size_t rango) {
 }
 
 void empaqueta(char* destino, const ResultadoEscenario& resultado, std::size_t n) {
-  const std::int32_t cabecera[2] = {static_cast<std::int32_t>(resultado.estado), resultado.rondas};
+  const std::int32_t cabecera[2] = {static_cast<std::int32_t>(resultado.desenlace),
+                                    resultado.rondas};
   std::memcpy(destino, cabecera, sizeof cabecera);
   destino += sizeof cabecera;
   // A failed scenario's vector may be short; its bytes are never read.
@@ -93,7 +94,7 @@ void desempaqueta(const char* origen, ResultadoEscenario& resultado, std::size_t
   std::int32_t cabecera[2];
   std::memcpy(cabecera, origen, sizeof cabecera);
   origen += sizeof cabecera;
-  resultado.estado = static_cast<Estado>(cabecera[0]);
+  resultado.desenlace = static_cast<Desenlace>(cabecera[0]);
   resultado.rondas = cabecera[1];
   resultado.p.resize(n);
   std::memcpy(resultado.p.data(), origen, n * sizeof(double));

@@ -3,7 +3,6 @@
 // and sweep_nodes.csv, or nothing and a message on standard error. Built
 // with MPI (clearing-sweep-mpi), the scenarios are shared among the ranks of
 // mpirun and rank 0 writes the files.
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,10 +12,12 @@
 #include "base/hilos.h"
 #include "base/plataforma.h"
 #include "base/reparto.h"
+#include "comun/motivos.h"
 #include "comun/nodos.h"
 #include "comun/opciones.h"
 #include "comun/texto.h"
 #include "lectura/lector.h"
+#include "sweep/avance.h"
 #include "sweep/barrido.h"
 #include "sweep/barrido_csv.h"
 #include "sweep/escenarios.h"
@@ -70,23 +71,6 @@ bool leeArgumentos(int argc, char** argv, Argumentos& a) {
   return conFuente;
 }
 
-// A progress line on a terminal: scenarios done of all, at most a few times
-// a second.
-struct Avance {
-  bool activo = false;
-  std::size_t total = 0;
-  std::chrono::steady_clock::time_point ultimo{};
-
-  void muestra(std::size_t hechos) {
-    if (!activo) return;
-    const auto ahora = std::chrono::steady_clock::now();
-    if (hechos < total && ahora - ultimo < std::chrono::milliseconds(200)) return;
-    ultimo = ahora;
-    (void)std::fprintf(stderr, "\r%s: %zu/%zu scenarios", kPrograma, hechos, total);
-    if (hechos == total) (void)std::fputs("\r\033[K", stderr);
-  }
-};
-
 struct Barrida {
   Partida partida;
   std::vector<std::string> nombres;
@@ -121,7 +105,7 @@ bool leeTodo(const Argumentos& a, Barrida& b, std::string& error) {
 }
 
 std::string sinMemoria(const Barrida& b, std::size_t k) {
-  return std::string(kPrograma) + ": not enough memory (scenario " +
+  return std::string(kPrograma) + ": " + motivo(Fallo{}) + " (scenario " +
          citado(nombreEscenario(b.escenarios, k)) + "); nothing written";
 }
 
