@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <iterator>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "proceso.h"
@@ -190,3 +192,92 @@ TEST(Reconstruct, AnswersHelpAndVersion) {
 }
 
 }  // namespace
+
+// ---- clearing-sweep --ensemble ----
+
+namespace {
+
+std::vector<std::vector<std::string>> filasCsv(const std::string& texto) {
+  std::vector<std::vector<std::string>> filas;
+  std::vector<std::string> campos(1);
+  bool citado = false;
+  for (const char c : texto) {
+    if (c == '"') {
+      citado = !citado;
+    } else if (c == ',' && !citado) {
+      campos.emplace_back();
+    } else if (c == '\n' && !citado) {
+      if (!campos.back().empty() && campos.back().back() == '\r') campos.back().pop_back();
+      filas.push_back(std::move(campos));
+      campos.assign(1, "");
+    } else {
+      campos.back() += c;
+    }
+  }
+  return filas;
+}
+
+const char* const kArchivosBarrido[] = {"sweep.csv", "sweep_nodes.csv", "sweep_summary.csv"};
+
+Salida barreConjunto(const fs::path& dir, const std::string& hilos, const std::string& redes) {
+  return ejecutaConErrores(CLEARING_SWEEP, dir,
+                           {"--threads", hilos, "--ensemble", "marginals.csv", "--sample", redes,
+                            "--density", "0.4", "--seed", "5", "--each-node"});
+}
+
+}  // namespace
+
+// The ensemble's network k is clearing-reconstruct's network-k: its rows are
+// a plain sweep of that network's input.txt, with the network in front.
+TEST(Reconstruct, EnsembleSweepIsAPlainSweepOfEachSampledNetwork) {
+  const Reconstruido redes = reconstruye(leeArchivo(kBancos + "marginals.csv"),
+                                         {"--sample", "4", "--density", "0.4", "--seed", "5"});
+  ASSERT_EQ(redes.salida.estado, 0) << redes.salida.stderrTexto;
+  const Salida conjunto = barreConjunto(redes.dir, "2", "4");
+  ASSERT_EQ(conjunto.estado, 0) << conjunto.stderrTexto;
+  const auto filas = filasCsv(leeArchivo(redes.dir / "sweep_nodes.csv"));
+  ASSERT_EQ(filas.size(), 1 + 4 * 4 * 4u);  // 4 networks × 4 scenarios × 4 nodes
+  EXPECT_EQ(filas[0].front(), "network");
+  for (int k = 0; k < 4; ++k) {
+    const fs::path red = redes.dir / ("network-" + std::to_string(k));
+    const Salida sola = ejecutaConErrores(CLEARING_SWEEP, red, {"--each-node"});
+    ASSERT_EQ(sola.estado, 0) << sola.stderrTexto;
+    const auto propias = filasCsv(leeArchivo(red / "sweep_nodes.csv"));
+    for (std::size_t f = 1; f < propias.size(); ++f) {
+      std::vector<std::string> esperada{std::to_string(k)};
+      esperada.insert(esperada.end(), propias[f].begin(), propias[f].end());
+      EXPECT_EQ(filas[k * 16 + f], esperada) << "network " << k << " row " << f;
+    }
+  }
+  fs::remove_all(redes.dir);
+}
+
+TEST(Reconstruct, EnsembleSweepIsTheSameBytesOnAnyThreadsAndItsSummaryAgreesWithItsRows) {
+  const fs::path uno = directorioTemporal(), dos = directorioTemporal();
+  for (const fs::path& dir : {uno, dos})
+    escribeArchivo(dir / "marginals.csv", leeArchivo(kBancos + "marginals.csv"));
+  ASSERT_EQ(barreConjunto(uno, "1", "40").estado, 0);
+  ASSERT_EQ(barreConjunto(dos, "2", "40").estado, 0);
+  for (const char* archivo : kArchivosBarrido)
+    EXPECT_EQ(leeArchivo(uno / archivo), leeArchivo(dos / archivo)) << archivo;
+
+  // default_probability is the share of networks whose row defaults; the
+  // quantiles are in order and the mean lies between the extremes.
+  const auto nodos = filasCsv(leeArchivo(uno / "sweep_nodes.csv"));
+  std::map<std::pair<std::string, std::string>, int> quiebras;
+  for (std::size_t f = 1; f < nodos.size(); ++f)
+    quiebras[{nodos[f][1], nodos[f][2]}] += nodos[f][4] != "0" ? 1 : 0;
+  const auto resumen = filasCsv(leeArchivo(uno / "sweep_summary.csv"));
+  ASSERT_EQ(resumen.size(), 1 + 4 * 4u);
+  EXPECT_EQ(resumen[0][4], "default_probability");
+  for (std::size_t f = 1; f < resumen.size(); ++f) {
+    const auto& r = resumen[f];
+    EXPECT_EQ(r[3], "40");
+    const int vistas = quiebras[std::make_pair(r[0], r[1])];
+    EXPECT_DOUBLE_EQ(std::stod(r[4]), vistas / 40.0) << r[0] << " " << r[1];
+    EXPECT_LE(std::stod(r[6]), std::stod(r[7]));
+    EXPECT_LE(std::stod(r[7]), std::stod(r[8]));
+  }
+  fs::remove_all(uno);
+  fs::remove_all(dos);
+}

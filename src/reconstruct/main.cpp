@@ -19,7 +19,7 @@
 #include "comun/texto.h"
 #include "comun/volcado.h"
 #include "lectura/lector.h"
-#include "reconstruct/marginales.h"
+#include "comun/marginales.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 // and sweep_nodes.csv, or nothing and a message on standard error. Built
 // with MPI (clearing-sweep-mpi), the scenarios are shared among the ranks of
 // mpirun and rank 0 writes the files.
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,11 +17,13 @@
 #include "comun/motivos.h"
 #include "comun/nodos.h"
 #include "comun/opciones.h"
+#include "comun/recursos.h"
 #include "comun/texto.h"
 #include "lectura/lector.h"
 #include "sweep/avance.h"
 #include "sweep/barrido.h"
 #include "sweep/barrido_csv.h"
+#include "sweep/conjunto.h"
 #include "sweep/escenarios.h"
 
 #ifdef CLEARING_MPI
@@ -35,21 +39,55 @@ constexpr const char* kUso =
     "once per scenario and writes sweep.csv and sweep_nodes.csv beside them.\n"
     "SCENARIOS.csv (- for standard input) has the columns scenario,node,cash;\n"
     "--each-node sets each node's cash to 0 in turn; --uniform-shock multiplies\n"
-    "every node's cash by 1 - s for s = FROM + k*STEP <= TO.\n";
+    "every node's cash by 1 - s for s = FROM + k*STEP <= TO.\n"
+    "       clearing-sweep [--threads N] --ensemble MARGINALS.csv --sample K\n"
+    "                      --density D --seed S SCENARIOS\n"
+    "clears the scenarios on each of K networks made from the totals of\n"
+    "MARGINALS.csv (as clearing-reconstruct --sample-one k makes network k), in\n"
+    "the current directory; adds a network column and writes sweep_summary.csv.\n";
 
 constexpr const char* kPrograma = "clearing-sweep";
 
 struct Argumentos {
   unsigned hilos = 0;  // 0: every core
   Barrido tipo = Barrido::archivo;
-  std::string fuente;  // the file, or FROM:TO:STEP
+  std::string fuente;    // the file, or FROM:TO:STEP
+  std::string conjunto;  // --ensemble MARGINALS.csv
+  std::uint64_t redes = 0, semilla = 0;
+  double densidad = 0.0;
 };
+
+// --ensemble's options, each with its value; false for anything else.
+bool leeOpcionDeConjunto(std::string_view arg, const char* valor, Argumentos& a, int& vistas) {
+  if (valor == nullptr) return false;
+  const std::string_view texto = valor;
+  const char* fin = texto.data() + texto.size();
+  if (arg == "--ensemble") {
+    a.conjunto = texto;
+  } else if (arg == "--density") {
+    if (!esRealValido(texto, a.densidad) || !(a.densidad > 0.0 && a.densidad <= 1.0)) return false;
+  } else if (arg == "--sample" || arg == "--seed") {
+    std::uint64_t& destino = arg == "--sample" ? a.redes : a.semilla;
+    const auto [donde, fallo] = std::from_chars(texto.data(), fin, destino);
+    if (fallo != std::errc{} || donde != fin) return false;
+  } else {
+    return false;
+  }
+  ++vistas;
+  return true;
+}
 
 bool leeArgumentos(int argc, char** argv, Argumentos& a) {
   bool conFuente = false;
+  int deConjunto = 0;
   for (int k = 1; k < argc; ++k) {
     const std::string_view arg = argv[k];
     std::int32_t pedidos = 0;
+    if (arg == "--ensemble" || arg == "--sample" || arg == "--density" || arg == "--seed") {
+      if (!leeOpcionDeConjunto(arg, k + 1 < argc ? argv[++k] : nullptr, a, deConjunto))
+        return false;
+      continue;
+    }
     if (arg == "--threads" && k + 1 < argc) {
       if (!esEnteroValido(argv[++k], pedidos) || pedidos < 1) return false;
       a.hilos = static_cast<unsigned>(pedidos);
@@ -68,7 +106,9 @@ bool leeArgumentos(int argc, char** argv, Argumentos& a) {
       return false;
     }
   }
-  return conFuente;
+  // An ensemble takes all four options once, and at least one network.
+  return conFuente && (deConjunto == 0 ||
+                       (deConjunto == 4 && !a.conjunto.empty() && a.redes > 0 && a.densidad > 0.0));
 }
 
 struct Barrida {
@@ -125,7 +165,52 @@ struct Escritor {
 
 #ifndef CLEARING_MPI
 
+// Every scenario on network 0, then on network 1, …: each network made when
+// its turn comes, its rows after a network column, the summary at the end.
+int ejecutaConjunto(const Argumentos& a) {
+  Conjunto c;
+  Barrida b;
+  std::string error;
+  if (!leeConjunto(a.conjunto, a.densidad, a.semilla, a.redes, c, error)) return falla(error);
+  b.nombres = c.marginales.nombres;
+  partidaDeRed(c, 0, b.partida);
+  if (!cabeRed(b.partida.n, 2 + 2 * static_cast<int>(hilosPara(a.hilos)), error) ||
+      !leeFuente(a, b, error))
+    return falla(error);
+  const std::size_t cuantos = cuantosEscenarios(b.escenarios);
+  Escritor escritor{b, {}, {esTerminalDeError(), cuantos * a.redes}};
+  if (!abreSalidaBarrido(escritor.salida, b.partida.pBarra, b.nombres, error, true))
+    return falla(error);
+  Resumenes resumenes = preparaResumenes(cuantos, b.nombres.size());
+  const Tanda tanda{cuantos, [](std::size_t m) { return m; }};
+  for (std::uint64_t k = 0; k < a.redes; ++k) {
+    if (k > 0) partidaDeRed(c, k, b.partida);
+    escritor.salida.red = std::to_string(k) + ",";
+    const auto falta =
+        barre(b.partida, b.escenarios, tanda, hilosPara(a.hilos),
+              [&](std::size_t m, const ResultadoEscenario& r) {
+                acumula(resumenes, m, r, b.partida.pBarra);
+                escribeEscenario(escritor.salida, nombreEscenario(b.escenarios, m), r);
+                escritor.avance.muestra(k * cuantos + m + 1);
+                return true;
+              });
+    if (falta) {
+      descartaSalidaBarrido(escritor.salida);
+      return falla(sinMemoria(b, *falta));
+    }
+  }
+  ArchivoNuevo resumen;
+  if (!abreNuevo(resumen, "sweep_summary.csv", error)) {
+    descartaSalidaBarrido(escritor.salida);
+    return falla(error);
+  }
+  escribeResumenes(resumen, resumenes, b.escenarios, b.nombres);
+  if (!confirmaSalidaBarrido(escritor.salida, error, &resumen)) return falla(error);
+  return 0;
+}
+
 int ejecuta(const Argumentos& a) {
+  if (!a.conjunto.empty()) return ejecutaConjunto(a);
   Barrida b;
   std::string error;
   if (!leeTodo(a, b, error)) return falla(error);
@@ -189,6 +274,10 @@ int barreRangos(const Argumentos& a, Rangos rangos) {
 }
 
 int ejecuta(const Argumentos& a, int& argc, char**& argv) {
+  if (!a.conjunto.empty()) {
+    (void)std::fputs("clearing-sweep-mpi: --ensemble runs in clearing-sweep only\n", stderr);
+    return 2;
+  }
   const Rangos rangos = iniciaMpi(argc, argv);
   const int estado = barreRangos(a, rangos);
   terminaMpi();

@@ -1,4 +1,4 @@
-#include "reconstruct/marginales.h"
+#include "comun/marginales.h"
 
 #include <algorithm>
 #include <array>
