@@ -281,3 +281,18 @@ TEST(Reconstruct, EnsembleSweepIsTheSameBytesOnAnyThreadsAndItsSummaryAgreesWith
   fs::remove_all(uno);
   fs::remove_all(dos);
 }
+
+TEST(Reconstruct, EnsembleSweepRefusesWhatClearingReconstructRefusesAndWritesNothing) {
+  const fs::path dir = directorioTemporal();
+  escribeArchivo(dir / "marginals.csv", kCabecera + "A,12,9,0\nB,4,6,0\nC,4,5,0\n");
+  Salida s = barreConjunto(dir, "1", "3");
+  EXPECT_EQ(s.estado, 1);
+  EXPECT_EQ(s.stderrTexto,
+            "marginals.csv:2: \"A\" owes 12 but all the other nodes are owed 11 in all: no network "
+            "in which no node owes itself meets these totals\n");
+  s = ejecutaConErrores(CLEARING_SWEEP, dir,
+                        {"--ensemble", "marginals.csv", "--sample", "3", "--each-node"});
+  EXPECT_EQ(s.estado, 2) << "no density nor seed";
+  EXPECT_EQ(cuentaArchivos(dir), 1u);
+  fs::remove_all(dir);
+}
