@@ -52,4 +52,6 @@ setup(
     package_data={"clearing": ["py.typed", "*.pyi"]},
     ext_modules=[Extension("clearing._native", sources=[])],
     cmdclass={"build_ext": CMakeBuild},
+    # Not build/: that is the CMake build of make and the README.
+    options={"build": {"build_base": "build-python"}},
 )

@@ -15,6 +15,7 @@
 
 #include "base/fallo.h"
 #include "base/reparto.h"
+#include "comun/recursos.h"
 #include "conversion.h"
 #include "errores.h"
 #include "sweep/barrido.h"
@@ -98,9 +99,11 @@ Escenarios escenariosDe(const std::optional<Arreglo>& cajas, bool cadaNodo,
   return escenarios;
 }
 
-// The network as the sweep keeps it: L read into clearing's state (memory
-// checked first), pBarra and PI derived, L dropped.
-Partida partidaDe(const Arreglo& L, const Arreglo& e, std::int32_t n) {
+// The network as the sweep keeps it: L read into clearing's state once the
+// sweep's memory gate let it, pBarra and PI derived, L dropped.
+Partida partidaDe(const Arreglo& L, const Arreglo& e, std::int32_t n, unsigned hilos) {
+  std::string error;
+  if (!cabeRed(n, matricesDeBarrido(hilos), error)) lanzaFallo(Error::sinMemoria);
   NetworkState estado;
   llenaEstado(estado, L.data(), e.data(), n, OpcionesClearing{});
   Partida partida;
@@ -126,7 +129,7 @@ py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>
   bool interrumpido = false;
   try {
     py::gil_scoped_release sinGil;
-    Partida partida = partidaDe(L, e, n);
+    Partida partida = partidaDe(L, e, n, hilosPara(hilos));
     auto ultima = std::chrono::steady_clock::now();
     const Tanda tanda{k, [](std::size_t m) { return m; }};
     falta = barre(partida, escenarios, tanda, hilosPara(hilos),

@@ -60,15 +60,14 @@ bool entrega(const TomaResultado& toma, std::size_t m, const ResultadoEscenario&
 
 }  // namespace
 
+int matricesDeBarrido(unsigned hilos) {
+  return kMatricesDeDatos + static_cast<int>(std::max(1U, hilos)) *
+                                (matricesPrevistas(opcionesEscenario()) - kMatricesDeDatos);
+}
+
 bool leePartida(const char* ruta, unsigned hilos, Partida& partida, std::string& error) {
-  // PI and pBarra, shared, and each thread's engine: its storage for a
-  // round's block and its own cash vector, as one run of clearing holds
-  // beyond L and PI.
-  const int matrices =
-      kMatricesDeDatos + static_cast<int>(std::max(1U, hilos)) *
-                             (matricesPrevistas(opcionesEscenario()) - kMatricesDeDatos);
   NetworkState estado;
-  if (!leeEntrada(ruta, matrices, estado, error)) return false;
+  if (!leeEntrada(ruta, matricesDeBarrido(hilos), estado, error)) return false;
   partida.n = estado.dim;
   partida.PI = std::move(estado.PI);
   partida.pBarra = std::move(estado.pBarra);

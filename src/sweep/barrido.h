@@ -22,6 +22,11 @@ struct Partida {
   Vector e;
 };
 
+// The n×n matrices a sweep on `hilos` threads holds at its peak: PI and
+// pBarra, shared, and each thread's engine, its storage for a round's block
+// and its own cash vector, as one run of clearing holds beyond L and PI.
+int matricesDeBarrido(unsigned hilos);
+
 // Reads input.txt with clearing's reader and derives pBarra and PI as
 // clearing does, once the memory gate (comun/recursos.h) has found room for
 // the sweep on `hilos` threads. On failure error says why ("input.txt: …").

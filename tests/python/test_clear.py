@@ -3,6 +3,9 @@ numbers, its bytes and its messages."""
 
 from __future__ import annotations
 
+import csv
+import subprocess
+import sys
 import threading
 
 import numpy as np
@@ -158,3 +161,23 @@ def test_threads_do_not_change_the_bits():
     for w in workers:
         w.join()
     assert all(r.p.tobytes() == want.p.tobytes() for r in results)
+
+
+def test_to_frame_holds_the_exports_results_csv():
+    bancos = GOLDEN_DIR.parent.parent / "examples" / "bancos"
+    names = (bancos / "nodes.txt").read_text(encoding="utf-8").splitlines()
+    frame = clearing.clear(*clearing.read_input(bancos / "input.txt")).to_frame(names)
+    with open(bancos / "expected" / "results.csv", newline="", encoding="utf-8") as f:
+        rows = list(csv.DictReader(f))
+    assert list(frame.columns) == list(rows[0].keys())
+    for k, row in enumerate(rows):
+        for column, text in row.items():
+            value = frame[column][k]
+            assert (np.isnan(value) if text == "" else str(value) == text or float(text) == value), column
+
+
+def test_the_module_imports_and_clears_without_pandas_or_dask():
+    code = ("import sys; sys.modules['pandas'] = sys.modules['distributed'] = None; "
+            "import clearing; print(clearing.clear([[0, 10], [0, 0]], [5, 0]).p)")
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True)
+    assert done.stdout == "[5. 0.]\n"
