@@ -7,7 +7,7 @@ include(GNUInstallDirs)
 # installed when it was built (its library found); clearing-sweep is listed
 # so that it is installed from the day it exists.
 set(clearing_programas clearing clearing-reference gen-network)
-foreach(companion clearing-import clearing-export clearing-sweep)
+foreach(companion clearing-import clearing-export clearing-sweep clearing-reconstruct)
   if(TARGET ${companion})
     list(APPEND clearing_programas ${companion})
   endif()

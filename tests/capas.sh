@@ -7,7 +7,7 @@ src=${1:?usage: capas.sh SRC_DIR}
 # Floor 0; the engine's layers 1–3 (the panel elimination below the
 # solvers); what the programs share 4; one folder per program 5.
 declare -A capa=([base]=0 [panel]=1 [report]=1 [lectura]=1 [linalg]=2 [clearing]=3 [comun]=4
-  [run]=5 [import]=5 [export]=5 [sweep]=5)
+  [run]=5 [import]=5 [export]=5 [sweep]=5 [reconstruct]=5)
 
 fallos=0
 for archivo in "$src"/*/*; do

@@ -381,11 +381,6 @@ TEST(Export, PaymentsAboveTheirObligationOnGeneratedNetworks) {
   }
 }
 
-std::size_t cuentaArchivos(const fs::path& dir) {
-  return static_cast<std::size_t>(
-      std::distance(fs::directory_iterator(dir), fs::directory_iterator{}));
-}
-
 // Names a spreadsheet would evaluate get a leading ', in every name column;
 // a name that is a plain number stays one.
 TEST(Export, FormulaNamesEvaluatedBySpreadsheets) {

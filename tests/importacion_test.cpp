@@ -49,11 +49,6 @@ Importado importa(const std::string& obligaciones, const char* caja = nullptr) {
   return r;
 }
 
-std::size_t cuentaArchivos(const fs::path& dir) {
-  return static_cast<std::size_t>(
-      std::distance(fs::directory_iterator(dir), fs::directory_iterator{}));
-}
-
 struct Rechazo {
   const char* nombre;
   std::string obligaciones;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "run/mensajes.h"
@@ -117,6 +118,11 @@ std::filesystem::path directorioTemporal() {
   std::string plantilla = (std::filesystem::temp_directory_path() / "clearing-XXXXXX").string();
   if (mkdtemp(plantilla.data()) == nullptr) std::abort();
   return plantilla;
+}
+
+std::size_t cuentaArchivos(const std::filesystem::path& dir) {
+  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir),
+                                                std::filesystem::directory_iterator{}));
 }
 
 std::string leeArchivo(const std::filesystem::path& ruta) {

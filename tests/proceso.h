@@ -41,6 +41,9 @@ std::filesystem::path directorioTemporal();
 
 std::string leeArchivo(const std::filesystem::path& ruta);
 
+// The entries of dir: a failed run must leave no file or temporary behind.
+std::size_t cuentaArchivos(const std::filesystem::path& dir);
+
 // The report tests/golden/<nombre>.txt.
 std::string golden(const std::string& nombre);
 

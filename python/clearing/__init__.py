@@ -4,24 +4,28 @@
 ``L[i, j]`` is what node i owes node j) and the outside cash ``e``, with the
 very doubles of the ``clearing`` program; ``sweep`` clears many cash
 scenarios of one network on every core, ``dask_sweep`` across a Dask
-cluster; ``read_input`` and ``write_report`` speak the program's files.
+cluster; ``read_input`` and ``write_report`` speak the program's files;
+``reconstruct`` makes L from each node's totals when only those are known.
 """
 
 from ._clear import Clearing, clear, read_input, write_report
-from ._errors import ClearingError, Indeterminate, InputError, NoConvergence
+from ._errors import ClearingError, Indeterminate, InfeasibleTotals, InputError, NoConvergence
 from ._dask import dask_sweep
+from ._reconstruct import reconstruct
 from ._sweep import Sweep, sweep
 
 __all__ = [
     "Clearing",
     "ClearingError",
     "Indeterminate",
+    "InfeasibleTotals",
     "InputError",
     "NoConvergence",
     "Sweep",
     "clear",
     "dask_sweep",
     "read_input",
+    "reconstruct",
     "sweep",
     "write_report",
 ]

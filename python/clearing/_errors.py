@@ -40,3 +40,15 @@ class InputError(ClearingError, ValueError):
 
     def __init__(self, message: str, round: int = 0) -> None:
         super().__init__(message)
+
+
+class InfeasibleTotals(ClearingError, ValueError):
+    """No network meets the given totals; the message says why."""
+
+    def __init__(self, message: str, node: int | None = None) -> None:
+        super().__init__(message)
+        self.node = node
+        """The node at fault (its index), or None for the totals as a whole."""
+
+    def __reduce__(self):
+        return (type(self), (self.args[0], self.node))

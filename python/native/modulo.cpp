@@ -23,6 +23,7 @@
 #include "errores.h"
 #include "lectura/datos.h"
 #include "lectura/lector.h"
+#include "reconstruccion.h"
 #include "report/informe.h"
 #include "run/programa.h"
 
@@ -164,6 +165,7 @@ PYBIND11_MODULE(_native, m) {
   m.def("read_input", &readInput, py::arg("path"), "(L, e) of an input.txt file.");
   m.def("write_report", &writeReport, py::arg("path"), py::arg("L").noconvert(),
         py::arg("e").noconvert(), py::arg("threads"), "The program's report of a checked network.");
+  defineReconstruccion(m);
 #ifdef CLEARING_BARRIDO
   defineBarrido(m);
 #endif

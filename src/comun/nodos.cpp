@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "comun/lineas.h"
+#include "comun/texto.h"
 
 bool leeNombres(const char* ruta, std::int32_t n, std::vector<std::string>& nombres,
                 std::string& error) {
@@ -31,4 +32,12 @@ bool leeNombres(const char* ruta, std::int32_t n, std::vector<std::string>& nomb
 
 std::string nombreVisible(const std::vector<std::string>& nombres, std::int32_t i) {
   return nombres.empty() ? std::to_string(i) : nombres[i];
+}
+
+const char* faltaDeNombre(const std::string& nombre) {
+  if (nombre.empty()) return "name is empty";
+  if (nombre.find_first_of("\r\n") != std::string::npos) return "name contains a line break";
+  if (nombre.find('\0') != std::string::npos) return "name contains a NUL byte";
+  if (!esUtf8Valido(nombre)) return "name is not valid UTF-8";
+  return nullptr;
 }

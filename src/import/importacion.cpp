@@ -3,16 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <filesystem>
 #include <span>
 #include <string_view>
-#include <system_error>
 
-#include "clearing/motor.h"
-#include "comun/recursos.h"
-#include "comun/salida.h"
+#include "comun/nodos.h"
 #include "comun/texto.h"
+#include "comun/volcado.h"
 #include "import/claves.h"
 #include "lectura/lector.h"
 
@@ -27,20 +23,11 @@ bool compruebaCampos(const std::string& ruta, const FilaCsv& fila,
   return false;
 }
 
-// nodes.txt holds one name per line, in UTF-8.
 bool compruebaNombre(const std::string& ruta, long linea, const std::string& nombre,
                      const char* papel, std::string& error) {
-  const char* falta = nullptr;
-  if (nombre.empty())
-    falta = " name is empty";
-  else if (nombre.find_first_of("\r\n") != std::string::npos)
-    falta = " name contains a line break";
-  else if (nombre.find('\0') != std::string::npos)
-    falta = " name contains a NUL byte";
-  else if (!esUtf8Valido(nombre))
-    falta = " name is not valid UTF-8";
+  const char* falta = faltaDeNombre(nombre);
   if (falta == nullptr) return true;
-  error = enLinea(nombreCsv(ruta), linea, papel + std::string(falta));
+  error = enLinea(nombreCsv(ruta), linea, papel + std::string(" ") + falta);
   return false;
 }
 
@@ -93,31 +80,6 @@ bool numeroDe(Importacion& importacion, const std::string& ruta, long linea,
   return true;
 }
 
-void escribeNumero(std::string& linea, double v) {
-  if (!linea.empty()) linea += ' ';
-  linea += textoExacto(v);
-}
-
-void escribeEntrada(ArchivoNuevo& archivo, const Importacion& importacion) {
-  const auto n = static_cast<std::int32_t>(importacion.nombres.size());
-  escribe(archivo, std::to_string(n) + "\n");
-  auto siguiente = importacion.obligacion.begin();
-  std::string linea;
-  for (std::int32_t i = 0; i < n; ++i) {
-    linea.clear();
-    for (std::int32_t j = 0; j < n; ++j) {
-      const bool hay =
-          siguiente != importacion.obligacion.end() && siguiente->first == std::pair(i, j);
-      escribeNumero(linea, hay ? (siguiente++)->second : 0.0);
-    }
-    escribe(archivo, linea + "\n");
-  }
-  if (n == 0) return;
-  linea.clear();
-  for (double c : importacion.caja) escribeNumero(linea, c);
-  escribe(archivo, linea + "\n");
-}
-
 // A name as people mistype it: claveDeNombre with no blanks at all.
 std::string clave(std::string_view nombre) {
   std::string r = claveDeNombre(nombre);
@@ -134,35 +96,6 @@ std::string sinObligaciones(const Importacion& importacion, const std::string& n
     if (clave(existente) == buscada) return que + "; did you mean " + citado(existente) + "?";
   }
   return que + ": a node's cash needs a node that owes or is owed";
-}
-
-std::size_t cifras(std::size_t n) {
-  return std::to_string(n).size();
-}
-
-// What input.txt and nodes.txt will take on disk, and clearing in memory
-// (L, PI and the round's system: three n×n matrices of doubles), against
-// what the disk and the system have free. Neither is allocated here: a
-// network of many names would otherwise end in a full disk or a killed run.
-bool cabe(const Importacion& importacion, std::string& error) {
-  const double n = static_cast<double>(importacion.nombres.size());
-  double bytes = static_cast<double>(cifras(importacion.nombres.size()) + 1) + 2.0 * n * n;
-  for (const auto& [par, v] : importacion.obligacion)
-    bytes += static_cast<double>(textoExacto(v).size()) - 1;
-  if (n > 0) bytes += 2.0 * n;
-  for (double c : importacion.caja) bytes += static_cast<double>(textoExacto(c).size()) - 1;
-  for (const std::string& nombre : importacion.nombres)
-    bytes += static_cast<double>(nombre.size()) + 1;
-  std::error_code fallo;
-  const std::filesystem::space_info disco = std::filesystem::space(".", fallo);
-  const std::string nodos = std::to_string(importacion.nombres.size()) + " nodes";
-  if (!fallo && bytes > static_cast<double>(disco.available)) {
-    error = "input.txt: " + nodos + " make files of " + textoGiB(bytes) + "; the disk has " +
-            textoGiB(static_cast<double>(disco.available)) + " free";
-    return false;
-  }
-  return cabeRed(static_cast<std::int32_t>(importacion.nombres.size()),
-                 matricesPrevistas(OpcionesClearing{}), error);
 }
 
 }  // namespace
@@ -234,13 +167,9 @@ bool anadeCaja(Importacion& importacion, const std::string& ruta, const std::vec
 }
 
 bool escribeImportacion(const Importacion& importacion, std::string& error) {
-  if (!cabe(importacion, error)) return false;
-  std::array<ArchivoNuevo, 2> nuevos;
-  if (!abreNuevo(nuevos[0], "input.txt", error) || !abreNuevo(nuevos[1], "nodes.txt", error)) {
-    descartaNuevos(nuevos);
-    return false;
-  }
-  escribeEntrada(nuevos[0], importacion);
-  for (const std::string& nombre : importacion.nombres) escribe(nuevos[1], nombre + "\n");
-  return confirmaNuevos(nuevos, error);
+  std::vector<Enlace> enlaces;
+  enlaces.reserve(importacion.obligacion.size());
+  for (const auto& [par, importe] : importacion.obligacion)
+    enlaces.push_back({par.first, par.second, importe});
+  return escribeRedNombrada("", importacion.nombres, enlaces, importacion.caja, error);
 }

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstddef>
+#include <utility>
 
 #include "comun/texto.h"
 
@@ -79,7 +80,7 @@ void vacia(SalidaBarrido& salida, std::size_t desde) {
 }  // namespace
 
 bool abreSalidaBarrido(SalidaBarrido& salida, const Vector& pBarra,
-                       const std::vector<std::string>& nombres, std::string& error) {
+                       const std::vector<std::string>& nombres, std::string& error, bool conRed) {
   salida.pBarra = &pBarra;
   for (const std::string& nombre : nombres) salida.camposNombres.push_back(campoCsv(nombre));
   if (!abreNuevo(salida.archivos[0], "sweep.csv", error) ||
@@ -90,20 +91,30 @@ bool abreSalidaBarrido(SalidaBarrido& salida, const Vector& pBarra,
   salida.pendiente[0] =
       "scenario,status,defaults,rounds,total_payments,total_shortfall,regular\r\n";
   salida.pendiente[1] = "scenario,node,name,default_round,payment\r\n";
+  if (conRed) {
+    for (std::string& cabecera : salida.pendiente) cabecera.insert(0, "network,");
+  }
   return true;
 }
 
 void escribeEscenario(SalidaBarrido& salida, const std::string& nombre,
                       const ResultadoEscenario& resultado) {
-  const std::string campo = campoCsv(nombre);
+  const std::string campo = salida.red + campoCsv(nombre);
   anadeResumen(salida.pendiente[0], campo, resultado, *salida.pBarra);
   anadeNodos(salida.pendiente[1], campo, resultado, salida.camposNombres, salida.pBarra->size());
   vacia(salida, kPieza);
 }
 
-bool confirmaSalidaBarrido(SalidaBarrido& salida, std::string& error) {
+bool confirmaSalidaBarrido(SalidaBarrido& salida, std::string& error, ArchivoNuevo* otro) {
   vacia(salida, 0);
-  return confirmaNuevos(salida.archivos, error);
+  if (otro == nullptr) return confirmaNuevos(salida.archivos, error);
+  std::array<ArchivoNuevo, 3> todos{std::move(salida.archivos[0]), std::move(salida.archivos[1]),
+                                    std::move(*otro)};
+  for (ArchivoNuevo* dejado : {&salida.archivos[0], &salida.archivos[1], otro}) {
+    dejado->archivo = nullptr;  // the streams are todos' now
+    dejado->temporal.clear();
+  }
+  return confirmaNuevos(todos, error);
 }
 
 void descartaSalidaBarrido(SalidaBarrido& salida) {

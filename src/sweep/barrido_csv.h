@@ -15,11 +15,14 @@ struct SalidaBarrido {
   std::array<std::string, 2> pendiente;  // rows not yet handed to the files
   const Vector* pBarra = nullptr;
   std::vector<std::string> camposNombres;  // nodes.txt's names as CSV fields, or none
+  std::string red;                         // an ensemble's "k," before each row: network k's rows
 };
 
-// Opens both files under temporary names and writes their headers.
+// Opens both files under temporary names and writes their headers, which
+// begin with a column network for an ensemble (conRed).
 bool abreSalidaBarrido(SalidaBarrido& salida, const Vector& pBarra,
-                       const std::vector<std::string>& nombres, std::string& error);
+                       const std::vector<std::string>& nombres, std::string& error,
+                       bool conRed = false);
 
 // The rows of one scenario. For a scenario with no clearing vector the
 // summary holds its status and the round it ended in, and its node rows
@@ -27,6 +30,7 @@ bool abreSalidaBarrido(SalidaBarrido& salida, const Vector& pBarra,
 void escribeEscenario(SalidaBarrido& salida, const std::string& nombre,
                       const ResultadoEscenario& resultado);
 
-// Renames both files into place, or removes them and says why.
-bool confirmaSalidaBarrido(SalidaBarrido& salida, std::string& error);
+// Renames both files into place, with otro beside them when there is one
+// (an ensemble's summary), or removes them all and says why.
+bool confirmaSalidaBarrido(SalidaBarrido& salida, std::string& error, ArchivoNuevo* otro = nullptr);
 void descartaSalidaBarrido(SalidaBarrido& salida);

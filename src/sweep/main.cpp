@@ -4,6 +4,8 @@
 // with MPI (clearing-sweep-mpi), the scenarios are shared among the ranks of
 // mpirun and rank 0 writes the files.
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <functional>
 #include <cstdio>
 #include <cstring>
@@ -19,11 +21,13 @@
 #include "comun/motivos.h"
 #include "comun/nodos.h"
 #include "comun/opciones.h"
+#include "comun/recursos.h"
 #include "comun/texto.h"
 #include "lectura/lector.h"
 #include "sweep/avance.h"
 #include "sweep/barrido.h"
 #include "sweep/barrido_csv.h"
+#include "sweep/conjunto.h"
 #include "sweep/escenarios.h"
 
 #ifdef CLEARING_MPI
@@ -42,17 +46,25 @@ constexpr const char* kUso =
     "--each-node sets each node's cash to 0 in turn; --uniform-shock multiplies\n"
     "every node's cash by 1 - s for s = FROM + k*STEP <= TO <= 1. --costs clears\n"
     "with default costs: a defaulting node pays ALPHA of its cash and BETA of what\n"
-    "it receives (both in (0, 1]; 1:1, the default, is the clearing without costs).\n";
+    "it receives (both in (0, 1]; 1:1, the default, is the clearing without costs).\n"
+    "       clearing-sweep [--threads N] --ensemble MARGINALS.csv --sample K\n"
+    "                      --density D --seed S SCENARIOS\n"
+    "clears the scenarios on each of K networks made from the totals of\n"
+    "MARGINALS.csv (as clearing-reconstruct --sample-one k makes network k), in\n"
+    "the current directory; adds a network column and writes sweep_summary.csv.\n";
 
 constexpr const char* kPrograma = "clearing-sweep";
 
 struct Argumentos {
   unsigned hilos = 0;  // 0: every core
   Barrido tipo = Barrido::archivo;
-  std::string fuente;  // the file, or FROM:TO:STEP
-  Escenarios choque;   // choqueUniforme: FROM:TO:STEP read
-  std::string textoCostes;  // --costs ALPHA:BETA as given, or empty
-  Costes costes;            // what it says; none: the clearing without costs
+  std::string fuente;        // the file, or FROM:TO:STEP
+  Escenarios choque;         // choqueUniforme: FROM:TO:STEP read
+  std::string textoCostes;   // --costs ALPHA:BETA as given, or empty
+  Costes costes;             // what it says; none: the clearing without costs
+  std::string conjunto;      // --ensemble MARGINALS.csv
+  std::uint64_t redes = 0, semilla = 0;
+  double densidad = 0.0;
 };
 
 // Wrong arguments: the usage, with what is wrong when it is known; status 2.
@@ -62,11 +74,37 @@ int usoIncorrecto(const std::string& error = "") {
   return 2;
 }
 
+// --ensemble's options, each with its value; false for anything else.
+bool leeOpcionDeConjunto(std::string_view arg, const char* valor, Argumentos& a, int& vistas) {
+  if (valor == nullptr) return false;
+  const std::string_view texto = valor;
+  const char* fin = texto.data() + texto.size();
+  if (arg == "--ensemble") {
+    a.conjunto = texto;
+  } else if (arg == "--density") {
+    if (!esRealValido(texto, a.densidad) || !(a.densidad > 0.0 && a.densidad <= 1.0)) return false;
+  } else if (arg == "--sample" || arg == "--seed") {
+    std::uint64_t& destino = arg == "--sample" ? a.redes : a.semilla;
+    const auto [donde, fallo] = std::from_chars(texto.data(), fin, destino);
+    if (fallo != std::errc{} || donde != fin) return false;
+  } else {
+    return false;
+  }
+  ++vistas;
+  return true;
+}
+
 bool leeArgumentos(int argc, char** argv, Argumentos& a) {
   bool conFuente = false;
+  int deConjunto = 0;
   for (int k = 1; k < argc; ++k) {
     const std::string_view arg = argv[k];
     std::int32_t pedidos = 0;
+    if (arg == "--ensemble" || arg == "--sample" || arg == "--density" || arg == "--seed") {
+      if (!leeOpcionDeConjunto(arg, k + 1 < argc ? argv[++k] : nullptr, a, deConjunto))
+        return false;
+      continue;
+    }
     if (arg == "--threads" && k + 1 < argc) {
       if (!esEnteroValido(argv[++k], pedidos) || pedidos < 1) return false;
       a.hilos = static_cast<unsigned>(pedidos);
@@ -89,7 +127,9 @@ bool leeArgumentos(int argc, char** argv, Argumentos& a) {
       return false;
     }
   }
-  return conFuente;
+  // An ensemble takes all four options once, and at least one network.
+  return conFuente && (deConjunto == 0 ||
+                       (deConjunto == 4 && !a.conjunto.empty() && a.redes > 0 && a.densidad > 0.0));
 }
 
 struct Barrida {
@@ -140,14 +180,18 @@ bool leeRed(const Argumentos& a, const std::function<unsigned(std::int32_t)>& hi
   return leePartida("input.txt", hilos, b.partida, error);
 }
 
+// The scenario file's rows, when the scenarios come from a file.
+bool leeArchivoDe(const Argumentos& a, ArchivoEscenarios& archivo, std::string& error) {
+  return a.tipo != Barrido::archivo ||
+         leeArchivoEscenarios(a.fuente == "-" ? "/dev/stdin" : a.fuente, a.fuente, archivo, error);
+}
+
 // What the whole run reads: the scenario file's rows first (the threads, and
 // so the memory, depend on how many scenarios it names), then input.txt,
 // nodes.txt, and the file's nodes looked up.
 bool leeTodo(const Argumentos& a, Barrida& b, std::string& error) {
   ArchivoEscenarios archivo;
-  if (a.tipo == Barrido::archivo &&
-      !leeArchivoEscenarios(a.fuente == "-" ? "/dev/stdin" : a.fuente, a.fuente, archivo, error))
-    return false;
+  if (!leeArchivoDe(a, archivo, error)) return false;
   const auto hilos = [&](std::int32_t n) { return hilosDelBarrido(a, n, archivo.cuantos); };
   return leeRed(a, hilos, b, error) && leeNombres("nodes.txt", b.partida.n, b.nombres, error) &&
          leeFuente(a, archivo, b, error);
@@ -174,7 +218,57 @@ struct Escritor {
 
 #ifndef CLEARING_MPI
 
+// Every scenario on network 0, then on network 1, …: each network made when
+// its turn comes, its rows after a network column, the summary at the end.
+int ejecutaConjunto(const Argumentos& a) {
+  Conjunto c;
+  Barrida b;
+  std::string error;
+  ArchivoEscenarios archivo;
+  if (!leeArchivoDe(a, archivo, error) ||
+      !leeConjunto(a.conjunto, a.densidad, a.semilla, a.redes, c, error))
+    return falla(error);
+  b.nombres = c.marginales.nombres;
+  // What a sweep holds, and each network's L while it is made.
+  const auto n = static_cast<std::int32_t>(b.nombres.size());
+  if (!cabeRed(n, matricesDeBarrido(hilosPara(a.hilos)) + 1, error)) return falla(error);
+  partidaDeRed(c, 0, b.partida);
+  b.partida.costes = a.costes;
+  if (!leeFuente(a, archivo, b, error)) return falla(error);
+  const std::size_t cuantos = cuantosEscenarios(b.escenarios);
+  Escritor escritor{b, {}, {esTerminalDeError(), cuantos * a.redes}};
+  if (!abreSalidaBarrido(escritor.salida, b.partida.pBarra, b.nombres, error, true))
+    return falla(error);
+  Resumenes resumenes = preparaResumenes(cuantos, b.nombres.size());
+  const Tanda tanda{cuantos, [](std::size_t m) { return m; }};
+  for (std::uint64_t k = 0; k < a.redes; ++k) {
+    if (k > 0) partidaDeRed(c, k, b.partida);  // the costs stay
+    escritor.salida.red = std::to_string(k) + ",";
+    const auto falta =
+        barre(b.partida, b.escenarios, tanda, hilosPara(a.hilos),
+              [&](std::size_t m, const ResultadoEscenario& r) {
+                acumula(resumenes, m, r, b.partida.pBarra);
+                escribeEscenario(escritor.salida, nombreEscenario(b.escenarios, m), r);
+                escritor.avance.muestra(k * cuantos + m + 1);
+                return true;
+              });
+    if (falta) {
+      descartaSalidaBarrido(escritor.salida);
+      return falla(sinMemoria(b, *falta));
+    }
+  }
+  ArchivoNuevo resumen;
+  if (!abreNuevo(resumen, "sweep_summary.csv", error)) {
+    descartaSalidaBarrido(escritor.salida);
+    return falla(error);
+  }
+  escribeResumenes(resumen, resumenes, b.escenarios, b.nombres);
+  if (!confirmaSalidaBarrido(escritor.salida, error, &resumen)) return falla(error);
+  return 0;
+}
+
 int ejecuta(const Argumentos& a) {
+  if (!a.conjunto.empty()) return ejecutaConjunto(a);
   Barrida b;
   std::string error;
   if (!leeTodo(a, b, error)) return falla(error);
@@ -238,6 +332,10 @@ int barreRangos(const Argumentos& a, Rangos rangos) {
 }
 
 int ejecuta(const Argumentos& a, int& argc, char**& argv) {
+  if (!a.conjunto.empty()) {
+    (void)std::fputs("clearing-sweep-mpi: --ensemble runs in clearing-sweep only\n", stderr);
+    return 2;
+  }
   const Rangos rangos = iniciaMpi(argc, argv);
   const int estado = barreRangos(a, rangos);
   terminaMpi();
