@@ -3,7 +3,7 @@
 // its cells 0, amounts over six decades): maximum entropy at n = 1000, the
 // sparse method at n = 10^4, and the gravity model's z and one sample at
 // n = 1000 by default. Prints the best of three of each, as a Markdown table.
-#include "comun/reconstruccion.h"
+#include "totales/reconstruccion.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,7 +13,7 @@
 #include <functional>
 #include <string>
 
-#include "comun/azar.h"
+#include "totales/azar.h"
 #include "comun/texto.h"
 
 namespace {

@@ -5,9 +5,10 @@
 set -u
 src=${1:?usage: capas.sh SRC_DIR}
 # Floor 0; the engine's layers 1–3 (the panel elimination below the
-# solvers); what the programs share 4; one folder per program 5.
+# solvers); what the programs share 4, and above it the networks made from
+# each node's totals 5; one folder per program 6.
 declare -A capa=([base]=0 [panel]=1 [report]=1 [lectura]=1 [linalg]=2 [clearing]=3 [comun]=4
-  [run]=5 [import]=5 [export]=5 [sweep]=5 [reconstruct]=5)
+  [totales]=5 [run]=6 [import]=6 [export]=6 [sweep]=6 [reconstruct]=6)
 
 fallos=0
 for archivo in "$src"/*/*; do

@@ -2,7 +2,7 @@
 // product form and sums, the sparse network's link count and sums, the
 // gravity model's means against its own expectations, and the totals no
 // network can meet.
-#include "comun/reconstruccion.h"
+#include "totales/reconstruccion.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "comun/azar.h"
+#include "totales/azar.h"
 
 namespace {
 

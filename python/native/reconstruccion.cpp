@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "comun/reconstruccion.h"
+#include "totales/reconstruccion.h"
 #include "comun/texto.h"
 #include "conversion.h"
 

@@ -1,5 +1,5 @@
 // clearing._native.reconstruct: clearing-reconstruct's networks from each
-// node's totals (comun/reconstruccion.h), the same code and bits.
+// node's totals (totales/reconstruccion.h), the same code and bits.
 #pragma once
 
 #include <pybind11/pybind11.h>

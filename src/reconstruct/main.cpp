@@ -15,11 +15,11 @@
 #include "comun/csv.h"
 #include "comun/nodos.h"
 #include "comun/opciones.h"
-#include "comun/reconstruccion.h"
+#include "totales/reconstruccion.h"
 #include "comun/texto.h"
 #include "comun/volcado.h"
 #include "lectura/lector.h"
-#include "comun/marginales.h"
+#include "totales/marginales.h"
 
 namespace {
 

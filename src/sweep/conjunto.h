@@ -1,5 +1,5 @@
 // Sweeps over an ensemble: the scenarios cleared on each of K networks of
-// the gravity model made from each node's totals (comun/reconstruccion.h),
+// the gravity model made from each node's totals (totales/reconstruccion.h),
 // each network made in memory when its turn comes and never written; and
 // sweep_summary.csv, each scenario and node across the networks.
 #pragma once
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "comun/marginales.h"
+#include "totales/marginales.h"
 #include "comun/salida.h"
 #include "sweep/barrido.h"
 #include "sweep/escenarios.h"

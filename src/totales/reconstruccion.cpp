@@ -1,11 +1,11 @@
-#include "comun/reconstruccion.h"
+#include "totales/reconstruccion.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <set>
 
-#include "comun/azar.h"
+#include "totales/azar.h"
 #include "comun/texto.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "comun/csv.h"
 #include "comun/enlace.h"
-#include "comun/reconstruccion.h"
+#include "totales/reconstruccion.h"
 
 struct Marginales {
   std::vector<std::string> nombres;  // in the order of the file

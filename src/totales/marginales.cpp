@@ -1,4 +1,4 @@
-#include "comun/marginales.h"
+#include "totales/marginales.h"
 
 #include <algorithm>
 #include <array>

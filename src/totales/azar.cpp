@@ -1,4 +1,4 @@
-#include "comun/azar.h"
+#include "totales/azar.h"
 
 namespace {
 
