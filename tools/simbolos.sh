@@ -18,7 +18,7 @@ funciones() {
   nm -C --defined-only "$1" 2>/dev/null | awk '$2 ~ /^[TtWw]$/' | grep -v '\[clone' |
     sed -E 's/\(anonymous namespace\):://g' |
     awk '{a = $1; $1 = ""; $2 = ""; sub(/^  /, ""); print a "\t" $0}' |
-    grep -Pv '\t(std::|MPI::|__|_[A-Z_]|operator|void std::|.*\{lambda)' |
+    grep -Pv '\t(std::|MPI::|__|_[A-Z_]|_sub_[DI]_|operator|void std::|.*\{lambda)' |
     awk -F'\t' '{n = $2; sub(/\(.*$/, "", n); if (n !~ /[<> ]/) print $1 "\t" n "\t" $2}' |
     sort -u -k1,1
 }

@@ -8,7 +8,7 @@
 namespace {
 
 // Without costs the factors are 1 and nothing is multiplied.
-void escala(Vector& v, double factor) {
+void escalaPorCoste(Vector& v, double factor) {
   if (factor == 1.0) return;
   for (double& x : v) x *= factor;
 }
@@ -19,7 +19,7 @@ Matrix matrizSistema(const Red& red, const Vector& p) {
   const Matrix lambda = diagonalP(red, p);
   const Matrix PIt = traspuesta(red.PI);
   Matrix entre = producteMat(lambda, producteMat(PIt, lambda));
-  for (Vector& fila : entre) escala(fila, red.costes.beta);
+  for (Vector& fila : entre) escalaPorCoste(fila, red.costes.beta);
   return restaMat(entre, I(p.size()));
 }
 
@@ -30,8 +30,8 @@ Vector terminoIndep(const Red& red, const Vector& p) {
   const Vector u = prodMatVec(solventes, red.pBarra);
   Vector w = prodMatVec(lambda, red.e);
   Vector z = prodMatVec(producteMat(producteMat(lambda, PIt), solventes), red.pBarra);
-  escala(w, red.costes.alfa);
-  escala(z, red.costes.beta);
+  escalaPorCoste(w, red.costes.alfa);
+  escalaPorCoste(z, red.costes.beta);
   Vector b = sumaVec(sumaVec(z, w), u);
   for (double& x : b) x = -x;
   return b;

@@ -4,7 +4,7 @@
 
 namespace {
 
-bool rellena(LectorLineas& lector) {
+bool recargaLineas(LectorLineas& lector) {
   lector.pos = 0;
   lector.fin =
       lector.agotado ? 0 : std::fread(lector.bufer, 1, sizeof lector.bufer, lector.archivo);
@@ -20,7 +20,7 @@ template <typename Toma>
 Linea recorreLinea(LectorLineas& lector, Toma toma) {
   bool algo = false;
   for (;;) {
-    if (lector.pos == lector.fin && !rellena(lector)) {
+    if (lector.pos == lector.fin && !recargaLineas(lector)) {
       if (algo) ++lector.numero;
       return algo ? Linea::cortada : Linea::ninguna;
     }

@@ -5,8 +5,8 @@
 #include <limits>
 #include <set>
 
-#include "totales/azar.h"
 #include "comun/texto.h"
+#include "totales/azar.h"
 
 namespace {
 
@@ -91,7 +91,8 @@ double residuoEntropia(const Totales& t, const Entropia& r, double W) {
 }
 
 // v_i = total_i / (S − u_i), S = Σu: one half-sweep of the fitting.
-void escala(std::span<const double> total, std::span<const double> u, std::vector<double>& v) {
+void escalaFactores(std::span<const double> total, std::span<const double> u,
+                    std::vector<double>& v) {
   const double S = suma(u);
   for (std::size_t i = 0; i < total.size(); ++i) {
     const double resto = S - u[i];
@@ -110,8 +111,8 @@ bool maximaEntropia(const Totales& t, Entropia& r, std::string& error) {
   r.residuo = 0.0;
   if (W == 0.0) return true;
   do {
-    escala(t.pasivo, r.q, r.p);
-    escala(t.activo, r.p, r.q);
+    escalaFactores(t.pasivo, r.q, r.p);
+    escalaFactores(t.activo, r.p, r.q);
     ++r.barridos;
     r.residuo = residuoEntropia(t, r, W);
   } while (r.residuo > kResiduoEntropia && r.barridos < kMaxBarridos);
