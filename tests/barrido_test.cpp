@@ -25,6 +25,7 @@
 #include "clearing/motor.h"
 #include "proceso.h"
 #include "report/formato.h"
+#include "report/resultado.h"
 #include "sanitizado.h"
 
 namespace fs = std::filesystem;
@@ -96,6 +97,7 @@ struct Red {
   std::string dimYL;  // dim and L as the file has them
   std::vector<double> e;
   std::vector<double> pBarra;  // L's row sums, from 0.0 in column order
+  std::vector<double> debido;  // L's column sums: what each node is owed
 };
 
 Red leeRed(const std::string& texto) {
@@ -104,13 +106,41 @@ Red leeRed(const std::string& texto) {
   Red red;
   for (std::size_t k = 0; k < 1 + n * n; ++k) red.dimYL += w[k] + "\n";
   red.pBarra.assign(n, 0.0);
+  red.debido.assign(n, 0.0);
   for (std::size_t k = 0; k < n * n; ++k) red.pBarra[k / n] += real(w[1 + k]);
+  for (std::size_t k = 0; k < n * n; ++k) red.debido[k % n] += real(w[1 + k]);
   for (std::size_t k = 1 + n * n; k < 1 + n * n + n; ++k) red.e.push_back(real(w[k]));
   return red;
 }
 
 Salida barre(const fs::path& dir, const std::vector<std::string>& argumentos) {
   return ejecutaConErrores(CLEARING_SWEEP, dir, argumentos);
+}
+
+// A node's cash, capital, recovery_rate and loss against their definitions:
+// the scenario's cash; the capital clearing reports; payment / pBarra, empty
+// for a node that owes nothing; and what the node is owed (L's column) minus
+// what it receives, Σ_j L[j][i]·p[j]/pBarra[j] (the sum's order is the
+// engine's own, hence the tolerance).
+void compruebaCifras(const std::vector<std::string>& nodo, const Red& red,
+                     const std::vector<double>& caja, const std::vector<double>& p,
+                     const std::vector<std::string>& capitales, std::size_t i) {
+  SCOPED_TRACE("node " + std::to_string(i));
+  EXPECT_EQ(real(nodo[5]), caja.at(i)) << "cash";
+  char cifras[kMaxNumero];
+  const std::string capital(cifras, formatoCapital(cifras, real(nodo[6])));
+  EXPECT_EQ(palabras(capital).at(0), capitales.at(i)) << "capital";
+  EXPECT_EQ(nodo[7], red.pBarra[i] == 0.0 ? "" : corto(real(nodo[4]) / red.pBarra[i]));
+  const std::vector<std::string> w = palabras(red.dimYL);
+  const std::size_t n = red.e.size();
+  double recibido = 0.0;
+  for (std::size_t j = 0; j < n; ++j) {
+    const double l = real(w[1 + j * n + i]);
+    if (l != 0.0) recibido += l / red.pBarra[j] * p[j];
+  }
+  EXPECT_NEAR(real(nodo[8]), red.debido[i] - recibido,
+              1e-9 * (1.0 + std::abs(red.debido[i]) + std::abs(recibido)))
+      << "loss";
 }
 
 // Every scenario of sweep.csv and sweep_nodes.csv against clearing run in a
@@ -137,22 +167,31 @@ std::vector<std::string> compruebaContraClearing(
     if (fila[1] != "ok") {
       EXPECT_EQ(clearing.stdoutTexto, fila[1] == "indeterminate" ? "El sistema es indeterminado\r\n"
                                                                  : "El algoritmo no converge\r\n");
-      EXPECT_EQ(fila[2] + fila[4] + fila[5], "");
+      EXPECT_EQ(fila[2] + fila[4] + fila[5] + fila[7] + fila[8] + fila[9] + fila[10], "");
     }
     const auto p = lineaDeInforme(informe, "Vector de resoluci");
     const auto pasos = lineaDeInforme(informe, "Vector de pasos");
+    const auto capitales = lineaDeInforme(informe, "Capital resultante");
     int quiebras = 0;
+    int deChoque = 0;
+    int deContagio = 0;
     double pagos = 0.0;
     double faltante = 0.0;
+    double capital = 0.0;
+    double perdida = 0.0;
+    std::vector<double> pagosNodos(n);
+    for (std::size_t i = 0; i < n && fila[1] == "ok"; ++i)
+      pagosNodos[i] = real(nodos[1 + (s - 1) * n + i].at(4));
     for (std::size_t i = 0; i < n; ++i) {
       const auto& nodo = nodos[1 + (s - 1) * n + i];
-      EXPECT_EQ(nodo.size(), 5U);
-      if (nodo.size() != 5) break;
+      EXPECT_EQ(nodo.size(), 9U);
+      if (nodo.size() != 9) break;
       EXPECT_EQ(nodo[0] + "," + nodo[1], fila[0] + "," + std::to_string(i));
       if (fila[1] != "ok") {
-        EXPECT_EQ(nodo[3] + nodo[4], "");
+        EXPECT_EQ(nodo[3] + nodo[4] + nodo[5] + nodo[6] + nodo[7] + nodo[8], "");
         continue;
       }
+      compruebaCifras(nodo, red, cajas.at(fila[0]), pagosNodos, capitales, i);
       char cifras[kMaxNumero];
       const std::string pago(cifras, formatoReal(cifras, real(nodo[4]), kFormatoResultado));
       EXPECT_EQ(palabras(pago).at(0), p.at(i)) << "node " << i;
@@ -160,9 +199,17 @@ std::vector<std::string> compruebaContraClearing(
       quiebras += nodo[3] != "0" ? 1 : 0;
       pagos += real(nodo[4]);
       faltante += red.pBarra[i] - real(nodo[4]);
+      deChoque += nodo[3] == "1" ? 1 : 0;
+      deContagio += nodo[3] != "0" && nodo[3] != "1" ? 1 : 0;
+      capital += real(nodo[6]);
+      perdida += real(nodo[8]);
     }
     if (fila[1] == "ok") {
       EXPECT_EQ(fila[2], std::to_string(quiebras));
+      EXPECT_EQ(fila[7] + "," + fila[8],
+                std::to_string(deChoque) + "," + std::to_string(deContagio));
+      EXPECT_EQ(real(fila[9]), capital) << "total_capital";
+      EXPECT_EQ(real(fila[10]), perdida) << "total_loss";
       // Σ p[i] and Σ (pBarra[i] − p[i]) in ascending i (the shortfall once
       // came out with the wrong sign).
       EXPECT_EQ(real(fila[4]), pagos) << "total_payments";
@@ -255,8 +302,51 @@ TEST(Sweep, StatusesOfScenariosWithoutAClearingVector) {
   }
 }
 
-std::string salidas(const fs::path& dir) {
-  return leeArchivo(dir / kSalidas[0]) + "\n--\n" + leeArchivo(dir / kSalidas[1]);
+// Both files, and systemic.csv when there is one and it is asked for.
+std::string salidas(const fs::path& dir, bool conSistemico = true) {
+  std::string texto = leeArchivo(dir / kSalidas[0]) + "\n--\n" + leeArchivo(dir / kSalidas[1]);
+  if (conSistemico && fs::exists(dir / "systemic.csv"))
+    texto += "\n--\n" + leeArchivo(dir / "systemic.csv");
+  return texto;
+}
+
+// systemic.csv ranks each node by the defaults and the total loss of its
+// own failure, as a sweep of that one scenario finds them: by total loss,
+// then defaults, both descending, then node.
+TEST(Sweep, SystemicIsEachNodesFailureAlone) {
+  for (const char* familia : {"cascade", "coreperiphery"}) {
+    SCOPED_TRACE(familia);
+    const fs::path dir = directorioTemporal();
+    const Salida gen = ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0, {familia, "14", "3"});
+    ASSERT_EQ(gen.estado, 0);
+    escribeArchivo(dir / "input.txt", gen.stdoutTexto);
+    ASSERT_EQ(barre(dir, {"--each-node"}).estado, 0);
+    const std::string sistemico = leeArchivo(dir / "systemic.csv");
+    struct Fila {
+      double perdida;
+      long quiebras;
+      std::size_t nodo;
+    };
+    std::vector<Fila> solos;
+    for (std::size_t k = 0; k < 14; ++k) {
+      escribeArchivo(dir / "uno.csv", "scenario,node,cash\nsolo,#" + std::to_string(k) + ",0\n");
+      ASSERT_EQ(barre(dir, {"uno.csv"}).estado, 0);
+      const auto fila = filas(leeArchivo(dir / "sweep.csv")).at(1);
+      ASSERT_EQ(fila.at(1), "ok");
+      solos.push_back({real(fila.at(10)), std::stol(fila.at(2)), k});
+    }
+    std::stable_sort(solos.begin(), solos.end(), [](const Fila& a, const Fila& b) {
+      if (a.perdida != b.perdida) return a.perdida > b.perdida;
+      if (a.quiebras != b.quiebras) return a.quiebras > b.quiebras;
+      return a.nodo < b.nodo;
+    });
+    std::string esperado = "rank,node,name,defaults,total_loss\r\n";
+    for (std::size_t r = 0; r < solos.size(); ++r)
+      esperado += std::to_string(r + 1) + "," + std::to_string(solos[r].nodo) + ",," +
+                  std::to_string(solos[r].quiebras) + "," + corto(solos[r].perdida) + "\r\n";
+    EXPECT_EQ(sistemico, esperado);
+    fs::remove_all(dir);
+  }
 }
 
 // The banks example, with and without its names.
@@ -295,15 +385,15 @@ TEST(Sweep, BuiltInSweepsAreTheirScenarioFiles) {
     for (const auto& c : casos) {
       SCOPED_TRACE(c.integrado[0]);
       ASSERT_EQ(barre(dir, c.integrado).estado, 0);
-      const std::string esperado = salidas(dir);
+      const std::string esperado = salidas(dir, false);
       escribeArchivo(dir / "escenarios.csv", c.archivo);
       ASSERT_EQ(barre(dir, {"escenarios.csv"}).estado, 0);
-      EXPECT_EQ(salidas(dir), esperado);
+      EXPECT_EQ(salidas(dir, false), esperado);
       // The same file on standard input.
       const Salida s = ejecutaConErrores(
           "/bin/sh", dir, {"-c", std::string("exec '") + CLEARING_SWEEP + "' - < escenarios.csv"});
       ASSERT_EQ(s.estado, 0) << s.stderrTexto;
-      EXPECT_EQ(salidas(dir), esperado);
+      EXPECT_EQ(salidas(dir, false), esperado);
     }
     fs::remove_all(dir);
   }
@@ -374,21 +464,38 @@ TEST(Sweep, SameBytesFromAnyNumberOfRanks) {
 #ifndef CLEARING_SWEEP_MPI
   GTEST_SKIP() << "clearing-sweep-mpi is not built: MPI was not found";
 #else
-  const fs::path dir = redParaHilos();
-  ASSERT_EQ(barre(dir, {"--uniform-shock", "0:0.95:0.01"}).estado, 0);
-  const std::string esperado = salidas(dir);
-  for (const char* rangos : {"1", "2", "3"}) {
-    // Open MPI's own allocations would fail a LeakSanitizer build's ranks
-    // (the sanitizer preset asks for leak checks); leaks are checked
-    // without MPI, in clearing-sweep.
-    const Salida s = ejecutaConErrores(
-        CLEARING_MPIEXEC, dir,
-        {"--allow-run-as-root", "--oversubscribe", "-x", "ASAN_OPTIONS=detect_leaks=0", "-n",
-         rangos, CLEARING_SWEEP_MPI, "--threads", "2", "--uniform-shock", "0:0.95:0.01"});
-    ASSERT_EQ(s.estado, 0) << s.stderrTexto;
-    EXPECT_EQ(salidas(dir), esperado) << rangos << " ranks";
+  // Every column of both files crosses between ranks; systemic.csv is
+  // rank 0's, from what the others sent.
+  const struct {
+    fs::path dir;
+    std::vector<std::string> barrido;
+  } casos[] = {{redParaHilos(), {"--uniform-shock", "0:0.95:0.01"}},
+               {bancos(true), {"--each-node"}}};
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.barrido[0]);
+    ASSERT_EQ(barre(c.dir, c.barrido).estado, 0);
+    const std::string esperado = salidas(c.dir);
+    for (const char* rangos : {"1", "2", "3"}) {
+      // Open MPI's own allocations would fail a LeakSanitizer build's ranks
+      // (the sanitizer preset asks for leak checks); leaks are checked
+      // without MPI, in clearing-sweep.
+      std::vector<std::string> argumentos = {"--allow-run-as-root",
+                                             "--oversubscribe",
+                                             "-x",
+                                             "ASAN_OPTIONS=detect_leaks=0",
+                                             "-n",
+                                             rangos,
+                                             CLEARING_SWEEP_MPI,
+                                             "--threads",
+                                             "2"};
+      argumentos.insert(argumentos.end(), c.barrido.begin(), c.barrido.end());
+      fs::remove(c.dir / "systemic.csv");
+      const Salida s = ejecutaConErrores(CLEARING_MPIEXEC, c.dir, argumentos);
+      ASSERT_EQ(s.estado, 0) << s.stderrTexto;
+      EXPECT_EQ(salidas(c.dir), esperado) << rangos << " ranks";
+    }
+    fs::remove_all(c.dir);
   }
-  fs::remove_all(dir);
 #endif
 }
 
@@ -594,7 +701,7 @@ TEST(Sweep, WithCostsEveryScenarioIsTheEngines) {
     for (std::size_t k = 0; k < n * n; ++k) L[k / n][k % n] = real(w.at(1 + k));
     for (std::size_t i = 0; i < n; ++i) e[i] = real(w.at(1 + n * n + i));
     ASSERT_EQ(resumen.size(), n + 1);
-    EXPECT_EQ(resumen[0].back(), "regular");
+    EXPECT_EQ(resumen[0].at(6), "regular");
     for (std::size_t s = 0; s < n; ++s) {
       SCOPED_TRACE("scenario " + std::to_string(s));
       Vector caja = e;
@@ -613,17 +720,31 @@ TEST(Sweep, WithCostsEveryScenarioIsTheEngines) {
       EXPECT_EQ(fila[1], "ok");
       EXPECT_EQ(fila[3], std::to_string(r.clearing.rondas));
       const bool regular = gruposSinCaja(gruposCerrados(red), caja).empty();
-      EXPECT_EQ(fila.back(), regular ? "true" : "false");
+      EXPECT_EQ(fila.at(6), regular ? "true" : "false");
       irregulares += regular ? 0 : 1;
       for (std::size_t i = 0; i < n; ++i) {
         const auto& nodo = nodos[1 + s * n + i];
         EXPECT_EQ(nodo[3], std::to_string(r.clearing.ordenQuiebra[i])) << "node " << i;
         EXPECT_EQ(nodo[4], corto(r.clearing.p[i])) << "node " << i;
+        // The engine's own capital, to the bit, whatever the costs.
+        EXPECT_EQ(nodo.at(6), corto(r.clearing.capital[i])) << "node " << i;
       }
     }
     fs::remove_all(dir);
   }
   EXPECT_EQ(irregulares, 1);  // the circle without node 0's cash
+}
+
+// Each line's first `columnas` fields, with its CR LF: the columns a file
+// had before later ones were appended.
+std::string primerasColumnas(const std::string& texto, std::size_t columnas) {
+  std::string resultado;
+  for (const auto& fila : filas(texto)) {
+    for (std::size_t k = 0; k < columnas && k < fila.size(); ++k)
+      resultado += (k > 0 ? "," : "") + fila[k];
+    resultado += "\r\n";
+  }
+  return resultado;
 }
 
 // The payments of generated families and of the examples, every bit, as
@@ -668,7 +789,7 @@ TEST(Sweep, CostsOneOneLeaveEveryBitAsBefore) {
       std::vector<std::string> argumentos = c.barrido;
       if (conCostes) argumentos.insert(argumentos.begin(), {"--costs", "1:1"});
       ASSERT_EQ(barre(dir, argumentos).estado, 0);
-      EXPECT_TRUE(leeArchivo(dir / "sweep_nodes.csv") == esperado)
+      EXPECT_TRUE(primerasColumnas(leeArchivo(dir / "sweep_nodes.csv"), 5) == esperado)
           << (conCostes ? "--costs 1:1" : "no --costs") << ": payments differ";
     }
     fs::remove_all(dir);

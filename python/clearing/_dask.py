@@ -54,4 +54,5 @@ def dask_sweep(
     fields = ("status", "defaults", "rounds", "total_payments", "total_shortfall", "default_round", "payment")
     joined = [np.concatenate([getattr(part, field) for part in parts]) for field in fields]
     regular = np.concatenate([part.regular for part in parts])
-    return Sweep(labels, *joined, parts[0].total_obligations, regular)
+    added = [np.concatenate([getattr(part, field) for part in parts]) for field in Sweep.ADDED]
+    return Sweep(labels, *joined, parts[0].total_obligations, regular, *added)

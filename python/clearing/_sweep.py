@@ -23,15 +23,29 @@ class Sweep:
     (Σ total_obligations − p), NaN without a clearing vector. Per scenario and
     node (k×n): ``default_round`` (0: never; -1 without a clearing vector) and
     ``payment`` (p; NaN without a clearing vector). ``regular`` (bool, per
-    scenario): ``Clearing.regular`` of the scenario's cash. The doubles are
-    those of ``clear`` on each scenario's cash and of ``clearing-sweep``'s files.
+    scenario): ``Clearing.regular`` of the scenario's cash.
+
+    What a scenario tells, per scenario: ``shock_defaults`` (nodes that default
+    in round 1) and ``contagion_defaults`` (in later rounds), -1 without a
+    clearing vector; ``total_capital`` (Σ capital) and ``total_loss`` (Σ loss).
+    Per scenario and node (k×n): ``cash`` (the scenario's outside cash),
+    ``capital`` (``Clearing.capital``), ``loss`` (what the node is owed,
+    PIᵀ·total_obligations, minus what it receives, PIᵀ·p) and the property
+    ``recovery_rate`` (payment / total_obligations, NaN for a node that owes
+    nothing). The doubles are those of ``clear`` on each scenario's cash and
+    of ``clearing-sweep``'s files.
     """
 
+    # The columns appended to the files after regular, in their order.
+    ADDED = ("shock_defaults", "contagion_defaults", "total_capital", "total_loss", "cash", "capital",
+             "loss")
+
     __slots__ = ("scenario", "status", "defaults", "rounds", "total_payments", "total_shortfall",
-                 "default_round", "payment", "total_obligations", "regular")
+                 "default_round", "payment", "total_obligations", "regular") + ADDED
 
     def __init__(self, scenario, status, defaults, rounds, total_payments, total_shortfall,
-                 default_round, payment, total_obligations, regular) -> None:
+                 default_round, payment, total_obligations, regular, shock_defaults,
+                 contagion_defaults, total_capital, total_loss, cash, capital, loss) -> None:
         self.scenario = scenario
         self.status = status
         self.defaults = defaults
@@ -42,6 +56,19 @@ class Sweep:
         self.payment = payment
         self.total_obligations = total_obligations
         self.regular = regular
+        self.shock_defaults = shock_defaults
+        self.contagion_defaults = contagion_defaults
+        self.total_capital = total_capital
+        self.total_loss = total_loss
+        self.cash = cash
+        self.capital = capital
+        self.loss = loss
+
+    @property
+    def recovery_rate(self) -> np.ndarray:
+        """k×n: payment / total_obligations; NaN for a node that owes nothing."""
+        owes = np.broadcast_to(self.total_obligations, self.payment.shape)
+        return np.divide(self.payment, owes, out=np.full(self.payment.shape, np.nan), where=owes != 0.0)
 
     def __len__(self) -> int:
         return len(self.scenario)
@@ -54,9 +81,12 @@ class Sweep:
         """Two pandas DataFrames with the columns of ``clearing-sweep``'s files.
 
         ``(summary, nodes)``: ``scenario, status, defaults, rounds,
-        total_payments, total_shortfall, regular`` (sweep.csv) and ``scenario, node,
-        name, default_round, payment`` (sweep_nodes.csv). Values that the CSV
-        leaves empty (no clearing vector) are missing (``<NA>``, NaN).
+        total_payments, total_shortfall, regular, shock_defaults,
+        contagion_defaults, total_capital, total_loss`` (sweep.csv) and
+        ``scenario, node, name, default_round, payment, cash, capital,
+        recovery_rate, loss`` (sweep_nodes.csv). Values that the CSV leaves
+        empty (no clearing vector; a recovery rate of a node that owes
+        nothing) are missing (``<NA>``, NaN).
         """
         import pandas as pd
 
@@ -71,9 +101,13 @@ class Sweep:
                 "total_payments": self.total_payments,
                 "total_shortfall": self.total_shortfall,
                 "regular": self.regular,
+                "shock_defaults": pd.array(np.where(ok, self.shock_defaults, 0), dtype="Int64"),
+                "contagion_defaults": pd.array(np.where(ok, self.contagion_defaults, 0), dtype="Int64"),
+                "total_capital": self.total_capital,
+                "total_loss": self.total_loss,
             }
         )
-        summary.loc[~ok, "defaults"] = pd.NA
+        summary.loc[~ok, ["defaults", "shock_defaults", "contagion_defaults"]] = pd.NA
         rounds = pd.array(self.default_round.reshape(-1), dtype="Int64")
         rounds[np.repeat(~ok, n)] = pd.NA
         nodes = pd.DataFrame(
@@ -83,6 +117,10 @@ class Sweep:
                 "name": np.tile(np.array(_names(names, n), dtype=object), k),
                 "default_round": rounds,
                 "payment": self.payment.reshape(-1),
+                "cash": self.cash.reshape(-1),
+                "capital": self.capital.reshape(-1),
+                "recovery_rate": self.recovery_rate.reshape(-1),
+                "loss": self.loss.reshape(-1),
             }
         )
         return summary, nodes
@@ -134,9 +172,9 @@ def sweep(
         shock = f"{first!r}:{last!r}:{step!r}"
     result = _native.sweep(L, e, cash, bool(each_node), shock, node_names or [], threads_of(threads),
                            alpha, beta)
-    names_out, status, defaults, rounds, payments, shortfall, default_round, payment, owes, regular = result
+    names_out, status, defaults, rounds, payments, shortfall, default_round, payment, owes, regular = result[:10]
     return Sweep(labels or names_out, np.array(STATUSES, dtype=object)[status].astype(str), defaults,
-                 rounds, payments, shortfall, default_round, payment, owes, regular)
+                 rounds, payments, shortfall, default_round, payment, owes, regular, *result[10:])
 
 
 def _cash_of(scenarios, e: np.ndarray, names: list[str] | None) -> tuple[np.ndarray, list[str]]:

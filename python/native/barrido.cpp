@@ -37,10 +37,15 @@ struct Salidas {
   py::array_t<std::int32_t> ordenQuiebra;  // k×n
   py::array_t<double> p;                   // k×n
   py::array_t<bool> regular;
+  py::array_t<std::int32_t> choque, contagio;
+  py::array_t<double> capitalTotal, perdidaTotal;
+  py::array_t<double> caja, capital, perdida;  // k×n
   std::int8_t* aEstado;
   std::int32_t *aQuiebras, *aRondas, *aOrden;
   double *aPagos, *aFaltante, *aP;
   bool* aRegular;
+  std::int32_t *aChoque, *aContagio;
+  double *aCapitalTotal, *aPerdidaTotal, *aCaja, *aCapital, *aPerdida;
 
   Salidas(py::ssize_t k, py::ssize_t n)
       : estado(k),
@@ -51,6 +56,13 @@ struct Salidas {
         ordenQuiebra({k, n}),
         p({k, n}),
         regular(k),
+        choque(k),
+        contagio(k),
+        capitalTotal(k),
+        perdidaTotal(k),
+        caja({k, n}),
+        capital({k, n}),
+        perdida({k, n}),
         aEstado(estado.mutable_data()),
         aQuiebras(quiebras.mutable_data()),
         aRondas(rondas.mutable_data()),
@@ -58,7 +70,14 @@ struct Salidas {
         aPagos(pagos.mutable_data()),
         aFaltante(faltante.mutable_data()),
         aP(p.mutable_data()),
-        aRegular(regular.mutable_data()) {}
+        aRegular(regular.mutable_data()),
+        aChoque(choque.mutable_data()),
+        aContagio(contagio.mutable_data()),
+        aCapitalTotal(capitalTotal.mutable_data()),
+        aPerdidaTotal(perdidaTotal.mutable_data()),
+        aCaja(caja.mutable_data()),
+        aCapital(capital.mutable_data()),
+        aPerdida(perdida.mutable_data()) {}
 
   // Scenario m's row; without a clearing vector, -1 and NaN where the CSV is empty.
   void toma(std::size_t m, const ResultadoEscenario& r, const Vector& pBarra) const {
@@ -67,10 +86,10 @@ struct Salidas {
     aRondas[m] = r.rondas;
     aRegular[m] = r.regular;
     if (r.desenlace != Desenlace::ok) {
-      aQuiebras[m] = -1;
-      aPagos[m] = aFaltante[m] = NAN;
+      aQuiebras[m] = aChoque[m] = aContagio[m] = -1;
+      aPagos[m] = aFaltante[m] = aCapitalTotal[m] = aPerdidaTotal[m] = NAN;
       std::fill_n(aOrden + m * n, n, -1);
-      std::fill_n(aP + m * n, n, NAN);
+      for (double* a : {aP, aCaja, aCapital, aPerdida}) std::fill_n(a + m * n, n, NAN);
       return;
     }
     const Resumen resumen = resumeEscenario(r, pBarra);
@@ -79,6 +98,13 @@ struct Salidas {
     aFaltante[m] = resumen.faltante;
     std::copy_n(r.ordenQuiebra.begin(), n, aOrden + m * n);
     std::copy_n(r.p.begin(), n, aP + m * n);
+    aChoque[m] = static_cast<std::int32_t>(resumen.quiebrasChoque);
+    aContagio[m] = static_cast<std::int32_t>(resumen.quiebrasContagio);
+    aCapitalTotal[m] = resumen.capital;
+    aPerdidaTotal[m] = resumen.perdida;
+    std::copy_n(r.caja.begin(), n, aCaja + m * n);
+    std::copy_n(r.capital.begin(), n, aCapital + m * n);
+    std::copy_n(r.perdida.begin(), n, aPerdida + m * n);
   }
 };
 
@@ -116,7 +142,7 @@ Partida partidaDe(const Arreglo& L, const Arreglo& e, std::int32_t n, unsigned h
   partida.PI = std::move(estado.PI);
   partida.pBarra = std::move(estado.pBarra);
   partida.e = std::move(estado.e);
-  partida.cerrados = gruposCerrados(Red(partida.PI, partida.pBarra, partida.e));
+  completaPartida(partida);
   return partida;
 }
 
@@ -159,7 +185,9 @@ py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>
   if (falta) lanzaSinMemoria();
   return py::make_tuple(nombresEscenarios, salidas.estado, salidas.quiebras, salidas.rondas,
                         salidas.pagos, salidas.faltante, salidas.ordenQuiebra, salidas.p,
-                        aNumpy(pBarra), salidas.regular);
+                        aNumpy(pBarra), salidas.regular, salidas.choque, salidas.contagio,
+                        salidas.capitalTotal, salidas.perdidaTotal, salidas.caja, salidas.capital,
+                        salidas.perdida);
 }
 
 }  // namespace
@@ -169,6 +197,7 @@ void defineBarrido(py::module_& m) {
         py::arg("cash").noconvert(), py::arg("each_node"), py::arg("shock"), py::arg("names"),
         py::arg("threads"), py::arg("alpha"), py::arg("beta"),
         "(names, status, defaults, rounds, total_payments, total_shortfall, default_round, "
-        "payment, total_obligations, regular) of the scenarios of a checked network, with "
+        "payment, total_obligations, regular, shock_defaults, contagion_defaults, total_capital, "
+        "total_loss, cash, capital, loss) of the scenarios of a checked network, with "
         "default costs alpha and beta.");
 }

@@ -24,6 +24,27 @@ OpcionesClearing opcionesEscenario(const Costes& costes) {
   return opciones;
 }
 
+// The figures beside the clearing vector: the engine's capital and what
+// each node receives, as the engine computes both; false when memory ran out.
+bool completaEscenario(const Partida& partida, const OpcionesClearing& opciones, const Vector& caja,
+                       Clearing& clearing, ResultadoEscenario& resultado) {
+  try {
+    const Red red(partida.PI, partida.pBarra, caja);
+    if (calculaCapitales(red, opciones, clearing)) return false;
+    const Vector recibido = eligeCalculo(red, false).entradas(red, clearing.p, 1);
+    const std::size_t n = caja.size();
+    resultado.caja.assign(caja.begin(), caja.end());
+    resultado.capital = std::move(clearing.capital);
+    resultado.perdida.resize(n);
+    for (std::size_t i = 0; i < n; ++i) resultado.perdida[i] = partida.debido[i] - recibido[i];
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const Fallo&) {
+    return false;
+  }
+  return true;
+}
+
 // One scenario into `resultado`, whose p and ordenQuiebra have room for n
 // values; false when the engine ran out of memory.
 bool resuelveEscenario(const Partida& partida, const Escenarios& escenarios, std::size_t k,
@@ -36,6 +57,7 @@ bool resuelveEscenario(const Partida& partida, const Escenarios& escenarios, std
   clearing.ordenQuiebra = std::move(resultado.ordenQuiebra);
   const auto error =
       resuelveRondas(Red(partida.PI, partida.pBarra, caja), opciones, {}, clearing, espacio);
+  if (!error && !completaEscenario(partida, opciones, caja, clearing, resultado)) return false;
   resultado.p = std::move(clearing.p);
   resultado.ordenQuiebra = std::move(clearing.ordenQuiebra);
   resultado.rondas = clearing.rondas;
@@ -79,8 +101,14 @@ bool leePartida(const char* ruta, const std::function<unsigned(std::int32_t)>& h
   partida.PI = std::move(estado.PI);
   partida.pBarra = std::move(estado.pBarra);
   partida.e = std::move(estado.e);
-  partida.cerrados = gruposCerrados(Red(partida.PI, partida.pBarra, partida.e));
+  completaPartida(partida);
   return true;
+}
+
+void completaPartida(Partida& partida) {
+  const Red red(partida.PI, partida.pBarra, partida.e);
+  partida.cerrados = gruposCerrados(red);
+  partida.debido = eligeCalculo(red, false).entradas(red, partida.pBarra, 1);
 }
 
 Resumen resumeEscenario(const ResultadoEscenario& resultado, const Vector& pBarra) {
@@ -89,6 +117,10 @@ Resumen resumeEscenario(const ResultadoEscenario& resultado, const Vector& pBarr
     r.quiebras += resultado.ordenQuiebra[i] > 0 ? 1 : 0;
     r.pagos += resultado.p[i];
     r.faltante += pBarra[i] - resultado.p[i];
+    r.quiebrasChoque += resultado.ordenQuiebra[i] == 1 ? 1 : 0;
+    r.quiebrasContagio += resultado.ordenQuiebra[i] > 1 ? 1 : 0;
+    r.capital += resultado.capital[i];
+    r.perdida += resultado.perdida[i];
   }
   return r;
 }

@@ -25,7 +25,12 @@ struct Partida {
   Vector e;
   std::vector<Grupo> cerrados;
   Costes costes;
+  Vector debido;  // PIᵀ·pBarra: what the others owe each node, as the engine computes inflows
 };
+
+// What a Partida derives once its PI, pBarra and e are in place: its closed
+// groups and what each node is owed.
+void completaPartida(Partida& partida);
 
 // The n×n matrices a sweep on `hilos` threads holds at its peak: PI and
 // pBarra, shared, and each thread's engine, its storage for a round's block
@@ -47,14 +52,26 @@ struct ResultadoEscenario {
   Vector p;                 // meaningful for ok only
   std::vector<std::int32_t> ordenQuiebra;
   bool regular = false;  // every closed group of the network has cash in this scenario
+  // Meaningful for ok only: the scenario's cash, the engine's capital
+  // (PIᵀ·p + e) − p, and what each node is owed minus what it receives,
+  // debido − PIᵀ·p.
+  Vector caja;
+  Vector capital;
+  Vector perdida;
 };
 
 // What sweep.csv says of a scenario with a clearing vector: the nodes that
-// default, Σ p[i] and Σ (pBarra[i] − p[i]), each sum from 0.0 in ascending i.
+// default, Σ p[i] and Σ (pBarra[i] − p[i]), those that default in round 1
+// (the shock) and later (contagion), Σ capital[i] and Σ perdida[i], each sum
+// from 0.0 in ascending i.
 struct Resumen {
   std::int64_t quiebras = 0;
   double pagos = 0.0;
   double faltante = 0.0;
+  std::int64_t quiebrasChoque = 0;
+  std::int64_t quiebrasContagio = 0;
+  double capital = 0.0;
+  double perdida = 0.0;
 };
 Resumen resumeEscenario(const ResultadoEscenario& resultado, const Vector& pBarra);
 

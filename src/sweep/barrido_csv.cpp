@@ -1,5 +1,6 @@
 #include "sweep/barrido_csv.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <utility>
@@ -19,11 +20,23 @@ void anadeEntero(std::string& texto, long long v) {
   texto.append(cifras.data(), fin);
 }
 
-void anadeRegular(std::string& texto, const ResultadoEscenario& r) {
-  texto += r.regular ? ",true\r\n" : ",false\r\n";
+// ",v": a field after others.
+void anadeCampo(std::string& texto, long long v) {
+  texto += ',';
+  anadeEntero(texto, v);
 }
 
-// scenario,status,defaults,rounds,total_payments,total_shortfall,regular
+void anadeCampo(std::string& texto, double v) {
+  texto += ',';
+  anadeExacto(texto, v);
+}
+
+void anadeRegular(std::string& texto, const ResultadoEscenario& r) {
+  texto += r.regular ? ",true" : ",false";
+}
+
+// scenario,status,defaults,rounds,total_payments,total_shortfall,regular,
+// shock_defaults,contagion_defaults,total_capital,total_loss
 void anadeResumen(std::string& texto, const std::string& campo, const ResultadoEscenario& r,
                   const Vector& pBarra) {
   texto += campo;
@@ -34,23 +47,28 @@ void anadeResumen(std::string& texto, const std::string& campo, const ResultadoE
     anadeEntero(texto, r.rondas);
     texto += ",,";
     anadeRegular(texto, r);
+    texto += ",,,,\r\n";
     return;
   }
   const Resumen resumen = resumeEscenario(r, pBarra);
-  texto += ',';
-  anadeEntero(texto, resumen.quiebras);
-  texto += ',';
-  anadeEntero(texto, r.rondas);
-  texto += ',';
-  anadeExacto(texto, resumen.pagos);
-  texto += ',';
-  anadeExacto(texto, resumen.faltante);
+  anadeCampo(texto, static_cast<long long>(resumen.quiebras));
+  anadeCampo(texto, static_cast<long long>(r.rondas));
+  anadeCampo(texto, resumen.pagos);
+  anadeCampo(texto, resumen.faltante);
   anadeRegular(texto, r);
+  anadeCampo(texto, static_cast<long long>(resumen.quiebrasChoque));
+  anadeCampo(texto, static_cast<long long>(resumen.quiebrasContagio));
+  anadeCampo(texto, resumen.capital);
+  anadeCampo(texto, resumen.perdida);
+  texto += "\r\n";
 }
 
-// scenario,node,name,default_round,payment for every node
+// scenario,node,name,default_round,payment,cash,capital,recovery_rate,loss
+// for every node; recovery_rate (payment / total obligations) is empty for
+// a node that owes nothing.
 void anadeNodos(std::string& texto, const std::string& campo, const ResultadoEscenario& r,
-                const std::vector<std::string>& campos, std::size_t n) {
+                const std::vector<std::string>& campos, const Vector& pBarra) {
+  const std::size_t n = pBarra.size();
   for (std::size_t i = 0; i < n; ++i) {
     texto += campo;
     texto += ',';
@@ -60,10 +78,14 @@ void anadeNodos(std::string& texto, const std::string& campo, const ResultadoEsc
     texto += ',';
     if (r.desenlace == Desenlace::ok) {
       anadeEntero(texto, r.ordenQuiebra[i]);
+      anadeCampo(texto, r.p[i]);
+      anadeCampo(texto, r.caja[i]);
+      anadeCampo(texto, r.capital[i]);
       texto += ',';
-      anadeExacto(texto, r.p[i]);
+      if (pBarra[i] != 0.0) anadeExacto(texto, r.p[i] / pBarra[i]);
+      anadeCampo(texto, r.perdida[i]);
     } else {
-      texto += ',';
+      texto += ",,,,,";
     }
     texto += "\r\n";
   }
@@ -89,8 +111,10 @@ bool abreSalidaBarrido(SalidaBarrido& salida, const Vector& pBarra,
     return false;
   }
   salida.pendiente[0] =
-      "scenario,status,defaults,rounds,total_payments,total_shortfall,regular\r\n";
-  salida.pendiente[1] = "scenario,node,name,default_round,payment\r\n";
+      "scenario,status,defaults,rounds,total_payments,total_shortfall,regular,"
+      "shock_defaults,contagion_defaults,total_capital,total_loss\r\n";
+  salida.pendiente[1] =
+      "scenario,node,name,default_round,payment,cash,capital,recovery_rate,loss\r\n";
   if (conRed) {
     for (std::string& cabecera : salida.pendiente) cabecera.insert(0, "network,");
   }
@@ -101,8 +125,49 @@ void escribeEscenario(SalidaBarrido& salida, const std::string& nombre,
                       const ResultadoEscenario& resultado) {
   const std::string campo = salida.red + campoCsv(nombre);
   anadeResumen(salida.pendiente[0], campo, resultado, *salida.pBarra);
-  anadeNodos(salida.pendiente[1], campo, resultado, salida.camposNombres, salida.pBarra->size());
+  anadeNodos(salida.pendiente[1], campo, resultado, salida.camposNombres, *salida.pBarra);
   vacia(salida, kPieza);
+}
+
+Sistemico sistemicoDe(std::size_t nodo, const ResultadoEscenario& resultado, const Vector& pBarra) {
+  Sistemico s;
+  s.nodo = static_cast<std::int32_t>(nodo);
+  s.conVector = resultado.desenlace == Desenlace::ok;
+  if (!s.conVector) return s;
+  const Resumen resumen = resumeEscenario(resultado, pBarra);
+  s.quiebras = resumen.quiebras;
+  s.perdida = resumen.perdida;
+  return s;
+}
+
+std::string textoSistemicos(std::vector<Sistemico> sistemicos,
+                            const std::vector<std::string>& camposNombres) {
+  std::stable_sort(sistemicos.begin(), sistemicos.end(),
+                   [](const Sistemico& a, const Sistemico& b) {
+                     if (a.conVector != b.conVector) return a.conVector;
+                     if (a.perdida != b.perdida) return a.perdida > b.perdida;
+                     if (a.quiebras != b.quiebras) return a.quiebras > b.quiebras;
+                     return a.nodo < b.nodo;
+                   });
+  std::string texto = "rank,node,name,defaults,total_loss\r\n";
+  for (std::size_t k = 0; k < sistemicos.size(); ++k) {
+    const Sistemico& s = sistemicos[k];
+    anadeEntero(texto, static_cast<long long>(k + 1));
+    texto += ',';
+    anadeEntero(texto, s.nodo);
+    texto += ',';
+    if (!camposNombres.empty()) texto += camposNombres[static_cast<std::size_t>(s.nodo)];
+    texto += ',';
+    if (s.conVector) {
+      anadeEntero(texto, s.quiebras);
+      texto += ',';
+      anadeExacto(texto, s.perdida);
+    } else {
+      texto += ',';
+    }
+    texto += "\r\n";
+  }
+  return texto;
 }
 
 bool confirmaSalidaBarrido(SalidaBarrido& salida, std::string& error, ArchivoNuevo* otro) {

@@ -30,6 +30,21 @@ bool abreSalidaBarrido(SalidaBarrido& salida, const Vector& pBarra,
 void escribeEscenario(SalidaBarrido& salida, const std::string& nombre,
                       const ResultadoEscenario& resultado);
 
+// systemic.csv of an each-node sweep: per node, the defaults and the total
+// loss of the scenario in which it fails, ranked by total loss, then
+// defaults, both descending, then node; a node whose scenario has no
+// clearing vector comes last with both empty.
+struct Sistemico {
+  std::int32_t nodo = 0;
+  bool conVector = false;
+  std::int64_t quiebras = 0;
+  double perdida = 0.0;
+};
+Sistemico sistemicoDe(std::size_t nodo, const ResultadoEscenario& resultado, const Vector& pBarra);
+// rank,node,name,defaults,total_loss; ranks from 1.
+std::string textoSistemicos(std::vector<Sistemico> sistemicos,
+                            const std::vector<std::string>& camposNombres);
+
 // Renames both files into place, with otro beside them when there is one
 // (an ensemble's summary), or removes them all and says why.
 bool confirmaSalidaBarrido(SalidaBarrido& salida, std::string& error, ArchivoNuevo* otro = nullptr);

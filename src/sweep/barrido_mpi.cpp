@@ -37,9 +37,26 @@ constexpr std::size_t kTrozosPorRango = 8;
 constexpr auto kEspera = std::chrono::microseconds(200);
 constexpr int kEtiqueta = 0;
 
-// One scenario's bytes: status, rounds, regular, p, default rounds.
+// One scenario's bytes: status, rounds, regular, p, cash, capital, loss,
+// default rounds.
+constexpr std::size_t kVectoresPorEscenario = 4;
+
 std::size_t bytesPorEscenario(std::size_t n) {
-  return 3 * sizeof(std::int32_t) + n * (sizeof(double) + sizeof(std::int32_t));
+  return 3 * sizeof(std::int32_t) +
+         n * (kVectoresPorEscenario * sizeof(double) + sizeof(std::int32_t));
+}
+
+// A failed scenario's vectors may be short; their bytes are never read.
+char* empaquetaVector(char* destino, const Vector& v, std::size_t n) {
+  std::memset(destino, 0, n * sizeof(double));
+  std::memcpy(destino, v.data(), std::min(n, v.size()) * sizeof(double));
+  return destino + n * sizeof(double);
+}
+
+const char* desempaquetaVector(const char* origen, Vector& v, std::size_t n) {
+  v.resize(n);
+  std::memcpy(v.data(), origen, n * sizeof(double));
+  return origen + n * sizeof(double);
 }
 
 struct Reparto {
@@ -82,11 +99,8 @@ void empaqueta(char* destino, const ResultadoEscenario& resultado, std::size_t n
                                     resultado.rondas, resultado.regular ? 1 : 0};
   std::memcpy(destino, cabecera, sizeof cabecera);
   destino += sizeof cabecera;
-  // A failed scenario's vector may be short; its bytes are never read.
-  const std::size_t enP = std::min(n, resultado.p.size());
-  std::memset(destino, 0, n * sizeof(double));
-  std::memcpy(destino, resultado.p.data(), enP * sizeof(double));
-  destino += n * sizeof(double);
+  for (const Vector* v : {&resultado.p, &resultado.caja, &resultado.capital, &resultado.perdida})
+    destino = empaquetaVector(destino, *v, n);
   std::memcpy(destino, resultado.ordenQuiebra.data(), n * sizeof(std::int32_t));
 }
 
@@ -97,9 +111,8 @@ void desempaqueta(const char* origen, ResultadoEscenario& resultado, std::size_t
   resultado.desenlace = static_cast<Desenlace>(cabecera[0]);
   resultado.rondas = cabecera[1];
   resultado.regular = cabecera[2] != 0;
-  resultado.p.resize(n);
-  std::memcpy(resultado.p.data(), origen, n * sizeof(double));
-  origen += n * sizeof(double);
+  for (Vector* v : {&resultado.p, &resultado.caja, &resultado.capital, &resultado.perdida})
+    origen = desempaquetaVector(origen, *v, n);
   resultado.ordenQuiebra.resize(n);
   std::memcpy(resultado.ordenQuiebra.data(), origen, n * sizeof(std::int32_t));
 }

@@ -55,7 +55,7 @@ void partidaDeRed(const Conjunto& conjunto, std::uint64_t k, Partida& partida) {
   estado.pBarra = partida.pBarra;
   partida.PI = calculaPI(estado);
   partida.e = m.caja;
-  partida.cerrados = gruposCerrados(Red(partida.PI, partida.pBarra, partida.e));
+  completaPartida(partida);
 }
 
 Resumenes preparaResumenes(std::size_t escenarios, std::size_t n) {

@@ -6,11 +6,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <functional>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/enorden.h"
@@ -43,7 +44,8 @@ constexpr const char* kUso =
     "once per scenario and writes sweep.csv and sweep_nodes.csv beside them.\n"
     "SCENARIOS.csv (- for standard input) has the columns scenario,node,cash;\n"
     "a node is a name of nodes.txt, or #K for node K (K alone without nodes.txt).\n"
-    "--each-node sets each node's cash to 0 in turn; --uniform-shock multiplies\n"
+    "--each-node sets each node's cash to 0 in turn (and ranks the nodes by the\n"
+    "loss of their failure in systemic.csv); --uniform-shock multiplies\n"
     "every node's cash by 1 - s for s = FROM + k*STEP <= TO <= 1. --costs clears\n"
     "with default costs: a defaulting node pays ALPHA of its cash and BETA of what\n"
     "it receives (both in (0, 1]; 1:1, the default, is the clearing without costs).\n"
@@ -58,11 +60,11 @@ constexpr const char* kPrograma = "clearing-sweep";
 struct Argumentos {
   unsigned hilos = 0;  // 0: every core
   Barrido tipo = Barrido::archivo;
-  std::string fuente;        // the file, or FROM:TO:STEP
-  Escenarios choque;         // choqueUniforme: FROM:TO:STEP read
-  std::string textoCostes;   // --costs ALPHA:BETA as given, or empty
-  Costes costes;             // what it says; none: the clearing without costs
-  std::string conjunto;      // --ensemble MARGINALS.csv
+  std::string fuente;       // the file, or FROM:TO:STEP
+  Escenarios choque;        // choqueUniforme: FROM:TO:STEP read
+  std::string textoCostes;  // --costs ALPHA:BETA as given, or empty
+  Costes costes;            // what it says; none: the clearing without costs
+  std::string conjunto;     // --ensemble MARGINALS.csv
   std::uint64_t redes = 0, semilla = 0;
   double densidad = 0.0;
 };
@@ -208,11 +210,26 @@ struct Escritor {
   const Barrida& b;
   SalidaBarrido salida;
   Avance avance;
+  std::vector<Sistemico> sistemicos;  // an each-node sweep's, for systemic.csv
 
   bool toma(std::size_t k, const ResultadoEscenario& resultado) {
     escribeEscenario(salida, nombreEscenario(b.escenarios, k), resultado);
+    if (b.escenarios.tipo == Barrido::cadaNodo)
+      sistemicos.push_back(sistemicoDe(k, resultado, b.partida.pBarra));
     avance.muestra(k + 1);
     return true;
+  }
+
+  // The files into place, systemic.csv beside them after an each-node sweep.
+  bool confirma(std::string& error) {
+    if (b.escenarios.tipo != Barrido::cadaNodo) return confirmaSalidaBarrido(salida, error);
+    ArchivoNuevo sistemico;
+    if (!abreNuevo(sistemico, "systemic.csv", error)) {
+      descartaSalidaBarrido(salida);
+      return false;
+    }
+    escribe(sistemico, textoSistemicos(std::move(sistemicos), salida.camposNombres));
+    return confirmaSalidaBarrido(salida, error, &sistemico);
   }
 };
 
@@ -236,7 +253,7 @@ int ejecutaConjunto(const Argumentos& a) {
   b.partida.costes = a.costes;
   if (!leeFuente(a, archivo, b, error)) return falla(error);
   const std::size_t cuantos = cuantosEscenarios(b.escenarios);
-  Escritor escritor{b, {}, {esTerminalDeError(), cuantos * a.redes}};
+  Escritor escritor{b, {}, {esTerminalDeError(), cuantos * a.redes}, {}};
   if (!abreSalidaBarrido(escritor.salida, b.partida.pBarra, b.nombres, error, true))
     return falla(error);
   Resumenes resumenes = preparaResumenes(cuantos, b.nombres.size());
@@ -272,7 +289,7 @@ int ejecuta(const Argumentos& a) {
   Barrida b;
   std::string error;
   if (!leeTodo(a, b, error)) return falla(error);
-  Escritor escritor{b, {}, {esTerminalDeError(), cuantosEscenarios(b.escenarios)}};
+  Escritor escritor{b, {}, {esTerminalDeError(), cuantosEscenarios(b.escenarios)}, {}};
   if (!abreSalidaBarrido(escritor.salida, b.partida.pBarra, b.nombres, error)) return falla(error);
   const Tanda tanda{cuantosEscenarios(b.escenarios), [](std::size_t m) { return m; }};
   const auto falta =
@@ -282,7 +299,7 @@ int ejecuta(const Argumentos& a) {
     descartaSalidaBarrido(escritor.salida);
     return falla(sinMemoria(b, *falta));
   }
-  if (!confirmaSalidaBarrido(escritor.salida, error)) return falla(error);
+  if (!escritor.confirma(error)) return falla(error);
   return 0;
 }
 
@@ -313,7 +330,7 @@ int barreRangos(const Argumentos& a, Rangos rangos) {
   if (!preparaRangos(a, rangos, b)) return 1;
   std::string error;
   const bool raiz = rangos.rango == 0;
-  Escritor escritor{b, {}, {raiz && esTerminalDeError(), cuantosEscenarios(b.escenarios)}};
+  Escritor escritor{b, {}, {raiz && esTerminalDeError(), cuantosEscenarios(b.escenarios)}, {}};
   const bool abierto =
       !raiz || abreSalidaBarrido(escritor.salida, b.partida.pBarra, b.nombres, error);
   if (!abierto) (void)falla(error);
@@ -327,7 +344,7 @@ int barreRangos(const Argumentos& a, Rangos rangos) {
     abortaMpi();  // the other ranks may be waiting on exchanges that will not come
   }
   if (falta) return 1;  // rank 0 ends the run when it reaches this rank's chunk
-  if (raiz && !confirmaSalidaBarrido(escritor.salida, error)) return falla(error);
+  if (raiz && !escritor.confirma(error)) return falla(error);
   return 0;
 }
 

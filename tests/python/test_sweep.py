@@ -35,6 +35,25 @@ def assert_same_as_clear(s, L, cash, **costs):
         assert s.payment[k].tobytes() == c.p.tobytes()
         assert s.default_round[k].tobytes() == c.default_round.tobytes()
         assert s.defaults[k] == np.count_nonzero(c.default_round)
+        assert_what_a_scenario_tells(s, k, c, L, row)
+
+
+def assert_what_a_scenario_tells(s, k, c, L, cash):
+    """The columns beside the payments against their definitions."""
+    assert s.cash[k].tobytes() == np.asarray(cash, dtype=float).tobytes()
+    assert s.capital[k].tobytes() == c.capital.tobytes()  # the engine's own
+    owes = c.total_obligations
+    np.testing.assert_array_equal(s.recovery_rate[k][owes != 0], c.p[owes != 0] / owes[owes != 0])
+    assert np.isnan(s.recovery_rate[k][owes == 0]).all()
+    L = np.asarray(L, dtype=float)
+    PI = np.divide(L, owes[:, None], out=np.zeros_like(L), where=owes[:, None] != 0)
+    owed, received = PI.T @ owes, PI.T @ c.p
+    scale = 1.0 + np.abs(owed) + np.abs(received)
+    assert (np.abs(s.loss[k] - (owed - received)) <= 1e-9 * scale).all()
+    assert (s.shock_defaults[k], s.contagion_defaults[k]) == (
+        np.count_nonzero(c.default_round == 1), np.count_nonzero(c.default_round > 1))
+    assert s.total_capital[k] == sum(s.capital[k].tolist(), 0.0)  # ascending node order
+    assert s.total_loss[k] == sum(s.loss[k].tolist(), 0.0)
 
 
 @pytest.mark.parametrize("family", ["cascade", "alldefault", "adversarial"])
@@ -89,6 +108,11 @@ def test_sweep_matches_clearing_sweeps_files(tmp_path, arguments):
     assert list(nodes.columns) == list(node_rows[0].keys())
     assert [float(r["payment"]) for r in node_rows] == list(nodes["payment"])
     assert [int(r["default_round"]) for r in node_rows] == list(nodes["default_round"])
+    for column in ("shock_defaults", "contagion_defaults", "total_capital", "total_loss"):
+        assert [float(r[column]) for r in rows] == list(summary[column]), column
+    for column in ("cash", "capital", "recovery_rate", "loss"):
+        want = [float(r[column]) if r[column] else np.nan for r in node_rows]
+        np.testing.assert_array_equal(want, nodes[column].to_numpy(), err_msg=column)
 
 
 def test_two_python_threads_sweep_at_once(tmp_path):
@@ -145,5 +169,6 @@ def test_dask_sweep_on_a_local_cluster_gives_the_same_bits(tmp_path):
         with distributed.Client(cluster) as client:
             got = clearing.dask_sweep(client, L, e, cash, chunk=8)
     assert got.scenario == want.scenario
-    for field in ("status", "defaults", "rounds", "total_payments", "total_shortfall", "default_round", "payment"):
+    for field in ("status", "defaults", "rounds", "total_payments", "total_shortfall", "default_round", "payment",
+                  *clearing.Sweep.ADDED):
         assert getattr(got, field).tobytes() == getattr(want, field).tobytes(), field
