@@ -499,6 +499,26 @@ TEST(Sweep, SameBytesFromAnyNumberOfRanks) {
 #endif
 }
 
+// clearing-sweep-mpi once answered --version and --help as clearing-sweep,
+// and two scenario files showed a usage it does not follow (--ensemble).
+TEST(Sweep, MpiProgramAnswersAsItself) {
+#ifndef CLEARING_SWEEP_MPI
+  GTEST_SKIP() << "clearing-sweep-mpi is not built: MPI was not found";
+#else
+  const fs::path dir = directorioTemporal();
+  const Salida version = ejecutaConErrores(CLEARING_SWEEP_MPI, dir, {"--version"});
+  EXPECT_EQ(version.estado, 0);
+  EXPECT_TRUE(version.stdoutTexto.starts_with("clearing-sweep-mpi ")) << version.stdoutTexto;
+  for (const Salida& uso : {ejecutaConErrores(CLEARING_SWEEP_MPI, dir, {"--help"}),
+                            ejecutaConErrores(CLEARING_SWEEP_MPI, dir, {"a.csv", "b.csv"})}) {
+    const std::string texto = uso.stdoutTexto + uso.stderrTexto;
+    EXPECT_TRUE(texto.starts_with("usage: mpirun -n RANKS clearing-sweep-mpi ")) << texto;
+    EXPECT_EQ(texto.find("--ensemble"), std::string::npos) << texto;
+  }
+  fs::remove_all(dir);
+#endif
+}
+
 // A worker whose engine call runs out of memory ends the sweep with the
 // message and nothing written (its scenario was once written "ok"). A chain
 // of 2000 nodes: reading holds L and PI (32 MB each), and each worker its

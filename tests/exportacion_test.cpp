@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/pruebas.h"
@@ -551,11 +553,75 @@ TEST(Export, LargeNetworkPageWithoutDrawing) {
 // A dense network of few nodes is a tangle of lines: the page says so.
 TEST(Export, DenseNetworkPageWithoutDrawing) {
   const fs::path dir = directorioTemporal();
-  ASSERT_EQ(ejecutaRedGenerada(CLEARING_GENERADOR, CLEARING_BINARIO, dir, "sparse", 40), 0);
+  ASSERT_EQ(ejecutaRedGenerada(CLEARING_GENERADOR, CLEARING_BINARIO, dir, "dense", 40), 0);
   ASSERT_EQ(ejecutaConErrores(CLEARING_EXPORT, dir).estado, 0);
   const std::string pagina = leeArchivo(dir / "cascade.html");
   EXPECT_NE(pagina.find("<p id=\"red-omitida\">The network has 40 nodes and "), std::string::npos);
-  EXPECT_NE(pagina.find("a tangle of lines"), std::string::npos);
+  EXPECT_NE(pagina.find("a tangle of lines, so this page shows the chart and the table only."),
+            std::string::npos);
+  fs::remove_all(dir);
+}
+
+// The numbers after attribute="…" in an SVG fragment, or NaN.
+double atributoSvg(std::string_view trozo, std::string_view atributo) {
+  const std::string clave = " " + std::string(atributo) + "=\"";
+  const std::size_t donde = trozo.find(clave);
+  if (donde == std::string_view::npos) return std::nan("");
+  return std::stod(std::string(trozo.substr(donde + clave.size(), 24)));
+}
+
+// Names beside their circles were drawn in the circle's text colour (white
+// for the early rounds) on the white page, wherever Graphviz put them; and
+// 40 banks with 6 counterparties each got no drawing. Each name beside a
+// circle must be dark and within a couple of text heights of its own circle.
+TEST(Export, LabelsBesideCirclesDarkNextToTheirOwnAndTypicalNetworksDrawn) {
+  const fs::path dir = directorioTemporal();
+  std::ostringstream red;  // 40 banks, each owing the next 6 more than its cash covers
+  red << "40\n";
+  for (int i = 0; i < 40; ++i)
+    for (int j = 0; j < 40; ++j)
+      red << ((j - i + 40) % 40 >= 1 && (j - i + 40) % 40 <= 6 ? 10 + (i * j) % 7 : 0)
+          << (j + 1 < 40 ? ' ' : '\n');
+  for (int i = 0; i < 40; ++i) red << (i % 5 == 0 ? 0 : 2) << (i + 1 < 40 ? ' ' : '\n');
+  escribeArchivo(dir / "input.txt", red.str());
+  std::string nombres;
+  for (int i = 0; i < 40; ++i) nombres += "Banco Regional " + std::to_string(1000 + i) + "\n";
+  escribeArchivo(dir / "nodes.txt", nombres);
+  ASSERT_EQ(ejecutaBinario(CLEARING_BINARIO, dir).estado, 0);
+  ASSERT_EQ(ejecutaConErrores(CLEARING_EXPORT, dir).estado, 0);
+  const std::string pagina = leeArchivo(dir / "cascade.html");
+  EXPECT_EQ(pagina.find("id=\"red-omitida\""), std::string::npos);
+  int nodos = 0, alLado = 0, blancos = 0;
+  for (std::size_t k = pagina.find("<g id=\"nodo&#45;"); k != std::string::npos;
+       k = pagina.find("<g id=\"nodo&#45;", k + 1)) {
+    ++nodos;
+    const std::string_view nodo = std::string_view(pagina).substr(
+        k, std::min(pagina.find("<!--", k), pagina.find("</svg>", k)) - k);
+    const std::size_t elipse = nodo.find("<ellipse");
+    ASSERT_NE(elipse, std::string_view::npos);
+    const double cx = atributoSvg(nodo.substr(elipse), "cx");
+    const double cy = atributoSvg(nodo.substr(elipse), "cy");
+    const double r = atributoSvg(nodo.substr(elipse), "rx");
+    const std::size_t fuera = nodo.find("</a>");  // what follows: the name beside the circle
+    for (std::size_t t = nodo.find("<text", fuera); t != std::string_view::npos;
+         t = nodo.find("<text", t + 1)) {
+      ++alLado;
+      const std::string_view texto = nodo.substr(t, nodo.find("</text>", t) - t);
+      if (texto.find("fill=\"#1a1a1a\"") == std::string_view::npos) ++blancos;
+      // The text's box (10-point, about 5.5 units a character, 19 here).
+      const double ancho = 19 * 5.5, x = atributoSvg(texto, "x"), y = atributoSvg(texto, "y");
+      const double x0 = texto.find("\"start\"") != std::string_view::npos ? x
+                        : texto.find("\"end\"") != std::string_view::npos ? x - ancho
+                                                                          : x - ancho / 2;
+      const double dx = std::max({x0 - cx, 0.0, cx - (x0 + ancho)});
+      const double dy = std::max({y - 8 - cy, 0.0, cy - (y + 2)});
+      EXPECT_LE(std::hypot(dx, dy) - r, 24.0) << texto;
+    }
+  }
+  EXPECT_EQ(nodos, 40);
+  EXPECT_GT(alLado, 0);
+  EXPECT_NE(pagina.find("class=\"node nodo ronda&#45;1\""), std::string::npos);  // white inside
+  EXPECT_EQ(blancos, 0);
   fs::remove_all(dir);
 }
 

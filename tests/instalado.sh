@@ -4,7 +4,7 @@
 # Either way the tree must run the bank example end to end from its own
 # copy of the examples, hold a page that man renders for every program, and
 # answer --version with the project's version from every program but
-# clearing (which takes no arguments).
+# clearing (which takes no arguments). The .deb is checked by lintian too.
 # usage: instalado.sh install|deb BUILD_DIR VERSION   (exit 77: tool missing)
 set -u
 modo=$1 build=$2 version=$3
@@ -31,9 +31,11 @@ case $modo in
       { cat "$trabajo/cpack.log"; echo "cpack failed"; exit 1; }
     deb=$(ls "$trabajo"/paquete/clearing_"$version"_*.deb)
     dpkg-deb -c "$deb" >"$trabajo/contenido"
-    for f in usr/bin/clearing usr/share/man/man1/clearing.1 usr/share/doc/clearing/README.md; do
+    for f in usr/bin/clearing usr/share/man/man1/clearing.1.gz usr/share/doc/clearing/README.md \
+      usr/share/doc/clearing/copyright usr/share/doc/clearing/changelog.gz; do
       grep -q " \./$f\$" "$trabajo/contenido" || falla "the package holds no $f"
     done
+    grep -q ' \./usr/bin/gen-network$' "$trabajo/contenido" && falla "the package holds gen-network"
     # The companions link Graphviz and libcsv: the package must pull them in.
     depende=$(dpkg-deb -f "$deb" Depends)
     echo "Depends: $depende"
@@ -43,7 +45,35 @@ case $modo in
     if grep -q ' \./usr/bin/clearing-import$' "$trabajo/contenido"; then
       [[ $depende == *libcsv* ]] || falla "Depends lacks libcsv"
     fi
-    dpkg-deb -x "$deb" "$trabajo/raiz"
+    # Open MPI comes with clearing-mpi alone, which holds clearing-sweep-mpi.
+    [[ $depende == *mpi* ]] && falla "clearing depends on MPI"
+    grep -q ' \./usr/bin/clearing-sweep-mpi$' "$trabajo/contenido" &&
+      falla "clearing holds clearing-sweep-mpi"
+    debs=("$deb")
+    if [ -x "$build/clearing-sweep-mpi" ]; then
+      mpi=$(ls "$trabajo"/paquete/clearing-mpi_"$version"_*.deb) || falla "no clearing-mpi package"
+      if [ -n "${mpi:-}" ]; then
+        debs+=("$mpi")
+        dpkg-deb -c "$mpi" >"$trabajo/contenido-mpi"
+        grep -q ' \./usr/bin/clearing-sweep-mpi$' "$trabajo/contenido-mpi" ||
+          falla "clearing-mpi holds no clearing-sweep-mpi"
+        depende_mpi=$(dpkg-deb -f "$mpi" Depends)
+        echo "Depends (clearing-mpi): $depende_mpi"
+        for p in libopenmpi openmpi-bin "clearing (= $version)"; do
+          [[ $depende_mpi == *"$p"* ]] || falla "clearing-mpi's Depends lacks $p"
+        done
+      fi
+    fi
+    # Debian's checks of a package: no error (compressed pages, copyright,
+    # changelog, stripped programs, the control fields).
+    if command -v lintian >/dev/null; then
+      lintian --no-cfg --fail-on error "${debs[@]}" >"$trabajo/lintian" 2>&1 ||
+        falla "lintian: $(grep '^E:' "$trabajo/lintian" | head -20)"
+      grep '^[EW]:' "$trabajo/lintian"
+    else
+      echo "lintian is not installed: the packages are not checked by it"
+    fi
+    for d in "${debs[@]}"; do dpkg-deb -x "$d" "$trabajo/raiz"; done
     raiz=$trabajo/raiz/usr
     ;;
   *)
@@ -54,8 +84,13 @@ esac
 
 bin=$raiz/bin
 ejemplo=$raiz/share/doc/clearing/examples/bancos
-for p in clearing clearing-reference gen-network; do
+for p in clearing clearing-reference; do
   [ -x "$bin/$p" ] || falla "no $bin/$p"
+done
+# The tests' generator stays in the build tree; every companion built is installed.
+[ -e "$bin/gen-network" ] && falla "gen-network installed"
+for p in clearing-import clearing-export clearing-sweep clearing-sweep-mpi clearing-reconstruct; do
+  [ -x "$build/$p" ] && ! [ -x "$bin/$p" ] && falla "$p built but not installed"
 done
 [ -f "$ejemplo/input.txt" ] || falla "no installed example in $ejemplo"
 
@@ -99,6 +134,7 @@ hay_man=$(command -v man || true)
 for programa in "$bin"/*; do
   nombre=$(basename "$programa")
   pagina=$raiz/share/man/man1/$nombre.1
+  [ -f "$pagina.gz" ] && pagina=$pagina.gz
   if [ ! -f "$pagina" ]; then
     falla "no page $pagina"
   elif [ -n "$hay_man" ]; then

@@ -66,6 +66,7 @@ void salidaEstandarBinaria() {
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 #endif
 
 #ifdef _WIN32
@@ -164,6 +165,67 @@ std::string grupoDe(const std::string& raiz, bool v2, const char* controlador = 
   return {};
 }
 
+// A mountinfo field as written: space, tab, newline and backslash come as
+// octal escapes (\040).
+std::string sinEscapes(const std::string& campo) {
+  const auto octal = [&](std::size_t k) { return campo[k] >= '0' && campo[k] <= '7'; };
+  std::string texto;
+  for (std::size_t k = 0; k < campo.size(); ++k) {
+    if (campo[k] == '\\' && k + 3 < campo.size() && octal(k + 1) && octal(k + 2) && octal(k + 3)) {
+      texto += static_cast<char>((campo[k + 1] - '0') * 64 + (campo[k + 2] - '0') * 8 +
+                                 (campo[k + 3] - '0'));
+      k += 3;
+    } else {
+      texto += campo[k];
+    }
+  }
+  return texto;
+}
+
+// Where a hierarchy's group is seen: the folder of grupo under the mount of
+// its file system (cgroup2, or cgroup with the controller among its
+// options) whose root holds it, from /proc/self/mountinfo. A container
+// without its own cgroup namespace has its group's folder mounted as the
+// hierarchy's root while /proc/self/cgroup shows the host's path: the group
+// is then the part of the path below the mount's root. Sets base and grupo
+// (relative to base) and gives true; false when no mount says.
+bool montajeDelGrupo(const std::string& raiz, bool v2, const char* controlador, std::string& base,
+                     std::string& grupo) {
+  std::ifstream f(raiz + "/proc/self/mountinfo");
+  std::string linea;
+  while (std::getline(f, linea)) {
+    std::istringstream campos(linea);
+    std::vector<std::string> c;
+    for (std::string campo; campos >> campo;) c.push_back(campo);
+    const auto guion = std::find(c.begin(), c.end(), "-");
+    if (c.size() < 5 || c.end() - guion < 4) continue;
+    const std::string& tipo = *(guion + 1);
+    bool esSuyo = v2 && tipo == "cgroup2";
+    std::istringstream opciones(*(guion + 3));
+    for (std::string o; !v2 && tipo == "cgroup" && std::getline(opciones, o, ',');)
+      esSuyo |= o == controlador;
+    std::string raizMontaje = sinEscapes(c[3]);
+    while (raizMontaje.size() > 1 && raizMontaje.back() == '/') raizMontaje.pop_back();
+    if (!esSuyo) continue;
+    if (raizMontaje == "/") raizMontaje.clear();
+    if (grupo.compare(0, raizMontaje.size(), raizMontaje) != 0 ||
+        (grupo.size() > raizMontaje.size() && grupo[raizMontaje.size()] != '/'))
+      continue;  // a mount of another part of the hierarchy
+    base = raiz + sinEscapes(c[4]);
+    grupo.erase(0, raizMontaje.size());
+    return true;
+  }
+  return false;
+}
+
+// The folder under which grupo's path is read, and grupo made relative to
+// it: the mount that holds it, or else the usual place under raiz.
+std::string baseDelGrupo(const std::string& raiz, bool v2, const char* controlador,
+                         const char* habitual, std::string& grupo) {
+  std::string base;
+  return montajeDelGrupo(raiz, v2, controlador, base, grupo) ? base : raiz + habitual;
+}
+
 // The file pages charged to a group (its memory.stat; v1 names the
 // hierarchy's totals total_*): the report's pages among them, which the
 // system writes back and reclaims within the group before it runs out. 0
@@ -208,15 +270,18 @@ double memoriaDisponibleBajo(const std::string& raiz) {
   if (libre < 0) return -1;
   const double swap = leeMeminfo(raiz + "/proc/meminfo", "SwapFree");
   double disponible = libre + std::max(swap, 0.0);
-  const std::string v2 = grupoDe(raiz, true);
-  if (!v2.empty())
-    disponible = std::min(disponible, margenDelGrupo(raiz + "/sys/fs/cgroup", v2, "memory.max",
-                                                     "memory.current", false));
-  const std::string v1 = grupoDe(raiz, false);
-  if (!v1.empty())
-    disponible = std::min(
-        disponible, margenDelGrupo(raiz + "/sys/fs/cgroup/memory", v1, "memory.limit_in_bytes",
-                                   "memory.usage_in_bytes", true));
+  std::string v2 = grupoDe(raiz, true);
+  if (!v2.empty()) {
+    const std::string base = baseDelGrupo(raiz, true, "", "/sys/fs/cgroup", v2);
+    disponible =
+        std::min(disponible, margenDelGrupo(base, v2, "memory.max", "memory.current", false));
+  }
+  std::string v1 = grupoDe(raiz, false);
+  if (!v1.empty()) {
+    const std::string base = baseDelGrupo(raiz, false, "memory", "/sys/fs/cgroup/memory", v1);
+    disponible = std::min(disponible, margenDelGrupo(base, v1, "memory.limit_in_bytes",
+                                                     "memory.usage_in_bytes", true));
+  }
   return std::max(disponible, 0.0);
 }
 
@@ -255,11 +320,15 @@ unsigned procesadoresDisponiblesBajo(const std::string& raiz) {
   CPU_ZERO(&mascara);
   if (sched_getaffinity(0, sizeof mascara, &mascara) == 0) cuantos = CPU_COUNT(&mascara);
   if (cuantos <= 0) cuantos = std::thread::hardware_concurrency();
-  const std::string v2 = grupoDe(raiz, true);
-  if (!v2.empty()) cuantos = std::min(cuantos, cuotaDelGrupo(raiz + "/sys/fs/cgroup", v2, true));
-  const std::string v1 = grupoDe(raiz, false, "cpu");
-  if (!v1.empty())
-    cuantos = std::min(cuantos, cuotaDelGrupo(raiz + "/sys/fs/cgroup/cpu", v1, false));
+  std::string v2 = grupoDe(raiz, true);
+  if (!v2.empty())
+    cuantos = std::min(cuantos,
+                       cuotaDelGrupo(baseDelGrupo(raiz, true, "", "/sys/fs/cgroup", v2), v2, true));
+  std::string v1 = grupoDe(raiz, false, "cpu");
+  if (!v1.empty()) {
+    const std::string base = baseDelGrupo(raiz, false, "cpu", "/sys/fs/cgroup/cpu", v1);
+    cuantos = std::min(cuantos, cuotaDelGrupo(base, v1, false));
+  }
   return cuantos >= 1 ? static_cast<unsigned>(cuantos) : 1;
 }
 

@@ -99,16 +99,18 @@ void dibujaNodo(Agraph_t* grupo, const Dispersa& dispersa, const Resultado& r,
   fija(nodo, "id", "nodo-" + std::to_string(i));
   fija(nodo, "class", k == 0 ? "nodo sin-impago" : "nodo ronda-" + std::to_string(k));
   const std::string nombre = textoCorto(nombreVisible(nombres, i), 16);
-  if (cabeEnCirculo(cuentaCaracteres(nombre), ancho)) {
+  // Inside, the text reads on the circle's fill; beside it, on the page.
+  const bool dentro = cabeEnCirculo(cuentaCaracteres(nombre), ancho);
+  if (dentro) {
     fijaHtml(nodo, "label", aislado(nombre));
-  } else {  // beside the circle, where it has room
+  } else {
     fija(nodo, "label", "");
     fijaHtml(nodo, "xlabel", aislado(nombre));
   }
   fija(nodo, "tooltip", textoTooltip(resumenNodo(dispersa, r, nombres, i)));
   fija(nodo, "width", textoLegible(ancho));  // area ~ obligations
   fija(nodo, "fillcolor", colorDeRonda(k, rondas));
-  fija(nodo, "fontcolor", colorDeTexto(k, rondas));
+  fija(nodo, "fontcolor", dentro ? colorDeTexto(k, rondas) : kColorTextoPagina);
   nodos[i] = nodo;
 }
 
@@ -306,7 +308,7 @@ std::string motivoSinDibujo(const Dispersa& dispersa) {
   if (dispersa.n > kMaxNodosDibujo) {
     return "The network has " + std::to_string(dispersa.n) + " nodes; past " +
            std::to_string(kMaxNodosDibujo) +
-           " a drawing is unreadable, so this page shows the charts and the table only.";
+           " a drawing is unreadable, so this page shows the chart and the table only.";
   }
   const std::size_t obligaciones = cuentaObligaciones(dispersa);
   const std::size_t maximo = maxObligacionesDibujo(dispersa.n);
@@ -316,7 +318,7 @@ std::string motivoSinDibujo(const Dispersa& dispersa) {
     motivo.append(std::to_string(maximo))
         .append(
             " obligations a drawing of its nodes is a tangle of lines, so this page shows "
-            "the charts and the table only.");
+            "the chart and the table only.");
     return motivo;
   }
   return "";

@@ -13,12 +13,15 @@
 #include "export/dispersa.h"
 
 // Past these a drawing is a blot: labels overlap and edges fill the page.
+// Readability is counted in lines per circle: a node with up to 10
+// counterparties (obligations per node on average) still shows where each
+// line goes, which covers the networks analysts draw, 40 to 100 banks with 5
+// to 10 counterparties each; past 10 per node, or 1000 lines in all (100
+// such banks), the lines hide the nodes. A small network may have up to
+// kMinObligacionesDibujo lines whatever its size.
 inline constexpr std::int32_t kMaxNodosDibujo = 200;
-inline constexpr std::size_t kMaxObligacionesDibujo = 600;
-// And past this many obligations per node (at least kMinObligacionesDibujo
-// in all) the lines hide the nodes: 60 nodes with 10 obligations each are
-// already a tangle.
-inline constexpr std::size_t kObligacionesPorNodo = 5;
+inline constexpr std::size_t kMaxObligacionesDibujo = 1000;
+inline constexpr std::size_t kObligacionesPorNodo = 10;
 inline constexpr std::size_t kMinObligacionesDibujo = 60;
 
 // The most obligations a drawing of n nodes shows.

@@ -34,5 +34,5 @@ std::string colorDeRonda(std::int32_t ronda, std::int32_t rondas) {
 }
 
 const char* colorDeTexto(std::int32_t ronda, std::int32_t rondas) {
-  return ronda != 0 && posicion(ronda, rondas) < 0.6 ? "#ffffff" : "#1a1a1a";
+  return ronda != 0 && posicion(ronda, rondas) < 0.6 ? "#ffffff" : kColorTextoPagina;
 }

@@ -55,7 +55,22 @@ constexpr const char* kUso =
     "MARGINALS.csv (as clearing-reconstruct --sample-one k makes network k), in\n"
     "the current directory; adds a network column and writes sweep_summary.csv.\n";
 
+#ifdef CLEARING_MPI
+// The same sweep across the ranks of mpirun; --ensemble is not among its forms.
+constexpr const char* kUsoMpi =
+    "usage: mpirun -n RANKS clearing-sweep-mpi [--threads N] [--costs ALPHA:BETA]\n"
+    "                      SCENARIOS.csv | - | --each-node | --uniform-shock FROM:TO:STEP\n"
+    "In the directory of input.txt (and optionally nodes.txt), on a file system\n"
+    "every rank sees, clears the network once per scenario, the scenarios shared\n"
+    "among the ranks, each on N threads (default: every core of its machine).\n"
+    "Rank 0 writes sweep.csv and sweep_nodes.csv, the same bytes as clearing-sweep\n"
+    "with the same arguments; see clearing-sweep --help for the forms.\n";
+constexpr const char* kPrograma = "clearing-sweep-mpi";
+constexpr const char* kUsoPropio = kUsoMpi;
+#else
 constexpr const char* kPrograma = "clearing-sweep";
+constexpr const char* kUsoPropio = kUso;
+#endif
 
 struct Argumentos {
   unsigned hilos = 0;  // 0: every core
@@ -72,7 +87,7 @@ struct Argumentos {
 // Wrong arguments: the usage, with what is wrong when it is known; status 2.
 int usoIncorrecto(const std::string& error = "") {
   if (!error.empty()) (void)std::fprintf(stderr, "%s\n", error.c_str());
-  (void)std::fputs(kUso, stderr);
+  (void)std::fputs(kUsoPropio, stderr);
   return 2;
 }
 
@@ -364,7 +379,7 @@ int ejecuta(const Argumentos& a, int& argc, char**& argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const auto respuesta = respondeOpcion(argc, argv, kPrograma, kUso)) return *respuesta;
+  if (const auto respuesta = respondeOpcion(argc, argv, kPrograma, kUsoPropio)) return *respuesta;
   Argumentos a;
   if (!leeArgumentos(argc, argv, a)) return usoIncorrecto();
   std::string error;
