@@ -246,7 +246,8 @@ TEST(Reconstruct, EnsembleSweepIsAPlainSweepOfEachSampledNetwork) {
     for (std::size_t f = 1; f < propias.size(); ++f) {
       std::vector<std::string> esperada{std::to_string(k)};
       esperada.insert(esperada.end(), propias[f].begin(), propias[f].end());
-      EXPECT_EQ(filas[k * 16 + f], esperada) << "network " << k << " row " << f;
+      EXPECT_EQ(filas[static_cast<std::size_t>(k) * 16 + f], esperada)
+          << "network " << k << " row " << f;
     }
   }
   fs::remove_all(redes.dir);

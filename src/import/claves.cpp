@@ -17,6 +17,7 @@ namespace {
 // none). Every letter of U+00C0–U+024F that has one, in code point order.
 struct Descompuesta {
   char16_t punto;
+  // cppcheck-suppress unusedStructMember ; read through lower_bound's result
   char16_t base;
   std::int8_t marca1;
   std::int8_t marca2;

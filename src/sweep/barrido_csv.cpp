@@ -152,7 +152,7 @@ std::string textoSistemicos(std::vector<Sistemico> sistemicos,
   std::string texto = "rank,node,name,defaults,total_loss\r\n";
   for (std::size_t k = 0; k < sistemicos.size(); ++k) {
     const Sistemico& s = sistemicos[k];
-    anadeEntero(texto, static_cast<long long>(k + 1));
+    anadeEntero(texto, static_cast<long long>(k) + 1);
     texto += ',';
     anadeEntero(texto, s.nodo);
     texto += ',';
@@ -175,7 +175,7 @@ bool confirmaSalidaBarrido(SalidaBarrido& salida, std::string& error, ArchivoNue
   if (otro == nullptr) return confirmaNuevos(salida.archivos, error);
   std::array<ArchivoNuevo, 3> todos{std::move(salida.archivos[0]), std::move(salida.archivos[1]),
                                     std::move(*otro)};
-  for (ArchivoNuevo* dejado : {&salida.archivos[0], &salida.archivos[1], otro}) {
+  for (ArchivoNuevo* dejado : {salida.archivos.data(), salida.archivos.data() + 1, otro}) {
     dejado->archivo = nullptr;  // the streams are todos' now
     dejado->temporal.clear();
   }

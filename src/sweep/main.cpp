@@ -37,6 +37,19 @@
 
 namespace {
 
+#ifdef CLEARING_MPI
+// The same sweep across the ranks of mpirun; --ensemble is not among its forms.
+constexpr const char* kPrograma = "clearing-sweep-mpi";
+constexpr const char* kUso =
+    "usage: mpirun -n RANKS clearing-sweep-mpi [--threads N] [--costs ALPHA:BETA]\n"
+    "                      SCENARIOS.csv | - | --each-node | --uniform-shock FROM:TO:STEP\n"
+    "In the directory of input.txt (and optionally nodes.txt), on a file system\n"
+    "every rank sees, clears the network once per scenario, the scenarios shared\n"
+    "among the ranks, each on N threads (default: every core of its machine).\n"
+    "Rank 0 writes sweep.csv and sweep_nodes.csv, the same bytes as clearing-sweep\n"
+    "with the same arguments; see clearing-sweep --help for the forms.\n";
+#else
+constexpr const char* kPrograma = "clearing-sweep";
 constexpr const char* kUso =
     "usage: clearing-sweep [--threads N] [--costs ALPHA:BETA] SCENARIOS.csv | - |\n"
     "                      --each-node | --uniform-shock FROM:TO:STEP\n"
@@ -54,22 +67,6 @@ constexpr const char* kUso =
     "clears the scenarios on each of K networks made from the totals of\n"
     "MARGINALS.csv (as clearing-reconstruct --sample-one k makes network k), in\n"
     "the current directory; adds a network column and writes sweep_summary.csv.\n";
-
-#ifdef CLEARING_MPI
-// The same sweep across the ranks of mpirun; --ensemble is not among its forms.
-constexpr const char* kUsoMpi =
-    "usage: mpirun -n RANKS clearing-sweep-mpi [--threads N] [--costs ALPHA:BETA]\n"
-    "                      SCENARIOS.csv | - | --each-node | --uniform-shock FROM:TO:STEP\n"
-    "In the directory of input.txt (and optionally nodes.txt), on a file system\n"
-    "every rank sees, clears the network once per scenario, the scenarios shared\n"
-    "among the ranks, each on N threads (default: every core of its machine).\n"
-    "Rank 0 writes sweep.csv and sweep_nodes.csv, the same bytes as clearing-sweep\n"
-    "with the same arguments; see clearing-sweep --help for the forms.\n";
-constexpr const char* kPrograma = "clearing-sweep-mpi";
-constexpr const char* kUsoPropio = kUsoMpi;
-#else
-constexpr const char* kPrograma = "clearing-sweep";
-constexpr const char* kUsoPropio = kUso;
 #endif
 
 struct Argumentos {
@@ -87,7 +84,7 @@ struct Argumentos {
 // Wrong arguments: the usage, with what is wrong when it is known; status 2.
 int usoIncorrecto(const std::string& error = "") {
   if (!error.empty()) (void)std::fprintf(stderr, "%s\n", error.c_str());
-  (void)std::fputs(kUsoPropio, stderr);
+  (void)std::fputs(kUso, stderr);
   return 2;
 }
 
@@ -209,9 +206,9 @@ bool leeArchivoDe(const Argumentos& a, ArchivoEscenarios& archivo, std::string& 
 bool leeTodo(const Argumentos& a, Barrida& b, std::string& error) {
   ArchivoEscenarios archivo;
   if (!leeArchivoDe(a, archivo, error)) return false;
-  const auto hilos = [&](std::int32_t n) { return hilosDelBarrido(a, n, archivo.cuantos); };
-  return leeRed(a, hilos, b, error) && leeNombres("nodes.txt", b.partida.n, b.nombres, error) &&
-         leeFuente(a, archivo, b, error);
+  const auto hilosDeRed = [&](std::int32_t n) { return hilosDelBarrido(a, n, archivo.cuantos); };
+  return leeRed(a, hilosDeRed, b, error) &&
+         leeNombres("nodes.txt", b.partida.n, b.nombres, error) && leeFuente(a, archivo, b, error);
 }
 
 std::string sinMemoria(const Barrida& b, std::size_t k) {
@@ -325,8 +322,8 @@ int ejecuta(const Argumentos& a) {
 // the others. A failure is told by rank 0, or by the rank that alone failed.
 bool preparaRangos(const Argumentos& a, Rangos rangos, Barrida& b) {
   std::string error;
-  const auto hilos = [&](std::int32_t n) { return hilosDelBarrido(a, n, 0); };
-  bool bien = rangos.rango == 0 ? leeTodo(a, b, error) : leeRed(a, hilos, b, error);
+  const auto hilosDeRed = [&](std::int32_t n) { return hilosDelBarrido(a, n, 0); };
+  bool bien = rangos.rango == 0 ? leeTodo(a, b, error) : leeRed(a, hilosDeRed, b, error);
   std::string bien0 = bien ? "1" : "0";
   difunde(bien0);
   if (!bien && (rangos.rango == 0 || bien0 == "1"))
@@ -379,7 +376,7 @@ int ejecuta(const Argumentos& a, int& argc, char**& argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const auto respuesta = respondeOpcion(argc, argv, kPrograma, kUsoPropio)) return *respuesta;
+  if (const auto respuesta = respondeOpcion(argc, argv, kPrograma, kUso)) return *respuesta;
   Argumentos a;
   if (!leeArgumentos(argc, argv, a)) return usoIncorrecto();
   std::string error;
