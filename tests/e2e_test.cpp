@@ -230,6 +230,11 @@ TEST(E2E, FinalFlushThatLosesReportBytesWinsOverTheFatalError) {
   };
   for (const Limite& c : casos) {
     SCOPED_TRACE(c.nombre);
+#if defined(CLEARING_CON_TSAN)
+    // ThreadSanitizer's runtime writes a file before main, which a limit of
+    // zero bytes already refuses: the process dies before the program starts.
+    if (c.limite == 0) continue;
+#endif
     const fs::path dir = directorioTemporal();
     escribeArchivo(dir / "input.txt", c.entrada);
     const Salida s = ejecutaConLimiteDeArchivo(dir, c.limite);
