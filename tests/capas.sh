@@ -6,9 +6,10 @@ set -u
 src=${1:?usage: capas.sh SRC_DIR}
 # Floor 0; the engine's layers 1–3 (the panel elimination below the
 # solvers); what the programs share 4, and above it the networks made from
-# each node's totals 5; one folder per program 6.
+# each node's totals and the scenarios of a sweep 5; the sweep itself, over
+# both, 6; one folder per program 7.
 declare -A capa=([base]=0 [panel]=1 [report]=1 [lectura]=1 [linalg]=2 [clearing]=3 [comun]=4
-  [totales]=5 [run]=6 [import]=6 [export]=6 [sweep]=6 [reconstruct]=6)
+  [totales]=5 [escenarios]=5 [barrido]=6 [run]=7 [import]=7 [export]=7 [sweep]=7 [reconstruct]=7)
 
 fallos=0
 for archivo in "$src"/*/*; do

@@ -18,8 +18,8 @@
 #include "comun/recursos.h"
 #include "conversion.h"
 #include "errores.h"
-#include "sweep/barrido.h"
-#include "sweep/escenarios.h"
+#include "barrido/barrido.h"
+#include "escenarios/escenarios.h"
 
 namespace py = pybind11;
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "sweep/barrido.h"
-#include "sweep/escenarios.h"
+#include "barrido/barrido.h"
+#include "escenarios/escenarios.h"
 
 struct Rangos {
   int rango = 0;

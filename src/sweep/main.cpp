@@ -26,10 +26,10 @@
 #include "comun/texto.h"
 #include "lectura/lector.h"
 #include "sweep/avance.h"
-#include "sweep/barrido.h"
-#include "sweep/barrido_csv.h"
-#include "sweep/conjunto.h"
-#include "sweep/escenarios.h"
+#include "barrido/barrido.h"
+#include "barrido/barrido_csv.h"
+#include "barrido/conjunto.h"
+#include "escenarios/escenarios.h"
 
 #ifdef CLEARING_MPI
 #include "sweep/barrido_mpi.h"

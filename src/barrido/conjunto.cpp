@@ -1,4 +1,4 @@
-#include "sweep/conjunto.h"
+#include "barrido/conjunto.h"
 
 #include <algorithm>
 #include <cmath>

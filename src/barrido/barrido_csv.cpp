@@ -1,4 +1,4 @@
-#include "sweep/barrido_csv.h"
+#include "barrido/barrido_csv.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "sweep/barrido.h"
+#include "barrido/barrido.h"
 
 #include <algorithm>
 #include <new>

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "comun/salida.h"
-#include "sweep/barrido.h"
+#include "barrido/barrido.h"
 
 struct SalidaBarrido {
   std::array<ArchivoNuevo, 2> archivos;  // sweep.csv, sweep_nodes.csv

@@ -1,4 +1,4 @@
-#include "sweep/escenarios.h"
+#include "escenarios/escenarios.h"
 
 #include <algorithm>
 #include <array>

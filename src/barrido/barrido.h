@@ -13,7 +13,7 @@
 
 #include "base/estado.h"
 #include "clearing/grupos.h"
-#include "sweep/escenarios.h"
+#include "escenarios/escenarios.h"
 
 // What a sweep keeps of input.txt: L is dropped once PI is computed. Its
 // closed groups are found once; each scenario's cash tells whether it is

@@ -10,8 +10,8 @@
 
 #include "totales/marginales.h"
 #include "comun/salida.h"
-#include "sweep/barrido.h"
-#include "sweep/escenarios.h"
+#include "barrido/barrido.h"
+#include "escenarios/escenarios.h"
 
 struct Conjunto {
   Marginales marginales;  // with the node outside, "outside", when there is an external column
