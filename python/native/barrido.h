@@ -1,4 +1,4 @@
-// clearing._native.sweep: the sweep of clearing-sweep (sweep/barrido.h)
+// clearing._native.sweep: the sweep of clearing-sweep (barrido/barrido.h)
 // on arrays, its results written straight into numpy arrays.
 #pragma once
 
