@@ -274,9 +274,13 @@ bool leeConjuntoYFuente(const Argumentos& a, bool raiz, Conjunto& c, Barrida& b,
   const std::size_t cuantos = raiz ? cuantosEscenarios(b.escenarios) : kMaxHilosEnOrden;
   const auto n = static_cast<double>(b.partida.n);
   const double resumen = raiz ? bytesDeResumenes(cuantos, b.nombres.size(), a.redes) : 0.0;
-  const int matrices = matricesDeBarridoDeRedes(hilosDelConjunto(a, cuantos)) +
-                       static_cast<int>(std::ceil(resumen / (n * n * sizeof(double))));
-  return cabeRed(b.partida.n, matrices, error);
+  // The summary as n×n matrices, a count well within an int even for absurd K.
+  const double comoMatrices = std::min(std::ceil(resumen / (n * n * sizeof(double))), 1e9);
+  const int matrices =
+      matricesDeBarridoDeRedes(hilosDelConjunto(a, cuantos)) + static_cast<int>(comoMatrices);
+  if (cabeRed(b.partida.n, matrices, error)) return true;
+  error = a.conjunto + error.substr(error.find(':'));  // the gate speaks of input.txt
+  return false;
 }
 
 // Writes an ensemble's rows as the results come, in order: network k's
