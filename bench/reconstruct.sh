@@ -3,7 +3,8 @@
 # n = 1000, sparse at n = 10^4, the gravity model's z and one sample), then
 # an ensemble sweep: K networks of n nodes made from random totals, each
 # swept with --each-node (K·n clearings), timed once, and the same with one
-# thread for the scaling with cores.
+# thread for the scaling with cores; wall and CPU seconds, and the load
+# average before and after each.
 #
 # usage: bench/reconstruct.sh [N_ENTROPY N_SPARSE N_GRAVITY [K N]]
 #        (default: 1000 10000 1000 1000 200)
@@ -28,17 +29,20 @@ awk -v n="$n" 'BEGIN {
     j = (i + 1 + int(rand() * (n - 1))) % n; x = 1 + int(rand() * 100); l[i] += x; a[j] += x }
   for (i = 0; i < n; i++) printf "n%d,%d,%d,%d\n", i, l[i], a[i], int(rand() * 60) }' >"$work/marginals.csv"
 
-segundos() { # threads: wall seconds of the ensemble sweep
-  local t0 t1
-  t0=$(date +%s.%N)
-  (cd "$work" && "$sweep" --threads "$1" --ensemble marginals.csv --sample "$redes" \
-    --density 0.05 --seed 1 --each-node) >/dev/null 2>&1 || { echo "sweep failed" >&2; exit 1; }
-  t1=$(date +%s.%N)
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }'
+# threads: "wall cpu" seconds of the ensemble sweep (cpu: user + system of
+# every thread; on a loaded machine the figure that holds).
+segundos() {
+  (cd "$work" && /usr/bin/time -o "$work/tiempo" -f '%e %U %S' "$sweep" --threads "$1" \
+    --ensemble marginals.csv --sample "$redes" --density 0.05 --seed 1 --each-node) \
+    >/dev/null 2>&1 || { echo "sweep failed" >&2; exit 1; }
+  rm -f "$work"/sweep*.csv
+  awk '{ printf "%.2f %.2f", $1, $2 + $3 }' "$work/tiempo"
 }
+carga() { cut -d' ' -f1 /proc/loadavg; }
 hilos=$(nproc)
-todos=$(segundos "$hilos")
-uno=$(segundos 1)
-printf '| ensemble sweep, %s threads | %s | %s | %s networks, %s clearings |\n' \
-  "$hilos" "$n" "$todos" "$redes" "$((redes * n))"
-printf '| ensemble sweep, 1 thread | %s | %s | |\n' "$n" "$uno"
+for h in "$hilos" 1; do
+  antes=$(carga)
+  read -r pared cpu <<<"$(segundos "$h")"
+  printf '| ensemble sweep, %s thread(s) | %s | %s | %s | %s networks, %s clearings; load %s before, %s after |\n' \
+    "$h" "$n" "$pared" "$cpu" "$redes" "$((redes * n))" "$antes" "$(carga)"
+done

@@ -253,14 +253,24 @@ TEST(Reconstruct, EnsembleSweepIsAPlainSweepOfEachSampledNetwork) {
   fs::remove_all(redes.dir);
 }
 
+std::string archivosDeBarrido(const fs::path& dir) {
+  std::string todo;
+  for (const char* archivo : kArchivosBarrido)
+    todo += archivo + std::string(":") + leeArchivo(dir / archivo);
+  return todo;
+}
+
+// The networks are made on the workers, each thread its own.
 TEST(Reconstruct, EnsembleSweepIsTheSameBytesOnAnyThreadsAndItsSummaryAgreesWithItsRows) {
-  const fs::path uno = directorioTemporal(), dos = directorioTemporal();
-  for (const fs::path& dir : {uno, dos})
+  const fs::path uno = directorioTemporal(), otro = directorioTemporal();
+  for (const fs::path& dir : {uno, otro})
     escribeArchivo(dir / "marginals.csv", leeArchivo(kBancos + "marginals.csv"));
   ASSERT_EQ(barreConjunto(uno, "1", "40").estado, 0);
-  ASSERT_EQ(barreConjunto(dos, "2", "40").estado, 0);
-  for (const char* archivo : kArchivosBarrido)
-    EXPECT_EQ(leeArchivo(uno / archivo), leeArchivo(dos / archivo)) << archivo;
+  const std::string esperado = archivosDeBarrido(uno);
+  for (const char* hilos : {"2", "3"}) {
+    ASSERT_EQ(barreConjunto(otro, hilos, "40").estado, 0);
+    EXPECT_EQ(archivosDeBarrido(otro), esperado) << hilos << " threads";
+  }
 
   // default_probability is the share of networks whose row defaults; the
   // quantiles are in order and the mean lies between the extremes.
@@ -280,7 +290,7 @@ TEST(Reconstruct, EnsembleSweepIsTheSameBytesOnAnyThreadsAndItsSummaryAgreesWith
     EXPECT_LE(std::stod(r[7]), std::stod(r[8]));
   }
   fs::remove_all(uno);
-  fs::remove_all(dos);
+  fs::remove_all(otro);
 }
 
 TEST(Reconstruct, EnsembleSweepRefusesWhatClearingReconstructRefusesAndWritesNothing) {
@@ -296,4 +306,27 @@ TEST(Reconstruct, EnsembleSweepRefusesWhatClearingReconstructRefusesAndWritesNot
   EXPECT_EQ(s.estado, 2) << "no density nor seed";
   EXPECT_EQ(cuentaArchivos(dir), 1u);
   fs::remove_all(dir);
+}
+
+// Under MPI each rank makes the networks of its own chunks, which here
+// cross from one network to the next (160 scenarios in chunks of 7 on 3 ranks).
+TEST(Reconstruct, EnsembleSweepUnderMpiIsClearingSweepsBytes) {
+#ifndef CLEARING_SWEEP_MPI
+  GTEST_SKIP() << "clearing-sweep-mpi is not built: MPI was not found";
+#else
+  const fs::path dir = directorioTemporal();
+  escribeArchivo(dir / "marginals.csv", leeArchivo(kBancos + "marginals.csv"));
+  ASSERT_EQ(barreConjunto(dir, "2", "40").estado, 0);
+  const std::string esperado = archivosDeBarrido(dir);
+  for (const char* rangos : {"2", "3"}) {
+    const Salida s = ejecutaConErrores(
+        CLEARING_MPIEXEC, dir,
+        {"--allow-run-as-root", "--oversubscribe", "-x", "ASAN_OPTIONS=detect_leaks=0", "-n",
+         rangos, CLEARING_SWEEP_MPI, "--threads", "2", "--ensemble", "marginals.csv", "--sample",
+         "40", "--density", "0.4", "--seed", "5", "--each-node"});
+    ASSERT_EQ(s.estado, 0) << s.stderrTexto;
+    EXPECT_EQ(archivosDeBarrido(dir), esperado) << rangos << " ranks";
+  }
+  fs::remove_all(dir);
+#endif
 }

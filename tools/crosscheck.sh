@@ -2,8 +2,10 @@
 # tools/crosscheck.sh: the Windows build (under Wine), the aarch64 build
 # (under qemu-aarch64) and the 32-bit x86 build (under qemu-i386) against the
 # native build, byte for byte: the report, standard output and the exit status
-# of each input, each in a fresh directory; and gen-network's networks from
-# each build.
+# of each input, each in a fresh directory; gen-network's networks from
+# each build; and a seeded network of the gravity model (gen-gravity, the
+# sampler behind clearing-reconstruct, which the cross builds lack for want
+# of libcsv) against the pinned tests/golden/muestra_gravedad.txt.
 #
 # Inputs: examples/*/input.txt, the plain seeds of fuzz/corpus/fuzz_run (those
 # whose first byte is even: the rest is the input), and REDES networks of
@@ -15,8 +17,8 @@
 #   tools/crosscheck.sh          # make crosscheck does all four
 #
 # The native programs come from tools/binarios.sh (build/); CLEARING_WINDOWS,
-# CLEARING_AARCH64, CLEARING_I686, GEN_WINDOWS, GEN_AARCH64 and GEN_I686
-# override the cross ones.
+# CLEARING_AARCH64, CLEARING_I686, GEN_WINDOWS, GEN_AARCH64, GEN_I686,
+# GRAVITY_WINDOWS, GRAVITY_AARCH64 and GRAVITY_I686 override the cross ones.
 # REDES (default 34, so 204 networks) per family, JOBS (default 2) runs at
 # once. A Wine start costs a fifth of a second: the default run takes two to
 # three minutes on two cores. The last line is "N passed, M failed"; the
@@ -30,6 +32,9 @@ clearing_i686=$(absolute "${CLEARING_I686:-$root/build-i686/clearing}")
 gen_windows=$(absolute "${GEN_WINDOWS:-$root/build-windows/gen-network.exe}")
 gen_aarch64=$(absolute "${GEN_AARCH64:-$root/build-aarch64/gen-network}")
 gen_i686=$(absolute "${GEN_I686:-$root/build-i686/gen-network}")
+gravedad_windows=$(absolute "${GRAVITY_WINDOWS:-$root/build-windows/gen-gravity.exe}")
+gravedad_aarch64=$(absolute "${GRAVITY_AARCH64:-$root/build-aarch64/gen-gravity}")
+gravedad_i686=$(absolute "${GRAVITY_I686:-$root/build-i686/gen-gravity}")
 objetivos="windows aarch64 i686"
 redes=${REDES:-34}
 jobs=${JOBS:-2}
@@ -40,7 +45,8 @@ familias="sparse dense cascade coreperiphery alldefault adversarial"
 wine=$(command -v wine || command -v /usr/lib/wine/wine64 || true)
 wineserver=$(command -v wineserver || command -v /usr/lib/wine/wineserver64 || true)
 for f in "$clearing" "$gen" "$clearing_windows" "$clearing_aarch64" "$clearing_i686" \
-  "$gen_windows" "$gen_aarch64" "$gen_i686"; do
+  "$gen_windows" "$gen_aarch64" "$gen_i686" "$gravedad_windows" "$gravedad_aarch64" \
+  "$gravedad_i686"; do
   [ -x "$f" ] || { echo "skipped: no $f"; exit 77; }
 done
 for p in "$wine" "$wineserver" "$(command -v qemu-aarch64)" "$(command -v qemu-i386)"; do
@@ -83,6 +89,7 @@ done
 
 export tmp clearing objetivos
 export clearing_windows clearing_aarch64 clearing_i686 gen_windows gen_aarch64 gen_i686
+export gravedad_windows gravedad_aarch64 gravedad_i686 root
 export emulador_windows emulador_aarch64 emulador_i686
 
 # Program $2 (clearing or gen) of cross build $1, with the arguments after.
@@ -170,12 +177,28 @@ generador() {
     fi
   done
 }
-export -f corre ejecuta ejecutaCruzado compara caso generador
+# The pinned sample (tests/reconstruct_test.cpp writes the same network
+# through clearing-reconstruct --sample-one 7) from each build's gen-gravity.
+gravedad() {
+  local objetivo d
+  for objetivo in $objetivos; do
+    d=$(mktemp -d "$tmp/gravedad.XXXXXX")
+    (cd "$d" && corre "$objetivo" gravedad 0.3 20261209 7 30:10:5 12.5:40:1 7:3:0 20:16.5:2 \
+      0.5:0.5:0 10:10:3 >/dev/null 2>&1)
+    if cmp -s "$d/input.txt" "$root/tests/golden/muestra_gravedad.txt"; then
+      echo "pass $objetivo gen-gravity"
+    else
+      echo "FAIL $objetivo gen-gravity"
+    fi
+  done
+}
+export -f corre ejecuta ejecutaCruzado compara caso generador gravedad
 
 entradas=("$tmp"/entradas/*)
 cruzados=$(wc -w <<<"$objetivos")
-esperadas=$((cruzados * (${#entradas[@]} + (${#generadas[@]} + 9) / 10)))
+esperadas=$((cruzados * (${#entradas[@]} + (${#generadas[@]} + 9) / 10 + 1)))
 {
+  echo gravedad
   for e in "${entradas[@]}"; do printf 'caso %q\n' "$e"; done
   # Every tenth network also from the cross generators.
   for ((k = 0; k < ${#generadas[@]}; k += 10)); do echo "generador ${generadas[k]}"; done

@@ -3,7 +3,8 @@
 ``clear(L, e)`` finds the clearing vector of the obligations ``L`` (n×n,
 ``L[i, j]`` is what node i owes node j) and the outside cash ``e``, with the
 very doubles of the ``clearing`` program; ``sweep`` clears many cash
-scenarios of one network on every core, ``dask_sweep`` across a Dask
+scenarios of one network on every core (or of each network of an
+``Ensemble`` sampled from each node's totals), ``dask_sweep`` across a Dask
 cluster; ``read_input`` and ``write_report`` speak the program's files;
 ``reconstruct`` makes L from each node's totals when only those are known.
 """
@@ -12,11 +13,15 @@ from ._clear import Clearing, clear, read_input, write_report
 from ._errors import ClearingError, Indeterminate, InfeasibleTotals, InputError, NoConvergence
 from ._dask import dask_sweep
 from ._reconstruct import reconstruct
-from ._sweep import Sweep, sweep
+from ._ensemble import Ensemble, EnsembleSummary
+from ._sweep import EnsembleSweep, Sweep, sweep
 
 __all__ = [
     "Clearing",
     "ClearingError",
+    "Ensemble",
+    "EnsembleSummary",
+    "EnsembleSweep",
     "Indeterminate",
     "InfeasibleTotals",
     "InputError",

@@ -9,6 +9,8 @@ import numpy as np
 from . import _native
 from ._arrays import as_float_array, costs_of, network, threads_of
 from ._clear import _names
+from ._ensemble import Ensemble, EnsembleSummary, ensemble_arguments
+from ._errors import InfeasibleTotals
 
 STATUSES = ("ok", "indeterminate", "no_convergence")
 
@@ -127,8 +129,8 @@ class Sweep:
 
 
 def sweep(
-    L,
-    e,
+    L=None,
+    e=None,
     scenarios: Mapping[str, Mapping[int | str, float]] | Sequence | np.ndarray | None = None,
     *,
     each_node: bool = False,
@@ -137,6 +139,7 @@ def sweep(
     alpha: float = 1.0,
     beta: float = 1.0,
     threads: int | None = None,
+    ensemble: Ensemble | None = None,
 ) -> Sweep:
     """Clears the network ``L``, ``e`` once per cash scenario, on every core.
 
@@ -156,25 +159,82 @@ def sweep(
     released meanwhile; Ctrl-C stops the sweep with ``KeyboardInterrupt``
     between scenarios. ``threads``: scenarios cleared at once (default: every
     core).
+
+    ``ensemble=Ensemble(...)`` in place of ``L`` and ``e``: the scenarios
+    are cleared on each network of the ensemble, as ``clearing-sweep
+    --ensemble`` clears them, and the result is an ``EnsembleSweep``: the
+    rows of network 0, then network 1, …, with the very doubles of the
+    program's files. The scenarios' cash and node names are the ensemble's
+    (``names`` is not given).
     """
-    L, e = network(L, e)
     alpha, beta = costs_of(alpha, beta)
-    n = e.shape[0]
     given = sum([scenarios is not None, bool(each_node), uniform_shock is not None])
     if given != 1:
         raise ValueError("give exactly one of scenarios, each_node=True and uniform_shock")
-    node_names = None if names is None else _names(names, n)
+    if ensemble is not None:
+        if L is not None or e is not None or names is not None:
+            raise ValueError("an ensemble sweep takes no L, e or names: they are the ensemble's")
+        arguments, node_names, e = ensemble_arguments(ensemble)
+    else:
+        L, e = network(L, e)
+        node_names = None if names is None else _names(names, e.shape[0])
     cash, shock, labels = None, "", None
     if scenarios is not None:
         cash, labels = _cash_of(scenarios, e, node_names)
     elif uniform_shock is not None:
         first, last, step = (float(x) for x in uniform_shock)
         shock = f"{first!r}:{last!r}:{step!r}"
-    result = _native.sweep(L, e, cash, bool(each_node), shock, node_names or [], threads_of(threads),
-                           alpha, beta)
-    names_out, status, defaults, rounds, payments, shortfall, default_round, payment, owes, regular = result[:10]
-    return Sweep(labels or names_out, np.array(STATUSES, dtype=object)[status].astype(str), defaults,
-                 rounds, payments, shortfall, default_round, payment, owes, regular, *result[10:])
+    if ensemble is None:
+        result = _native.sweep(L, e, cash, bool(each_node), shock, node_names or [],
+                               threads_of(threads), alpha, beta)
+        return _sweep_of(result, labels)
+    result = _native.sweep_ensemble(*arguments, cash, bool(each_node), shock, threads_of(threads),
+                                    alpha, beta)
+    if result[0]:
+        raise InfeasibleTotals(result[0])
+    _, rows, network_of, all_names, summary = result
+    per_network = labels or rows[0]
+    return EnsembleSweep(network_of, EnsembleSummary(per_network, all_names, *summary),
+                         *_fields_of(rows, per_network * int(ensemble.samples)))
+
+
+def _fields_of(result, labels) -> list:
+    """A Sweep's fields from the native tuple: statuses as text, labels as given or made."""
+    status = np.array(STATUSES, dtype=object)[result[1]].astype(str)
+    return [labels or result[0], status, *result[2:]]
+
+
+def _sweep_of(result, labels) -> Sweep:
+    return Sweep(*_fields_of(result, labels))
+
+
+class EnsembleSweep(Sweep):
+    """A ``Sweep`` over the networks of an ``Ensemble``: its k·s rows are
+    network 0's s scenarios, then network 1's, …; ``network`` (per row) says
+    whose; ``total_obligations`` is per row (k·s×n), each row's network's.
+    ``summary`` (an ``EnsembleSummary``): ``sweep_summary.csv``'s figures.
+    ``to_frames`` puts a ``network`` column first.
+    """
+
+    __slots__ = ("network", "summary")
+
+    def __init__(self, network, summary, *fields) -> None:
+        super().__init__(*fields)
+        self.network = network
+        self.summary = summary
+
+    def __repr__(self) -> str:
+        k = int(self.network[-1]) + 1 if len(self.network) else 0
+        failed = int(np.count_nonzero(self.status != "ok"))
+        return (f"<EnsembleSweep of {len(self) // max(k, 1)} scenarios on each of {k} networks of "
+                f"{self.payment.shape[1]} nodes, {failed} rows without a clearing>")
+
+    def to_frames(self, names: Sequence[str] | None = None):
+        summary, nodes = super().to_frames(self.summary.names if names is None else names)
+        n = self.payment.shape[1]
+        summary.insert(0, "network", self.network)
+        nodes.insert(0, "network", np.repeat(self.network, n))
+        return summary, nodes
 
 
 def _cash_of(scenarios, e: np.ndarray, names: list[str] | None) -> tuple[np.ndarray, list[str]]:

@@ -13,12 +13,15 @@
 #include <utility>
 #include <vector>
 
+#include "barrido/barrido.h"
+#include "barrido/conjunto.h"
+#include "base/enorden.h"
 #include "base/fallo.h"
+#include "base/hilos.h"
 #include "base/reparto.h"
 #include "comun/recursos.h"
 #include "conversion.h"
 #include "errores.h"
-#include "barrido/barrido.h"
 #include "escenarios/escenarios.h"
 
 namespace py = pybind11;
@@ -146,36 +149,25 @@ Partida partidaDe(const Arreglo& L, const Arreglo& e, std::int32_t n, unsigned h
   return partida;
 }
 
-py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>& cajas,
-                bool cadaNodo, const std::string& choque, const std::vector<std::string>& nombres,
-                unsigned hilos, double alfa, double beta) {
-  const std::int32_t n = nodosDe(L, e);
-  const Escenarios escenarios = escenariosDe(cajas, cadaNodo, choque, nombres, n);
-  const std::size_t k = cuantosEscenarios(escenarios);
-  py::list nombresEscenarios;
-  if (!cajas)
-    for (std::size_t m = 0; m < k; ++m) nombresEscenarios.append(nombreEscenario(escenarios, m));
-  Salidas salidas(static_cast<py::ssize_t>(k), n);
-  Vector pBarra;
+// Runs barrer(toma) without the GIL, toma writing each result into salidas
+// and looking for Ctrl-C between scenarios at most every kCadaSenal; raises
+// the Python error of a failure, an interruption or memory run out.
+template <typename Barrer>
+void barreSinGil(const Salidas& salidas, const Barrer& barrer) {
   std::optional<std::size_t> falta;
   bool interrumpido = false;
   try {
     py::gil_scoped_release sinGil;
-    Partida partida = partidaDe(L, e, n, hilosPara(hilos));
-    partida.costes = {alfa, beta};
     auto ultima = std::chrono::steady_clock::now();
-    const Tanda tanda{k, [](std::size_t m) { return m; }};
-    falta = barre(partida, escenarios, tanda, hilosPara(hilos),
-                  [&](std::size_t m, const ResultadoEscenario& r) {
-                    salidas.toma(m, r, partida.pBarra);
-                    const auto ahora = std::chrono::steady_clock::now();
-                    if (ahora - ultima < kCadaSenal) return true;
-                    ultima = ahora;
-                    py::gil_scoped_acquire conGil;
-                    interrumpido = PyErr_CheckSignals() != 0;  // leaves the error set
-                    return !interrumpido;
-                  });
-    pBarra = std::move(partida.pBarra);
+    falta = barrer([&](std::size_t m, const ResultadoEscenario& r) {
+      salidas.toma(m, r, r.pBarra);
+      const auto ahora = std::chrono::steady_clock::now();
+      if (ahora - ultima < kCadaSenal) return true;
+      ultima = ahora;
+      py::gil_scoped_acquire conGil;
+      interrumpido = PyErr_CheckSignals() != 0;  // leaves the error set
+      return !interrumpido;
+    });
   } catch (const Fallo& fallo) {
     lanzaEnPython(fallo);
   } catch (const std::bad_alloc&) {
@@ -183,16 +175,134 @@ py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>
   }
   if (interrumpido) throw py::error_already_set();
   if (falta) lanzaSinMemoria();
-  return py::make_tuple(nombresEscenarios, salidas.estado, salidas.quiebras, salidas.rondas,
-                        salidas.pagos, salidas.faltante, salidas.ordenQuiebra, salidas.p,
-                        aNumpy(pBarra), salidas.regular, salidas.choque, salidas.contagio,
-                        salidas.capitalTotal, salidas.perdidaTotal, salidas.caja, salidas.capital,
-                        salidas.perdida);
+}
+
+py::list nombresDe(const Escenarios& escenarios, bool conNombres) {
+  py::list nombres;
+  if (!conNombres) return nombres;
+  for (std::size_t m = 0; m < cuantosEscenarios(escenarios); ++m)
+    nombres.append(nombreEscenario(escenarios, m));
+  return nombres;
+}
+
+py::tuple tuplaDe(const py::list& nombres, const Salidas& s, const py::object& pBarra) {
+  return py::make_tuple(nombres, s.estado, s.quiebras, s.rondas, s.pagos, s.faltante,
+                        s.ordenQuiebra, s.p, pBarra, s.regular, s.choque, s.contagio,
+                        s.capitalTotal, s.perdidaTotal, s.caja, s.capital, s.perdida);
+}
+
+py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>& cajas,
+                bool cadaNodo, const std::string& choque, const std::vector<std::string>& nombres,
+                unsigned hilos, double alfa, double beta) {
+  const std::int32_t n = nodosDe(L, e);
+  const Escenarios escenarios = escenariosDe(cajas, cadaNodo, choque, nombres, n);
+  const std::size_t k = cuantosEscenarios(escenarios);
+  const Salidas salidas(static_cast<py::ssize_t>(k), n);
+  Vector pBarra;
+  barreSinGil(salidas, [&](const TomaResultado& toma) {
+    Partida partida = partidaDe(L, e, n, hilosPara(hilos));
+    partida.costes = {alfa, beta};
+    const Tanda tanda{k, [](std::size_t m) { return m; }};
+    const auto falta = barre(partida, escenarios, tanda, hilosPara(hilos), toma);
+    pBarra = std::move(partida.pBarra);
+    return falta;
+  });
+  return tuplaDe(nombresDe(escenarios, !cajas), salidas, aNumpy(pBarra));
+}
+
+// The ensemble's totals as clearing-sweep --ensemble reads them from a file:
+// the node outside, "outside", where there is an external column; z solved.
+// False with error when no network meets them.
+bool conjuntoDe(const std::vector<std::string>& nombres, const Arreglo& l, const Arreglo& a,
+                const Arreglo& caja, const std::optional<Arreglo>& externo, std::uint64_t redes,
+                double densidad, std::uint64_t semilla, Conjunto& c, std::string& error) {
+  Marginales& m = c.marginales;
+  m.nombres = nombres;
+  m.lineas.assign(nombres.size(), 0);  // no file: messages name no line
+  m.totales = {{l.data(), l.data() + l.size()}, {a.data(), a.data() + a.size()}};
+  m.caja.assign(caja.data(), caja.data() + caja.size());
+  if (externo) m.externo.assign(externo->data(), externo->data() + externo->size());
+  c.semilla = semilla;
+  c.redes = redes;
+  std::string aviso;
+  return anadeExterior("ensemble", "outside", false, m, aviso, error) &&
+         resuelveGravedad(m.totales, densidad, c.gravedad, error);
+}
+
+// One array per column of sweep_summary.csv: networks per scenario, the
+// others per scenario and node (NaN where no network had a clearing vector).
+py::tuple resumenDe(const Resumenes& r) {
+  const auto s = static_cast<py::ssize_t>(r.conVector.size());
+  const auto n = static_cast<py::ssize_t>(r.n);
+  py::array_t<std::int64_t> redes(s);
+  std::copy(r.conVector.begin(), r.conVector.end(), redes.mutable_data());
+  py::list columnas;
+  std::vector<py::array_t<double>> cifras;
+  std::vector<double*> datos;
+  for (int c = 0; c < 5; ++c) {
+    cifras.emplace_back(std::vector<py::ssize_t>{s, n});
+    datos.push_back(cifras.back().mutable_data());
+  }
+  for (std::size_t e = 0; e < r.conVector.size(); ++e) {
+    for (std::size_t i = 0; i < r.n; ++i) {
+      const CifrasResumen c = cifrasResumen(r, e, i);
+      const double valores[5] = {c.probabilidad, c.media, c.p5, c.p50, c.p95};
+      for (int k = 0; k < 5; ++k) datos[k][e * r.n + i] = c.hay ? valores[k] : NAN;
+    }
+  }
+  return py::make_tuple(redes, cifras[0], cifras[1], cifras[2], cifras[3], cifras[4]);
+}
+
+py::tuple sweepEnsemble(const std::vector<std::string>& nombres, const Arreglo& l, const Arreglo& a,
+                        const Arreglo& caja, const std::optional<Arreglo>& externo,
+                        std::uint64_t redes, double densidad, std::uint64_t semilla,
+                        const std::optional<Arreglo>& cajas, bool cadaNodo,
+                        const std::string& choque, unsigned hilos, double alfa, double beta) {
+  Conjunto c;
+  std::string error;
+  if (!conjuntoDe(nombres, l, a, caja, externo, redes, densidad, semilla, c, error))
+    return py::make_tuple(error);
+  const std::vector<std::string>& todos = c.marginales.nombres;
+  const auto n = static_cast<std::int32_t>(todos.size());
+  const Escenarios escenarios = escenariosDe(cajas, cadaNodo, choque, todos, n);
+  const std::size_t porRed = cuantosEscenarios(escenarios);
+  const Tanda tanda{porRed * redes, [](std::size_t m) { return m; }};
+  const auto usados = static_cast<unsigned>(
+      std::max<std::size_t>(1, trabajadoresEnOrden(tanda.cuantos, hilosPara(hilos))));
+  if (!cabeRed(n, matricesDeBarridoDeRedes(usados), error) ||
+      !cabe(bytesDeResumenes(porRed, todos.size(), redes)))
+    lanzaFallo(Error::sinMemoria);
+  const Salidas salidas(static_cast<py::ssize_t>(tanda.cuantos), n);
+  py::array_t<std::int64_t> red(static_cast<py::ssize_t>(tanda.cuantos));
+  std::int64_t* aRed = red.mutable_data();
+  py::array_t<double> obligaciones({static_cast<py::ssize_t>(tanda.cuantos), py::ssize_t{n}});
+  double* aObligaciones = obligaciones.mutable_data();
+  Resumenes resumenes = preparaResumenes(porRed, todos.size(), redes);
+  barreSinGil(salidas, [&](const TomaResultado& toma) {
+    return barreRedes(redesDe(c, {alfa, beta}, porRed), escenarios, tanda, usados,
+                      [&](std::size_t k, const ResultadoEscenario& r) {
+                        aRed[k] = static_cast<std::int64_t>(k / porRed);
+                        std::copy(r.pBarra.begin(), r.pBarra.end(), aObligaciones + k * n);
+                        acumula(resumenes, k % porRed, r);
+                        return toma(k, r);
+                      });
+  });
+  return py::make_tuple("", tuplaDe(nombresDe(escenarios, !cajas), salidas, obligaciones), red,
+                        py::cast(todos), resumenDe(resumenes));
 }
 
 }  // namespace
 
 void defineBarrido(py::module_& m) {
+  m.def("sweep_ensemble", &sweepEnsemble, py::arg("names"), py::arg("liabilities").noconvert(),
+        py::arg("assets").noconvert(), py::arg("cash").noconvert(), py::arg("external"),
+        py::arg("samples"), py::arg("density"), py::arg("seed"), py::arg("scenarios"),
+        py::arg("each_node"), py::arg("shock"), py::arg("threads"), py::arg("alpha"),
+        py::arg("beta"),
+        "('', the sweep's tuple with total_obligations per row, network per row, the node "
+        "names, (networks, default_probability, mean_shortfall, shortfall_p5, shortfall_p50, "
+        "shortfall_p95)) of an ensemble of checked totals, or (why,) when no network meets "
+        "them.");
   m.def("sweep", &sweep, py::arg("L").noconvert(), py::arg("e").noconvert(),
         py::arg("cash").noconvert(), py::arg("each_node"), py::arg("shock"), py::arg("names"),
         py::arg("threads"), py::arg("alpha"), py::arg("beta"),

@@ -1,6 +1,8 @@
 #include "barrido/barrido.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <new>
 #include <utility>
 
@@ -125,16 +127,27 @@ Resumen resumeEscenario(const ResultadoEscenario& resultado, const Vector& pBarr
   return r;
 }
 
+namespace {
+
+// Scenario k of a sweep as one thread clears it: its network and its
+// scenario on that network; no network when memory ran out making it.
+struct Pieza {
+  const Partida* partida = nullptr;
+  std::size_t escenario = 0;
+};
+using PiezaDe = std::function<Pieza(std::size_t k, std::size_t trabajador)>;
+
 // The scenarios are made on the run's pool (base/enorden.h), the calling
 // thread among the makers, and taken by it in order: no thread of the
 // sweep's own. Each thread keeps its cash vector and its engine's storage
 // from one scenario to the next; each slot its result's vectors.
-std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escenarios,
-                                 const Tanda& tanda, unsigned hilos, const TomaResultado& toma) {
+std::optional<std::size_t> barreCon(std::int32_t nodos, const PiezaDe& piezaDe,
+                                    const Escenarios& escenarios, const Tanda& tanda,
+                                    unsigned hilos, const TomaResultado& toma) {
   if (tanda.cuantos == 0) return std::nullopt;
   const std::size_t trabajadores = trabajadoresEnOrden(tanda.cuantos, std::max(1U, hilos));
   const std::size_t huecos = std::min(huecosEnOrden(tanda.cuantos, trabajadores), tanda.cuantos);
-  const auto n = static_cast<std::size_t>(partida.n);
+  const auto n = static_cast<std::size_t>(nodos);
   std::vector<ResultadoEscenario> resultados;
   std::vector<char> resuelto;  // per slot: the engine had the memory it needed
   std::vector<Vector> cajas;
@@ -145,6 +158,7 @@ std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escen
     for (ResultadoEscenario& resultado : resultados) {
       resultado.p = reservaVector(n);
       resultado.ordenQuiebra = nuevoVectorEntero(n);
+      resultado.pBarra = reservaVector(n);
     }
     cajas.resize(trabajadores);
     for (Vector& caja : cajas) caja = reservaVector(n);
@@ -155,10 +169,14 @@ std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escen
     return std::size_t{0};
   }
   const auto hace = [&](std::size_t m, std::size_t hueco, std::size_t trabajador) {
-    resuelto[hueco] = resuelveEscenario(partida, escenarios, tanda.indice(m), cajas[trabajador],
-                                        espacios[trabajador], resultados[hueco])
+    const Pieza pieza = piezaDe(tanda.indice(m), trabajador);
+    ResultadoEscenario& resultado = resultados[hueco];
+    resuelto[hueco] = pieza.partida != nullptr &&
+                              resuelveEscenario(*pieza.partida, escenarios, pieza.escenario,
+                                                cajas[trabajador], espacios[trabajador], resultado)
                           ? 1
                           : 0;
+    if (resuelto[hueco] != 0) resultado.pBarra = pieza.partida->pBarra;  // within its room
   };
   std::optional<std::size_t> falta;
   const auto tomaEnOrden = [&](std::size_t m, std::size_t hueco) {
@@ -168,4 +186,46 @@ std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escen
   };
   (void)enOrden(tanda.cuantos, trabajadores, hace, tomaEnOrden);
   return falta;
+}
+
+}  // namespace
+
+std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escenarios,
+                                 const Tanda& tanda, unsigned hilos, const TomaResultado& toma) {
+  return barreCon(
+      partida.n,
+      [&](std::size_t k, std::size_t) {
+        return Pieza{&partida, k};
+      },
+      escenarios, tanda, hilos, toma);
+}
+
+// Each thread's network and L, beside what a sweep of one network holds.
+int matricesDeBarridoDeRedes(unsigned hilos) {
+  return matricesDeBarrido(hilos) + 2 * static_cast<int>(std::max(1U, hilos)) - kMatricesDeDatos;
+}
+
+std::optional<std::size_t> barreRedes(const Redes& redes, const Escenarios& escenarios,
+                                      const Tanda& tanda, unsigned hilos,
+                                      const TomaResultado& toma) {
+  const std::size_t trabajadores = trabajadoresEnOrden(tanda.cuantos, std::max(1U, hilos));
+  std::vector<Partida> propias(trabajadores);
+  constexpr std::uint64_t kNinguna = ~std::uint64_t{0};
+  std::vector<std::uint64_t> cual(trabajadores, kNinguna);  // the network each one holds
+  const auto piezaDe = [&](std::size_t k, std::size_t trabajador) {
+    const std::uint64_t red = k / redes.porRed;
+    Pieza pieza{&propias[trabajador], k % redes.porRed};
+    if (cual[trabajador] == red) return pieza;
+    cual[trabajador] = kNinguna;
+    bool hecha = false;
+    try {
+      hecha = redes.haz(red, propias[trabajador]);
+    } catch (const std::bad_alloc&) {
+    } catch (const Fallo&) {
+    }
+    if (!hecha) return Pieza{};
+    cual[trabajador] = red;
+    return pieza;
+  };
+  return barreCon(redes.n, piezaDe, escenarios, tanda, hilos, toma);
 }

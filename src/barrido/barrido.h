@@ -58,6 +58,7 @@ struct ResultadoEscenario {
   Vector caja;
   Vector capital;
   Vector perdida;
+  Vector pBarra;  // the network's: those of an ensemble differ from one network to the next
 };
 
 // What sweep.csv says of a scenario with a clearing vector: the nodes that
@@ -92,3 +93,25 @@ using TomaResultado = std::function<bool(std::size_t, const ResultadoEscenario&)
 // its m; nothing when every scenario was taken.
 std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escenarios,
                                  const Tanda& tanda, unsigned hilos, const TomaResultado& toma);
+
+// A sweep over many networks of n nodes (an ensemble's): scenario k of the
+// run is scenario k % porRed of network k / porRed; haz(red, partida) makes
+// network `red`, its costs set, and returns false when memory ran out.
+struct Redes {
+  std::int32_t n = 0;
+  std::size_t porRed = 0;
+  std::function<bool(std::uint64_t, Partida&)> haz;
+};
+
+// The n×n matrices barreRedes holds at its peak on `hilos` threads: each
+// thread's engine and network (its PI, and its L while the network is made).
+int matricesDeBarridoDeRedes(unsigned hilos);
+
+// barre over the networks, with tanda's indices the run's scenarios. Each
+// thread makes the networks its scenarios need into a Partida of its own and
+// keeps the last one: networks are made on the pool, in parallel with the
+// scenarios, at most one per thread at a time, and each the same bytes
+// whichever thread makes it.
+std::optional<std::size_t> barreRedes(const Redes& redes, const Escenarios& escenarios,
+                                      const Tanda& tanda, unsigned hilos,
+                                      const TomaResultado& toma);

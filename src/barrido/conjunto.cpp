@@ -58,23 +58,61 @@ void partidaDeRed(const Conjunto& conjunto, std::uint64_t k, Partida& partida) {
   completaPartida(partida);
 }
 
-Resumenes preparaResumenes(std::size_t escenarios, std::size_t n) {
+Redes redesDe(const Conjunto& conjunto, const Costes& costes, std::size_t escenarios) {
+  Redes redes;
+  redes.n = static_cast<std::int32_t>(conjunto.marginales.nombres.size());
+  redes.porRed = escenarios;
+  redes.haz = [&conjunto, costes](std::uint64_t k, Partida& partida) {
+    partidaDeRed(conjunto, k, partida);
+    partida.costes = costes;
+    return true;
+  };
+  return redes;
+}
+
+double bytesDeResumenes(std::size_t escenarios, std::size_t n, std::uint64_t redes) {
+  return static_cast<double>(escenarios) * static_cast<double>(n) *
+         (static_cast<double>(redes) * sizeof(double) + sizeof(std::int64_t));
+}
+
+Resumenes preparaResumenes(std::size_t escenarios, std::size_t n, std::uint64_t redes) {
   Resumenes r;
   r.n = n;
+  r.redes = static_cast<std::size_t>(redes);
   r.conVector.assign(escenarios, 0);
   r.quiebras.assign(escenarios * n, 0);
-  r.faltantes.resize(escenarios * n);
+  r.faltantes.resize(escenarios * n * r.redes);
   return r;
 }
 
-void acumula(Resumenes& r, std::size_t escenario, const ResultadoEscenario& resultado,
-             const Vector& pBarra) {
+void acumula(Resumenes& r, std::size_t escenario, const ResultadoEscenario& resultado) {
   if (resultado.desenlace != Desenlace::ok) return;  // no clearing vector: not counted
-  ++r.conVector[escenario];
+  const auto k = static_cast<std::size_t>(r.conVector[escenario]++);
   for (std::size_t i = 0; i < r.n; ++i) {
-    r.quiebras[escenario * r.n + i] += resultado.ordenQuiebra[i] > 0 ? 1 : 0;
-    r.faltantes[escenario * r.n + i].push_back(pBarra[i] - resultado.p[i]);
+    const std::size_t celda = escenario * r.n + i;
+    r.quiebras[celda] += resultado.ordenQuiebra[i] > 0 ? 1 : 0;
+    r.faltantes[celda * r.redes + k] = resultado.pBarra[i] - resultado.p[i];
   }
+}
+
+CifrasResumen cifrasResumen(const Resumenes& r, std::size_t escenario, std::size_t nodo) {
+  CifrasResumen c;
+  const auto cuantas = static_cast<std::size_t>(r.conVector[escenario]);
+  if (cuantas == 0) return c;
+  const std::size_t celda = escenario * r.n + nodo;
+  const auto desde = r.faltantes.begin() + static_cast<std::ptrdiff_t>(celda * r.redes);
+  std::vector<double> x(desde, desde + static_cast<std::ptrdiff_t>(cuantas));
+  double suma = 0.0;
+  for (double v : x) suma += v;  // in network order
+  const auto redes = static_cast<double>(cuantas);
+  c.hay = true;
+  c.probabilidad = static_cast<double>(r.quiebras[celda]) / redes;
+  c.media = suma / redes;
+  std::sort(x.begin(), x.end());
+  c.p5 = cuantil(x, 0.05);
+  c.p50 = cuantil(x, 0.5);
+  c.p95 = cuantil(x, 0.95);
+  return c;
 }
 
 void escribeResumenes(ArchivoNuevo& archivo, const Resumenes& r, const Escenarios& escenarios,
@@ -85,22 +123,16 @@ void escribeResumenes(ArchivoNuevo& archivo, const Resumenes& r, const Escenario
   std::string fila;
   for (std::size_t s = 0; s < r.conVector.size(); ++s) {
     const std::string escenario = campoCsv(nombreEscenario(escenarios, s));
-    const auto redes = static_cast<double>(r.conVector[s]);
     for (std::size_t i = 0; i < r.n; ++i) {
       fila = escenario + "," + std::to_string(i) + "," + campoCsv(nombres[i]) + "," +
              std::to_string(r.conVector[s]);
-      std::vector<double> x = r.faltantes[s * r.n + i];
-      if (x.empty()) {
+      const CifrasResumen c = cifrasResumen(r, s, i);
+      if (!c.hay) {
         fila += ",,,,,\r\n";
         escribe(archivo, fila);
         continue;
       }
-      double suma = 0.0;
-      for (double v : x) suma += v;  // in network order
-      anadeNumero(fila, static_cast<double>(r.quiebras[s * r.n + i]) / redes);
-      anadeNumero(fila, suma / redes);
-      std::sort(x.begin(), x.end());
-      for (double q : {0.05, 0.5, 0.95}) anadeNumero(fila, cuantil(x, q));
+      for (double v : {c.probabilidad, c.media, c.p5, c.p50, c.p95}) anadeNumero(fila, v);
       fila += "\r\n";
       escribe(archivo, fila);
     }

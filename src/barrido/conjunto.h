@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "totales/marginales.h"
-#include "comun/salida.h"
 #include "barrido/barrido.h"
+#include "comun/salida.h"
 #include "escenarios/escenarios.h"
+#include "totales/marginales.h"
 
 struct Conjunto {
   Marginales marginales;  // with the node outside, "outside", when there is an external column
@@ -30,19 +30,38 @@ bool leeConjunto(const std::string& ruta, double densidad, std::uint64_t semilla
 // (the doubles clearing reads from clearing-reconstruct --sample-one k).
 void partidaDeRed(const Conjunto& conjunto, std::uint64_t k, Partida& partida);
 
-// What sweep_summary.csv needs, gathered network by network in order.
+// The ensemble's networks for barreRedes, each cleared with `costes`, with
+// `escenarios` scenarios per network.
+Redes redesDe(const Conjunto& conjunto, const Costes& costes, std::size_t escenarios);
+
+// What sweep_summary.csv needs, gathered as the results come, network by
+// network in order: for each scenario and node the shortfalls of the
+// networks with a clearing vector, side by side, held in one block.
 struct Resumenes {
   std::size_t n = 0;
+  std::size_t redes = 0;
   std::vector<std::int64_t> conVector;  // per scenario: networks with a clearing vector
   std::vector<std::int64_t> quiebras;   // per scenario and node: networks where it defaults
-  std::vector<std::vector<double>>
-      faltantes;  // per scenario and node: pBarra[i] − p[i], by network
+  std::vector<double> faltantes;        // per scenario, node and network: pBarra[i] − p[i]
 };
 
-Resumenes preparaResumenes(std::size_t escenarios, std::size_t n);
+// The bytes a Resumenes holds for an ensemble, for the memory gate.
+double bytesDeResumenes(std::size_t escenarios, std::size_t n, std::uint64_t redes);
 
-void acumula(Resumenes& r, std::size_t escenario, const ResultadoEscenario& resultado,
-             const Vector& pBarra);
+Resumenes preparaResumenes(std::size_t escenarios, std::size_t n, std::uint64_t redes);
+
+// The result of scenario `escenario` of the next network in order.
+void acumula(Resumenes& r, std::size_t escenario, const ResultadoEscenario& resultado);
+
+// One row of sweep_summary.csv in numbers; hay is false when no network had
+// a clearing vector (the row's figures are then empty).
+struct CifrasResumen {
+  bool hay = false;
+  double probabilidad = 0.0;  // networks where the node defaults, over those with a vector
+  double media = 0.0;         // the mean shortfall, summed in network order
+  double p5 = 0.0, p50 = 0.0, p95 = 0.0;
+};
+CifrasResumen cifrasResumen(const Resumenes& r, std::size_t escenario, std::size_t nodo);
 
 // sweep_summary.csv: scenario,node,name,networks,default_probability,
 // mean_shortfall,shortfall_p5,shortfall_p50,shortfall_p95.

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -38,8 +39,8 @@ constexpr auto kEspera = std::chrono::microseconds(200);
 constexpr int kEtiqueta = 0;
 
 // One scenario's bytes: status, rounds, regular, p, cash, capital, loss,
-// default rounds.
-constexpr std::size_t kVectoresPorEscenario = 4;
+// pBarra, default rounds.
+constexpr std::size_t kVectoresPorEscenario = 5;
 
 std::size_t bytesPorEscenario(std::size_t n) {
   return 3 * sizeof(std::int32_t) +
@@ -99,7 +100,8 @@ void empaqueta(char* destino, const ResultadoEscenario& resultado, std::size_t n
                                     resultado.rondas, resultado.regular ? 1 : 0};
   std::memcpy(destino, cabecera, sizeof cabecera);
   destino += sizeof cabecera;
-  for (const Vector* v : {&resultado.p, &resultado.caja, &resultado.capital, &resultado.perdida})
+  for (const Vector* v :
+       {&resultado.p, &resultado.caja, &resultado.capital, &resultado.perdida, &resultado.pBarra})
     destino = empaquetaVector(destino, *v, n);
   std::memcpy(destino, resultado.ordenQuiebra.data(), n * sizeof(std::int32_t));
 }
@@ -111,7 +113,8 @@ void desempaqueta(const char* origen, ResultadoEscenario& resultado, std::size_t
   resultado.desenlace = static_cast<Desenlace>(cabecera[0]);
   resultado.rondas = cabecera[1];
   resultado.regular = cabecera[2] != 0;
-  for (Vector* v : {&resultado.p, &resultado.caja, &resultado.capital, &resultado.perdida})
+  for (Vector* v :
+       {&resultado.p, &resultado.caja, &resultado.capital, &resultado.perdida, &resultado.pBarra})
     origen = desempaquetaVector(origen, *v, n);
   resultado.ordenQuiebra.resize(n);
   std::memcpy(resultado.ordenQuiebra.data(), origen, n * sizeof(std::int32_t));
@@ -134,10 +137,13 @@ void envia(const std::vector<char>& bytes, std::size_t largo) {
   espera(peticion, MPI_STATUS_IGNORE);
 }
 
+// The sweep of one rank's scenarios, as barre or barreRedes runs it.
+using BarreTanda = std::function<std::optional<std::size_t>(const Tanda&, const TomaResultado&)>;
+
 // A rank other than 0: its results to rank 0, a chunk per message; a message
 // of one byte says it ran out of memory.
-std::optional<std::size_t> barreYEnvia(const Partida& partida, const Escenarios& escenarios,
-                                       unsigned hilos, const Reparto& r, std::size_t rango) {
+std::optional<std::size_t> barreYEnvia(const BarreTanda& barreTanda, const Reparto& r,
+                                       std::size_t rango) {
   const Tanda tanda = tandaDeRango(r, rango);
   const std::size_t porEscenario = bytesPorEscenario(r.n);
   std::vector<char> trozo(r.porTrozo * porEscenario);
@@ -148,7 +154,7 @@ std::optional<std::size_t> barreYEnvia(const Partida& partida, const Escenarios&
       envia(trozo, (enTrozo + 1) * porEscenario);
     return true;
   };
-  const auto falta = barre(partida, escenarios, tanda, hilos, toma);
+  const auto falta = barreTanda(tanda, toma);
   if (falta) envia(trozo, 1);
   return falta;
 }
@@ -192,12 +198,13 @@ void abortaMpi() {
   std::terminate();  // MPI_Abort does not return
 }
 
-std::optional<std::size_t> barreRepartido(const Partida& partida, const Escenarios& escenarios,
-                                          unsigned hilos, Rangos rangos,
-                                          const TomaResultado& toma) {
-  const Reparto r =
-      reparto(cuantosEscenarios(escenarios), static_cast<std::size_t>(partida.n), rangos.cuantos);
-  if (rangos.rango != 0) return barreYEnvia(partida, escenarios, hilos, r, rangos.rango);
+namespace {
+
+// total scenarios of n nodes dealt round the ranks in chunks.
+std::optional<std::size_t> reparte(std::size_t total, std::int32_t n, const BarreTanda& barreTanda,
+                                   Rangos rangos, const TomaResultado& toma) {
+  const Reparto r = reparto(total, static_cast<std::size_t>(n), rangos.cuantos);
+  if (rangos.rango != 0) return barreYEnvia(barreTanda, r, static_cast<std::size_t>(rangos.rango));
 
   // Rank 0: its own results as they come, and before each the chunks of the
   // other ranks that precede it.
@@ -241,11 +248,34 @@ std::optional<std::size_t> barreRepartido(const Partida& partida, const Escenari
     if (k + 1 == finDeTrozo(r, c)) siguiente = c + 1;
     return true;
   };
-  if (const auto propio = barre(partida, escenarios, tanda, hilos, tomaPropio))
-    return falta ? falta : propio;
+  if (const auto propio = barreTanda(tanda, tomaPropio)) return falta ? falta : propio;
   // Every chunk of rank 0's own is handed over by now: the rest are others'.
   recibeHasta(r.trozos);
   return falta;
+}
+
+}  // namespace
+
+std::optional<std::size_t> barreRepartido(const Partida& partida, const Escenarios& escenarios,
+                                          unsigned hilos, Rangos rangos,
+                                          const TomaResultado& toma) {
+  return reparte(
+      cuantosEscenarios(escenarios), partida.n,
+      [&](const Tanda& tanda, const TomaResultado& tomaTanda) {
+        return barre(partida, escenarios, tanda, hilos, tomaTanda);
+      },
+      rangos, toma);
+}
+
+std::optional<std::size_t> barreRedesRepartido(const Redes& redes, const Escenarios& escenarios,
+                                               unsigned hilos, std::uint64_t cuantas, Rangos rangos,
+                                               const TomaResultado& toma) {
+  return reparte(
+      redes.porRed * static_cast<std::size_t>(cuantas), redes.n,
+      [&](const Tanda& tanda, const TomaResultado& tomaTanda) {
+        return barreRedes(redes, escenarios, tanda, hilos, tomaTanda);
+      },
+      rangos, toma);
 }
 
 // Open MPI keeps allocations for the life of the process and unloads the

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -41,3 +42,10 @@ bool desempaquetaEscenarios(std::string_view bytes, Escenarios& escenarios);
 // memory when one did.
 std::optional<std::size_t> barreRepartido(const Partida& partida, const Escenarios& escenarios,
                                           unsigned hilos, Rangos rangos, const TomaResultado& toma);
+
+// The same for the `cuantas` networks of an ensemble: its scenario k is
+// scenario k % porRed of network k / porRed, and each rank makes the
+// networks of its own chunks.
+std::optional<std::size_t> barreRedesRepartido(const Redes& redes, const Escenarios& escenarios,
+                                               unsigned hilos, std::uint64_t cuantas, Rangos rangos,
+                                               const TomaResultado& toma);

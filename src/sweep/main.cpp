@@ -5,6 +5,7 @@
 // mpirun and rank 0 writes the files.
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "barrido/barrido.h"
+#include "barrido/barrido_csv.h"
+#include "barrido/conjunto.h"
 #include "base/enorden.h"
 #include "base/hilos.h"
 #include "base/plataforma.h"
@@ -24,12 +28,9 @@
 #include "comun/opciones.h"
 #include "comun/recursos.h"
 #include "comun/texto.h"
+#include "escenarios/escenarios.h"
 #include "lectura/lector.h"
 #include "sweep/avance.h"
-#include "barrido/barrido.h"
-#include "barrido/barrido_csv.h"
-#include "barrido/conjunto.h"
-#include "escenarios/escenarios.h"
 
 #ifdef CLEARING_MPI
 #include "sweep/barrido_mpi.h"
@@ -38,16 +39,19 @@
 namespace {
 
 #ifdef CLEARING_MPI
-// The same sweep across the ranks of mpirun; --ensemble is not among its forms.
+// The same sweep across the ranks of mpirun.
 constexpr const char* kPrograma = "clearing-sweep-mpi";
 constexpr const char* kUso =
     "usage: mpirun -n RANKS clearing-sweep-mpi [--threads N] [--costs ALPHA:BETA]\n"
     "                      SCENARIOS.csv | - | --each-node | --uniform-shock FROM:TO:STEP\n"
-    "In the directory of input.txt (and optionally nodes.txt), on a file system\n"
-    "every rank sees, clears the network once per scenario, the scenarios shared\n"
-    "among the ranks, each on N threads (default: every core of its machine).\n"
-    "Rank 0 writes sweep.csv and sweep_nodes.csv, the same bytes as clearing-sweep\n"
-    "with the same arguments; see clearing-sweep --help for the forms.\n";
+    "       mpirun -n RANKS clearing-sweep-mpi [--threads N] --ensemble MARGINALS.csv\n"
+    "                      --sample K --density D --seed S SCENARIOS\n"
+    "In the directory of input.txt (and optionally nodes.txt), or of MARGINALS.csv,\n"
+    "on a file system every rank sees, clears the network (each network of the\n"
+    "ensemble) once per scenario, the scenarios shared among the ranks, each on\n"
+    "N threads (default: every core of its machine). Rank 0 writes the files,\n"
+    "the same bytes as clearing-sweep with the same arguments; see\n"
+    "clearing-sweep --help for the forms.\n";
 #else
 constexpr const char* kPrograma = "clearing-sweep";
 constexpr const char* kUso =
@@ -186,6 +190,13 @@ unsigned hilosDelBarrido(const Argumentos& a, std::int32_t n, std::size_t escena
       1, trabajadoresEnOrden(cuantos == 0 ? kMaxHilosEnOrden : cuantos, hilosPara(a.hilos))));
 }
 
+// The threads of an ensemble's sweep: those asked for, or every core, but
+// no more than the pipeline takes and the ensemble's scenarios.
+unsigned hilosDelConjunto(const Argumentos& a, std::size_t porRed) {
+  return static_cast<unsigned>(
+      std::max<std::size_t>(1, trabajadoresEnOrden(porRed * a.redes, hilosPara(a.hilos))));
+}
+
 // input.txt, what every process reads, with the costs asked for; the sweep's
 // threads as hilos(n) says for a network of n nodes.
 bool leeRed(const Argumentos& a, const std::function<unsigned(std::int32_t)>& hilos, Barrida& b,
@@ -245,54 +256,94 @@ struct Escritor {
   }
 };
 
+// An ensemble's run: MARGINALS.csv read, and on the process that writes the
+// files (raiz) the scenarios; the memory gate passed for the sweep and, on
+// raiz, sweep_summary.csv's figures. No network is made here: barreRedes
+// makes each on the pool.
+bool leeConjuntoYFuente(const Argumentos& a, bool raiz, Conjunto& c, Barrida& b,
+                        std::string& error) {
+  ArchivoEscenarios archivo;
+  if ((raiz && !leeArchivoDe(a, archivo, error)) ||
+      !leeConjunto(a.conjunto, a.densidad, a.semilla, a.redes, c, error))
+    return false;
+  b.nombres = c.marginales.nombres;
+  b.partida.n = static_cast<std::int32_t>(b.nombres.size());
+  b.partida.costes = a.costes;
+  if (raiz && !leeFuente(a, archivo, b, error)) return false;
+  // The other ranks of an MPI run learn the scenarios later (and hold no summary).
+  const std::size_t cuantos = raiz ? cuantosEscenarios(b.escenarios) : kMaxHilosEnOrden;
+  const auto n = static_cast<double>(b.partida.n);
+  const double resumen = raiz ? bytesDeResumenes(cuantos, b.nombres.size(), a.redes) : 0.0;
+  // The summary as n×n matrices, a count well within an int even for absurd K.
+  const double comoMatrices = std::min(std::ceil(resumen / (n * n * sizeof(double))), 1e9);
+  const int matrices =
+      matricesDeBarridoDeRedes(hilosDelConjunto(a, cuantos)) + static_cast<int>(comoMatrices);
+  if (cabeRed(b.partida.n, matrices, error)) return true;
+  error = a.conjunto + error.substr(error.find(':'));  // the gate speaks of input.txt
+  return false;
+}
+
+// Writes an ensemble's rows as the results come, in order: network k's
+// scenarios after network k − 1's, each row after its network's number;
+// and sweep_summary.csv at the end.
+struct EscritorConjunto {
+  const Barrida& b;
+  SalidaBarrido salida;
+  Avance avance;
+  Resumenes resumenes;
+
+  bool toma(std::size_t k, const ResultadoEscenario& resultado) {
+    const std::size_t porRed = resumenes.conVector.size();
+    salida.red = std::to_string(k / porRed) + ",";
+    salida.pBarra = &resultado.pBarra;
+    acumula(resumenes, k % porRed, resultado);
+    escribeEscenario(salida, nombreEscenario(b.escenarios, k % porRed), resultado);
+    avance.muestra(k + 1);
+    return true;
+  }
+
+  bool confirma(std::string& error) {
+    ArchivoNuevo resumen;
+    if (!abreNuevo(resumen, "sweep_summary.csv", error)) {
+      descartaSalidaBarrido(salida);
+      return false;
+    }
+    escribeResumenes(resumen, resumenes, b.escenarios, b.nombres);
+    return confirmaSalidaBarrido(salida, error, &resumen);
+  }
+};
+
+// The writer of an ensemble's files, its files opened; false with error.
+bool abreConjunto(const Argumentos& a, bool progreso, EscritorConjunto& escritor,
+                  std::string& error) {
+  const std::size_t cuantos = cuantosEscenarios(escritor.b.escenarios);
+  escritor.avance = {progreso, cuantos * a.redes};
+  escritor.resumenes = preparaResumenes(cuantos, escritor.b.nombres.size(), a.redes);
+  return abreSalidaBarrido(escritor.salida, escritor.b.partida.pBarra, escritor.b.nombres, error,
+                           true);
+}
+
 #ifndef CLEARING_MPI
 
-// Every scenario on network 0, then on network 1, …: each network made when
-// its turn comes, its rows after a network column, the summary at the end.
+// Every scenario on network 0, then on network 1, …: the networks made on
+// the pool as their scenarios come, the summary at the end.
 int ejecutaConjunto(const Argumentos& a) {
   Conjunto c;
   Barrida b;
   std::string error;
-  ArchivoEscenarios archivo;
-  if (!leeArchivoDe(a, archivo, error) ||
-      !leeConjunto(a.conjunto, a.densidad, a.semilla, a.redes, c, error))
-    return falla(error);
-  b.nombres = c.marginales.nombres;
-  // What a sweep holds, and each network's L while it is made.
-  const auto n = static_cast<std::int32_t>(b.nombres.size());
-  if (!cabeRed(n, matricesDeBarrido(hilosPara(a.hilos)) + 1, error)) return falla(error);
-  partidaDeRed(c, 0, b.partida);
-  b.partida.costes = a.costes;
-  if (!leeFuente(a, archivo, b, error)) return falla(error);
+  if (!leeConjuntoYFuente(a, true, c, b, error)) return falla(error);
+  EscritorConjunto escritor{b, {}, {}, {}};
+  if (!abreConjunto(a, esTerminalDeError(), escritor, error)) return falla(error);
   const std::size_t cuantos = cuantosEscenarios(b.escenarios);
-  Escritor escritor{b, {}, {esTerminalDeError(), cuantos * a.redes}, {}};
-  if (!abreSalidaBarrido(escritor.salida, b.partida.pBarra, b.nombres, error, true))
-    return falla(error);
-  Resumenes resumenes = preparaResumenes(cuantos, b.nombres.size());
-  const Tanda tanda{cuantos, [](std::size_t m) { return m; }};
-  for (std::uint64_t k = 0; k < a.redes; ++k) {
-    if (k > 0) partidaDeRed(c, k, b.partida);  // the costs stay
-    escritor.salida.red = std::to_string(k) + ",";
-    const auto falta =
-        barre(b.partida, b.escenarios, tanda, hilosPara(a.hilos),
-              [&](std::size_t m, const ResultadoEscenario& r) {
-                acumula(resumenes, m, r, b.partida.pBarra);
-                escribeEscenario(escritor.salida, nombreEscenario(b.escenarios, m), r);
-                escritor.avance.muestra(k * cuantos + m + 1);
-                return true;
-              });
-    if (falta) {
-      descartaSalidaBarrido(escritor.salida);
-      return falla(sinMemoria(b, *falta));
-    }
-  }
-  ArchivoNuevo resumen;
-  if (!abreNuevo(resumen, "sweep_summary.csv", error)) {
+  const Tanda tanda{cuantos * a.redes, [](std::size_t m) { return m; }};
+  const auto falta =
+      barreRedes(redesDe(c, a.costes, cuantos), b.escenarios, tanda, hilosDelConjunto(a, cuantos),
+                 [&](std::size_t k, const ResultadoEscenario& r) { return escritor.toma(k, r); });
+  if (falta) {
     descartaSalidaBarrido(escritor.salida);
-    return falla(error);
+    return falla(sinMemoria(b, *falta % cuantos));
   }
-  escribeResumenes(resumen, resumenes, b.escenarios, b.nombres);
-  if (!confirmaSalidaBarrido(escritor.salida, error, &resumen)) return falla(error);
+  if (!escritor.confirma(error)) return falla(error);
   return 0;
 }
 
@@ -317,24 +368,51 @@ int ejecuta(const Argumentos& a) {
 
 #else
 
-// Every rank reads input.txt; rank 0 alone reads nodes.txt and the scenarios
-// (standard input reaches rank 0 only) and hands the scenarios of a file to
-// the others. A failure is told by rank 0, or by the rank that alone failed.
-bool preparaRangos(const Argumentos& a, Rangos rangos, Barrida& b) {
-  std::string error;
-  const auto hilosDeRed = [&](std::int32_t n) { return hilosDelBarrido(a, n, 0); };
-  bool bien = rangos.rango == 0 ? leeTodo(a, b, error) : leeRed(a, hilosDeRed, b, error);
+// Whether every rank read what it needs. A failure is told by rank 0, or by
+// the rank that alone failed.
+bool leidoEnRangos(Rangos rangos, bool bien, const std::string& error) {
   std::string bien0 = bien ? "1" : "0";
   difunde(bien0);
   if (!bien && (rangos.rango == 0 || bien0 == "1"))
     (void)falla(rangos.rango == 0 ? error : "rank " + std::to_string(rangos.rango) + ": " + error);
-  if (!todosBien(bien)) return false;
+  return todosBien(bien);
+}
+
+// The scenarios on the other ranks: those of a file, which rank 0 alone read
+// (standard input reaches rank 0 only), handed over; a built-in sweep made
+// again as rank 0 made it.
+bool escenariosEnRangos(const Argumentos& a, Rangos rangos, Barrida& b) {
   std::string bytes;
   if (a.tipo == Barrido::archivo && rangos.rango == 0) bytes = empaquetaEscenarios(b.escenarios);
   if (a.tipo == Barrido::archivo) difunde(bytes);
   if (rangos.rango == 0) return true;
   if (a.tipo == Barrido::archivo) return desempaquetaEscenarios(bytes, b.escenarios);
-  return leeFuente(a, ArchivoEscenarios{}, b, error);  // the same built-in sweep rank 0 made
+  std::string error;
+  return leeFuente(a, ArchivoEscenarios{}, b, error);
+}
+
+// Every rank reads input.txt; rank 0 alone reads nodes.txt and the scenarios.
+bool preparaRangos(const Argumentos& a, Rangos rangos, Barrida& b) {
+  std::string error;
+  const auto hilosDeRed = [&](std::int32_t n) { return hilosDelBarrido(a, n, 0); };
+  const bool bien = rangos.rango == 0 ? leeTodo(a, b, error) : leeRed(a, hilosDeRed, b, error);
+  return leidoEnRangos(rangos, bien, error) && escenariosEnRangos(a, rangos, b);
+}
+
+// A rank's end: a rank out of memory ends every rank's run (rank 0 says so
+// when it reaches that rank's chunk), and rank 0 puts the files in place.
+template <typename EscritorDeRango>
+int concluyeRango(std::optional<std::size_t> falta, bool raiz, EscritorDeRango& escritor,
+                  const Barrida& b) {
+  if (falta && raiz) {
+    descartaSalidaBarrido(escritor.salida);
+    (void)falla(sinMemoria(b, *falta % cuantosEscenarios(b.escenarios)));
+    abortaMpi();  // the other ranks may be waiting on exchanges that will not come
+  }
+  if (falta) return 1;
+  std::string error;
+  if (raiz && !escritor.confirma(error)) return falla(error);
+  return 0;
 }
 
 int barreRangos(const Argumentos& a, Rangos rangos) {
@@ -350,23 +428,32 @@ int barreRangos(const Argumentos& a, Rangos rangos) {
   const auto falta = barreRepartido(
       b.partida, b.escenarios, hilosDelBarrido(a, b.partida.n, cuantosEscenarios(b.escenarios)),
       rangos, [&](std::size_t k, const ResultadoEscenario& r) { return escritor.toma(k, r); });
-  if (falta && raiz) {
-    descartaSalidaBarrido(escritor.salida);
-    (void)falla(sinMemoria(b, *falta));
-    abortaMpi();  // the other ranks may be waiting on exchanges that will not come
-  }
-  if (falta) return 1;  // rank 0 ends the run when it reaches this rank's chunk
-  if (raiz && !escritor.confirma(error)) return falla(error);
-  return 0;
+  return concluyeRango(falta, raiz, escritor, b);
+}
+
+// An ensemble across the ranks: every rank reads MARGINALS.csv and makes the
+// networks of its chunks; rank 0 reads the scenarios and writes the files.
+int barreConjuntoRangos(const Argumentos& a, Rangos rangos) {
+  Conjunto c;
+  Barrida b;
+  std::string error;
+  const bool raiz = rangos.rango == 0;
+  const bool bien = leeConjuntoYFuente(a, raiz, c, b, error);
+  if (!leidoEnRangos(rangos, bien, error) || !escenariosEnRangos(a, rangos, b)) return 1;
+  EscritorConjunto escritor{b, {}, {}, {}};
+  const bool abierto = !raiz || abreConjunto(a, esTerminalDeError(), escritor, error);
+  if (!abierto) (void)falla(error);
+  if (!todosBien(abierto)) return 1;
+  const std::size_t cuantos = cuantosEscenarios(b.escenarios);
+  const auto falta = barreRedesRepartido(
+      redesDe(c, a.costes, cuantos), b.escenarios, hilosDelConjunto(a, cuantos), a.redes, rangos,
+      [&](std::size_t k, const ResultadoEscenario& r) { return escritor.toma(k, r); });
+  return concluyeRango(falta, raiz, escritor, b);
 }
 
 int ejecuta(const Argumentos& a, int& argc, char**& argv) {
-  if (!a.conjunto.empty()) {
-    (void)std::fputs("clearing-sweep-mpi: --ensemble runs in clearing-sweep only\n", stderr);
-    return 2;
-  }
   const Rangos rangos = iniciaMpi(argc, argv);
-  const int estado = barreRangos(a, rangos);
+  const int estado = a.conjunto.empty() ? barreRangos(a, rangos) : barreConjuntoRangos(a, rangos);
   terminaMpi();
   return estado;
 }

@@ -115,6 +115,41 @@ def test_sweep_matches_clearing_sweeps_files(tmp_path, arguments):
         np.testing.assert_array_equal(want, nodes[column].to_numpy(), err_msg=column)
 
 
+@pytest.mark.parametrize(
+    "arguments", [["--each-node"], ["--costs", "0.9:0.8", "--uniform-shock", "0:0.9:0.3"]]
+)
+def test_ensemble_sweep_matches_clearing_sweeps_files(tmp_path, arguments):
+    """The bank example's totals (an external column: a node outside) over 12 networks."""
+    marginals = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "bancos", "marginals.csv")
+    sample = ["--sample", "12", "--density", "0.4", "--seed", "3"]
+    subprocess.run([program("CLEARING_SWEEP"), "--ensemble", marginals, *sample, *arguments],
+                   cwd=tmp_path, check=True)
+    rows = read_csv(marginals)
+    column = lambda name: [float(r[name]) for r in rows]
+    ensemble = clearing.Ensemble(column("liabilities"), column("assets"), column("cash"), samples=12,
+                                 density=0.4, seed=3, external=column("external"),
+                                 names=[r["node"] for r in rows])
+    costs = {"alpha": 0.9, "beta": 0.8} if arguments[0] == "--costs" else {}
+    scenarios = {"each_node": True} if "--each-node" in arguments else {"uniform_shock": (0, 0.9, 0.3)}
+    s = clearing.sweep(ensemble=ensemble, threads=3, **costs, **scenarios)
+    summary, nodes = s.to_frames()
+    for frame, name in ((summary, "sweep.csv"), (nodes, "sweep_nodes.csv")):
+        want = read_csv(tmp_path / name)
+        assert list(frame.columns) == list(want[0].keys())
+        assert [int(r["network"]) for r in want] == list(frame["network"])
+        assert [r["scenario"] for r in want] == list(frame["scenario"])
+    want = read_csv(tmp_path / "sweep_nodes.csv")
+    assert [float(r["payment"]) for r in want] == list(nodes["payment"])
+    assert [r["name"] for r in want] == list(nodes["name"])
+    figures = s.summary.to_frame()
+    want = read_csv(tmp_path / "sweep_summary.csv")
+    assert list(figures.columns) == list(want[0].keys())
+    assert [int(r["networks"]) for r in want] == list(figures["networks"])
+    for name in clearing.EnsembleSummary.COLUMNS:
+        expected = [float(r[name]) if r[name] else np.nan for r in want]
+        np.testing.assert_array_equal(expected, figures[name].to_numpy(), err_msg=name)
+
+
 def test_two_python_threads_sweep_at_once(tmp_path):
     L, e = network(tmp_path, "sparse", 60, 9)
     want = clearing.sweep(L, e, uniform_shock=(0, 1, 0.02), threads=1)
