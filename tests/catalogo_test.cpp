@@ -483,9 +483,12 @@ TEST(Catalogo, MemoryLimitsOfTheGroup) {
   const double tresMatrices = 3 * 8.0 * 300 * 300 + 64 * 300 + 1e6;
   // Holds the structure-aware run of 300 nodes, not a literal round beside it.
   const double sinRondaLiteral = 8'606'128;
-  // 300 nodes in default peak at 9.8 MB resident; 15 % below that is
-  // refused, and only counting the block solver's panels (1.2 MB) refuses it.
-  const double bajoElPico300 = 8'300'000;
+  // Real groups (limits in steps of 256 KiB): 300 nodes of every generated
+  // family complete from 6.5 MB, bound by the reader's buffers beside L; and
+  // these 1000 nodes in default from 22.7 MB, which a count of the block
+  // solver's storage beside L refused below 35.7 MB.
+  const double bajoElPico300 = 6'300'000;
+  const double holgura1000 = 30'000'000;
   // 3000 nodes need three matrices of 72 MB: refused before any is touched.
   const Caso casos[] = {
       {"a v1 limit of 100 MB on the group", "3000 0 0", kSinMemoria, 1, vacio(), Montaje::normal,
@@ -509,6 +512,8 @@ TEST(Catalogo, MemoryLimitsOfTheGroup) {
        comoEntrada(redEnQuiebra(300, true)), Montaje::normal, limiteDe(20'619'288)},
       {"below the measured peak of 300 nodes in default", redEnQuiebra(300, false), kSinMemoria, 1,
        vacio(), Montaje::normal, limiteDe(bajoElPico300)},
+      {"the block in L's rows: room for 1000 nodes", redEnQuiebra(1000, false), "", 0,
+       comoEntrada(redEnQuiebra(1000, false)), Montaje::normal, limiteDe(holgura1000)},
   };
   for (const Caso& c : casos) compruebaCaso(c);
 }

@@ -96,7 +96,7 @@ void ejecuta(Informe& out, bool literal) {
 
 void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones) {
   if (estado.dim < 0) lanzaFallo(Error::sinMemoria, Salto::sin);
-  compruebaMemoria(memoriaNecesaria(estado.dim, matricesPrevistas(opciones)));
+  compruebaMemoria(memoriaNecesaria(estado.dim, matricesPrevistas(opciones, true)));
   // L and PI only: every page of theirs is written. The block solver's
   // storage has room for n×n and often uses a corner of it, which large
   // pages would make resident whole.
@@ -112,8 +112,8 @@ void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones) {
 void completaOpciones(const NetworkState& estado, OpcionesClearing& opciones) {
   // Data that are not finite take the literal formulas, which hold more
   // matrices than the check at the start allowed for.
-  const int matrices = matricesDeClearing(estado, opciones);
-  if (matrices > matricesPrevistas(opciones))
+  const int matrices = matricesDeClearing(estado, opciones, true);
+  if (matrices > matricesPrevistas(opciones, true))
     compruebaMemoria(memoriaAdicional(estado.dim, matrices - kMatricesDeDatos));
   opciones.recuerda =
       cabe(memoriaAdicional(estado.dim, matrices - kMatricesDeDatos + kMatricesRecuerdo));
