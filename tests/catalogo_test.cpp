@@ -415,22 +415,26 @@ Arranque limiteDe(double bytes) {
                          {"lote/memory.current", "0"}});
 }
 
-// The same, with the run on two processors at most: the figure counts
-// buffers for each thread, and the limit was chosen on a 2-core machine.
-Arranque enDosProcesadores(double bytes) {
+// In the child: the run on two processors at most. The memory figure
+// counts buffers for each thread, and the limits were chosen on a 2-core
+// machine.
+void enDosProcesadores() {
+  cpu_set_t dos;
+  CPU_ZERO(&dos);
+  cpu_set_t actual;
+  if (sched_getaffinity(0, sizeof actual, &actual) != 0) _exit(125);
+  for (int cpu = 0, tomados = 0; cpu < CPU_SETSIZE && tomados < 2; ++cpu) {
+    if (!CPU_ISSET(cpu, &actual)) continue;
+    CPU_SET(cpu, &dos);
+    ++tomados;
+  }
+  if (sched_setaffinity(0, sizeof dos, &dos) != 0) _exit(125);
+}
+
+// limiteDe on two processors.
+Arranque dosProcesadoresEn(double bytes) {
   Arranque a = limiteDe(bytes);
-  a.preparaHijo = [] {
-    cpu_set_t dos;
-    CPU_ZERO(&dos);
-    cpu_set_t actual;
-    if (sched_getaffinity(0, sizeof actual, &actual) != 0) _exit(125);
-    for (int cpu = 0, tomados = 0; cpu < CPU_SETSIZE && tomados < 2; ++cpu) {
-      if (!CPU_ISSET(cpu, &actual)) continue;
-      CPU_SET(cpu, &dos);
-      ++tomados;
-    }
-    if (sched_setaffinity(0, sizeof dos, &dos) != 0) _exit(125);
-  };
+  a.preparaHijo = enDosProcesadores;
   return a;
 }
 
@@ -536,7 +540,7 @@ TEST(Catalogo, MemoryLimitsOfTheGroup) {
       {"below the measured peak of 300 nodes in default", redEnQuiebra(300, false), kSinMemoria, 1,
        vacio(), Montaje::normal, limiteDe(bajoElPico300)},
       {"the block in L's rows: room for 1000 nodes", redEnQuiebra(1000, false), "", 0,
-       comoEntrada(redEnQuiebra(1000, false)), Montaje::normal, enDosProcesadores(holgura1000)},
+       comoEntrada(redEnQuiebra(1000, false)), Montaje::normal, dosProcesadoresEn(holgura1000)},
   };
   for (const Caso& c : casos) compruebaCaso(c);
 }
@@ -562,7 +566,8 @@ bool enGrupoReal(const Caso& base, long long limite) {
   const std::string procesos = (carpeta / "cgroup.procs").string();
   if (limitado) {
     Caso c = base;
-    c.arranque.preparaHijo = [&procesos] {
+    c.arranque.preparaHijo = [&procesos, antes = base.arranque.preparaHijo] {
+      if (antes) antes();
       std::FILE* f = std::fopen(procesos.c_str(), "w");
       if (f == nullptr || std::fputs("0", f) < 0 || std::fclose(f) != 0) _exit(125);
     };
@@ -612,9 +617,11 @@ TEST(Catalogo, ReportInMemory) {
   const std::string red = redEnQuiebra(1000, false);
   Caso c{"refused in 45 MB", red, "Memoria insuficient", 1, vacio()};
   c.arranque.carpeta = enMemoria;
+  c.arranque.preparaHijo = enDosProcesadores;
   if (!enGrupoReal(c, 45'000'000)) GTEST_SKIP() << "no v1 memory group with a limit here";
   c = {"whole in 80 MB", red, "", 0, comoEntrada(red)};
   c.arranque.carpeta = enMemoria;
+  c.arranque.preparaHijo = enDosProcesadores;
   (void)enGrupoReal(c, 80'000'000);
 }
 
