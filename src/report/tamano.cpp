@@ -65,3 +65,8 @@ TamanoInforme tamanoDeInforme(const NetworkState& estado) {
   t.despues = kTextos + n * (2 * anchoMaximo(kFormatoResultado) + pasos) + pagosMaximos(estado.PI);
   return t;
 }
+
+double tamanoMinimoDeInforme(std::int32_t n) {
+  const double nodos = std::max(n, 0);
+  return 4 * nodos * (kCelda * nodos + 2);
+}

@@ -4,6 +4,8 @@
 // the widest text of each format.
 #pragma once
 
+#include <cstdint>
+
 #include "base/estado.h"
 
 struct TamanoInforme {
@@ -14,3 +16,8 @@ struct TamanoInforme {
 
 // The report of the network held in estado (L, e, PI and pBarra).
 TamanoInforme tamanoDeInforme(const NetworkState& estado);
+
+// The least any report of n nodes takes, known from n alone: its four n×n
+// matrices (L, PI, one round's default matrix, the payments) at the
+// narrowest cell.
+double tamanoMinimoDeInforme(std::int32_t n);

@@ -88,10 +88,14 @@ void compruebaPaso(Informe& out, const ReservaInforme& reserva, int k) {
   compruebaMemoria(reserva.rondas + reserva.tamano.paso + reserva.tamano.despues);
 }
 
-// input.txt read into the state, pBarra and PI derived from it.
-void leeRed(Lector& entrada, NetworkState& estado, const OpcionesClearing& opciones) {
+// input.txt read into the state, pBarra and PI derived from it. A report
+// in memory is refused at once where even its least size does not fit
+// (the whole of it is counted once the network is known).
+void leeRed(Lector& entrada, const Informe& out, NetworkState& estado,
+            const OpcionesClearing& opciones) {
   estado.dim = leeDimension(entrada);
-  reservaEstado(estado, opciones);
+  reservaEstado(estado, opciones,
+                estaEnMemoria(out.archivo) ? tamanoMinimoDeInforme(estado.dim) : 0);
   leerDatos(entrada, estado);
   cierraLector(entrada);  // nothing past the data is read
   estado.pBarra = calculaPBarra(estado);
@@ -133,16 +137,16 @@ void ejecuta(Informe& out, bool literal) {
   NetworkState estado;
   OpcionesClearing opciones;
   opciones.literal = literal;
-  leeRed(entrada, estado, opciones);
+  leeRed(entrada, out, estado, opciones);
   completaOpciones(estado, opciones);
   escribeClearing(out, estado, opciones, true);
 }
 
 }  // namespace
 
-void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones) {
+void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones, double informe) {
   if (estado.dim < 0) lanzaFallo(Error::sinMemoria, Salto::sin);
-  compruebaMemoria(memoriaNecesaria(estado.dim, matricesPrevistas(opciones, true)));
+  compruebaMemoria(memoriaNecesaria(estado.dim, matricesPrevistas(opciones, true)) + informe);
   // L and PI only: every page of theirs is written. The block solver's
   // storage has room for n×n and often uses a corner of it, which large
   // pages would make resident whole.
