@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -126,6 +127,42 @@ TEST(Plataforma, MemoryAvailableUnderTheTightestLimit) {
     EXPECT_EQ(memoriaDisponibleBajo(raiz.string()), c.esperado);
     fs::remove_all(raiz);
   }
+}
+
+// The same container made for real where the system lets us (root, cgroup
+// v1): in a child's own mount namespace, a group with a limit is mounted
+// alone on the controller's mount point, as a container without a cgroup
+// namespace sees it, with the kernel's own mountinfo (optional fields,
+// options) and /proc/self/cgroup still showing the host's path.
+TEST(Plataforma, ContainerLayoutInAMountNamespace) {
+  const fs::path controlador = "/sys/fs/cgroup/memory";
+  std::string grupo;
+  std::ifstream lineas("/proc/self/cgroup");
+  for (std::string l; std::getline(lineas, l);)
+    if (l.find(":memory:") != std::string::npos) grupo = l.substr(l.find(":memory:") + 8);
+  const fs::path carpeta =
+      controlador.string() + grupo + "/clearing-contenedor-" + std::to_string(getpid());
+  std::error_code error;
+  if (grupo.empty() || geteuid() != 0 || !fs::create_directory(carpeta, error))
+    GTEST_SKIP() << "no v1 memory group can be made here";
+  escribeArchivo(carpeta / "memory.limit_in_bytes", "104857600");
+  constexpr int kSinEspacioDeMontaje = 77;
+  const Salida s = ejecutaEnHijo([&] {
+    escribeArchivo(carpeta / "cgroup.procs", "0");
+    // The group's folder bound elsewhere, the hierarchy's mount taken away,
+    // the folder moved onto its mount point.
+    const std::string aparte = directorioTemporal().string();
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        mount(carpeta.c_str(), aparte.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        umount2(controlador.c_str(), MNT_DETACH) != 0 ||
+        mount(aparte.c_str(), controlador.c_str(), nullptr, MS_MOVE, nullptr) != 0)
+      _exit(kSinEspacioDeMontaje);
+    const double disponible = memoriaDisponibleBajo("/");
+    _exit(disponible >= 0 && disponible <= 100 * kMB ? 0 : 3);
+  });
+  fs::remove(carpeta, error);
+  if (s.estado == kSinEspacioDeMontaje) GTEST_SKIP() << "no mount namespace can be made here";
+  EXPECT_EQ(s.estado, 0) << "the limit of the group mounted as the root was not found";
 }
 
 // The processors of a prepared tree's CPU quota, within the process's

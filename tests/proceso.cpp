@@ -114,8 +114,8 @@ Salida ejecutaEnHijo(const std::function<void()>& cuerpo) {
   });
 }
 
-std::filesystem::path directorioTemporal() {
-  std::string plantilla = (std::filesystem::temp_directory_path() / "clearing-XXXXXX").string();
+std::filesystem::path directorioTemporal(const std::filesystem::path& base) {
+  std::string plantilla = (base / "clearing-XXXXXX").string();
   if (mkdtemp(plantilla.data()) == nullptr) std::abort();
   return plantilla;
 }

@@ -36,8 +36,9 @@ std::vector<Salida> ejecutaALaVez(const std::string& binario, const std::filesys
 // writes the message of a Fallo it throws and exits 1, as a program would.
 Salida ejecutaEnHijo(const std::function<void()>& cuerpo);
 
-// A fresh empty directory under the system's temporary directory.
-std::filesystem::path directorioTemporal();
+// A fresh empty directory under base, the system's temporary directory by default.
+std::filesystem::path directorioTemporal(
+    const std::filesystem::path& base = std::filesystem::temp_directory_path());
 
 std::string leeArchivo(const std::filesystem::path& ruta);
 

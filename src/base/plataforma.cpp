@@ -62,9 +62,13 @@ void salidaEstandarBinaria() {
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <thread>
 
 #include "base/cgrupos.h"
+#ifdef __linux__
+#include <sys/vfs.h>
+#endif
 #endif
 
 #ifdef _WIN32
@@ -94,6 +98,10 @@ bool esMismoArchivo(std::FILE* archivo, const char* nombre) {
 // The run relies on allocation failures alone there.
 double memoriaDisponibleBajo(const std::string& /*raiz*/) {
   return -1;
+}
+
+bool estaEnMemoria(std::FILE* /*archivo*/) {
+  return false;
 }
 
 unsigned procesadoresDisponiblesBajo(const std::string& /*raiz*/) {
@@ -128,6 +136,21 @@ double memoriaDisponibleBajo(const std::string& raiz) {
   return memoriaDeLosArchivos(raiz);
 }
 
+bool estaEnMemoria(std::FILE* archivo) {
+#ifdef __linux__
+  constexpr std::uint32_t kTmpfs = 0x01021994;  // the kernel's TMPFS_MAGIC
+  constexpr std::uint32_t kRamfs = 0x858458F6;  // RAMFS_MAGIC
+  struct statfs sistema {};
+  if (archivo == nullptr || fstatfs(fileno(archivo), &sistema) != 0) return false;
+  // f_type is a signed word of 32 bits on 32-bit builds: its low 32 bits say.
+  const auto tipo = static_cast<std::uint32_t>(sistema.f_type);
+  return tipo == kTmpfs || tipo == kRamfs;
+#else
+  (void)archivo;
+  return false;
+#endif
+}
+
 unsigned procesadoresDisponiblesBajo(const std::string& raiz) {
   double cuantos = 0;
   cpu_set_t mascara;
@@ -147,7 +170,6 @@ unsigned procesadoresDisponiblesBajo(const std::string& raiz) {
 #include <sys/mman.h>
 
 #include <climits>
-#include <cstdint>
 #include <cstdlib>
 
 namespace {

@@ -38,6 +38,12 @@ bool esMismoArchivo(std::FILE* archivo, const char* nombre);
 // takes them when the group needs room); negative when the system does not say.
 double memoriaDisponibleBajo(const std::string& raiz);
 
+// True when archivo lives on a file system held in memory (Linux's tmpfs
+// and ramfs): its pages are memory the system cannot write back to reclaim,
+// charged to the process's control group like its own. False elsewhere
+// (Windows has none).
+bool estaEnMemoria(std::FILE* archivo);
+
 // The processors this process may run on, at least 1: those of its
 // affinity mask, within the CPU quota of its control group and its parents
 // read under raiz ("/" for the machine itself; Linux's v2 cpu.max, v1

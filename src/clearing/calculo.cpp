@@ -41,7 +41,7 @@ Marcas marcasEstructuradas(const Red& red, const Vector& /*p*/, const Vector& ph
 }
 
 // L, PI and A's dense temporaries: four products per round, each with its operands.
-constexpr Calculo kLiteral{phiLiteral, marcasLiterales, resuelveLiteral, entradasLiterales, 10};
+constexpr Calculo kLiteral{phiLiteral, marcasLiterales, resuelveLiteral, entradasLiterales, 10, 0};
 
 // The block solver hands a round back when a pivot row or a factor is not
 // finite; that round is then solved literally, from a fresh A and b, once
@@ -72,8 +72,8 @@ void resuelveEstructurado(const Red& red, Vector& p, const Marcas& marcas, Traba
 
 // L, PI and the block solver's storage; a cascade's record of its rounds,
 // two more, only where they fit (linalg/historia.h).
-constexpr Calculo kEstructurado{phiEstructurado, marcasEstructuradas, resuelveEstructurado,
-                                sumaEntradas, 3};
+constexpr Calculo kEstructurado{
+    phiEstructurado, marcasEstructuradas, resuelveEstructurado, sumaEntradas, 3, 1};
 
 }  // namespace
 

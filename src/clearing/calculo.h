@@ -24,6 +24,8 @@ struct Calculo {
   Vector (*entradas)(const Red& red, const Vector& p, unsigned hilos);
   // The n×n matrices the run holds at its peak on this path (L and PI included).
   int matricesEnUso;
+  // Of those, the block solver's storage: 1, or 0 where there is no block.
+  int matricesDeBloque;
 };
 
 // The table a run expects before its data are read: the literal one for the

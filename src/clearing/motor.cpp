@@ -43,12 +43,14 @@ Fallo sinMemoria() {
 
 }  // namespace
 
-int matricesPrevistas(const OpcionesClearing& opciones) {
-  return calculoPrevisto(opciones.literal).matricesEnUso;
+int matricesPrevistas(const OpcionesClearing& opciones, bool conSitio) {
+  const Calculo& calculo = calculoPrevisto(opciones.literal);
+  return calculo.matricesEnUso - (conSitio ? calculo.matricesDeBloque : 0);
 }
 
-int matricesDeClearing(const Red& red, const OpcionesClearing& opciones) {
-  return eligeCalculo(red, opciones.literal).matricesEnUso;
+int matricesDeClearing(const Red& red, const OpcionesClearing& opciones, bool conSitio) {
+  const Calculo& calculo = eligeCalculo(red, opciones.literal);
+  return calculo.matricesEnUso - (conSitio ? calculo.matricesDeBloque : 0);
 }
 
 std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesClearing& opciones,

@@ -60,9 +60,11 @@ struct ResultadoClearing {
 // formulas hold ten, the structure-aware path three (plus kMatricesRecuerdo
 // where it may carry its elimination over). Before the data are known, the
 // path the options choose; with them, the one the data choose (data that are
-// not finite take the literal formulas).
-int matricesPrevistas(const OpcionesClearing& opciones);
-int matricesDeClearing(const Red& red, const OpcionesClearing& opciones);
+// not finite take the literal formulas). conSitio: for a caller that hands
+// the block solver rows of its own (EspacioClearing's trabajo.sitio, as the
+// program does with L's once L is written), whose storage is then not taken.
+int matricesPrevistas(const OpcionesClearing& opciones, bool conSitio = false);
+int matricesDeClearing(const Red& red, const OpcionesClearing& opciones, bool conSitio = false);
 inline constexpr int kMatricesRecuerdo = 2;
 
 // The whole computation: rounds, then capital.

@@ -18,7 +18,8 @@
 // line goes, which covers the networks analysts draw, 40 to 100 banks with 5
 // to 10 counterparties each; past 10 per node, or 1000 lines in all (100
 // such banks), the lines hide the nodes. A small network may have up to
-// kMinObligacionesDibujo lines whatever its size.
+// kMinObligacionesDibujo lines whatever its size. Measured (lines through
+// other banks' circles, per bank) in docs/companions.md.
 inline constexpr std::int32_t kMaxNodosDibujo = 200;
 inline constexpr std::size_t kMaxObligacionesDibujo = 1000;
 inline constexpr std::size_t kObligacionesPorNodo = 10;

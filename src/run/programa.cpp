@@ -21,6 +21,7 @@
 #include "report/informe.h"
 #include "report/preliminares.h"
 #include "report/resultado.h"
+#include "report/tamano.h"
 #include "run/fatal.h"
 #include "run/progreso.h"
 
@@ -44,10 +45,57 @@ std::function<bool(int)> compruebaRondas(std::int32_t dim) {
   };
 }
 
-// input.txt read into the state, pBarra and PI derived from it.
-void leeRed(Lector& entrada, NetworkState& estado, const OpcionesClearing& opciones) {
+// Where the report's file system is held in memory its pages are memory the
+// system cannot write back to reclaim: the report's text is then counted in
+// the checks, before its first byte and again before each round's block
+// after the first, beside what the rounds may still take.
+struct ReservaInforme {
+  bool enMemoria = false;
+  TamanoInforme tamano;
+  double rondas = 0;  // what the rounds may take beyond what the run holds
+};
+
+ReservaInforme reservaDeInforme(const Informe& out, const NetworkState& estado,
+                                OpcionesClearing& opciones) {
+  ReservaInforme r;
+  r.enMemoria = estaEnMemoria(out.archivo);
+  if (!r.enMemoria) return r;
+  r.tamano = tamanoDeInforme(estado);
+  const int matrices = matricesDeClearing(estado, opciones, true) - kMatricesDeDatos;
+  r.rondas = memoriaAdicional(estado.dim, matrices);
+  const double informe = r.tamano.antes + r.tamano.paso + r.tamano.despues;
+  // The record is left out rather than the run refused: the same bits.
+  if (opciones.recuerda &&
+      cabe(memoriaAdicional(estado.dim, matrices + kMatricesRecuerdo) + informe))
+    r.rondas = memoriaAdicional(estado.dim, matrices + kMatricesRecuerdo);
+  else
+    opciones.recuerda = false;
+  compruebaMemoria(r.rondas + informe);
+  // A round that falls back checks its matrices beside the report's rest,
+  // with its own block in flight; each time, since the report's pages stay.
+  const double resto = r.tamano.paso + r.tamano.despues;
+  opciones.caben = [dim = estado.dim, resto](int m) {
+    return cabe(memoriaAdicional(dim, m) + resto);
+  };
+  return r;
+}
+
+// Before a round's block after the first: the blocks before it written
+// (their pages charged), this one and what follows the rounds must fit.
+void compruebaPaso(Informe& out, const ReservaInforme& reserva, int k) {
+  if (!reserva.enMemoria || k < 2) return;
+  esperaAparte(out);
+  compruebaMemoria(reserva.rondas + reserva.tamano.paso + reserva.tamano.despues);
+}
+
+// input.txt read into the state, pBarra and PI derived from it. A report
+// in memory is refused at once where even its least size does not fit
+// (the whole of it is counted once the network is known).
+void leeRed(Lector& entrada, const Informe& out, NetworkState& estado,
+            const OpcionesClearing& opciones) {
   estado.dim = leeDimension(entrada);
-  reservaEstado(estado, opciones);
+  reservaEstado(estado, opciones,
+                estaEnMemoria(out.archivo) ? tamanoMinimoDeInforme(estado.dim) : 0);
   leerDatos(entrada, estado);
   cierraLector(entrada);  // nothing past the data is read
   estado.pBarra = calculaPBarra(estado);
@@ -57,9 +105,11 @@ void leeRed(Lector& entrada, NetworkState& estado, const OpcionesClearing& opcio
 // The rounds, each written as its "Paso" block and shown on the progress
 // line; the clearing vector and the default steps land in the state.
 Clearing resuelve(Informe& out, NetworkState& estado, const OpcionesClearing& opciones,
-                  EspacioClearing& espacio, bool conProgreso, int* ronda) {
+                  const ReservaInforme& reserva, EspacioClearing& espacio, bool conProgreso,
+                  int* ronda) {
   Progreso progreso = nuevoProgreso(stderr, conProgreso && esTerminalDeError());
   const ObservaRonda observa = [&](int k, const Marcas& marcas) {
+    compruebaPaso(out, reserva, k);
     escribePaso(out, k, marcas);
     muestraRonda(progreso, k, marcas);
   };
@@ -87,16 +137,16 @@ void ejecuta(Informe& out, bool literal) {
   NetworkState estado;
   OpcionesClearing opciones;
   opciones.literal = literal;
-  leeRed(entrada, estado, opciones);
+  leeRed(entrada, out, estado, opciones);
   completaOpciones(estado, opciones);
   escribeClearing(out, estado, opciones, true);
 }
 
 }  // namespace
 
-void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones) {
+void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones, double informe) {
   if (estado.dim < 0) lanzaFallo(Error::sinMemoria, Salto::sin);
-  compruebaMemoria(memoriaNecesaria(estado.dim, matricesPrevistas(opciones)));
+  compruebaMemoria(memoriaNecesaria(estado.dim, matricesPrevistas(opciones, true)) + informe);
   // L and PI only: every page of theirs is written. The block solver's
   // storage has room for n×n and often uses a corner of it, which large
   // pages would make resident whole.
@@ -112,8 +162,8 @@ void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones) {
 void completaOpciones(const NetworkState& estado, OpcionesClearing& opciones) {
   // Data that are not finite take the literal formulas, which hold more
   // matrices than the check at the start allowed for.
-  const int matrices = matricesDeClearing(estado, opciones);
-  if (matrices > matricesPrevistas(opciones))
+  const int matrices = matricesDeClearing(estado, opciones, true);
+  if (matrices > matricesPrevistas(opciones, true))
     compruebaMemoria(memoriaAdicional(estado.dim, matrices - kMatricesDeDatos));
   opciones.recuerda =
       cabe(memoriaAdicional(estado.dim, matrices - kMatricesDeDatos + kMatricesRecuerdo));
@@ -122,6 +172,8 @@ void completaOpciones(const NetworkState& estado, OpcionesClearing& opciones) {
 
 void escribeClearing(Informe& out, NetworkState& estado, const OpcionesClearing& opciones,
                      bool conProgreso, int* ronda) {
+  OpcionesClearing elegidas = opciones;  // the report's room may change them
+  const ReservaInforme reserva = reservaDeInforme(out, estado, elegidas);
   escribeInput(out, estado);
   // L is in the report, and nothing reads it again: the block solver takes
   // its rows, already faulted in, rather than the system clearing n² fresh
@@ -132,9 +184,9 @@ void escribeClearing(Informe& out, NetworkState& estado, const OpcionesClearing&
   escribeSistema(out, estado);
   escribeSeparadores(out);
   escribeCabeceraDiagonales(out);
-  Clearing clearing = resuelve(out, estado, opciones, espacio, conProgreso, ronda);
+  Clearing clearing = resuelve(out, estado, elegidas, reserva, espacio, conProgreso, ronda);
   escribeSeparadores(out);
-  if (const auto error = calculaCapitales(estado, opciones, clearing)) {
+  if (const auto error = calculaCapitales(estado, elegidas, clearing)) {
     if (ronda != nullptr) *ronda = error->ronda;
     relanza(error->fallo);
   }

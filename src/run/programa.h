@@ -19,8 +19,9 @@ int ejecutaPrograma(bool literal);
 // room for e and L (filled as the numbers arrive) and pPrima. A negative dim,
 // or one whose run at its peak would not fit, throws Error::sinMemoria (no
 // line feed) before anything is allocated: refused here rather than killed
-// by the system for touching memory it promised.
-void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones);
+// by the system for touching memory it promised. informe: bytes of the
+// report that will be held in memory beside the run, counted too.
+void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones, double informe = 0);
 
 // Once L, e, pBarra and PI are held: the rest of the options as the program
 // chooses them (carrying eliminations over where they fit, the check before
