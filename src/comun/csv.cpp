@@ -127,8 +127,11 @@ std::string listaColumnas(std::span<const char* const> columnas) {
 
 bool leeCabeceraCsv(const std::string& mostrado, const std::vector<FilaCsv>& filas,
                     std::span<const char* const> columnas, std::vector<std::size_t>& posicion,
-                    std::string& error) {
-  const std::string lista = listaColumnas(columnas);
+                    std::string& error, std::size_t obligatorias) {
+  const std::string lista = obligatorias < columnas.size()
+                                ? listaColumnas(columnas.first(obligatorias)) + " with any of " +
+                                      listaColumnas(columnas.subspan(obligatorias))
+                                : listaColumnas(columnas);
   if (filas.empty()) {
     error = mostrado + ": empty file: expected the header line " + lista;
     return false;
@@ -158,7 +161,7 @@ bool leeCabeceraCsv(const std::string& mostrado, const std::vector<FilaCsv>& fil
     }
     posicion[donde - columnas.begin()] = k;
   }
-  for (std::size_t c = 0; c < columnas.size(); ++c) {
+  for (std::size_t c = 0; c < std::min(obligatorias, columnas.size()); ++c) {
     if (posicion[c] != kFalta) continue;
     error =
         enLinea(mostrado, primera.linea,

@@ -27,10 +27,11 @@ std::string nombreCsv(const std::string& ruta);
 // number in it means the header line is missing and the first record is
 // data. False with error "FILE: …" or "FILE:LINE: …", FILE being mostrado:
 // an empty file, a missing header line, an unknown or repeated column, a
-// missing column.
+// missing column. Columns from the obligatorias-th on may be missing: their
+// posicion is then npos.
 bool leeCabeceraCsv(const std::string& mostrado, const std::vector<FilaCsv>& filas,
                     std::span<const char* const> columnas, std::vector<std::size_t>& posicion,
-                    std::string& error);
+                    std::string& error, std::size_t obligatorias = static_cast<std::size_t>(-1));
 
 // The columns as a header line names them: "debtor,creditor,amount".
 std::string listaColumnas(std::span<const char* const> columnas);
