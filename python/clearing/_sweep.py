@@ -133,6 +133,14 @@ def sweep(
     *,
     each_node: bool = False,
     uniform_shock: tuple[float, float, float] | None = None,
+    each_node_fails: float | None = None,
+    groups: Mapping[str, Sequence[int | str]] | None = None,
+    each_group: bool = False,
+    group: str | None = None,
+    random: int | None = None,
+    seed: int = 0,
+    loss_mean: float | None = None,
+    loss_corr: float = 0.0,
     names: Sequence[str] | None = None,
     alpha: float = 1.0,
     beta: float = 1.0,
@@ -149,7 +157,17 @@ def sweep(
     - ``each_node=True``: scenario k sets node k's cash to 0 (named by
       ``names[k]``, or k);
     - ``uniform_shock=(from, to, step)``: scenario k multiplies every cash by
-      ``1 - s_k``, ``s_k = from + k*step`` while ``s_k <= to`` (named by s_k).
+      ``1 - s_k``, ``s_k = from + k*step`` while ``s_k <= to`` (named by s_k);
+      with ``group=NAME`` only the cash of that group of ``groups``;
+    - ``each_node_fails=r``: node k fails in scenario k: it is in default
+      from round 1 and pays at most the fraction r of what it owes;
+    - ``each_group=True``: scenario k sets the cash of the k-th group of
+      ``groups`` (a mapping of group name → nodes) to 0 (named by the group);
+    - ``random=K`` with ``seed``, ``loss_mean`` (M, in (0, 1)) and
+      ``loss_corr`` (RHO, in [0, 1]): in scenario k node i loses the fraction
+      Φ(Φ⁻¹(M) + √RHO·Z_k + √(1−RHO)·ε_ki) of its cash, Z and ε standard
+      normal draws that depend on (seed, k) alone, the bits of
+      ``clearing-sweep --random`` on every machine.
 
     Each scenario's numbers are those of ``clear(L, cash, alpha=alpha,
     beta=beta)``, with the default costs of ``clear``. The GIL is
@@ -160,21 +178,53 @@ def sweep(
     L, e = network(L, e)
     alpha, beta = costs_of(alpha, beta)
     n = e.shape[0]
-    given = sum([scenarios is not None, bool(each_node), uniform_shock is not None])
+    given = sum([scenarios is not None, bool(each_node), uniform_shock is not None,
+                 each_node_fails is not None, bool(each_group), random is not None])
     if given != 1:
-        raise ValueError("give exactly one of scenarios, each_node=True and uniform_shock")
+        raise ValueError("give exactly one of scenarios, each_node=True, uniform_shock, "
+                         "each_node_fails, each_group=True and random")
     node_names = None if names is None else _names(names, n)
+    group_names, members = _groups_of(groups, node_names, n)
+    if (each_group or group is not None) and groups is None:
+        raise ValueError("each_group and group need groups")
+    if group is not None and uniform_shock is None:
+        raise ValueError("group goes with uniform_shock")
+    if group is not None and group not in group_names:
+        raise ValueError(f"unknown group {group!r}")
+    if random is not None:
+        if int(random) < 1 or loss_mean is None or not 0.0 < float(loss_mean) < 1.0:
+            raise ValueError("random needs K >= 1 and loss_mean in (0, 1)")
+        if not 0.0 <= float(loss_corr) <= 1.0:
+            raise ValueError("loss_corr must be in [0, 1]")
     cash, shock, labels = None, "", None
     if scenarios is not None:
         cash, labels = _cash_of(scenarios, e, node_names)
     elif uniform_shock is not None:
         first, last, step = (float(x) for x in uniform_shock)
         shock = f"{first!r}:{last!r}:{step!r}"
+    shocked = members[group_names.index(group)] if group is not None else []
     result = _native.sweep(L, e, cash, bool(each_node), shock, node_names or [], threads_of(threads),
-                           alpha, beta)
+                           alpha, beta, float("nan") if each_node_fails is None else float(each_node_fails),
+                           group_names, members, bool(each_group), shocked,
+                           0 if random is None else int(random), int(seed),
+                           0.0 if loss_mean is None else float(loss_mean), float(loss_corr))
     names_out, status, defaults, rounds, payments, shortfall, default_round, payment, owes, regular = result[:10]
     return Sweep(labels or names_out, np.array(STATUSES, dtype=object)[status].astype(str), defaults,
                  rounds, payments, shortfall, default_round, payment, owes, regular, *result[10:])
+
+
+def _groups_of(groups, names: list[str] | None, n: int) -> tuple[list[str], list[list[int]]]:
+    """The groups' names and each one's nodes as numbers, ascending."""
+    if groups is None:
+        return [], []
+    index = {name: k for k, name in enumerate(names or [])}
+    members = []
+    for label, nodes in groups.items():
+        numbers = sorted({int(index.get(node, node)) for node in nodes})
+        if any(not 0 <= k < n for k in numbers):
+            raise ValueError(f"group {label!r}: a node out of range")
+        members.append(numbers)
+    return [str(label) for label in groups], members
 
 
 def _cash_of(scenarios, e: np.ndarray, names: list[str] | None) -> tuple[np.ndarray, list[str]]:
