@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -17,6 +18,13 @@ struct FilaCsv {
 // field trimmed. On failure error holds "FILE: what is wrong" or
 // "FILE:LINE: what is wrong", FILE being nombreCsv(ruta).
 bool leeCsv(const std::string& ruta, std::vector<FilaCsv>& filas, std::string& error);
+
+// The same records one at a time, as they are read, without holding the
+// file: alFila(fila) for each (it may move the fields away); when it returns
+// false the reading stops and recorreCsv returns false, error left to the
+// caller to set.
+bool recorreCsv(const std::string& ruta, const std::function<bool(FilaCsv&)>& alFila,
+                std::string& error);
 
 // The file as messages name it: "stdin" for "-", other names escaped as
 // textoSeguro escapes them (printable UTF-8 kept).

@@ -8,7 +8,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/enorden.h"
 #include "comun/csv.h"
+#include "escenarios/indice_nombres.h"
 #include "comun/texto.h"
 #include "lectura/lector.h"
 
@@ -21,6 +23,9 @@ constexpr std::size_t kMaxPasos = 10'000'000;
 constexpr std::array<const char*, 5> kColumnas = {"scenario", "node", "cash", "shock", "fail"};
 constexpr std::size_t kObligatorias = 2;
 constexpr std::size_t kFalta = static_cast<std::size_t>(-1);
+// Distinct scenario names counted before the network is read: enough to
+// size the threads, which never exceed it.
+constexpr std::size_t kMaxContados = kMaxHilosEnOrden;
 
 // A node named by a row: group:NAME names each node of the group.
 constexpr std::string_view kGrupo = "group:";
@@ -70,55 +75,80 @@ std::unordered_map<std::string, std::int32_t> porNombre(const std::vector<std::s
   return mapa;
 }
 
+bool recorreTablaCsv(const std::string& ruta, const std::string& mostrado,
+                     std::span<const char* const> columnas, std::size_t obligatorias,
+                     std::vector<std::size_t>& columna,
+                     const std::function<bool(FilaCsv&, std::string&)>& alFila,
+                     std::string& error) {
+  std::vector<FilaCsv> cabecera;
+  bool conFilas = false;
+  std::string falta;
+  const std::function<bool(FilaCsv&)> cadaFila = [&](FilaCsv& fila) {
+    if (cabecera.empty()) {
+      cabecera.push_back(std::move(fila));
+      return leeCabeceraCsv(mostrado, cabecera, columnas, columna, falta, obligatorias);
+    }
+    conFilas = true;
+    if (fila.campos.size() != cabecera[0].campos.size()) {
+      falta = enLinea(mostrado, fila.linea, "") + std::to_string(fila.campos.size()) +
+              " fields where the header has " + std::to_string(cabecera[0].campos.size());
+      return false;
+    }
+    return alFila(fila, falta);
+  };
+  if (!recorreCsv(ruta, cadaFila, error)) {
+    if (!falta.empty()) error = falta;
+    if (error.starts_with(ruta)) error = mostrado + error.substr(ruta.size());
+    return false;
+  }
+  if (cabecera.empty())
+    return leeCabeceraCsv(mostrado, cabecera, columnas, columna, error, obligatorias);
+  if (conFilas) return true;
+  error = mostrado + ": no rows after the header";
+  return false;
+}
+
 bool leeTablaCsv(const std::string& ruta, const std::string& mostrado,
                  std::span<const char* const> columnas, std::size_t obligatorias,
                  std::vector<FilaCsv>& filas, std::vector<std::size_t>& columna,
                  std::string& error) {
-  if (!leeCsv(ruta, filas, error)) {
-    if (error.starts_with(ruta)) error = mostrado + error.substr(ruta.size());
-    return false;
-  }
-  if (!leeCabeceraCsv(mostrado, filas, columnas, columna, error, obligatorias)) return false;
-  if (filas.size() == 1) {
-    error = mostrado + ": no rows after the header";
-    return false;
-  }
-  for (std::size_t f = 1; f < filas.size(); ++f) {
-    const FilaCsv& fila = filas[f];
-    if (fila.campos.size() != filas[0].campos.size()) {
-      error = enLinea(mostrado, fila.linea, "") + std::to_string(fila.campos.size()) +
-              " fields where the header has " + std::to_string(filas[0].campos.size());
-      return false;
-    }
-  }
-  return true;
+  filas.assign(1, FilaCsv{});  // the header's place
+  return recorreTablaCsv(ruta, mostrado, columnas, obligatorias, columna,
+                         [&](FilaCsv& fila, std::string& /*falta*/) {
+                           filas.push_back(std::move(fila));
+                           return true;
+                         },
+                         error);
 }
 
 bool leeArchivoEscenarios(const std::string& ruta, const std::string& mostrado,
                           ArchivoEscenarios& archivo, std::string& error) {
   archivo = ArchivoEscenarios{};
+  archivo.ruta = ruta;
   archivo.mostrado = mostrado;
-  if (!leeTablaCsv(ruta, mostrado, kColumnas, kObligatorias, archivo.filas, archivo.columna,
-                   error)) {
+  // Standard input cannot be read twice: its rows are kept.
+  const bool guarda = mostrado == "-";
+  if (guarda) archivo.filas.emplace_back();
+  std::unordered_set<std::string> nombres;  // up to kMaxContados
+  const auto alFila = [&](FilaCsv& fila, std::string& falta) {
+    const std::string& nombre = fila.campos[archivo.columna[0]];
+    if (const char* que = faltaEnNombre(nombre)) {
+      falta = enLinea(mostrado, fila.linea, que);
+      return false;
+    }
+    if (nombres.size() < kMaxContados) nombres.insert(nombre);
+    if (guarda) archivo.filas.push_back(std::move(fila));
+    return true;
+  };
+  if (!recorreTablaCsv(ruta, mostrado, kColumnas, kObligatorias, archivo.columna, alFila, error)) {
     if (error == mostrado + ": no rows after the header")
       error = mostrado + ": no scenarios after the header";
     return false;
   }
   if (std::all_of(archivo.columna.begin() + kObligatorias, archivo.columna.end(),
                   [](std::size_t c) { return c == kFalta; })) {
-    error = enLinea(mostrado, archivo.filas[0].linea,
-                    "no column cash, shock or fail: a scenario changes something");
+    error = enLinea(mostrado, 1, "no column cash, shock or fail: a scenario changes something");
     return false;
-  }
-  std::unordered_set<std::string> nombres;
-  for (std::size_t f = 1; f < archivo.filas.size(); ++f) {
-    const FilaCsv& fila = archivo.filas[f];
-    const std::string& nombre = fila.campos[archivo.columna[0]];
-    if (const char* falta = faltaEnNombre(nombre)) {
-      error = enLinea(mostrado, fila.linea, falta);
-      return false;
-    }
-    nombres.insert(nombre);
   }
   archivo.cuantos = nombres.size();
   return true;
@@ -191,6 +221,69 @@ bool cambiosDeFila(const LectorFilas& lector, const FilaCsv& fila, std::vector<C
 
 }  // namespace
 
+namespace {
+
+// What the rows of a scenario file have built so far: the scenarios, their
+// names' numbers, and which scenario last changed each node (a second row
+// for a node within a run of its scenario's rows is found there; a
+// scenario whose rows come back after another's is searched).
+struct Recuento {
+  Escenarios& escenarios;
+  IndiceNombres indice;
+  std::vector<std::uint32_t> sello;  // per node and kind: 1 + the scenario that set it
+  std::size_t anterior = static_cast<std::size_t>(-1);
+  bool vuelta = false;  // the current run of rows is of a scenario seen before
+};
+
+bool repetido(const Recuento& r, std::size_t k, const Cambio& cambio) {
+  const std::size_t s = 2 * static_cast<std::size_t>(cambio.nodo) +
+                        (cambio.clase == Clase::caida ? 1 : 0);
+  if (r.sello[s] == k + 1) return true;
+  if (!r.vuelta) return false;
+  const auto mismo = [&](const Cambio& c) {
+    return c.nodo == cambio.nodo && (c.clase == Clase::caida) == (cambio.clase == Clase::caida);
+  };
+  const std::vector<Cambio>& hechos = r.escenarios.leidos[k].cambios;
+  return std::any_of(hechos.begin(), hechos.end(), mismo);
+}
+
+bool anadeFila(const LectorFilas& lector, Recuento& r, const FilaCsv& fila,
+               std::vector<std::int32_t>& nodos, std::vector<Cambio>& cambios,
+               std::string& error) {
+  const std::string donde = enLinea(lector.archivo.mostrado, fila.linea, "");
+  const std::string& nombre = fila.campos[lector.archivo.columna[0]];
+  const std::string& nodoTexto = fila.campos[lector.archivo.columna[1]];
+  if (!nodosDeFila(lector, nodoTexto, nodos, error) ||
+      !cambiosDeFila(lector, fila, cambios, error)) {
+    error.insert(0, donde);
+    return false;
+  }
+  std::vector<EscenarioLeido>& leidos = r.escenarios.leidos;
+  const std::size_t k =
+      buscaONuevo(r.indice, nombre, leidos.size(),
+                  [&](std::size_t m) -> std::string_view { return leidos[m].nombre; });
+  if (k == leidos.size()) leidos.push_back({nombre, {}, {}});
+  if (k != r.anterior) r.vuelta = k + 1 < leidos.size();
+  r.anterior = k;
+  for (const std::int32_t nodo : nodos) {
+    for (Cambio cambio : cambios) {
+      cambio.nodo = nodo;
+      if (repetido(r, k, cambio)) {
+        error = donde + "a second row for node " +
+                citado(nodos.size() > 1 ? "#" + std::to_string(nodo) : nodoTexto) +
+                " in scenario " + citado(nombre);
+        return false;
+      }
+      r.sello[2 * static_cast<std::size_t>(nodo) + (cambio.clase == Clase::caida ? 1 : 0)] =
+          static_cast<std::uint32_t>(k + 1);
+      leidos[k].cambios.push_back(cambio);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 bool leeEscenarios(const ArchivoEscenarios& archivo, std::int32_t n,
                    const std::vector<std::string>& nombres, Escenarios& escenarios,
                    std::string& error, const Grupos* grupos) {
@@ -198,41 +291,24 @@ bool leeEscenarios(const ArchivoEscenarios& archivo, std::int32_t n,
   if (grupos != nullptr)
     for (std::size_t g = 0; g < grupos->nombres.size(); ++g)
       lector.indiceGrupo.emplace(grupos->nombres[g], g);
-  std::unordered_map<std::string, std::size_t> indice;
-  std::unordered_set<std::uint64_t> vistos;  // scenario << 33 | node << 1 | failure
   escenarios = Escenarios{};
+  Recuento r{escenarios, {}, std::vector<std::uint32_t>(2 * static_cast<std::size_t>(n), 0)};
   std::vector<std::int32_t> nodos;
   std::vector<Cambio> cambios;
   error.clear();
-  for (std::size_t f = 1; f < archivo.filas.size(); ++f) {
-    const FilaCsv& fila = archivo.filas[f];
-    const std::string donde = enLinea(archivo.mostrado, fila.linea, "");
-    const std::string& nombre = fila.campos[archivo.columna[0]];
-    const std::string& nodoTexto = fila.campos[archivo.columna[1]];
-    if (!nodosDeFila(lector, nodoTexto, nodos, error) ||
-        !cambiosDeFila(lector, fila, cambios, error)) {
-      error.insert(0, donde);
-      return false;
-    }
-    const auto [it, nuevo] = indice.emplace(nombre, escenarios.leidos.size());
-    if (nuevo) escenarios.leidos.push_back({nombre, {}, {}});
-    for (const std::int32_t nodo : nodos) {
-      for (Cambio cambio : cambios) {
-        cambio.nodo = nodo;
-        const std::uint64_t clave = (std::uint64_t{it->second} << 33) |
-                                    (std::uint64_t{static_cast<std::uint32_t>(nodo)} << 1) |
-                                    (cambio.clase == Clase::caida ? 1U : 0U);
-        if (!vistos.insert(clave).second) {
-          error = donde + "a second row for node " +
-                  citado(nodos.size() > 1 ? "#" + std::to_string(nodo) : nodoTexto) +
-                  " in scenario " + citado(nombre);
-          return false;
-        }
-        escenarios.leidos[it->second].cambios.push_back(cambio);
-      }
-    }
+  const auto alFila = [&](const FilaCsv& fila, std::string& falta) {
+    return anadeFila(lector, r, fila, nodos, cambios, falta);
+  };
+  bool bien = true;
+  if (!archivo.filas.empty()) {  // standard input's rows, kept
+    for (std::size_t f = 1; bien && f < archivo.filas.size(); ++f) bien = alFila(archivo.filas[f], error);
+  } else {  // the file again, a row at a time
+    std::vector<std::size_t> columna;
+    bien = recorreTablaCsv(archivo.ruta, archivo.mostrado, kColumnas, kObligatorias, columna,
+                           alFila, error);
   }
-  return true;
+  for (EscenarioLeido& leido : escenarios.leidos) leido.cambios.shrink_to_fit();
+  return bien;
 }
 
 Escenarios escenariosPorNodo(std::int32_t n, const std::vector<std::string>& nombres) {

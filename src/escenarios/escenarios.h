@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -84,18 +85,32 @@ struct Escenarios {
   double correlacion = 0.0;
 };
 
-// SCENARIOS.csv as read, before its nodes are looked up: the rows with the
-// header first, where the columns are, and how many scenarios it names.
+// SCENARIOS.csv as first read, before its nodes are looked up: where the
+// columns are and how many scenarios it names. A file is read again, a row
+// at a time, when its nodes are looked up; standard input, which cannot be,
+// keeps its rows, the header first.
 struct ArchivoEscenarios {
+  std::string ruta;
   std::string mostrado;  // how messages name the file ("-" for standard input)
   std::vector<FilaCsv> filas;
   std::vector<std::size_t> columna;  // scenario, node, cash, shock, fail; absent: npos
-  std::size_t cuantos = 0;           // distinct scenario names
+  std::size_t cuantos = 0;           // distinct scenario names, counted up to 64
 };
 
 // A scenario name goes to the first column of sweep.csv: UTF-8, and nothing
 // that would break a line or a terminal. What is wrong with it, or null.
 const char* faltaEnNombre(const std::string& nombre);
+
+// A CSV file of the sweep's read a row at a time: the header by
+// leeCabeceraCsv (columns from the obligatorias-th on may be missing), then
+// alFila(fila, error) for each row as wide as the header, which may stop
+// the reading by returning false with error set. Messages name the file
+// `mostrado`.
+bool recorreTablaCsv(const std::string& ruta, const std::string& mostrado,
+                     std::span<const char* const> columnas, std::size_t obligatorias,
+                     std::vector<std::size_t>& columna,
+                     const std::function<bool(FilaCsv&, std::string&)>& alFila,
+                     std::string& error);
 
 // A CSV file of the sweep's: the header by leeCabeceraCsv (columns from the
 // obligatorias-th on may be missing), at least one row, every row as wide as
