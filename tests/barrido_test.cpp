@@ -468,6 +468,14 @@ TEST(Sweep, SameBytesFromAnyNumberOfRanks) {
 #ifndef CLEARING_SWEEP_MPI
   GTEST_SKIP() << "clearing-sweep-mpi is not built: MPI was not found";
 #else
+  // A scenario file that fails, shocks and sets cash, and a file of changed
+  // exposures, which every rank reads itself.
+  const auto conEstres = [](fs::path dir) {
+    escribeArchivo(dir / "e.csv",
+                   "scenario,node,fail,shock,cash\na,#0,0.4,,\na,#1,,0.5,\nb,#2,,,0\n");
+    escribeArchivo(dir / "l.csv", "scenario,debtor,creditor,amount\nb,#0,#1,3\nc,#1,#2,0\n");
+    return dir;
+  };
   // Every column of both files crosses between ranks; systemic.csv is
   // rank 0's, from what the others sent.
   const struct {
@@ -476,7 +484,8 @@ TEST(Sweep, SameBytesFromAnyNumberOfRanks) {
   } casos[] = {{redParaHilos(), {"--uniform-shock", "0:0.95:0.01"}},
                {bancos(true), {"--each-node"}},
                {redParaHilos(),
-                {"--random", "40", "--seed", "3", "--loss-mean", "0.1", "--loss-corr", "0.5"}}};
+                {"--random", "40", "--seed", "3", "--loss-mean", "0.1", "--loss-corr", "0.5"}},
+               {conEstres(bancos(true)), {"--obligations", "l.csv", "e.csv"}}};
   for (const auto& c : casos) {
     SCOPED_TRACE(c.barrido[0]);
     ASSERT_EQ(barre(c.dir, c.barrido).estado, 0);
