@@ -957,18 +957,21 @@ TEST(Sweep, FailedNodesMeetTheirFixedPointEquations) {
         std::vector<double> p(n);
         for (std::size_t j = 0; j < n; ++j) p[j] = real(nodos[f - i + j].at(4));
         const auto& fallan = esperadas.at(fila[0]);
-        const bool falla = fallan.count(i) != 0;
+        const bool falla = fallan.contains(i);
         const double debe = falla ? fallan.at(i) * red.pBarra[i] : red.pBarra[i];
         double caja = red.e[i];
-        if (vez == 1 && cajas.at(fila[0]).count(i) != 0) caja = cajas.at(fila[0]).at(i);
+        if (vez == 1 && cajas.at(fila[0]).contains(i)) caja = cajas.at(fila[0]).at(i);
         double recibe = 0.0;
         for (std::size_t j = 0; j < n; ++j)
           if (red.pBarra[j] != 0.0) recibe += entradaL(red, j, i) / red.pBarra[j] * p[j];
         const double tol = 1e-9 * (1.0 + debe + caja + recibe);
         EXPECT_NEAR(p[i], std::min(debe, caja + recibe), tol);
         EXPECT_LE(p[i], debe);
-        if (falla) EXPECT_EQ(fila[3], "1");
-        if (!falla && fila[3] == "0") EXPECT_EQ(p[i], debe);
+        if (falla) {
+          EXPECT_EQ(fila[3], "1");
+        } else if (fila[3] == "0") {
+          EXPECT_EQ(p[i], debe);
+        }
         EXPECT_EQ(real(fila[5]), caja) << "cash";
       }
       EXPECT_EQ(filasVistas, esperadas.size() * n);
@@ -1127,9 +1130,12 @@ TEST(Normal, KnownValuesAndPinnedDraws) {
                    {-8.0, 6.2209605742717841e-16}};
   for (const auto& c : conocidos) {
     EXPECT_NEAR(fiNormal(c.x), c.fi, 2e-16 + 1e-13 * c.fi) << c.x;
-    if (c.fi > 1e-10 && c.fi < 0.9999) EXPECT_NEAR(inversaFi(c.fi), c.x, 1e-12) << c.fi;
+    if (c.fi > 1e-10 && c.fi < 0.9999) {
+      EXPECT_NEAR(inversaFi(c.fi), c.x, 1e-12) << c.fi;
+    }
   }
-  for (double x = -700.0; x < 700.0; x += 13.37) {
+  for (int k = 0; k < 105; ++k) {
+    const double x = -700.0 + k * 13.37;
     EXPECT_NEAR(exponencial(x), std::exp(x), 4e-16 * std::exp(x)) << x;
     EXPECT_NEAR(logaritmo(std::exp(x / 2)), std::log(std::exp(x / 2)), 4e-16 * (1 + std::abs(x)));
   }
