@@ -374,16 +374,16 @@ TEST(Sweep, BuiltInSweepsAreTheirScenarioFiles) {
       const std::string nodo = conNombres ? nombres[i] : std::to_string(i);
       porNodo.append("0,").append(nodo).append(",").append(nodo).append("\n");
     }
-    std::string uniforme = "scenario,node,cash\n";
+    std::string porChoque = "scenario,node,cash\n";
     for (int k = 0; 0.1 + k * 0.2 <= 1; ++k) {
       const double s = 0.1 + k * 0.2;
       for (std::size_t i = 0; i < red.e.size(); ++i)
-        uniforme += corto(s) + ",#" + std::to_string(i) + "," + corto(red.e[i] * (1.0 - s)) + "\n";
+        porChoque += corto(s) + ",#" + std::to_string(i) + "," + corto(red.e[i] * (1.0 - s)) + "\n";
     }
     const struct {
       std::vector<std::string> integrado;
       std::string archivo;
-    } casos[] = {{{"--each-node"}, porNodo}, {{"--uniform-shock", "0.1:1:0.2"}, uniforme}};
+    } casos[] = {{{"--each-node"}, porNodo}, {{"--uniform-shock", "0.1:1:0.2"}, porChoque}};
     for (const auto& c : casos) {
       SCOPED_TRACE(c.integrado[0]);
       ASSERT_EQ(barre(dir, c.integrado).estado, 0);
@@ -964,8 +964,8 @@ TEST(Sweep, FailedNodesMeetTheirFixedPointEquations) {
         double recibe = 0.0;
         for (std::size_t j = 0; j < n; ++j)
           if (red.pBarra[j] != 0.0) recibe += entradaL(red, j, i) / red.pBarra[j] * p[j];
-        const double tol = 1e-9 * (1.0 + debe + caja + recibe);
-        EXPECT_NEAR(p[i], std::min(debe, caja + recibe), tol);
+        const double margen = 1e-9 * (1.0 + debe + caja + recibe);
+        EXPECT_NEAR(p[i], std::min(debe, caja + recibe), margen);
         EXPECT_LE(p[i], debe);
         if (falla) {
           EXPECT_EQ(fila[3], "1");
@@ -1055,10 +1055,10 @@ TEST(Sweep, GroupSweepsAreTheirScenarioFiles) {
                  "node,group\nBanco Norte,norte\n#2,norte\nBanco Sur,sur\n#0,todos\n#1,todos\n");
   std::string porGrupo =
       "scenario,node,cash\nnorte,#0,0\nnorte,#2,0\nsur,#1,0\ntodos,#0,0\ntodos,#1,0\n";
-  std::string uniforme = "scenario,node,shock\n";
+  std::string porChoque = "scenario,node,shock\n";
   for (int k = 0; k < 3; ++k)
     for (const char* nodo : {"#0", "#2"})
-      uniforme += corto(0.1 + k * 0.2) + "," + nodo + "," + corto(0.1 + k * 0.2) + "\n";
+      porChoque += corto(0.1 + k * 0.2) + "," + nodo + "," + corto(0.1 + k * 0.2) + "\n";
   const std::string conGrupos =
       "scenario,node,shock,fail\nx,group:norte,0.25,\nx,Banco Sur,,0.5\ny,group:todos,1,1\n";
   const std::string sinGrupos =
@@ -1068,7 +1068,7 @@ TEST(Sweep, GroupSweepsAreTheirScenarioFiles) {
     std::string archivo;
   } casos[] = {
       {{"--groups", "g.csv", "--each-group"}, porGrupo},
-      {{"--groups", "g.csv", "--uniform-shock", "0.1:0.5:0.2", "--group", "norte"}, uniforme},
+      {{"--groups", "g.csv", "--uniform-shock", "0.1:0.5:0.2", "--group", "norte"}, porChoque},
       {{"--groups", "g.csv", "c.csv"}, sinGrupos}};
   escribeArchivo(dir / "c.csv", conGrupos);
   for (const auto& c : casos) {
