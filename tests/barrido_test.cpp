@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "barrido/aleatorios.h"
 #include "clearing/derivadas.h"
 #include "clearing/grupos.h"
 #include "clearing/motor.h"
@@ -27,6 +28,7 @@
 #include "report/formato.h"
 #include "report/resultado.h"
 #include "sanitizado.h"
+#include "totales/normal.h"
 
 namespace fs = std::filesystem;
 
@@ -372,16 +374,16 @@ TEST(Sweep, BuiltInSweepsAreTheirScenarioFiles) {
       const std::string nodo = conNombres ? nombres[i] : std::to_string(i);
       porNodo.append("0,").append(nodo).append(",").append(nodo).append("\n");
     }
-    std::string uniforme = "scenario,node,cash\n";
+    std::string porChoque = "scenario,node,cash\n";
     for (int k = 0; 0.1 + k * 0.2 <= 1; ++k) {
       const double s = 0.1 + k * 0.2;
       for (std::size_t i = 0; i < red.e.size(); ++i)
-        uniforme += corto(s) + ",#" + std::to_string(i) + "," + corto(red.e[i] * (1.0 - s)) + "\n";
+        porChoque += corto(s) + ",#" + std::to_string(i) + "," + corto(red.e[i] * (1.0 - s)) + "\n";
     }
     const struct {
       std::vector<std::string> integrado;
       std::string archivo;
-    } casos[] = {{{"--each-node"}, porNodo}, {{"--uniform-shock", "0.1:1:0.2"}, uniforme}};
+    } casos[] = {{{"--each-node"}, porNodo}, {{"--uniform-shock", "0.1:1:0.2"}, porChoque}};
     for (const auto& c : casos) {
       SCOPED_TRACE(c.integrado[0]);
       ASSERT_EQ(barre(dir, c.integrado).estado, 0);
@@ -447,7 +449,9 @@ TEST(Sweep, ThreadsBeyondTheScenarioCountRefusedForMemory) {
 TEST(Sweep, SameBytesWithAnyNumberOfThreads) {
   const fs::path dir = redParaHilos();
   for (const std::vector<std::string>& barrido :
-       {std::vector<std::string>{"--each-node"}, {"--uniform-shock", "0:0.95:0.05"}}) {
+       {std::vector<std::string>{"--each-node"},
+        {"--uniform-shock", "0:0.95:0.05"},
+        {"--random", "30", "--seed", "11", "--loss-mean", "0.2", "--loss-corr", "0.4"}}) {
     std::string primero;
     for (const char* cuantos : {"1", "2", "3"}) {
       std::vector<std::string> argumentos = {"--threads", cuantos};
@@ -464,13 +468,24 @@ TEST(Sweep, SameBytesFromAnyNumberOfRanks) {
 #ifndef CLEARING_SWEEP_MPI
   GTEST_SKIP() << "clearing-sweep-mpi is not built: MPI was not found";
 #else
+  // A scenario file that fails, shocks and sets cash, and a file of changed
+  // exposures, which every rank reads itself.
+  const auto conEstres = [](fs::path dir) {
+    escribeArchivo(dir / "e.csv",
+                   "scenario,node,fail,shock,cash\na,#0,0.4,,\na,#1,,0.5,\nb,#2,,,0\n");
+    escribeArchivo(dir / "l.csv", "scenario,debtor,creditor,amount\nb,#0,#1,3\nc,#1,#2,0\n");
+    return dir;
+  };
   // Every column of both files crosses between ranks; systemic.csv is
   // rank 0's, from what the others sent.
   const struct {
     fs::path dir;
     std::vector<std::string> barrido;
   } casos[] = {{redParaHilos(), {"--uniform-shock", "0:0.95:0.01"}},
-               {bancos(true), {"--each-node"}}};
+               {bancos(true), {"--each-node"}},
+               {redParaHilos(),
+                {"--random", "40", "--seed", "3", "--loss-mean", "0.1", "--loss-corr", "0.5"}},
+               {conEstres(bancos(true)), {"--obligations", "l.csv", "e.csv"}}};
   for (const auto& c : casos) {
     SCOPED_TRACE(c.barrido[0]);
     ASSERT_EQ(barre(c.dir, c.barrido).estado, 0);
@@ -564,17 +579,19 @@ TEST(Sweep, RefusesAndWritesNothing) {
       {"no header",
        {"e.csv"},
        "",
-       "e.csv: empty file: expected the header line scenario,node,cash",
+       "e.csv: empty file: expected the header line scenario,node with any of cash,shock,fail",
        1},
       {"missing column",
        {"e.csv"},
        "scenario,node\na,0\n",
-       "e.csv:1: no column cash: expected scenario,node,cash in any order",
+       "e.csv:1: no column cash, shock or fail: a scenario changes something",
        1},
       {"unknown column",
        {"e.csv"},
        "scenario,node,cash,note\n",
-       "e.csv:1: unknown column \"note\": expected scenario,node,cash in any order",
+       "e.csv:1: unknown column \"note\": expected scenario,node with any of cash,shock,fail in "
+       "any "
+       "order",
        1},
       {"repeated column",
        {"e.csv"},
@@ -661,6 +678,52 @@ TEST(Sweep, RefusesAndWritesNothing) {
        "",
        "--costs 0:1: ALPHA and BETA must be above 0 and at most 1",
        2},
+      {"fail above 1",
+       {"e.csv"},
+       "scenario,node,fail\na,#0,1.5\n",
+       "e.csv:2: fail \"1.5\" is not in [0, 1]",
+       1},
+      {"cash and shock for one node",
+       {"e.csv"},
+       "scenario,node,cash,shock\na,#0,1,0.5\n",
+       "e.csv:2: both cash and shock for one node",
+       1},
+      {"a row that changes nothing",
+       {"e.csv"},
+       "scenario,node,cash,fail\na,#0,,\n",
+       "e.csv:2: the row changes nothing (cash, shock and fail all empty)",
+       1},
+      {"a node twice in a group",
+       {"--groups", "e.csv", "--each-group"},
+       "node,group\n#0,a\n#1,a\n#0,a\n",
+       "e.csv:4: node \"#0\" twice in group \"a\"",
+       1},
+      {"a node owing itself",
+       {"--obligations", "e.csv"},
+       "scenario,debtor,creditor,amount\na,#1,#1,5\n",
+       "e.csv:2: a node does not owe itself",
+       1},
+      {"a negative exposure",
+       {"--obligations", "e.csv"},
+       "scenario,debtor,creditor,amount\na,#1,#0,-5\n",
+       "e.csv:2: bad amount \"-5\" (a finite number, at least 0)",
+       1},
+      {"fail fraction",
+       {"--each-node-fails", "2"},
+       "",
+       "--each-node-fails 2: R must be a number in [0, 1]",
+       2},
+      {"loss mean of 1",
+       {"--random", "5", "--seed", "1", "--loss-mean", "1", "--loss-corr", "0"},
+       "",
+       "--loss-mean 1: M must be a number strictly between 0 and 1",
+       2},
+      {"random without its correlation",
+       {"--random", "5", "--seed", "1", "--loss-mean", "0.1"},
+       "",
+       "",
+       2},
+      {"a group without groups", {"--uniform-shock", "0:1:0.5", "--group", "a"}, "", "", 2},
       {"two sources", {"--each-node", "e.csv"}, "", "", 2},
       {"bad thread count", {"--threads", "0", "--each-node"}, "", "", 2},
   };
@@ -839,6 +902,251 @@ TEST(Sweep, RefusesAnInputThatCannotFitOrIsMalformed) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
   }
   fs::remove_all(dir);
+}
+
+// A generated network in a directory of its own.
+fs::path redGenerada(const char* familia, const char* n) {
+  fs::path dir = directorioTemporal();
+  const Salida gen = ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0, {familia, n, "3"});
+  EXPECT_EQ(gen.estado, 0);
+  escribeArchivo(dir / "input.txt", gen.stdoutTexto);
+  return dir;
+}
+
+// L[d][c] of input.txt as read.
+double entradaL(const Red& red, std::size_t d, std::size_t c) {
+  const std::size_t n = red.e.size();
+  return real(palabras(red.dimYL).at(1 + d * n + c));
+}
+
+// A failed node pays what it owes written down to the fraction r, or what
+// it has when that is less, and is in default from round 1; every other node
+// pays min(pBarra, e + what it receives). No input.txt says this, so the
+// fixed point is checked, on the vector the sweep wrote.
+TEST(Sweep, FailedNodesMeetTheirFixedPointEquations) {
+  for (const char* familia : {"cascade", "coreperiphery"}) {
+    SCOPED_TRACE(familia);
+    const fs::path dir = redGenerada(familia, "14");
+    const Red red = leeRed(leeArchivo(dir / "input.txt"));
+    const std::size_t n = red.e.size();
+    // scenario → node → r; the file's scenarios also move some cash.
+    std::map<std::string, std::map<std::size_t, double>> caidas;
+    for (std::size_t k = 0; k < n; ++k) caidas[std::to_string(k)][k] = 0.4;
+    ASSERT_EQ(barre(dir, {"--each-node-fails", "0.4"}).estado, 0);
+    EXPECT_EQ(filas(leeArchivo(dir / "systemic.csv")).size(), n + 1);
+    std::vector<std::string> salidasPorCaida = {salidas(dir)};
+    escribeArchivo(dir / "e.csv",
+                   "scenario,node,fail,cash\nab,#0,0,\nab,#3,0.7,\nab,#5,,0\nc,#2,1,0\n");
+    ASSERT_EQ(barre(dir, {"e.csv"}).estado, 0);
+    salidasPorCaida.push_back(salidas(dir, false));
+    const std::map<std::string, std::map<std::size_t, double>> delArchivo = {
+        {"ab", {{0, 0.0}, {3, 0.7}}}, {"c", {{2, 1.0}}}};
+    const std::map<std::string, std::map<std::size_t, double>> cajas = {{"ab", {{5, 0.0}}},
+                                                                        {"c", {{2, 0.0}}}};
+    for (std::size_t vez = 0; vez < 2; ++vez) {
+      const auto& esperadas = vez == 0 ? caidas : delArchivo;
+      const std::string texto = salidasPorCaida[vez];
+      const auto nodos = filas(texto.substr(texto.find("--\n") + 3));
+      std::size_t filasVistas = 0;
+      for (std::size_t f = 1; f < nodos.size() && nodos[f].size() == 9; ++f, ++filasVistas) {
+        const auto& fila = nodos[f];
+        const std::size_t i = std::stoul(fila[1]);
+        SCOPED_TRACE(fila[0] + " node " + fila[1]);
+        std::vector<double> p(n);
+        for (std::size_t j = 0; j < n; ++j) p[j] = real(nodos[f - i + j].at(4));
+        const auto& fallan = esperadas.at(fila[0]);
+        const bool falla = fallan.contains(i);
+        const double debe = falla ? fallan.at(i) * red.pBarra[i] : red.pBarra[i];
+        double caja = red.e[i];
+        if (vez == 1 && cajas.at(fila[0]).contains(i)) caja = cajas.at(fila[0]).at(i);
+        double recibe = 0.0;
+        for (std::size_t j = 0; j < n; ++j)
+          if (red.pBarra[j] != 0.0) recibe += entradaL(red, j, i) / red.pBarra[j] * p[j];
+        const double margen = 1e-9 * (1.0 + debe + caja + recibe);
+        EXPECT_NEAR(p[i], std::min(debe, caja + recibe), margen);
+        EXPECT_LE(p[i], debe);
+        if (falla) {
+          EXPECT_EQ(fila[3], "1");
+        } else if (fila[3] == "0") {
+          EXPECT_EQ(p[i], debe);
+        }
+        EXPECT_EQ(real(fila[5]), caja) << "cash";
+      }
+      EXPECT_EQ(filasVistas, esperadas.size() * n);
+    }
+    fs::remove_all(dir);
+  }
+}
+
+// Each scenario of CHANGES.csv against clearing on input.txt with those
+// entries of L: payments, default rounds, rounds and capital, to the bit.
+TEST(Sweep, ExposureChangesAreClearingOnTheChangedInput) {
+  const fs::path dir = redGenerada("cascade", "12");
+  const Red red = leeRed(leeArchivo(dir / "input.txt"));
+  const std::size_t n = red.e.size();
+  struct Entrada {
+    std::string escenario;
+    std::size_t d, c;
+    double importe;
+  };
+  std::vector<Entrada> entradas;
+  for (std::size_t d = 0; d < n; ++d)
+    for (std::size_t c = 0; c < n; ++c)
+      if (entradaL(red, d, c) != 0.0 && entradas.size() < 6)
+        entradas.push_back(
+            {entradas.size() < 3 ? "down" : "mixed", d, c, entradaL(red, d, c) * 0.8});
+  entradas.push_back({"mixed", 0, n - 1, 3.5});  // a new exposure
+  entradas.push_back({"zero", entradas[0].d, entradas[0].c, 0.0});
+  std::string csv = "scenario,debtor,creditor,amount\n";
+  for (const Entrada& e : entradas)
+    csv += e.escenario + ",#" + std::to_string(e.d) + ",#" + std::to_string(e.c) + "," +
+           corto(e.importe) + "\n";
+  escribeArchivo(dir / "l.csv", csv);
+  escribeArchivo(dir / "e.csv", "scenario,node,cash\nmixed,#1,0\nplain,#2,0\n");
+  ASSERT_EQ(barre(dir, {"--obligations", "l.csv", "e.csv"}).estado, 0);
+  const auto resumen = filas(leeArchivo(dir / "sweep.csv"));
+  const auto nodos = filas(leeArchivo(dir / "sweep_nodes.csv"));
+  ASSERT_EQ(resumen.size(), 5U);  // the file's two, then those only the changes name
+  EXPECT_EQ(resumen[1][0] + resumen[2][0] + resumen[3][0] + resumen[4][0], "mixedplaindownzero");
+  for (std::size_t s = 1; s < resumen.size(); ++s) {
+    const std::string& nombre = resumen[s][0];
+    SCOPED_TRACE(nombre);
+    std::vector<std::string> w = palabras(red.dimYL);
+    for (const Entrada& e : entradas)
+      if (e.escenario == nombre) w[1 + e.d * n + e.c] = corto(e.importe);
+    std::string texto;
+    for (const std::string& palabra : w) texto += palabra + "\n";
+    for (std::size_t i = 0; i < n; ++i)
+      texto +=
+          corto((nombre == "mixed" && i == 1) || (nombre == "plain" && i == 2) ? 0.0 : red.e[i]) +
+          " ";
+    const fs::path sub = dir / nombre;
+    fs::create_directory(sub);
+    escribeArchivo(sub / "input.txt", texto);
+    ASSERT_EQ(ejecutaConErrores(CLEARING_BINARIO, sub).estado, 0);
+    const std::string informe = leeArchivo(sub / "output.txt");
+    EXPECT_EQ(resumen[s][3], std::to_string(cuenta(informe, "Paso "))) << "rounds";
+    const auto p = lineaDeInforme(informe, "Vector de resoluci");
+    const auto pasos = lineaDeInforme(informe, "Vector de pasos");
+    const auto capitales = lineaDeInforme(informe, "Capital resultante");
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto& nodo = nodos.at(1 + (s - 1) * n + i);
+      char cifras[kMaxNumero];
+      EXPECT_EQ(palabras(std::string(cifras, formatoReal(cifras, real(nodo[4]), kFormatoResultado)))
+                    .at(0),
+                p.at(i))
+          << "node " << i;
+      EXPECT_EQ(nodo[3], pasos.at(i)) << "node " << i;
+      EXPECT_EQ(palabras(std::string(cifras, formatoCapital(cifras, real(nodo[6])))).at(0),
+                capitales.at(i))
+          << "node " << i;
+    }
+  }
+  fs::remove_all(dir);
+}
+
+// --each-group, --uniform-shock --group and group:NAME rows are the scenario
+// files that name each node of the group: the same bytes.
+TEST(Sweep, GroupSweepsAreTheirScenarioFiles) {
+  const fs::path dir = bancos(true);
+  escribeArchivo(dir / "g.csv",
+                 "node,group\nBanco Norte,norte\n#2,norte\nBanco Sur,sur\n#0,todos\n#1,todos\n");
+  std::string porGrupo =
+      "scenario,node,cash\nnorte,#0,0\nnorte,#2,0\nsur,#1,0\ntodos,#0,0\ntodos,#1,0\n";
+  std::string porChoque = "scenario,node,shock\n";
+  for (int k = 0; k < 3; ++k)
+    for (const char* nodo : {"#0", "#2"})
+      porChoque += corto(0.1 + k * 0.2) + "," + nodo + "," + corto(0.1 + k * 0.2) + "\n";
+  const std::string conGrupos =
+      "scenario,node,shock,fail\nx,group:norte,0.25,\nx,Banco Sur,,0.5\ny,group:todos,1,1\n";
+  const std::string sinGrupos =
+      "scenario,node,shock,fail\nx,#0,0.25,\nx,#2,0.25,\nx,#1,,0.5\ny,#0,1,1\ny,#1,1,1\n";
+  const struct {
+    std::vector<std::string> integrado;
+    std::string archivo;
+  } casos[] = {
+      {{"--groups", "g.csv", "--each-group"}, porGrupo},
+      {{"--groups", "g.csv", "--uniform-shock", "0.1:0.5:0.2", "--group", "norte"}, porChoque},
+      {{"--groups", "g.csv", "c.csv"}, sinGrupos}};
+  escribeArchivo(dir / "c.csv", conGrupos);
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.integrado[2]);
+    ASSERT_EQ(barre(dir, c.integrado).estado, 0);
+    const std::string esperado = salidas(dir, false);
+    escribeArchivo(dir / "escenarios.csv", c.archivo);
+    ASSERT_EQ(barre(dir, {"escenarios.csv"}).estado, 0);
+    EXPECT_EQ(salidas(dir, false), esperado);
+  }
+  fs::remove_all(dir);
+}
+
+// A random sweep's scenario k is made from (seed, k) alone: its cash is the
+// library's for k by itself, a shorter sweep is a prefix of a longer one,
+// and each scenario is clearing on its cash.
+TEST(Sweep, RandomScenarioIsMadeAlone) {
+  const fs::path dir = bancos(false);
+  const Red red = leeRed(leeArchivo(dir / "input.txt"));
+  const std::size_t n = red.e.size();
+  const auto aleatorio = [&](const char* k) {
+    return std::vector<std::string>{"--random",    k,     "--seed",      "42",
+                                    "--loss-mean", "0.3", "--loss-corr", "0.6"};
+  };
+  ASSERT_EQ(barre(dir, aleatorio("9")).estado, 0);
+  const std::string largo = leeArchivo(dir / "sweep_nodes.csv");
+  ::Escenarios esc;
+  std::string error;
+  ASSERT_TRUE(leeAleatorios("9", "42", "0.3", "0.6", esc, error)) << error;
+  std::map<std::string, std::vector<double>> cajas;
+  const auto nodos = filas(largo);
+  for (std::size_t k = 9; k-- > 0;) {  // backwards: each alone
+    std::vector<double> caja(n);
+    cajaDeEscenario(esc, k, red.e, caja);
+    for (std::size_t i = 0; i < n; ++i) EXPECT_EQ(real(nodos.at(1 + k * n + i).at(5)), caja[i]);
+    cajas[std::to_string(k)] = caja;
+  }
+  for (const auto& [nombre, caja] : cajas)
+    for (std::size_t i = 0; i < n; ++i) EXPECT_LE(caja[i], red.e[i]);
+  ASSERT_EQ(barre(dir, aleatorio("4")).estado, 0);
+  const std::string corto4 = leeArchivo(dir / "sweep_nodes.csv");
+  EXPECT_EQ(largo.substr(0, corto4.size()), corto4);
+  ASSERT_EQ(barre(dir, aleatorio("9")).estado, 0);
+  for (const std::string& estado : compruebaContraClearing(dir, red, cajas))
+    EXPECT_EQ(estado, "ok");
+  fs::remove_all(dir);
+}
+
+// The normal distribution in plain arithmetic: known values, and pinned
+// bits of the first draws, which every build must reproduce.
+TEST(Normal, KnownValuesAndPinnedDraws) {
+  const struct {
+    double x, fi;
+  } conocidos[] = {{0.0, 0.5},
+                   {1.959963984540054, 0.975},
+                   {-1.0, 0.15865525393145705},
+                   {-3.5, 2.3262907903552504e-4},
+                   {4.0, 0.99996832875816688},
+                   {-8.0, 6.2209605742717841e-16}};
+  for (const auto& c : conocidos) {
+    EXPECT_NEAR(fiNormal(c.x), c.fi, 2e-16 + 1e-13 * c.fi) << c.x;
+    if (c.fi > 1e-10 && c.fi < 0.9999) {
+      EXPECT_NEAR(inversaFi(c.fi), c.x, 1e-12) << c.fi;
+    }
+  }
+  for (int k = 0; k < 105; ++k) {
+    const double x = -700.0 + k * 13.37;
+    EXPECT_NEAR(exponencial(x), std::exp(x), 4e-16 * std::exp(x)) << x;
+    EXPECT_NEAR(logaritmo(std::exp(x / 2)), std::log(std::exp(x / 2)), 4e-16 * (1 + std::abs(x)));
+  }
+  Normales normales{azarDeRed(42, 7)};
+  std::string bits;
+  for (int k = 0; k < 4; ++k) {
+    char hex[40];
+    (void)std::snprintf(hex, sizeof hex, "%a ", siguienteNormal(normales));
+    bits += hex;
+  }
+  EXPECT_EQ(
+      bits,
+      "-0x1.03482f1c757cap-3 0x1.f60c44295d2cfp-4 -0x1.23115165ab3c9p+0 -0x1.8b029dd6dcd1p-1 ");
 }
 
 }  // namespace

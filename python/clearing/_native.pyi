@@ -17,7 +17,8 @@ def reconstruct(
 def _test_control(system_root: str = "/", failing_allocation: int = -1) -> None: ...
 def sweep(
     L: _F, e: _F, cash: _F | None, each_node: bool, shock: str, names: list[str], threads: int,
-    alpha: float, beta: float
+    alpha: float, beta: float, each_node_fails: float, groups: list[str], members: list[list[int]],
+    each_group: bool, shocked: list[int], random: int, seed: int, loss_mean: float, loss_corr: float
 ) -> tuple[
     list[str], npt.NDArray[np.int8], _I, _I, _F, _F, _I, _F, _F, npt.NDArray[np.bool_], _I, _I, _F, _F,
     _F, _F, _F

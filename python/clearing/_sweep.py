@@ -135,6 +135,14 @@ def sweep(
     *,
     each_node: bool = False,
     uniform_shock: tuple[float, float, float] | None = None,
+    each_node_fails: float | None = None,
+    groups: Mapping[str, Sequence[int | str]] | None = None,
+    each_group: bool = False,
+    group: str | None = None,
+    random: int | None = None,
+    seed: int = 0,
+    loss_mean: float | None = None,
+    loss_corr: float = 0.0,
     names: Sequence[str] | None = None,
     alpha: float = 1.0,
     beta: float = 1.0,
@@ -152,7 +160,17 @@ def sweep(
     - ``each_node=True``: scenario k sets node k's cash to 0 (named by
       ``names[k]``, or k);
     - ``uniform_shock=(from, to, step)``: scenario k multiplies every cash by
-      ``1 - s_k``, ``s_k = from + k*step`` while ``s_k <= to`` (named by s_k).
+      ``1 - s_k``, ``s_k = from + k*step`` while ``s_k <= to`` (named by s_k);
+      with ``group=NAME`` only the cash of that group of ``groups``;
+    - ``each_node_fails=r``: node k fails in scenario k: it is in default
+      from round 1 and pays at most the fraction r of what it owes;
+    - ``each_group=True``: scenario k sets the cash of the k-th group of
+      ``groups`` (a mapping of group name → nodes) to 0 (named by the group);
+    - ``random=K`` with ``seed``, ``loss_mean`` (M, in (0, 1)) and
+      ``loss_corr`` (RHO, in [0, 1]): in scenario k node i loses the fraction
+      Φ(Φ⁻¹(M) + √RHO·Z_k + √(1−RHO)·ε_ki) of its cash, Z and ε standard
+      normal draws that depend on (seed, k) alone, the bits of
+      ``clearing-sweep --random`` on every machine.
 
     Each scenario's numbers are those of ``clear(L, cash, alpha=alpha,
     beta=beta)``, with the default costs of ``clear``. The GIL is
@@ -168,16 +186,33 @@ def sweep(
     (``names`` is not given).
     """
     alpha, beta = costs_of(alpha, beta)
-    given = sum([scenarios is not None, bool(each_node), uniform_shock is not None])
+    given = sum([scenarios is not None, bool(each_node), uniform_shock is not None,
+                 each_node_fails is not None, bool(each_group), random is not None])
     if given != 1:
-        raise ValueError("give exactly one of scenarios, each_node=True and uniform_shock")
+        raise ValueError("give exactly one of scenarios, each_node=True, uniform_shock, "
+                         "each_node_fails, each_group=True and random")
     if ensemble is not None:
         if L is not None or e is not None or names is not None:
             raise ValueError("an ensemble sweep takes no L, e or names: they are the ensemble's")
+        if each_node_fails is not None or groups is not None or random is not None:
+            raise ValueError("an ensemble sweep takes scenarios, each_node or uniform_shock")
         arguments, node_names, e = ensemble_arguments(ensemble)
     else:
         L, e = network(L, e)
         node_names = None if names is None else _names(names, e.shape[0])
+    n = e.shape[0]
+    group_names, members = _groups_of(groups, node_names, n)
+    if (each_group or group is not None) and groups is None:
+        raise ValueError("each_group and group need groups")
+    if group is not None and uniform_shock is None:
+        raise ValueError("group goes with uniform_shock")
+    if group is not None and group not in group_names:
+        raise ValueError(f"unknown group {group!r}")
+    if random is not None:
+        if int(random) < 1 or loss_mean is None or not 0.0 < float(loss_mean) < 1.0:
+            raise ValueError("random needs K >= 1 and loss_mean in (0, 1)")
+        if not 0.0 <= float(loss_corr) <= 1.0:
+            raise ValueError("loss_corr must be in [0, 1]")
     cash, shock, labels = None, "", None
     if scenarios is not None:
         cash, labels = _cash_of(scenarios, e, node_names)
@@ -185,8 +220,12 @@ def sweep(
         first, last, step = (float(x) for x in uniform_shock)
         shock = f"{first!r}:{last!r}:{step!r}"
     if ensemble is None:
-        result = _native.sweep(L, e, cash, bool(each_node), shock, node_names or [],
-                               threads_of(threads), alpha, beta)
+        shocked = members[group_names.index(group)] if group is not None else []
+        result = _native.sweep(
+            L, e, cash, bool(each_node), shock, node_names or [], threads_of(threads), alpha, beta,
+            float("nan") if each_node_fails is None else float(each_node_fails), group_names,
+            members, bool(each_group), shocked, 0 if random is None else int(random), int(seed),
+            0.0 if loss_mean is None else float(loss_mean), float(loss_corr))
         return _sweep_of(result, labels)
     result = _native.sweep_ensemble(*arguments, cash, bool(each_node), shock, threads_of(threads),
                                     alpha, beta)
@@ -235,6 +274,20 @@ class EnsembleSweep(Sweep):
         summary.insert(0, "network", self.network)
         nodes.insert(0, "network", np.repeat(self.network, n))
         return summary, nodes
+
+
+def _groups_of(groups, names: list[str] | None, n: int) -> tuple[list[str], list[list[int]]]:
+    """The groups' names and each one's nodes as numbers, ascending."""
+    if groups is None:
+        return [], []
+    index = {name: k for k, name in enumerate(names or [])}
+    members = []
+    for label, nodes in groups.items():
+        numbers = sorted({int(index.get(node, node)) for node in nodes})
+        if any(not 0 <= k < n for k in numbers):
+            raise ValueError(f"group {label!r}: a node out of range")
+        members.append(numbers)
+    return [str(label) for label in groups], members
 
 
 def _cash_of(scenarios, e: np.ndarray, names: list[str] | None) -> tuple[np.ndarray, list[str]]:

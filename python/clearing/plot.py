@@ -6,6 +6,9 @@ Three figures, each written as PNG and SVG:
   against the shock, for a uniform sweep (scenario names that are numbers);
 - ``systemic``: the nodes whose failure costs the most, for an each-node
   sweep (``systemic.csv``, or a ``Sweep`` whose scenario k zeroes node k's cash);
+- ``defaults``: the histogram of the number of defaults over the scenarios
+  of a random sweep (scenarios named 0, 1, …, k−1, at least three, and not
+  one node's failure each);
 - ``rounds``: a node × scenario heat map of default rounds, when both fit a
   readable picture (at most ``MAX_NODES`` nodes and ``MAX_SCENARIOS`` scenarios).
 
@@ -48,6 +51,18 @@ def _shock_of(names) -> np.ndarray | None:
     return shocks if ok else None
 
 
+def _is_random(names, systemic: bool) -> bool:
+    """Scenarios named 0, 1, …, k−1 (k ≥ 3) that are not each node's failure: random draws."""
+    return not systemic and len(names) >= 3 and list(names) == [str(k) for k in range(len(names))]
+
+
+def _histogram(defaults: np.ndarray) -> dict:
+    """How many scenarios with a clearing vector end with d defaults, d = 0, 1, …, max."""
+    counted = defaults[~np.isnan(defaults)].astype(np.int64)
+    return {"defaults": np.arange(counted.max() + 1 if counted.size else 0),
+            "scenarios": np.bincount(counted) if counted.size else np.zeros(0, dtype=np.int64)}
+
+
 def _ranking(nodes, names, defaults, losses, top: int) -> dict:
     """systemic.csv's order: total loss, then defaults, both descending, then node; NaN last."""
     keyed = sorted(range(len(nodes)), key=lambda k: (math.isnan(losses[k]), -np.nan_to_num(losses[k]),
@@ -75,6 +90,8 @@ def _from_files(path: Path, top: int) -> dict:
         data["systemic"] = {"node": [int(r["node"]) for r in rows], "name": [r["name"] for r in rows],
                             "defaults": [_number(r["defaults"]) for r in rows],
                             "total_loss": [_number(r["total_loss"]) for r in rows]}
+    if _is_random(scenarios, "systemic" in data):
+        data["defaults"] = _histogram(np.array([_number(r["defaults"]) for r in summary]))
     k = len(scenarios)
     n = len(nodes) // k if k else 0
     if 0 < n <= MAX_NODES and k <= MAX_SCENARIOS:
@@ -100,6 +117,8 @@ def _from_sweep(s, top: int, names) -> dict:
     if k == n and n > 0 and shocks is None and bool(np.all(np.diagonal(s.cash)[ok] == 0)):
         defaults = np.where(ok, s.defaults, np.nan).tolist()
         data["systemic"] = _ranking(list(range(n)), given, defaults, s.total_loss.tolist(), top)
+    if _is_random(list(s.scenario), "systemic" in data):
+        data["defaults"] = _histogram(np.where(ok, s.defaults, np.nan).astype(float))
     if 0 < n <= MAX_NODES and k <= MAX_SCENARIOS:
         rounds = np.where(ok[:, None], s.default_round, np.nan).astype(float)
         data["rounds"] = {"rounds": rounds.T, "scenario": list(s.scenario), "node": labels}
@@ -114,6 +133,8 @@ def plot_data(source, *, top: int = TOP, names=None) -> dict:
     arrays ``shock``, ``shock_defaults``, ``contagion_defaults``,
     ``total_loss``; ``"systemic"``: lists ``node``, ``name``, ``defaults``,
     ``total_loss`` of the ``top`` first nodes in ``systemic.csv``'s order;
+    ``"defaults"``: arrays ``defaults`` (0, 1, …) and ``scenarios`` (how many
+    scenarios end with that many defaults);
     ``"rounds"``: ``rounds`` (nodes × scenarios, NaN without a clearing
     vector), ``scenario`` and ``node`` labels. ``names``: a Sweep's node names.
     """
@@ -168,7 +189,18 @@ def _draw_rounds(plt, d: dict):
     return fig
 
 
-_DRAW = {"shock": _draw_shock, "systemic": _draw_systemic, "rounds": _draw_rounds}
+def _draw_defaults(plt, d: dict):
+    fig, ax = plt.subplots(figsize=(7, 4))
+    ax.bar(d["defaults"], d["scenarios"], width=0.9, color="tab:blue")
+    ax.set_xlabel("nodes in default")
+    ax.set_ylabel("scenarios")
+    ax.set_title(f"defaults over {int(np.sum(d['scenarios']))} random scenarios")
+    fig.tight_layout()
+    return fig
+
+
+_DRAW = {"shock": _draw_shock, "systemic": _draw_systemic, "defaults": _draw_defaults,
+         "rounds": _draw_rounds}
 
 
 def plot(source, directory=None, *, prefix: str = "sweep_", formats=FORMATS, top: int = TOP,
@@ -200,8 +232,9 @@ def plot(source, directory=None, *, prefix: str = "sweep_", formats=FORMATS, top
 def main(argv: list[str]) -> int:
     if len(argv) != 1 or argv[0] in ("-h", "--help"):
         print("usage: python3 -m clearing.plot DIR/sweep.csv\n"
-              "Draws the sweep's figures beside it: sweep_shock, sweep_systemic and\n"
-              "sweep_rounds, as PNG and SVG, those the sweep has.", file=sys.stderr)
+              "Draws the sweep's figures beside it: sweep_shock, sweep_systemic,\n"
+              "sweep_defaults and sweep_rounds, as PNG and SVG, those the sweep has.",
+              file=sys.stderr)
         return 0 if argv and argv[0] in ("-h", "--help") else 2
     try:
         written = plot(argv[0])

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "barrido/aleatorios.h"
 #include "barrido/barrido.h"
 #include "barrido/conjunto.h"
 #include "base/enorden.h"
@@ -111,12 +112,27 @@ struct Salidas {
   }
 };
 
+// The built-in stress sweeps the package passed: each node failing in turn
+// (fails: R, NaN for none), each group's cash lost in turn, or K random
+// draws; none of them: nothing.
+struct Estres {
+  double caida = NAN;
+  std::vector<std::string> grupos;
+  std::vector<std::vector<std::int32_t>> miembros;
+  bool cadaGrupo = false;
+  std::vector<std::int32_t> chocados;  // a uniform shock's group
+  std::uint64_t aleatorios = 0, semilla = 0;
+  double media = 0.0, correlacion = 0.0;
+};
+
 // The scenarios from what the package passed: cash vectors, each node in
-// turn, or a uniform shock "FROM:TO:STEP" read by clearing-sweep's own rule.
+// turn, a uniform shock "FROM:TO:STEP" read by clearing-sweep's own rule, or
+// a stress sweep.
 Escenarios escenariosDe(const std::optional<Arreglo>& cajas, bool cadaNodo,
                         const std::string& choque, const std::vector<std::string>& nombres,
-                        std::int32_t n) {
+                        std::int32_t n, const Estres& estres) {
   Escenarios escenarios;
+  std::string error;
   if (cajas) {
     if (cajas->ndim() != 2 || (cajas->shape(0) > 0 && cajas->shape(1) != n))
       throw py::value_error("scenarios must be k×n");
@@ -125,10 +141,24 @@ Escenarios escenariosDe(const std::optional<Arreglo>& cajas, bool cadaNodo,
     escenarios.filas = static_cast<std::size_t>(cajas->shape(0));
   } else if (cadaNodo) {
     escenarios = escenariosPorNodo(n, nombres);
+  } else if (!std::isnan(estres.caida)) {
+    if (!(estres.caida >= 0.0 && estres.caida <= 1.0))
+      throw py::value_error("each_node_fails must be in [0, 1]");
+    escenarios = escenariosPorNodo(n, nombres);
+    escenarios.tipo = Barrido::cadaNodoCae;
+    escenarios.fraccion = estres.caida;
+  } else if (estres.cadaGrupo) {
+    escenarios = escenariosPorGrupo({estres.grupos, estres.miembros});
+  } else if (estres.aleatorios > 0) {
+    escenarios.tipo = Barrido::aleatorio;
+    escenarios.pasos = estres.aleatorios;
+    escenarios.semilla = estres.semilla;
+    escenarios.media = estres.media;
+    escenarios.correlacion = estres.correlacion;
   } else {
-    std::string error;
     if (!leeChoqueUniforme(choque, escenarios, error))
       throw py::value_error("uniform_shock: " + error);
+    escenarios.chocados = estres.chocados;
   }
   return escenarios;
 }
@@ -193,9 +223,9 @@ py::tuple tuplaDe(const py::list& nombres, const Salidas& s, const py::object& p
 
 py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>& cajas,
                 bool cadaNodo, const std::string& choque, const std::vector<std::string>& nombres,
-                unsigned hilos, double alfa, double beta) {
+                unsigned hilos, double alfa, double beta, const Estres& estres) {
   const std::int32_t n = nodosDe(L, e);
-  const Escenarios escenarios = escenariosDe(cajas, cadaNodo, choque, nombres, n);
+  const Escenarios escenarios = escenariosDe(cajas, cadaNodo, choque, nombres, n, estres);
   const std::size_t k = cuantosEscenarios(escenarios);
   const Salidas salidas(static_cast<py::ssize_t>(k), n);
   Vector pBarra;
@@ -264,7 +294,7 @@ py::tuple sweepEnsemble(const std::vector<std::string>& nombres, const Arreglo& 
     return py::make_tuple(error);
   const std::vector<std::string>& todos = c.marginales.nombres;
   const auto n = static_cast<std::int32_t>(todos.size());
-  const Escenarios escenarios = escenariosDe(cajas, cadaNodo, choque, todos, n);
+  const Escenarios escenarios = escenariosDe(cajas, cadaNodo, choque, todos, n, Estres{});
   const std::size_t porRed = cuantosEscenarios(escenarios);
   const Tanda tanda{porRed * redes, [](std::size_t m) { return m; }};
   const auto usados = static_cast<unsigned>(
@@ -291,6 +321,19 @@ py::tuple sweepEnsemble(const std::vector<std::string>& nombres, const Arreglo& 
                         py::cast(todos), resumenDe(resumenes));
 }
 
+// sweep with the stress sweeps' arguments gathered.
+py::tuple sweepConEstres(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>& cajas,
+                         bool cadaNodo, const std::string& choque,
+                         const std::vector<std::string>& nombres, unsigned hilos, double alfa,
+                         double beta, double caida, const std::vector<std::string>& grupos,
+                         const std::vector<std::vector<std::int32_t>>& miembros, bool cadaGrupo,
+                         const std::vector<std::int32_t>& chocados, std::uint64_t aleatorios,
+                         std::uint64_t semilla, double media, double correlacion) {
+  const Estres estres{caida,      grupos,  miembros, cadaGrupo,  chocados,
+                      aleatorios, semilla, media,    correlacion};
+  return sweep(L, e, cajas, cadaNodo, choque, nombres, hilos, alfa, beta, estres);
+}
+
 }  // namespace
 
 void defineBarrido(py::module_& m) {
@@ -303,9 +346,11 @@ void defineBarrido(py::module_& m) {
         "names, (networks, default_probability, mean_shortfall, shortfall_p5, shortfall_p50, "
         "shortfall_p95)) of an ensemble of checked totals, or (why,) when no network meets "
         "them.");
-  m.def("sweep", &sweep, py::arg("L").noconvert(), py::arg("e").noconvert(),
+  m.def("sweep", &sweepConEstres, py::arg("L").noconvert(), py::arg("e").noconvert(),
         py::arg("cash").noconvert(), py::arg("each_node"), py::arg("shock"), py::arg("names"),
-        py::arg("threads"), py::arg("alpha"), py::arg("beta"),
+        py::arg("threads"), py::arg("alpha"), py::arg("beta"), py::arg("each_node_fails"),
+        py::arg("groups"), py::arg("members"), py::arg("each_group"), py::arg("shocked"),
+        py::arg("random"), py::arg("seed"), py::arg("loss_mean"), py::arg("loss_corr"),
         "(names, status, defaults, rounds, total_payments, total_shortfall, default_round, "
         "payment, total_obligations, regular, shock_defaults, contagion_defaults, total_capital, "
         "total_loss, cash, capital, loss) of the scenarios of a checked network, with "

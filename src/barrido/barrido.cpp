@@ -6,6 +6,8 @@
 #include <new>
 #include <utility>
 
+#include "barrido/aleatorios.h"
+#include "barrido/red_escenario.h"
 #include "base/enorden.h"
 #include "base/estado.h"
 #include "base/fallo.h"
@@ -28,10 +30,9 @@ OpcionesClearing opcionesEscenario(const Costes& costes) {
 
 // The figures beside the clearing vector: the engine's capital and what
 // each node receives, as the engine computes both; false when memory ran out.
-bool completaEscenario(const Partida& partida, const OpcionesClearing& opciones, const Vector& caja,
-                       Clearing& clearing, ResultadoEscenario& resultado) {
+bool completaEscenario(const Partida& partida, const Red& red, const OpcionesClearing& opciones,
+                       const Vector& caja, Clearing& clearing, ResultadoEscenario& resultado) {
   try {
-    const Red red(partida.PI, partida.pBarra, caja);
     if (calculaCapitales(red, opciones, clearing)) return false;
     const Vector recibido = eligeCalculo(red, false).entradas(red, clearing.p, 1);
     const std::size_t n = caja.size();
@@ -50,16 +51,21 @@ bool completaEscenario(const Partida& partida, const OpcionesClearing& opciones,
 // One scenario into `resultado`, whose p and ordenQuiebra have room for n
 // values; false when the engine ran out of memory.
 bool resuelveEscenario(const Partida& partida, const Escenarios& escenarios, std::size_t k,
-                       Vector& caja, EspacioClearing& espacio, ResultadoEscenario& resultado) {
-  aplicaEscenario(escenarios, k, partida.e, caja);
-  const OpcionesClearing opciones = opcionesEscenario(partida.costes);
-  resultado.regular = esRegular(partida.cerrados, caja);
+                       Vector& caja, EspacioClearing& espacio, ResultadoEscenario& resultado,
+                       RedPropia& propia) {
+  cajaDeEscenario(escenarios, k, partida.e, caja);
+  OpcionesClearing opciones = opcionesEscenario(partida.costes);
+  // A scenario that fails nodes or sets entries of L clears its own network.
+  const bool suya = preparaRedPropia(partida, escenarios, k, propia);
+  const Red red(propia.conPI ? propia.PI : partida.PI, suya ? propia.pBarra : partida.pBarra, caja);
+  opciones.caidos = propia.caidos;
+  if (propia.conPI) propia.cerrados = gruposCerrados(red);
+  resultado.regular = esRegular(propia.conPI ? propia.cerrados : partida.cerrados, caja);
   Clearing clearing;
   clearing.p = std::move(resultado.p);
   clearing.ordenQuiebra = std::move(resultado.ordenQuiebra);
-  const auto error =
-      resuelveRondas(Red(partida.PI, partida.pBarra, caja), opciones, {}, clearing, espacio);
-  if (!error && !completaEscenario(partida, opciones, caja, clearing, resultado)) return false;
+  const auto error = resuelveRondas(red, opciones, {}, clearing, espacio);
+  if (!error && !completaEscenario(partida, red, opciones, caja, clearing, resultado)) return false;
   resultado.p = std::move(clearing.p);
   resultado.ordenQuiebra = std::move(clearing.ordenQuiebra);
   resultado.rondas = clearing.rondas;
@@ -74,6 +80,23 @@ bool resuelveEscenario(const Partida& partida, const Escenarios& escenarios, std
     return false;
   }
   return true;
+}
+
+// resuelveEscenario, with the worker's network put back after it and an
+// allocation that failed while patching it as memory run out.
+bool resuelveAparte(const Partida& partida, const Escenarios& escenarios, std::size_t k,
+                    Vector& caja, EspacioClearing& espacio, ResultadoEscenario& resultado,
+                    RedPropia& propia) {
+  bool bien = false;
+  try {
+    bien = resuelveEscenario(partida, escenarios, k, caja, espacio, resultado, propia);
+  } catch (const std::bad_alloc&) {
+    bien = false;
+  } catch (const Fallo&) {
+    bien = false;
+  }
+  restauraRedPropia(partida, propia);
+  return bien;
 }
 
 // toma, with memory exhausted on the calling thread as a false.
@@ -94,15 +117,31 @@ int matricesDeBarrido(unsigned hilos) {
                                 (matricesPrevistas(opcionesEscenario({})) - kMatricesDeDatos);
 }
 
+int matricesDeObligaciones(unsigned hilos) {
+  return 1 + static_cast<int>(std::max(1U, hilos));
+}
+
+void conservaFilas(Partida& partida, const std::vector<std::int32_t>& deudores) {
+  Matrix filas;
+  filas.reserve(deudores.size());
+  for (const std::int32_t d : deudores) filas.push_back(std::move(partida.filasL[d]));
+  partida.filasL = std::move(filas);
+  partida.deudores = deudores;
+}
+
 bool leePartida(const char* ruta, const std::function<unsigned(std::int32_t)>& hilosPara,
                 Partida& partida, std::string& error) {
-  const auto matrices = [&](std::int32_t n) { return matricesDeBarrido(hilosPara(n)); };
+  const auto matrices = [&](std::int32_t n) {
+    const unsigned hilos = hilosPara(n);
+    return matricesDeBarrido(hilos) + (partida.guardaL ? matricesDeObligaciones(hilos) : 0);
+  };
   NetworkState estado;
   if (!leeEntrada(ruta, matrices, estado, error)) return false;
   partida.n = estado.dim;
   partida.PI = std::move(estado.PI);
   partida.pBarra = std::move(estado.pBarra);
   partida.e = std::move(estado.e);
+  if (partida.guardaL) partida.filasL = std::move(estado.L);
   completaPartida(partida);
   return true;
 }
@@ -152,6 +191,7 @@ std::optional<std::size_t> barreCon(std::int32_t nodos, const PiezaDe& piezaDe,
   std::vector<char> resuelto;  // per slot: the engine had the memory it needed
   std::vector<Vector> cajas;
   std::vector<EspacioClearing> espacios;
+  std::vector<RedPropia> propias;  // each worker's network for scenarios that change it
   try {
     resultados.resize(huecos);
     resuelto.assign(huecos, 0);
@@ -163,6 +203,7 @@ std::optional<std::size_t> barreCon(std::int32_t nodos, const PiezaDe& piezaDe,
     cajas.resize(trabajadores);
     for (Vector& caja : cajas) caja = reservaVector(n);
     espacios.resize(trabajadores);
+    propias.resize(trabajadores);
   } catch (const std::bad_alloc&) {
     return std::size_t{0};
   } catch (const Fallo&) {
@@ -171,11 +212,12 @@ std::optional<std::size_t> barreCon(std::int32_t nodos, const PiezaDe& piezaDe,
   const auto hace = [&](std::size_t m, std::size_t hueco, std::size_t trabajador) {
     const Pieza pieza = piezaDe(tanda.indice(m), trabajador);
     ResultadoEscenario& resultado = resultados[hueco];
-    resuelto[hueco] = pieza.partida != nullptr &&
-                              resuelveEscenario(*pieza.partida, escenarios, pieza.escenario,
-                                                cajas[trabajador], espacios[trabajador], resultado)
-                          ? 1
-                          : 0;
+    resuelto[hueco] =
+        pieza.partida != nullptr &&
+                resuelveAparte(*pieza.partida, escenarios, pieza.escenario, cajas[trabajador],
+                               espacios[trabajador], resultado, propias[trabajador])
+            ? 1
+            : 0;
     if (resuelto[hueco] != 0) resultado.pBarra = pieza.partida->pBarra;  // within its room
   };
   std::optional<std::size_t> falta;

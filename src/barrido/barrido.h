@@ -26,7 +26,17 @@ struct Partida {
   std::vector<Grupo> cerrados;
   Costes costes;
   Vector debido;  // PIᵀ·pBarra: what the others owe each node, as the engine computes inflows
+  // Scenarios that set entries of L: the base rows of L of their debtors,
+  // deudores ascending and filasL alike; empty otherwise. guardaL asks
+  // leePartida to keep the whole L in filasL (and the memory gate to allow
+  // for it and each thread's own PI) until conservaFilas picks the rows.
+  bool guardaL = false;
+  std::vector<std::int32_t> deudores;
+  Matrix filasL;
 };
+
+// Keeps of L, held whole in filasL, the rows of `deudores` (ascending).
+void conservaFilas(Partida& partida, const std::vector<std::int32_t>& deudores);
 
 // What a Partida derives once its PI, pBarra and e are in place: its closed
 // groups and what each node is owed.
@@ -36,6 +46,10 @@ void completaPartida(Partida& partida);
 // pBarra, shared, and each thread's engine, its storage for a round's block
 // and its own cash vector, as one run of clearing holds beyond L and PI.
 int matricesDeBarrido(unsigned hilos);
+
+// What a sweep whose scenarios set entries of L holds beyond: L while its
+// rows are picked, and each thread's own PI.
+int matricesDeObligaciones(unsigned hilos);
 
 // Reads input.txt with clearing's reader and derives pBarra and PI as
 // clearing does, once the memory gate (comun/recursos.h) has found room for

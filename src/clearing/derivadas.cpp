@@ -1,6 +1,7 @@
 // The quantities derived from the network's obligations: pBarra and PI.
 #include "clearing/derivadas.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "base/hilos.h"
@@ -15,9 +16,7 @@ Vector calculaPBarra(const NetworkState& estado) {
   Vector pBarra = nuevoVector(n);
   repartePorFilas(n, 1, n, [&](std::size_t desde, std::size_t hasta) {
     for (std::size_t i = desde; i < hasta; ++i) {
-      double suma = 0.0;
-      for (std::size_t j = 0; j < n; ++j) suma += estado.L[i][j];
-      pBarra[i] = suma;
+      pBarra[i] = sumaFila(estado.L[i]);
     }
   });
   return pBarra;
@@ -28,10 +27,23 @@ Matrix calculaPI(const NetworkState& estado) {
   Matrix PI = reservaMatriz(n);
   repartePorFilas(n, 1, n, [&](std::size_t desde, std::size_t hasta) {
     for (std::size_t i = desde; i < hasta; ++i) {
-      PI[i].resize(n);                        // zeros, within the reserved room
-      if (estado.pBarra[i] == 0.0) continue;  // exact test: the row stays 0.0
-      for (std::size_t j = 0; j < n; ++j) PI[i][j] = estado.L[i][j] / estado.pBarra[i];
+      PI[i].resize(n);  // zeros, within the reserved room
+      divideFila(estado.L[i], estado.pBarra[i], PI[i]);
     }
   });
   return PI;
+}
+
+double sumaFila(const Vector& filaL) {
+  double suma = 0.0;
+  for (const double l : filaL) suma += l;
+  return suma;
+}
+
+void divideFila(const Vector& filaL, double pBarra, Vector& filaPI) {
+  if (pBarra == 0.0) {  // exact test: the row is 0.0
+    std::fill(filaPI.begin(), filaPI.end(), 0.0);
+    return;
+  }
+  for (std::size_t j = 0; j < filaL.size(); ++j) filaPI[j] = filaL[j] / pBarra;
 }

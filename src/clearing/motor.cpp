@@ -68,6 +68,7 @@ std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesCleari
   std::optional<ErrorClearing> error;
   try {
     preparaDestino(rondas, red.pBarra.size());
+    for (const std::int32_t caido : opciones.caidos) rondas.ordenQuiebra[caido] = 1;
     TrabajoBloque& trabajo = espacio.trabajo;
     olvidaHistoria(trabajo.historia, opciones.recuerda);
     trabajo.hilos = opciones.hilos;

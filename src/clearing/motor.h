@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "base/estado.h"
@@ -31,6 +32,10 @@ struct OpcionesClearing {
   // by columns, so no round is indeterminate.
   double alfa = 1.0;
   double beta = 1.0;
+  // Nodes in default from round 1 whatever they pay: failed from outside.
+  // What such a node pays is fixed by the caller's pBarra, which holds what
+  // it still owes (it pays less only where it has less). Empty: none.
+  std::span<const std::int32_t> caidos;
 };
 
 struct Clearing {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string_view>
 
 #include "comun/motivos.h"
@@ -18,10 +19,11 @@
 namespace {
 
 struct Recogida {
-  std::vector<FilaCsv>* filas = nullptr;
+  const std::function<bool(FilaCsv&)>* alFila = nullptr;
   FilaCsv actual;
   long linea = 0;  // the line being fed
   bool esperaInicio = true;
+  bool parada = false;  // alFila said stop
 };
 
 void alCampo(void* datos, std::size_t largo, void* contexto) {
@@ -35,7 +37,7 @@ void alCampo(void* datos, std::size_t largo, void* contexto) {
 
 void alFinDeFila(int /*terminador*/, void* contexto) {
   auto& r = *static_cast<Recogida*>(contexto);
-  r.filas->push_back(std::move(r.actual));
+  if (!r.parada && !(*r.alFila)(r.actual)) r.parada = true;
   r.actual = FilaCsv{};
   r.esperaInicio = true;
 }
@@ -44,21 +46,37 @@ bool esLineaEnBlanco(std::string_view linea) {
   return linea.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-bool leeBytes(const std::string& ruta, std::string& bytes, std::string& error) {
-  const bool entrada = ruta == "-";
-  std::FILE* archivo = entrada ? stdin : std::fopen(ruta.c_str(), "rb");
-  if (archivo == nullptr) {
-    error = nombreCsv(ruta) + ": cannot open (" + std::strerror(errno) + ")";
-    return false;
-  }
+// A file read a block at a time: the whole of it is never held.
+struct Fuente {
+  std::FILE* archivo = nullptr;
+  bool entrada = false;
+  bool fin = false;
+};
+
+bool abreFuente(const std::string& ruta, Fuente& fuente, std::string& error) {
+  fuente.entrada = ruta == "-";
+  fuente.archivo = fuente.entrada ? stdin : std::fopen(ruta.c_str(), "rb");
+  if (fuente.archivo != nullptr) return true;
+  error = nombreCsv(ruta) + ": cannot open (" + std::strerror(errno) + ")";
+  return false;
+}
+
+// Appends the next block to bytes; false with error when reading failed.
+bool leeBloque(const std::string& ruta, Fuente& fuente, std::string& bytes, std::string& error) {
   char bloque[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(bloque, 1, sizeof bloque, archivo)) > 0) bytes.append(bloque, n);
-  const bool fallo = std::ferror(archivo) != 0;
-  const int causa = errno;
-  if (!entrada) (void)std::fclose(archivo);  // read-only: nothing to lose
-  if (fallo) error = nombreCsv(ruta) + ": cannot read (" + std::strerror(causa) + ")";
-  return !fallo;
+  const std::size_t n = std::fread(bloque, 1, sizeof bloque, fuente.archivo);
+  bytes.append(bloque, n);
+  if (n > 0) return true;
+  fuente.fin = true;
+  if (std::ferror(fuente.archivo) == 0) return true;
+  error = nombreCsv(ruta) + ": cannot read (" + std::strerror(errno) + ")";
+  return false;
+}
+
+void cierraFuente(Fuente& fuente) {
+  if (!fuente.entrada && fuente.archivo != nullptr)
+    (void)std::fclose(fuente.archivo);  // read-only: nothing to lose
+  fuente.archivo = nullptr;
 }
 
 // The end of the line that starts the text: LF, CR LF or a CR alone.
@@ -75,45 +93,84 @@ std::string nombreCsv(const std::string& ruta) {
 }
 
 bool leeCsv(const std::string& ruta, std::vector<FilaCsv>& filas, std::string& error) {
-  std::string bytes;
-  if (!leeBytes(ruta, bytes, error)) return false;
-  std::string_view resto = bytes;
-  if (resto.starts_with("\xEF\xBB\xBF")) resto.remove_prefix(3);
+  const std::function<bool(FilaCsv&)> guarda = [&](FilaCsv& fila) {
+    filas.push_back(std::move(fila));
+    return true;
+  };
+  return recorreCsv(ruta, guarda, error);
+}
 
+namespace {
+
+// Feeds one line to the parser; false when the parser refused it.
+bool alimenta(csv_parser& parser, Recogida& r, std::string_view linea) {
+  ++r.linea;
+  if (r.esperaInicio && !esLineaEnBlanco(linea)) {
+    r.actual.linea = r.linea;
+    r.esperaInicio = false;
+  }
+  return csv_parse(&parser, linea.data(), linea.size(), alCampo, alFinDeFila, &r) == linea.size();
+}
+
+// The whole lines at the start of bytes, fed; what is left is an unfinished
+// line (a CR at the end may yet be followed by its LF), unless the file ended.
+bool alimentaLineas(csv_parser& parser, Recogida& r, std::string& bytes, bool fin) {
+  std::string_view resto = bytes;
+  bool correcto = true;
+  while (correcto && !r.parada && !resto.empty()) {
+    const std::size_t corte = resto.find_first_of("\r\n");
+    if (!fin && (corte == std::string_view::npos ||
+                 (corte + 1 == resto.size() && resto[corte] == '\r')))
+      break;
+    const std::size_t largo = finDeLinea(resto);
+    correcto = alimenta(parser, r, resto.substr(0, largo));
+    resto.remove_prefix(largo);
+  }
+  bytes.erase(0, bytes.size() - resto.size());
+  return correcto;
+}
+
+}  // namespace
+
+bool recorreCsv(const std::string& ruta, const std::function<bool(FilaCsv&)>& alFila,
+                std::string& error) {
+  Fuente fuente;
+  if (!abreFuente(ruta, fuente, error)) return false;
   csv_parser parser;
   const std::string nombre = nombreCsv(ruta);
   if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) {
+    cierraFuente(fuente);
     error = nombre + ": " + motivo(Fallo{});
     return false;
   }
   Recogida r;
-  r.filas = &filas;
+  r.alFila = &alFila;
+  std::string bytes;
   bool correcto = true;
-  while (correcto && !resto.empty()) {
-    const std::size_t fin = finDeLinea(resto);
-    const std::string_view linea = resto.substr(0, fin);
-    resto.remove_prefix(fin);
-    ++r.linea;
-    if (r.esperaInicio && !esLineaEnBlanco(linea)) {
-      r.actual.linea = r.linea;
-      r.esperaInicio = false;
+  bool inicio = true;
+  while (correcto && !r.parada && !fuente.fin) {
+    correcto = leeBloque(ruta, fuente, bytes, error);
+    if (!correcto) break;
+    if (inicio && (bytes.size() >= 3 || fuente.fin)) {
+      if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+      inicio = false;
     }
-    correcto =
-        csv_parse(&parser, linea.data(), linea.size(), alCampo, alFinDeFila, &r) == linea.size();
+    if (inicio) continue;
+    if (!alimentaLineas(parser, r, bytes, fuente.fin)) {
+      correcto = false;
+      error = nombre + ":" + std::to_string(r.linea) +
+              (csv_error(&parser) == CSV_EPARSE
+                   ? ": a quote inside an unquoted field, or text after a closing quote"
+                   : std::string(": ") + csv_strerror(csv_error(&parser)));
+    }
   }
-  if (correcto && csv_fini(&parser, alCampo, alFinDeFila, &r) != 0) {
+  cierraFuente(fuente);
+  if (correcto && !r.parada && csv_fini(&parser, alCampo, alFinDeFila, &r) != 0) {
     error = nombre + ":" + std::to_string(r.actual.linea) + ": a quoted field is not closed";
-    csv_free(&parser);
-    return false;
-  }
-  if (!correcto) {
-    error = nombre + ":" + std::to_string(r.linea) +
-            (csv_error(&parser) == CSV_EPARSE
-                 ? ": a quote inside an unquoted field, or text after a closing quote"
-                 : std::string(": ") + csv_strerror(csv_error(&parser)));
+    correcto = false;
   }
   csv_free(&parser);
-  return correcto;
+  return correcto && !r.parada;
 }
 
 std::string listaColumnas(std::span<const char* const> columnas) {
@@ -127,8 +184,11 @@ std::string listaColumnas(std::span<const char* const> columnas) {
 
 bool leeCabeceraCsv(const std::string& mostrado, const std::vector<FilaCsv>& filas,
                     std::span<const char* const> columnas, std::vector<std::size_t>& posicion,
-                    std::string& error) {
-  const std::string lista = listaColumnas(columnas);
+                    std::string& error, std::size_t obligatorias) {
+  const std::string lista = obligatorias < columnas.size()
+                                ? listaColumnas(columnas.first(obligatorias)) + " with any of " +
+                                      listaColumnas(columnas.subspan(obligatorias))
+                                : listaColumnas(columnas);
   if (filas.empty()) {
     error = mostrado + ": empty file: expected the header line " + lista;
     return false;
@@ -158,7 +218,7 @@ bool leeCabeceraCsv(const std::string& mostrado, const std::vector<FilaCsv>& fil
     }
     posicion[donde - columnas.begin()] = k;
   }
-  for (std::size_t c = 0; c < columnas.size(); ++c) {
+  for (std::size_t c = 0; c < std::min(obligatorias, columnas.size()); ++c) {
     if (posicion[c] != kFalta) continue;
     error =
         enLinea(mostrado, primera.linea,

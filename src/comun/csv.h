@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,6 +19,13 @@ struct FilaCsv {
 // "FILE:LINE: what is wrong", FILE being nombreCsv(ruta).
 bool leeCsv(const std::string& ruta, std::vector<FilaCsv>& filas, std::string& error);
 
+// The same records one at a time, as they are read, without holding the
+// file: alFila(fila) for each (it may move the fields away); when it returns
+// false the reading stops and recorreCsv returns false, error left to the
+// caller to set.
+bool recorreCsv(const std::string& ruta, const std::function<bool(FilaCsv&)>& alFila,
+                std::string& error);
+
 // The file as messages name it: "stdin" for "-", other names escaped as
 // textoSeguro escapes them (printable UTF-8 kept).
 std::string nombreCsv(const std::string& ruta);
@@ -27,10 +35,11 @@ std::string nombreCsv(const std::string& ruta);
 // number in it means the header line is missing and the first record is
 // data. False with error "FILE: …" or "FILE:LINE: …", FILE being mostrado:
 // an empty file, a missing header line, an unknown or repeated column, a
-// missing column.
+// missing column. Columns from the obligatorias-th on may be missing: their
+// posicion is then npos.
 bool leeCabeceraCsv(const std::string& mostrado, const std::vector<FilaCsv>& filas,
                     std::span<const char* const> columnas, std::vector<std::size_t>& posicion,
-                    std::string& error);
+                    std::string& error, std::size_t obligatorias = static_cast<std::size_t>(-1));
 
 // The columns as a header line names them: "debtor,creditor,amount".
 std::string listaColumnas(std::span<const char* const> columnas);

@@ -8,7 +8,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/enorden.h"
 #include "comun/csv.h"
+#include "escenarios/indice_nombres.h"
 #include "comun/texto.h"
 #include "lectura/lector.h"
 
@@ -17,15 +19,36 @@ namespace {
 // A shock step so fine that the sweep would never end is a mistake.
 constexpr std::size_t kMaxPasos = 10'000'000;
 
-constexpr std::array<const char*, 3> kColumnas = {"scenario", "node", "cash"};
+// scenario and node, then the changes a row may make, at least one of them.
+constexpr std::array<const char*, 5> kColumnas = {"scenario", "node", "cash", "shock", "fail"};
+constexpr std::size_t kObligatorias = 2;
+constexpr std::size_t kFalta = static_cast<std::size_t>(-1);
+// Distinct scenario names counted before the network is read: enough to
+// size the threads, which never exceed it.
+constexpr std::size_t kMaxContados = kMaxHilosEnOrden;
+
+// A node named by a row: group:NAME names each node of the group.
+constexpr std::string_view kGrupo = "group:";
+
+}  // namespace
+
+const char* faltaEnNombre(const std::string& nombre) {
+  if (nombre.empty()) return "empty scenario name";
+  if (!esUtf8Valido(nombre)) return "scenario name is not UTF-8";
+  for (const char c : nombre) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return "scenario name holds a control character";
+  }
+  return nullptr;
+}
 
 // A node by its name in nodes.txt, or #K for node K; without nodes.txt, K
 // will do as well. A bare number where names exist is refused: 2 typed for
 // bank 0002 would otherwise shock whichever bank is node 2.
 bool leeNodo(const std::string& campo, std::int32_t n, bool conNombres,
-             const std::unordered_map<std::string, std::int32_t>& porNombre, std::int32_t& nodo,
+             const std::unordered_map<std::string, std::int32_t>& numeros, std::int32_t& nodo,
              std::string& error) {
-  if (const auto it = porNombre.find(campo); it != porNombre.end()) {
+  if (const auto it = numeros.find(campo); it != numeros.end()) {
     nodo = it->second;
     return true;
   }
@@ -45,94 +68,247 @@ bool leeNodo(const std::string& campo, std::int32_t n, bool conNombres,
   return false;
 }
 
-// A scenario name goes to the first column of sweep.csv: UTF-8, and nothing
-// that would break a line or a terminal.
-const char* faltaEnNombre(const std::string& nombre) {
-  if (nombre.empty()) return "empty scenario name";
-  if (!esUtf8Valido(nombre)) return "scenario name is not UTF-8";
-  for (const char c : nombre) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) return "scenario name holds a control character";
-  }
-  return nullptr;
+std::unordered_map<std::string, std::int32_t> porNombre(const std::vector<std::string>& nombres) {
+  std::unordered_map<std::string, std::int32_t> mapa;
+  for (std::int32_t i = 0; i < static_cast<std::int32_t>(nombres.size()); ++i)
+    mapa.emplace(nombres[i], i);
+  return mapa;
 }
 
-}  // namespace
+bool recorreTablaCsv(const std::string& ruta, const std::string& mostrado,
+                     std::span<const char* const> columnas, std::size_t obligatorias,
+                     std::vector<std::size_t>& columna,
+                     const std::function<bool(FilaCsv&, std::string&)>& alFila,
+                     std::string& error) {
+  std::vector<FilaCsv> cabecera;
+  bool conFilas = false;
+  std::string falta;
+  const std::function<bool(FilaCsv&)> cadaFila = [&](FilaCsv& fila) {
+    if (cabecera.empty()) {
+      cabecera.push_back(std::move(fila));
+      return leeCabeceraCsv(mostrado, cabecera, columnas, columna, falta, obligatorias);
+    }
+    conFilas = true;
+    if (fila.campos.size() != cabecera[0].campos.size()) {
+      falta = enLinea(mostrado, fila.linea, "") + std::to_string(fila.campos.size()) +
+              " fields where the header has " + std::to_string(cabecera[0].campos.size());
+      return false;
+    }
+    return alFila(fila, falta);
+  };
+  if (!recorreCsv(ruta, cadaFila, error)) {
+    if (!falta.empty()) error = falta;
+    if (error.starts_with(ruta)) error = mostrado + error.substr(ruta.size());
+    return false;
+  }
+  if (cabecera.empty())
+    return leeCabeceraCsv(mostrado, cabecera, columnas, columna, error, obligatorias);
+  if (conFilas) return true;
+  error = mostrado + ": no rows after the header";
+  return false;
+}
+
+bool leeTablaCsv(const std::string& ruta, const std::string& mostrado,
+                 std::span<const char* const> columnas, std::size_t obligatorias,
+                 std::vector<FilaCsv>& filas, std::vector<std::size_t>& columna,
+                 std::string& error) {
+  filas.assign(1, FilaCsv{});  // the header's place
+  return recorreTablaCsv(ruta, mostrado, columnas, obligatorias, columna,
+                         [&](FilaCsv& fila, std::string& /*falta*/) {
+                           filas.push_back(std::move(fila));
+                           return true;
+                         },
+                         error);
+}
 
 bool leeArchivoEscenarios(const std::string& ruta, const std::string& mostrado,
                           ArchivoEscenarios& archivo, std::string& error) {
   archivo = ArchivoEscenarios{};
+  archivo.ruta = ruta;
   archivo.mostrado = mostrado;
-  if (!leeCsv(ruta, archivo.filas, error)) {
-    if (error.starts_with(ruta)) error = mostrado + error.substr(ruta.size());
-    return false;
-  }
-  if (!leeCabeceraCsv(mostrado, archivo.filas, kColumnas, archivo.columna, error)) return false;
-  if (archivo.filas.size() == 1) {
-    error = mostrado + ": no scenarios after the header";
-    return false;
-  }
-  std::unordered_set<std::string> nombres;
-  for (std::size_t f = 1; f < archivo.filas.size(); ++f) {
-    const FilaCsv& fila = archivo.filas[f];
-    if (fila.campos.size() != archivo.filas[0].campos.size()) {
-      error = enLinea(mostrado, fila.linea, "") + std::to_string(fila.campos.size()) +
-              " fields where the header has " + std::to_string(archivo.filas[0].campos.size());
-      return false;
-    }
+  // Standard input cannot be read twice: its rows are kept.
+  const bool guarda = mostrado == "-";
+  if (guarda) archivo.filas.emplace_back();
+  std::unordered_set<std::string> nombres;  // up to kMaxContados
+  const auto alFila = [&](FilaCsv& fila, std::string& falta) {
     const std::string& nombre = fila.campos[archivo.columna[0]];
-    if (const char* falta = faltaEnNombre(nombre)) {
-      error = enLinea(mostrado, fila.linea, falta);
+    if (const char* que = faltaEnNombre(nombre)) {
+      falta = enLinea(mostrado, fila.linea, que);
       return false;
     }
-    nombres.insert(nombre);
+    if (nombres.size() < kMaxContados) nombres.insert(nombre);
+    if (guarda) archivo.filas.push_back(std::move(fila));
+    return true;
+  };
+  if (!recorreTablaCsv(ruta, mostrado, kColumnas, kObligatorias, archivo.columna, alFila, error)) {
+    if (error == mostrado + ": no rows after the header")
+      error = mostrado + ": no scenarios after the header";
+    return false;
+  }
+  if (std::all_of(archivo.columna.begin() + kObligatorias, archivo.columna.end(),
+                  [](std::size_t c) { return c == kFalta; })) {
+    error = enLinea(mostrado, 1, "no column cash, shock or fail: a scenario changes something");
+    return false;
   }
   archivo.cuantos = nombres.size();
   return true;
 }
 
-bool leeEscenarios(const ArchivoEscenarios& archivo, std::int32_t n,
-                   const std::vector<std::string>& nombres, Escenarios& escenarios,
-                   std::string& error) {
-  std::unordered_map<std::string, std::int32_t> porNombre;
-  for (std::int32_t i = 0; i < static_cast<std::int32_t>(nombres.size()); ++i)
-    porNombre.emplace(nombres[i], i);
-  std::unordered_map<std::string, std::size_t> indice;
-  std::unordered_set<std::uint64_t> vistos;  // scenario << 32 | node
-  escenarios = Escenarios{};
-  const std::vector<std::size_t>& pos = archivo.columna;
-  for (std::size_t f = 1; f < archivo.filas.size(); ++f) {
-    const FilaCsv& fila = archivo.filas[f];
-    const std::string donde = enLinea(archivo.mostrado, fila.linea, "");
-    const std::string& nombre = fila.campos[pos[0]];
-    const std::string& nodoTexto = fila.campos[pos[1]];
-    const std::string& cajaTexto = fila.campos[pos[2]];
-    Cambio cambio;
-    if (!leeNodo(nodoTexto, n, !nombres.empty(), porNombre, cambio.nodo, error)) {
-      error.insert(0, donde);
+namespace {
+
+// Where a row's changes are read: the columns it has, the nodes it names.
+struct LectorFilas {
+  const ArchivoEscenarios& archivo;
+  std::int32_t n;
+  bool conNombres;
+  std::unordered_map<std::string, std::int32_t> nodos;
+  const Grupos* grupos;
+  std::unordered_map<std::string, std::size_t> indiceGrupo;
+};
+
+// The nodes a row's node field names: one node, or a group's.
+bool nodosDeFila(const LectorFilas& lector, const std::string& campo,
+                 std::vector<std::int32_t>& nodos, std::string& error) {
+  nodos.clear();
+  if (lector.grupos != nullptr && campo.starts_with(kGrupo)) {
+    const auto it = lector.indiceGrupo.find(campo.substr(kGrupo.size()));
+    if (it == lector.indiceGrupo.end()) {
+      error = "unknown group " + citado(campo.substr(kGrupo.size())) + " (not in the groups file)";
       return false;
     }
-    if (!esRealValido(cajaTexto, cambio.caja)) {
-      error = donde + "bad cash " + citado(cajaTexto);
+    nodos = lector.grupos->miembros[it->second];
+    return true;
+  }
+  std::int32_t nodo = 0;
+  if (!leeNodo(campo, lector.n, lector.conNombres, lector.nodos, nodo, error)) return false;
+  nodos.push_back(nodo);
+  return true;
+}
+
+// The changes of a row's cash, shock and fail fields, those not empty.
+bool cambiosDeFila(const LectorFilas& lector, const FilaCsv& fila, std::vector<Cambio>& cambios,
+                   std::string& error) {
+  cambios.clear();
+  const std::vector<std::size_t>& pos = lector.archivo.columna;
+  constexpr std::array<const char*, 3> kQue = {"cash", "shock", "fail"};
+  for (std::size_t c = 0; c < kQue.size(); ++c) {
+    const std::size_t columna = pos[kObligatorias + c];
+    if (columna == kFalta || fila.campos[columna].empty()) continue;
+    const std::string& texto = fila.campos[columna];
+    Cambio cambio;
+    cambio.clase = static_cast<Clase>(c);
+    if (!esRealValido(texto, cambio.caja)) {
+      error = std::string("bad ") + kQue[c] + " " + citado(texto);
       return false;
     }
     if (cambio.caja < 0.0) {
-      error = donde + "negative cash " + citado(cajaTexto) +
-              " (a node's outside cash in a scenario is at least 0)";
+      error = c == 0 ? "negative cash " + citado(texto) +
+                           " (a node's outside cash in a scenario is at least 0)"
+                     : std::string(kQue[c]) + " " + citado(texto) + " is not in [0, 1]";
       return false;
     }
-    const auto [it, nuevo] = indice.emplace(nombre, escenarios.leidos.size());
-    if (nuevo) escenarios.leidos.push_back({nombre, {}});
-    const std::uint64_t clave =
-        (std::uint64_t{it->second} << 32) | static_cast<std::uint32_t>(cambio.nodo);
-    if (!vistos.insert(clave).second) {
-      error =
-          donde + "a second row for node " + citado(nodoTexto) + " in scenario " + citado(nombre);
+    if (c > 0 && cambio.caja > 1.0) {
+      error = std::string(kQue[c]) + " " + citado(texto) + " is not in [0, 1]";
       return false;
     }
-    escenarios.leidos[it->second].cambios.push_back(cambio);
+    cambios.push_back(cambio);
+  }
+  if (cambios.empty()) error = "the row changes nothing (cash, shock and fail all empty)";
+  if (cambios.size() > 1 && cambios[1].clase == Clase::choque)
+    error = "both cash and shock for one node";
+  return error.empty();
+}
+
+}  // namespace
+
+namespace {
+
+// What the rows of a scenario file have built so far: the scenarios, their
+// names' numbers, and which scenario last changed each node (a second row
+// for a node within a run of its scenario's rows is found there; a
+// scenario whose rows come back after another's is searched).
+struct Recuento {
+  Escenarios& escenarios;
+  IndiceNombres indice;
+  std::vector<std::uint32_t> sello;  // per node and kind: 1 + the scenario that set it
+  std::size_t anterior = static_cast<std::size_t>(-1);
+  bool vuelta = false;  // the current run of rows is of a scenario seen before
+};
+
+bool repetido(const Recuento& r, std::size_t k, const Cambio& cambio) {
+  const std::size_t s = 2 * static_cast<std::size_t>(cambio.nodo) +
+                        (cambio.clase == Clase::caida ? 1 : 0);
+  if (r.sello[s] == k + 1) return true;
+  if (!r.vuelta) return false;
+  const auto mismo = [&](const Cambio& c) {
+    return c.nodo == cambio.nodo && (c.clase == Clase::caida) == (cambio.clase == Clase::caida);
+  };
+  const std::vector<Cambio>& hechos = r.escenarios.leidos[k].cambios;
+  return std::any_of(hechos.begin(), hechos.end(), mismo);
+}
+
+bool anadeFila(const LectorFilas& lector, Recuento& r, const FilaCsv& fila,
+               std::vector<std::int32_t>& nodos, std::vector<Cambio>& cambios,
+               std::string& error) {
+  const std::string donde = enLinea(lector.archivo.mostrado, fila.linea, "");
+  const std::string& nombre = fila.campos[lector.archivo.columna[0]];
+  const std::string& nodoTexto = fila.campos[lector.archivo.columna[1]];
+  if (!nodosDeFila(lector, nodoTexto, nodos, error) ||
+      !cambiosDeFila(lector, fila, cambios, error)) {
+    error.insert(0, donde);
+    return false;
+  }
+  std::vector<EscenarioLeido>& leidos = r.escenarios.leidos;
+  const std::size_t k =
+      buscaONuevo(r.indice, nombre, leidos.size(),
+                  [&](std::size_t m) -> std::string_view { return leidos[m].nombre; });
+  if (k == leidos.size()) leidos.push_back({nombre, {}, {}});
+  if (k != r.anterior) r.vuelta = k + 1 < leidos.size();
+  r.anterior = k;
+  for (const std::int32_t nodo : nodos) {
+    for (Cambio cambio : cambios) {
+      cambio.nodo = nodo;
+      if (repetido(r, k, cambio)) {
+        error = donde + "a second row for node " +
+                citado(nodos.size() > 1 ? "#" + std::to_string(nodo) : nodoTexto) +
+                " in scenario " + citado(nombre);
+        return false;
+      }
+      r.sello[2 * static_cast<std::size_t>(nodo) + (cambio.clase == Clase::caida ? 1 : 0)] =
+          static_cast<std::uint32_t>(k + 1);
+      leidos[k].cambios.push_back(cambio);
+    }
   }
   return true;
+}
+
+}  // namespace
+
+bool leeEscenarios(const ArchivoEscenarios& archivo, std::int32_t n,
+                   const std::vector<std::string>& nombres, Escenarios& escenarios,
+                   std::string& error, const Grupos* grupos) {
+  LectorFilas lector{archivo, n, !nombres.empty(), porNombre(nombres), grupos, {}};
+  if (grupos != nullptr)
+    for (std::size_t g = 0; g < grupos->nombres.size(); ++g)
+      lector.indiceGrupo.emplace(grupos->nombres[g], g);
+  escenarios = Escenarios{};
+  Recuento r{escenarios, {}, std::vector<std::uint32_t>(2 * static_cast<std::size_t>(n), 0)};
+  std::vector<std::int32_t> nodos;
+  std::vector<Cambio> cambios;
+  error.clear();
+  const auto alFila = [&](const FilaCsv& fila, std::string& falta) {
+    return anadeFila(lector, r, fila, nodos, cambios, falta);
+  };
+  bool bien = true;
+  if (!archivo.filas.empty()) {  // standard input's rows, kept
+    for (std::size_t f = 1; bien && f < archivo.filas.size(); ++f) bien = alFila(archivo.filas[f], error);
+  } else {  // the file again, a row at a time
+    std::vector<std::size_t> columna;
+    bien = recorreTablaCsv(archivo.ruta, archivo.mostrado, kColumnas, kObligatorias, columna,
+                           alFila, error);
+  }
+  for (EscenarioLeido& leido : escenarios.leidos) leido.cambios.shrink_to_fit();
+  return bien;
 }
 
 Escenarios escenariosPorNodo(std::int32_t n, const std::vector<std::string>& nombres) {
@@ -140,6 +316,24 @@ Escenarios escenariosPorNodo(std::int32_t n, const std::vector<std::string>& nom
   escenarios.tipo = Barrido::cadaNodo;
   escenarios.n = n;
   escenarios.nombres = nombres;
+  return escenarios;
+}
+
+bool escenariosPorCaida(std::int32_t n, const std::vector<std::string>& nombres,
+                        std::string_view fraccion, Escenarios& escenarios, std::string& error) {
+  escenarios = escenariosPorNodo(n, nombres);
+  escenarios.tipo = Barrido::cadaNodoCae;
+  if (esRealValido(fraccion, escenarios.fraccion) && escenarios.fraccion >= 0.0 &&
+      escenarios.fraccion <= 1.0)
+    return true;
+  error = "--each-node-fails " + std::string(fraccion) + ": R must be a number in [0, 1]";
+  return false;
+}
+
+Escenarios escenariosPorGrupo(const Grupos& grupos) {
+  Escenarios escenarios;
+  escenarios.tipo = Barrido::cadaGrupo;
+  escenarios.grupos = grupos;
   return escenarios;
 }
 
@@ -188,9 +382,13 @@ bool leeChoqueUniforme(std::string_view texto, Escenarios& escenarios, std::stri
 std::size_t cuantosEscenarios(const Escenarios& escenarios) {
   switch (escenarios.tipo) {
     case Barrido::cadaNodo:
+    case Barrido::cadaNodoCae:
       return static_cast<std::size_t>(escenarios.n);
     case Barrido::choqueUniforme:
+    case Barrido::aleatorio:
       return escenarios.pasos;
+    case Barrido::cadaGrupo:
+      return escenarios.grupos.nombres.size();
     case Barrido::cajas:
       return escenarios.filas;
     case Barrido::archivo:
@@ -206,13 +404,17 @@ double choque(const Escenarios& escenarios, std::size_t k) {
 std::string nombreEscenario(const Escenarios& escenarios, std::size_t k) {
   switch (escenarios.tipo) {
     case Barrido::cadaNodo:
+    case Barrido::cadaNodoCae:
       return escenarios.nombres.empty() ? std::to_string(k) : escenarios.nombres[k];
+    case Barrido::cadaGrupo:
+      return escenarios.grupos.nombres[k];
     case Barrido::choqueUniforme: {
       std::string nombre;
       anadeExacto(nombre, choque(escenarios, k));
       return nombre;
     }
     case Barrido::cajas:
+    case Barrido::aleatorio:
       return std::to_string(k);
     case Barrido::archivo:
       break;
@@ -226,16 +428,51 @@ void aplicaEscenario(const Escenarios& escenarios, std::size_t k, const Vector& 
     case Barrido::cadaNodo:
       e[k] = 0.0;
       return;
+    case Barrido::cadaGrupo:
+      for (const std::int32_t nodo : escenarios.grupos.miembros[k]) e[nodo] = 0.0;
+      return;
     case Barrido::choqueUniforme: {
       const double factor = 1.0 - choque(escenarios, k);
-      for (double& caja : e) caja *= factor;
+      if (escenarios.chocados.empty())
+        for (double& caja : e) caja *= factor;
+      for (const std::int32_t nodo : escenarios.chocados) e[nodo] *= factor;
       return;
     }
     case Barrido::cajas:
       std::copy_n(escenarios.cajas + k * base.size(), base.size(), e.begin());
       return;
+    case Barrido::cadaNodoCae:
+    case Barrido::aleatorio:
+      return;
     case Barrido::archivo:
       break;
   }
-  for (const Cambio& cambio : escenarios.leidos[k].cambios) e[cambio.nodo] = cambio.caja;
+  for (const Cambio& cambio : escenarios.leidos[k].cambios) {
+    if (cambio.clase == Clase::caja) e[cambio.nodo] = cambio.caja;
+    if (cambio.clase == Clase::choque) e[cambio.nodo] *= 1.0 - cambio.caja;
+  }
+}
+
+void caidasEscenario(const Escenarios& escenarios, std::size_t k, std::vector<Cambio>& caidas) {
+  caidas.clear();
+  if (escenarios.tipo == Barrido::cadaNodoCae)
+    caidas.push_back({static_cast<std::int32_t>(k), escenarios.fraccion, Clase::caida});
+  if (escenarios.tipo != Barrido::archivo) return;
+  for (const Cambio& cambio : escenarios.leidos[k].cambios)
+    if (cambio.clase == Clase::caida) caidas.push_back(cambio);
+}
+
+const std::vector<CambioObligacion>& obligacionesEscenario(const Escenarios& escenarios,
+                                                           std::size_t k) {
+  static const std::vector<CambioObligacion> kNinguna;
+  return escenarios.tipo == Barrido::archivo ? escenarios.leidos[k].obligaciones : kNinguna;
+}
+
+bool cambiaRed(const Escenarios& escenarios, std::size_t k) {
+  if (escenarios.tipo == Barrido::cadaNodoCae) return true;
+  if (escenarios.tipo != Barrido::archivo) return false;
+  const EscenarioLeido& leido = escenarios.leidos[k];
+  return !leido.obligaciones.empty() ||
+         std::any_of(leido.cambios.begin(), leido.cambios.end(),
+                     [](const Cambio& c) { return c.clase == Clase::caida; });
 }

@@ -1,29 +1,66 @@
 // The scenarios of a sweep: each one is a name and the outside cash of every
-// node, the cash of input.txt with some nodes changed. A scenario file names
-// the changes row by row; the built-in sweeps derive them from the network.
+// node, the cash of input.txt with some nodes changed; some scenarios also
+// fail nodes outright or set entries of L. A scenario file names the changes
+// row by row; the built-in sweeps derive them from the network.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/tipos.h"
 #include "comun/csv.h"
 
+// What a change does to its node: sets its cash, takes the fraction `caja`
+// of its cash away (choque), or fails it (caida): the node is in default from
+// round 1 and owes only the fraction `caja` of its pBarra, keeping its cash.
+enum class Clase : unsigned char { caja, choque, caida };
+
 struct Cambio {
   std::int32_t nodo = 0;
   double caja = 0.0;
+  Clase clase = Clase::caja;
+};
+
+// L[deudor][acreedor] set to importe in one scenario.
+struct CambioObligacion {
+  std::int32_t deudor = 0;
+  std::int32_t acreedor = 0;
+  double importe = 0.0;
 };
 
 struct EscenarioLeido {
   std::string nombre;
-  std::vector<Cambio> cambios;  // in file order, one per node at most
+  std::vector<Cambio> cambios;  // in file order, one cash change and one failure per node at most
+  // Entries of L the scenario sets. Not empty: the scenario's PI and pBarra
+  // are its own, derived on its worker; nothing computed from the base
+  // network's may stand in for them.
+  std::vector<CambioObligacion> obligaciones;
 };
 
 // cajas: the caller's cash vectors, as the Python module hands them over.
-enum class Barrido : unsigned char { archivo, cadaNodo, choqueUniforme, cajas };
+// cadaNodoCae: node k fails in scenario k; cadaGrupo: group k's cash set to 0;
+// aleatorio: random losses of cash (barrido/aleatorios.h draws them).
+enum class Barrido : unsigned char {
+  archivo,
+  cadaNodo,
+  choqueUniforme,
+  cajas,
+  cadaNodoCae,
+  cadaGrupo,
+  aleatorio
+};
+
+// Named sets of nodes, from GROUPS.csv.
+struct Grupos {
+  std::vector<std::string> nombres;                 // in order of first appearance
+  std::vector<std::vector<std::int32_t>> miembros;  // each group's nodes, ascending
+};
 
 struct Escenarios {
   Barrido tipo = Barrido::archivo;
@@ -37,19 +74,55 @@ struct Escenarios {
   // for as long as the sweep runs.
   const double* cajas = nullptr;
   std::size_t filas = 0;
+  double fraccion = 0.0;  // cadaNodoCae: what a failed node pays, of its pBarra
+  Grupos grupos;          // cadaGrupo: one scenario per group
+  // choqueUniforme: the nodes shocked (--group); empty: every node.
+  std::vector<std::int32_t> chocados;
+  // aleatorio: `pasos` scenarios of seed semilla, median loss media and
+  // correlation correlacion.
+  std::uint64_t semilla = 0;
+  double media = 0.0;
+  double correlacion = 0.0;
 };
 
-// SCENARIOS.csv as read, before its nodes are looked up: the rows with the
-// header first, where the columns are, and how many scenarios it names.
+// SCENARIOS.csv as first read, before its nodes are looked up: where the
+// columns are and how many scenarios it names. A file is read again, a row
+// at a time, when its nodes are looked up; standard input, which cannot be,
+// keeps its rows, the header first.
 struct ArchivoEscenarios {
+  std::string ruta;
   std::string mostrado;  // how messages name the file ("-" for standard input)
   std::vector<FilaCsv> filas;
-  std::vector<std::size_t> columna;  // scenario, node, cash
-  std::size_t cuantos = 0;           // distinct scenario names
+  std::vector<std::size_t> columna;  // scenario, node, cash, shock, fail; absent: npos
+  std::size_t cuantos = 0;           // distinct scenario names, counted up to 64
 };
 
-// Reads SCENARIOS.csv (`scenario,node,cash`, columns by name in any order,
-// case-insensitive): a header and at least one row, every scenario name
+// A scenario name goes to the first column of sweep.csv: UTF-8, and nothing
+// that would break a line or a terminal. What is wrong with it, or null.
+const char* faltaEnNombre(const std::string& nombre);
+
+// A CSV file of the sweep's read a row at a time: the header by
+// leeCabeceraCsv (columns from the obligatorias-th on may be missing), then
+// alFila(fila, error) for each row as wide as the header, which may stop
+// the reading by returning false with error set. Messages name the file
+// `mostrado`.
+bool recorreTablaCsv(const std::string& ruta, const std::string& mostrado,
+                     std::span<const char* const> columnas, std::size_t obligatorias,
+                     std::vector<std::size_t>& columna,
+                     const std::function<bool(FilaCsv&, std::string&)>& alFila,
+                     std::string& error);
+
+// A CSV file of the sweep's: the header by leeCabeceraCsv (columns from the
+// obligatorias-th on may be missing), at least one row, every row as wide as
+// the header. Messages name the file `mostrado`.
+bool leeTablaCsv(const std::string& ruta, const std::string& mostrado,
+                 std::span<const char* const> columnas, std::size_t obligatorias,
+                 std::vector<FilaCsv>& filas, std::vector<std::size_t>& columna,
+                 std::string& error);
+
+// Reads SCENARIOS.csv (`scenario,node` and at least one of `cash`, `shock`,
+// `fail`, columns by name in any order, case-insensitive; an empty field
+// changes nothing): a header and at least one row, every scenario name
 // UTF-8 with no control character. On failure error holds "FILE:LINE: what
 // is wrong" or "FILE: what".
 bool leeArchivoEscenarios(const std::string& ruta, const std::string& mostrado,
@@ -57,10 +130,27 @@ bool leeArchivoEscenarios(const std::string& ruta, const std::string& mostrado,
 
 // The scenarios of a file read by leeArchivoEscenarios, for a network of n
 // nodes whose names, if any, are `nombres`. With names, a node is a name, or
-// #K for node K; without them, K or #K. Cash must not be negative.
+// #K for node K; without them, K or #K; with grupos, group:NAME for each node
+// of the group. Cash must not be negative; shock and fail are fractions in
+// [0, 1].
 bool leeEscenarios(const ArchivoEscenarios& archivo, std::int32_t n,
                    const std::vector<std::string>& nombres, Escenarios& escenarios,
-                   std::string& error);
+                   std::string& error, const Grupos* grupos = nullptr);
+
+// Node names to numbers, for leeNodo.
+std::unordered_map<std::string, std::int32_t> porNombre(const std::vector<std::string>& nombres);
+
+// A node of a CSV field, as leeEscenarios reads it; false with error saying why.
+bool leeNodo(const std::string& campo, std::int32_t n, bool conNombres,
+             const std::unordered_map<std::string, std::int32_t>& numeros, std::int32_t& nodo,
+             std::string& error);
+
+// --each-node-fails R: node k fails in scenario k, paying R of its pBarra.
+bool escenariosPorCaida(std::int32_t n, const std::vector<std::string>& nombres,
+                        std::string_view fraccion, Escenarios& escenarios, std::string& error);
+
+// --each-group: scenario k sets the cash of group k's nodes to 0.
+Escenarios escenariosPorGrupo(const Grupos& grupos);
 
 // --each-node: scenario k sets node k's cash to 0.
 Escenarios escenariosPorNodo(std::int32_t n, const std::vector<std::string>& nombres);
@@ -78,5 +168,18 @@ double choque(const Escenarios& escenarios, std::size_t k);
 std::string nombreEscenario(const Escenarios& escenarios, std::size_t k);
 
 // The outside cash of scenario k: base with the scenario's changes, in e
-// (which has room for base.size() values).
+// (which has room for base.size() values). A random scenario's cash is
+// barrido/aleatorios.h's: here it is base.
 void aplicaEscenario(const Escenarios& escenarios, std::size_t k, const Vector& base, Vector& e);
+
+// The nodes scenario k fails, each with the fraction of pBarra it pays
+// (Clase::caida changes), in caidas.
+void caidasEscenario(const Escenarios& escenarios, std::size_t k, std::vector<Cambio>& caidas);
+
+// The entries of L scenario k sets; none for most scenarios.
+const std::vector<CambioObligacion>& obligacionesEscenario(const Escenarios& escenarios,
+                                                           std::size_t k);
+
+// Whether scenario k clears a network other than the base one: it fails a
+// node (pBarra changes) or sets entries of L (PI and pBarra change).
+bool cambiaRed(const Escenarios& escenarios, std::size_t k);

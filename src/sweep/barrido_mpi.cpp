@@ -297,6 +297,7 @@ std::string empaquetaEscenarios(const Escenarios& escenarios) {
     for (const Cambio& cambio : leido.cambios) {
       empaqueta(bytes, cambio.nodo);
       empaqueta(bytes, cambio.caja);
+      empaqueta(bytes, cambio.clase);
     }
   }
   return bytes;
@@ -316,7 +317,9 @@ bool desempaquetaEscenarios(std::string_view bytes, Escenarios& escenarios) {
     if (!desempaqueta(bytes, cambios)) return false;
     for (std::uint64_t c = 0; c < cambios; ++c) {
       Cambio cambio;
-      if (!desempaqueta(bytes, cambio.nodo) || !desempaqueta(bytes, cambio.caja)) return false;
+      if (!desempaqueta(bytes, cambio.nodo) || !desempaqueta(bytes, cambio.caja) ||
+          !desempaqueta(bytes, cambio.clase))
+        return false;
       leido.cambios.push_back(cambio);
     }
     escenarios.leidos.push_back(std::move(leido));

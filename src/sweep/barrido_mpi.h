@@ -33,7 +33,8 @@ void difunde(std::string& bytes);
 [[noreturn]] void abortaMpi();
 
 // The scenarios of a file as bytes and back, for a rank that did not read
-// it.
+// it (standard input reaches rank 0 only); the entries of L they set are
+// not among them: each rank reads CHANGES.csv itself.
 std::string empaquetaEscenarios(const Escenarios& escenarios);
 bool desempaquetaEscenarios(std::string_view bytes, Escenarios& escenarios);
 

@@ -10,11 +10,13 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "barrido/aleatorios.h"
 #include "barrido/barrido.h"
 #include "barrido/barrido_csv.h"
 #include "barrido/conjunto.h"
@@ -29,6 +31,8 @@
 #include "comun/recursos.h"
 #include "comun/texto.h"
 #include "escenarios/escenarios.h"
+#include "escenarios/grupos_csv.h"
+#include "escenarios/obligaciones_csv.h"
 #include "lectura/lector.h"
 #include "sweep/avance.h"
 
@@ -43,7 +47,10 @@ namespace {
 constexpr const char* kPrograma = "clearing-sweep-mpi";
 constexpr const char* kUso =
     "usage: mpirun -n RANKS clearing-sweep-mpi [--threads N] [--costs ALPHA:BETA]\n"
-    "                      SCENARIOS.csv | - | --each-node | --uniform-shock FROM:TO:STEP\n"
+    "                      [--groups GROUPS.csv] [--obligations CHANGES.csv]\n"
+    "                      SCENARIOS.csv | - | --each-node | --each-node-fails R |\n"
+    "                      --each-group | --uniform-shock FROM:TO:STEP [--group NAME] |\n"
+    "                      --random K --seed S --loss-mean M --loss-corr RHO\n"
     "       mpirun -n RANKS clearing-sweep-mpi [--threads N] --ensemble MARGINALS.csv\n"
     "                      --sample K --density D --seed S SCENARIOS\n"
     "In the directory of input.txt (and optionally nodes.txt), or of MARGINALS.csv,\n"
@@ -55,15 +62,26 @@ constexpr const char* kUso =
 #else
 constexpr const char* kPrograma = "clearing-sweep";
 constexpr const char* kUso =
-    "usage: clearing-sweep [--threads N] [--costs ALPHA:BETA] SCENARIOS.csv | - |\n"
-    "                      --each-node | --uniform-shock FROM:TO:STEP\n"
+    "usage: clearing-sweep [--threads N] [--costs ALPHA:BETA] [--groups GROUPS.csv]\n"
+    "                      [--obligations CHANGES.csv] SCENARIOS.csv | - |\n"
+    "                      --each-node | --each-node-fails R | --each-group |\n"
+    "                      --uniform-shock FROM:TO:STEP [--group NAME] |\n"
+    "                      --random K --seed S --loss-mean M --loss-corr RHO\n"
     "In the directory of input.txt (and optionally nodes.txt), clears the network\n"
     "once per scenario and writes sweep.csv and sweep_nodes.csv beside them.\n"
-    "SCENARIOS.csv (- for standard input) has the columns scenario,node,cash;\n"
-    "a node is a name of nodes.txt, or #K for node K (K alone without nodes.txt).\n"
-    "--each-node sets each node's cash to 0 in turn (and ranks the nodes by the\n"
-    "loss of their failure in systemic.csv); --uniform-shock multiplies\n"
-    "every node's cash by 1 - s for s = FROM + k*STEP <= TO <= 1. --costs clears\n"
+    "SCENARIOS.csv (- for standard input) has the columns scenario,node and any of\n"
+    "cash (the node's new cash), shock (the fraction of its cash it loses) and\n"
+    "fail (the node fails, paying at most that fraction of what it owes); a node\n"
+    "is a name of nodes.txt, or #K for node K (K alone without nodes.txt), or\n"
+    "group:NAME for every node of a group of GROUPS.csv (columns node,group).\n"
+    "CHANGES.csv (columns scenario,debtor,creditor,amount) sets what a debtor owes\n"
+    "a creditor in a scenario. --each-node sets each node's cash to 0 in turn and\n"
+    "--each-node-fails R fails each node in turn (both rank the nodes by the loss\n"
+    "of their failure in systemic.csv); --each-group sets each group's cash to 0\n"
+    "in turn; --uniform-shock multiplies every node's cash (or the group's) by\n"
+    "1 - s for s = FROM + k*STEP <= TO <= 1; --random makes K scenarios in which\n"
+    "node i of scenario k loses the fraction Phi(Phi^-1(M) + sqrt(RHO)*Z_k +\n"
+    "sqrt(1-RHO)*E_ki) of its cash, Z and E standard normal draws of seed S. --costs clears\n"
     "with default costs: a defaulting node pays ALPHA of its cash and BETA of what\n"
     "it receives (both in (0, 1]; 1:1, the default, is the clearing without costs).\n"
     "       clearing-sweep [--threads N] --ensemble MARGINALS.csv --sample K\n"
@@ -83,6 +101,11 @@ struct Argumentos {
   std::string conjunto;     // --ensemble MARGINALS.csv
   std::uint64_t redes = 0, semilla = 0;
   double densidad = 0.0;
+  std::string textoSemilla;                 // --seed as given: --random's, or --ensemble's
+  std::string grupos;                       // --groups GROUPS.csv
+  std::string grupo;                        // --group NAME, of --uniform-shock
+  std::string obligaciones;                 // --obligations CHANGES.csv
+  std::string cuantos, media, correlacion;  // --random, --loss-mean, --loss-corr
 };
 
 // Wrong arguments: the usage, with what is wrong when it is known; status 2.
@@ -101,7 +124,11 @@ bool leeOpcionDeConjunto(std::string_view arg, const char* valor, Argumentos& a,
     a.conjunto = texto;
   } else if (arg == "--density") {
     if (!esRealValido(texto, a.densidad) || !(a.densidad > 0.0 && a.densidad <= 1.0)) return false;
-  } else if (arg == "--sample" || arg == "--seed") {
+  } else if (arg == "--seed") {
+    if (!a.textoSemilla.empty()) return false;
+    a.textoSemilla = texto;
+    return true;  // --random's or --ensemble's, told apart when all are read
+  } else if (arg == "--sample") {
     std::uint64_t& destino = arg == "--sample" ? a.redes : a.semilla;
     const auto [donde, fallo] = std::from_chars(texto.data(), fin, destino);
     if (fallo != std::errc{} || donde != fin) return false;
@@ -109,6 +136,21 @@ bool leeOpcionDeConjunto(std::string_view arg, const char* valor, Argumentos& a,
     return false;
   }
   ++vistas;
+  return true;
+}
+
+// The options of the stress scenarios that take a value: nothing for any
+// other argument, false for a missing value.
+std::optional<bool> leeOpcionDeEstres(std::string_view arg, const char* valor, Argumentos& a) {
+  std::string* destino = nullptr;
+  if (arg == "--groups") destino = &a.grupos;
+  if (arg == "--group") destino = &a.grupo;
+  if (arg == "--obligations") destino = &a.obligaciones;
+  if (arg == "--loss-mean") destino = &a.media;
+  if (arg == "--loss-corr") destino = &a.correlacion;
+  if (destino == nullptr) return std::nullopt;
+  if (valor == nullptr || !destino->empty()) return false;
+  *destino = valor;
   return true;
 }
 
@@ -121,6 +163,11 @@ bool leeArgumentos(int argc, char** argv, Argumentos& a) {
     if (arg == "--ensemble" || arg == "--sample" || arg == "--density" || arg == "--seed") {
       if (!leeOpcionDeConjunto(arg, k + 1 < argc ? argv[++k] : nullptr, a, deConjunto))
         return false;
+      continue;
+    }
+    if (const auto leida = leeOpcionDeEstres(arg, k + 1 < argc ? argv[k + 1] : nullptr, a)) {
+      if (!*leida) return false;
+      ++k;
       continue;
     }
     if (arg == "--threads" && k + 1 < argc) {
@@ -136,6 +183,11 @@ bool leeArgumentos(int argc, char** argv, Argumentos& a) {
     conFuente = true;
     if (arg == "--each-node") {
       a.tipo = Barrido::cadaNodo;
+    } else if (arg == "--each-group") {
+      a.tipo = Barrido::cadaGrupo;
+    } else if ((arg == "--each-node-fails" || arg == "--random") && k + 1 < argc) {
+      a.tipo = arg == "--random" ? Barrido::aleatorio : Barrido::cadaNodoCae;
+      (arg == "--random" ? a.cuantos : a.fuente) = argv[++k];
     } else if (arg == "--uniform-shock" && k + 1 < argc) {
       a.tipo = Barrido::choqueUniforme;
       a.fuente = argv[++k];
@@ -145,7 +197,27 @@ bool leeArgumentos(int argc, char** argv, Argumentos& a) {
       return false;
     }
   }
-  // An ensemble takes all four options once, and at least one network.
+  // An ensemble takes all four options once, and at least one network; a
+  // random sweep takes its three, and no ensemble; groups serve their uses.
+  const bool aleatorio = a.tipo == Barrido::aleatorio;
+  if (!a.textoSemilla.empty() && !aleatorio && deConjunto > 0) {
+    std::string_view semilla = a.textoSemilla;
+    const char* fin = semilla.data() + semilla.size();
+    const auto [donde, fallo] = std::from_chars(semilla.data(), fin, a.semilla);
+    if (fallo != std::errc{} || donde != fin) return false;
+    ++deConjunto;
+  }
+  const bool deAzar = !a.media.empty() || !a.correlacion.empty();
+  if (aleatorio != (deAzar || (deConjunto == 0 && !a.textoSemilla.empty()))) return false;
+  if (aleatorio &&
+      (a.media.empty() || a.correlacion.empty() || a.textoSemilla.empty() || deConjunto > 0))
+    return false;
+  if ((a.tipo == Barrido::cadaGrupo || !a.grupo.empty()) && a.grupos.empty()) return false;
+  if (!a.grupo.empty() && a.tipo != Barrido::choqueUniforme) return false;
+  if (!a.obligaciones.empty() && a.tipo != Barrido::archivo) return false;
+  // An ensemble's networks are made from totals: no L to change, no groups.
+  if (deConjunto > 0 && (!a.obligaciones.empty() || !a.grupos.empty())) return false;
+  if (!conFuente && !a.obligaciones.empty()) conFuente = true;  // the changes' scenarios alone
   return conFuente && (deConjunto == 0 ||
                        (deConjunto == 4 && !a.conjunto.empty() && a.redes > 0 && a.densidad > 0.0));
 }
@@ -154,6 +226,7 @@ struct Barrida {
   Partida partida;
   std::vector<std::string> nombres;
   Escenarios escenarios;
+  Grupos grupos;  // --groups
 };
 
 int falla(const std::string& error) {
@@ -169,14 +242,40 @@ bool leeFuente(const Argumentos& a, const ArchivoEscenarios& archivo, Barrida& b
     case Barrido::cadaNodo:
       b.escenarios = escenariosPorNodo(b.partida.n, b.nombres);
       return true;
-    case Barrido::choqueUniforme:
-      b.escenarios = a.choque;
+    case Barrido::cadaNodoCae:
+      return escenariosPorCaida(b.partida.n, b.nombres, a.fuente, b.escenarios, error);
+    case Barrido::cadaGrupo:
+      b.escenarios = escenariosPorGrupo(b.grupos);
       return true;
+    case Barrido::choqueUniforme:
+    case Barrido::aleatorio: {
+      b.escenarios = a.choque;
+      std::size_t g = 0;
+      if (a.grupo.empty()) return true;
+      if (!buscaGrupo(b.grupos, a.grupo, g, error)) return false;
+      b.escenarios.chocados = b.grupos.miembros[g];
+      return true;
+    }
     case Barrido::cajas:  // the Python module's, never an argument
     case Barrido::archivo:
       break;
   }
-  return leeEscenarios(archivo, b.partida.n, b.nombres, b.escenarios, error);
+  if (a.fuente.empty()) {  // the scenarios of --obligations alone
+    b.escenarios = Escenarios{};
+    return true;
+  }
+  return leeEscenarios(archivo, b.partida.n, b.nombres, b.escenarios, error,
+                       a.grupos.empty() ? nullptr : &b.grupos);
+}
+
+// What comes after the scenarios: the entries of L they set, and the rows
+// of L those need, the rest of L let go.
+bool leeObligaciones(const Argumentos& a, Barrida& b, std::string& error) {
+  if (a.obligaciones.empty()) return true;
+  if (!leeCambiosObligaciones(a.obligaciones, b.partida.n, b.nombres, b.escenarios, error))
+    return false;
+  conservaFilas(b.partida, deudoresCambiados(b.escenarios));
+  return true;
 }
 
 // The threads of a sweep: those asked for, or every core, but no more than
@@ -184,8 +283,11 @@ bool leeFuente(const Argumentos& a, const ArchivoEscenarios& archivo, Barrida& b
 // file not read here).
 unsigned hilosDelBarrido(const Argumentos& a, std::int32_t n, std::size_t escenarios) {
   std::size_t cuantos = escenarios;
-  if (a.tipo == Barrido::cadaNodo) cuantos = static_cast<std::size_t>(n);
-  if (a.tipo == Barrido::choqueUniforme) cuantos = cuantosEscenarios(a.choque);
+  if (a.tipo == Barrido::cadaNodo || a.tipo == Barrido::cadaNodoCae)
+    cuantos = static_cast<std::size_t>(n);
+  if (a.tipo == Barrido::choqueUniforme || a.tipo == Barrido::aleatorio)
+    cuantos = cuantosEscenarios(a.choque);
+  if (!a.obligaciones.empty()) cuantos = 0;  // the changes may add scenarios
   return static_cast<unsigned>(std::max<std::size_t>(
       1, trabajadoresEnOrden(cuantos == 0 ? kMaxHilosEnOrden : cuantos, hilosPara(a.hilos))));
 }
@@ -202,13 +304,19 @@ unsigned hilosDelConjunto(const Argumentos& a, std::size_t porRed) {
 bool leeRed(const Argumentos& a, const std::function<unsigned(std::int32_t)>& hilos, Barrida& b,
             std::string& error) {
   b.partida.costes = a.costes;
+  b.partida.guardaL = !a.obligaciones.empty();
   return leePartida("input.txt", hilos, b.partida, error);
 }
 
 // The scenario file's rows, when the scenarios come from a file.
 bool leeArchivoDe(const Argumentos& a, ArchivoEscenarios& archivo, std::string& error) {
-  return a.tipo != Barrido::archivo ||
+  return a.tipo != Barrido::archivo || a.fuente.empty() ||
          leeArchivoEscenarios(a.fuente == "-" ? "/dev/stdin" : a.fuente, a.fuente, archivo, error);
+}
+
+// GROUPS.csv, once the nodes' names are known.
+bool leeGruposDe(const Argumentos& a, Barrida& b, std::string& error) {
+  return a.grupos.empty() || leeGrupos(a.grupos, b.partida.n, b.nombres, b.grupos, error);
 }
 
 // What the whole run reads: the scenario file's rows first (the threads, and
@@ -219,7 +327,8 @@ bool leeTodo(const Argumentos& a, Barrida& b, std::string& error) {
   if (!leeArchivoDe(a, archivo, error)) return false;
   const auto hilosDeRed = [&](std::int32_t n) { return hilosDelBarrido(a, n, archivo.cuantos); };
   return leeRed(a, hilosDeRed, b, error) &&
-         leeNombres("nodes.txt", b.partida.n, b.nombres, error) && leeFuente(a, archivo, b, error);
+         leeNombres("nodes.txt", b.partida.n, b.nombres, error) && leeGruposDe(a, b, error) &&
+         leeFuente(a, archivo, b, error) && leeObligaciones(a, b, error);
 }
 
 std::string sinMemoria(const Barrida& b, std::size_t k) {
@@ -235,17 +344,21 @@ struct Escritor {
   Avance avance;
   std::vector<Sistemico> sistemicos;  // an each-node sweep's, for systemic.csv
 
+  // Scenario k is node k's: its cash lost, or its failure.
+  bool porNodo() const {
+    return b.escenarios.tipo == Barrido::cadaNodo || b.escenarios.tipo == Barrido::cadaNodoCae;
+  }
+
   bool toma(std::size_t k, const ResultadoEscenario& resultado) {
     escribeEscenario(salida, nombreEscenario(b.escenarios, k), resultado);
-    if (b.escenarios.tipo == Barrido::cadaNodo)
-      sistemicos.push_back(sistemicoDe(k, resultado, b.partida.pBarra));
+    if (porNodo()) sistemicos.push_back(sistemicoDe(k, resultado, b.partida.pBarra));
     avance.muestra(k + 1);
     return true;
   }
 
   // The files into place, systemic.csv beside them after an each-node sweep.
   bool confirma(std::string& error) {
-    if (b.escenarios.tipo != Barrido::cadaNodo) return confirmaSalidaBarrido(salida, error);
+    if (!porNodo()) return confirmaSalidaBarrido(salida, error);
     ArchivoNuevo sistemico;
     if (!abreNuevo(sistemico, "systemic.csv", error)) {
       descartaSalidaBarrido(salida);
@@ -378,25 +491,32 @@ bool leidoEnRangos(Rangos rangos, bool bien, const std::string& error) {
   return todosBien(bien);
 }
 
-// The scenarios on the other ranks: those of a file, which rank 0 alone read
-// (standard input reaches rank 0 only), handed over; a built-in sweep made
-// again as rank 0 made it.
+// The scenarios on the other ranks where rank 0 alone read them (standard
+// input reaches rank 0 only; an ensemble's file), handed over with the
+// entries of L they set; a built-in sweep made again as rank 0 made it.
 bool escenariosEnRangos(const Argumentos& a, Rangos rangos, Barrida& b) {
   std::string bytes;
   if (a.tipo == Barrido::archivo && rangos.rango == 0) bytes = empaquetaEscenarios(b.escenarios);
   if (a.tipo == Barrido::archivo) difunde(bytes);
   if (rangos.rango == 0) return true;
-  if (a.tipo == Barrido::archivo) return desempaquetaEscenarios(bytes, b.escenarios);
   std::string error;
+  if (a.tipo == Barrido::archivo)
+    return desempaquetaEscenarios(bytes, b.escenarios) && leeObligaciones(a, b, error);
   return leeFuente(a, ArchivoEscenarios{}, b, error);
 }
 
-// Every rank reads input.txt; rank 0 alone reads nodes.txt and the scenarios.
+// Every rank reads what the run reads itself, the scenario file too;
+// standard input reaches rank 0 only, which then hands its scenarios over.
 bool preparaRangos(const Argumentos& a, Rangos rangos, Barrida& b) {
   std::string error;
+  const bool deEntrada = a.tipo == Barrido::archivo && a.fuente == "-";
   const auto hilosDeRed = [&](std::int32_t n) { return hilosDelBarrido(a, n, 0); };
-  const bool bien = rangos.rango == 0 ? leeTodo(a, b, error) : leeRed(a, hilosDeRed, b, error);
-  return leidoEnRangos(rangos, bien, error) && escenariosEnRangos(a, rangos, b);
+  const bool bien = rangos.rango == 0 || !deEntrada
+                        ? leeTodo(a, b, error)
+                        : leeRed(a, hilosDeRed, b, error) &&
+                              leeNombres("nodes.txt", b.partida.n, b.nombres, error) &&
+                              leeGruposDe(a, b, error);
+  return leidoEnRangos(rangos, bien, error) && (!deEntrada || escenariosEnRangos(a, rangos, b));
 }
 
 // A rank's end: a rank out of memory ends every rank's run (rank 0 says so
@@ -468,6 +588,11 @@ int main(int argc, char** argv) {
   if (!leeArgumentos(argc, argv, a)) return usoIncorrecto();
   std::string error;
   if (a.tipo == Barrido::choqueUniforme && !leeChoqueUniforme(a.fuente, a.choque, error))
+    return usoIncorrecto(error);
+  if (a.tipo == Barrido::aleatorio &&
+      !leeAleatorios(a.cuantos, a.textoSemilla, a.media, a.correlacion, a.choque, error))
+    return usoIncorrecto(error);
+  if (a.tipo == Barrido::cadaNodoCae && !escenariosPorCaida(0, {}, a.fuente, a.choque, error))
     return usoIncorrecto(error);
   if (!a.textoCostes.empty() && !leeCostes(a.textoCostes, a.costes, error))
     return usoIncorrecto(error);

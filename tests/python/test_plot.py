@@ -69,3 +69,18 @@ def test_heat_map_only_up_to_a_readable_size():
     big = clearing.sweep(L, np.zeros(plot.MAX_NODES + 1), each_node=True)
     assert "rounds" not in plot.plot_data(big)
     assert "systemic" in plot.plot_data(big)
+
+
+def test_random_sweep_draws_the_histogram_of_defaults(tmp_path):
+    L, e = swept(tmp_path, "--random", "200", "--seed", "4", "--loss-mean", "0.05", "--loss-corr", "0.5",
+                 family="sparse")
+    s = clearing.sweep(L, e, random=200, seed=4, loss_mean=0.05, loss_corr=0.5)
+    from_files = plot.plot_data(tmp_path / "sweep.csv")
+    from_sweep = plot.plot_data(s)
+    assert set(from_files) == set(from_sweep) == {"defaults"}
+    counts = np.bincount(s.defaults)
+    for data in (from_files, from_sweep):
+        np.testing.assert_array_equal(data["defaults"]["defaults"], np.arange(len(counts)))
+        np.testing.assert_array_equal(data["defaults"]["scenarios"], counts)
+    assert counts.sum() == 200 and np.count_nonzero(counts) > 1  # correlated draws spread
+    assert_written(plot.plot(tmp_path / "sweep.csv"), ["defaults"])

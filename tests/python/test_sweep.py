@@ -83,15 +83,31 @@ def read_csv(path):
         return list(csv.DictReader(f))
 
 
+RANDOM = ["--random", "25", "--seed", "8", "--loss-mean", "0.2", "--loss-corr", "0.35"]
+GROUPS = {"core": [0, 1, 2, 3], "rest": [7, 9, 20]}
+
+
 @pytest.mark.parametrize(
-    "arguments", [["--each-node"], ["--uniform-shock", "0:1:0.1"], ["--costs", "0.9:0.9", "--each-node"]]
+    "arguments", [["--each-node"], ["--uniform-shock", "0:1:0.1"], ["--costs", "0.9:0.9", "--each-node"],
+                  ["--each-node-fails", "0.3"], RANDOM, ["--groups", "g.csv", "--each-group"],
+                  ["--groups", "g.csv", "--uniform-shock", "0:1:0.25", "--group", "rest"]]
 )
 def test_sweep_matches_clearing_sweeps_files(tmp_path, arguments):
     L, e = network(tmp_path, "coreperiphery", 30, 2)
+    (tmp_path / "g.csv").write_text("node,group\n" + "".join(
+        f"{node},{group}\n" for group, nodes in GROUPS.items() for node in nodes))
     subprocess.run([program("CLEARING_SWEEP"), *arguments], cwd=tmp_path, check=True)
     costs = {"alpha": 0.9, "beta": 0.9} if arguments[0] == "--costs" else {}
     if arguments[-1] == "--each-node":
         s = clearing.sweep(L, e, each_node=True, **costs)
+    elif arguments[0] == "--each-node-fails":
+        s = clearing.sweep(L, e, each_node_fails=0.3)
+    elif arguments == RANDOM:
+        s = clearing.sweep(L, e, random=25, seed=8, loss_mean=0.2, loss_corr=0.35)
+    elif arguments[-1] == "--each-group":
+        s = clearing.sweep(L, e, groups=GROUPS, each_group=True)
+    elif arguments[-1] == "rest":
+        s = clearing.sweep(L, e, groups=GROUPS, uniform_shock=(0, 1, 0.25), group="rest")
     else:
         s = clearing.sweep(L, e, uniform_shock=(0, 1, 0.1))
     summary, nodes = s.to_frames()
@@ -188,6 +204,9 @@ def test_ctrl_c_stops_a_sweep_within_a_second(tmp_path):
         ({"scenarios": {"a": {2: 1}}}, "scenario 'a': unknown node 2"),
         ({"scenarios": [[1, 2, 3]]}, r"one column per node \(2\)"),
         ({"uniform_shock": (1, 0, 0.1)}, "uniform_shock"),
+        ({"each_node_fails": 1.5}, "each_node_fails"),
+        ({"random": 3, "loss_mean": 1.0}, "loss_mean"),
+        ({"uniform_shock": (0, 1, 0.5), "group": "g"}, "need groups"),
     ],
 )
 def test_bad_scenarios_are_value_errors(kwargs, message):
