@@ -63,8 +63,6 @@ void salidaEstandarBinaria() {
 #include <algorithm>
 #include <cerrno>
 #include <thread>
-
-#include "base/cgrupos.h"
 #endif
 
 #ifdef _WIN32
@@ -93,6 +91,14 @@ bool esMismoArchivo(std::FILE* archivo, const char* nombre) {
 
 // The run relies on allocation failures alone there.
 double memoriaDisponibleBajo(const std::string& /*raiz*/) {
+  return -1;
+}
+
+LugaresDeMemoria lugaresDeMemoriaBajo(const std::string& /*raiz*/) {
+  return {};
+}
+
+double memoriaDisponibleEn(const LugaresDeMemoria& /*lugares*/) {
   return -1;
 }
 
@@ -126,6 +132,14 @@ bool esMismoArchivo(std::FILE* archivo, const char* nombre) {
 
 double memoriaDisponibleBajo(const std::string& raiz) {
   return memoriaDeLosArchivos(raiz);
+}
+
+LugaresDeMemoria lugaresDeMemoriaBajo(const std::string& raiz) {
+  return lugaresDeMemoria(raiz);
+}
+
+double memoriaDisponibleEn(const LugaresDeMemoria& lugares) {
+  return memoriaEn(lugares);
 }
 
 unsigned procesadoresDisponiblesBajo(const std::string& raiz) {

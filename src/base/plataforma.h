@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "base/cgrupos.h"
+
 // True when standard error is a terminal (a person is watching the run).
 bool esTerminalDeError();
 
@@ -37,6 +39,14 @@ bool esMismoArchivo(std::FILE* archivo, const char* nombre);
 // (the group's file pages count as free: the system writes them back and
 // takes them when the group needs room); negative when the system does not say.
 double memoriaDisponibleBajo(const std::string& raiz);
+
+// Where memoriaDisponibleEn reads those figures, found once under raiz by a
+// process that asks often (the Python module): the group a process is in
+// and the folders that limit it seldom change. Empty on Windows.
+LugaresDeMemoria lugaresDeMemoriaBajo(const std::string& raiz);
+
+// memoriaDisponibleBajo's figure, read at the places found; −1 on Windows.
+double memoriaDisponibleEn(const LugaresDeMemoria& lugares);
 
 // The processors this process may run on, at least 1: those of its
 // affinity mask, within the CPU quota of its control group and its parents

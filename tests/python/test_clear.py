@@ -148,6 +148,30 @@ def test_memory_short_is_a_memory_error_never_a_crash(tmp_path):
         clearing._native._test_control()
 
 
+def test_each_call_reads_the_figures_again(tmp_path):
+    # The group's folder is found once; what it and meminfo say is read at every call.
+    files = {
+        "proc/meminfo": "MemTotal: 8388608 kB\nMemAvailable: 4194304 kB\nSwapFree: 0 kB\n",
+        "proc/self/cgroup": "0::/a\n",
+        "sys/fs/cgroup/a/memory.max": "1073741824",
+        "sys/fs/cgroup/a/memory.current": "0",
+    }
+    for name, text in files.items():
+        (tmp_path / name).parent.mkdir(parents=True, exist_ok=True)
+        (tmp_path / name).write_text(text)
+    L, e = np.ones((50, 50)), np.ones(50)
+    try:
+        clearing._native._test_control(system_root=str(tmp_path))
+        for name, short in [("sys/fs/cgroup/a/memory.max", "65536"), ("proc/meminfo", "MemAvailable: 64 kB\n")]:
+            clearing.clear(L, e)
+            (tmp_path / name).write_text(short)
+            with pytest.raises(MemoryError, match="^Memoria insuficient$"):
+                clearing.clear(L, e)
+            (tmp_path / name).write_text(files[name])
+    finally:
+        clearing._native._test_control()
+
+
 def test_threads_do_not_change_the_bits():
     L = np.array([[0, 10, 2], [3, 0, 10], [1, 1, 0]], dtype=float)
     want = clearing.clear(L, [1, 2, 0.5], threads=1)
