@@ -118,11 +118,16 @@ def test_a_c_contiguous_float64_network_is_not_copied():
         ([0, 1], [0, 1], r"L must have 2 dimension\(s\), got shape \(2,\)"),
         ([[0, 1], [np.nan, 0]], [0, 0], r"L\[1\]\[0\] is nan"),
         ([[0, 1], [1, 0]], [0, -np.inf], r"e\[1\] is -inf"),
+        ([[0, np.inf], [-np.inf, 0]], [0, 0], r"L\[0\]\[1\] is inf"),
     ],
 )
 def test_bad_arguments_are_value_errors_naming_the_entry(L, e, message):
     with pytest.raises(ValueError, match=message):
         clearing.clear(L, e)
+
+
+def test_finite_entries_whose_sum_overflows_are_taken():
+    assert clearing.clear([[0, 1e308], [1e308, 0]], [1e308, 1e308]).p.tolist() == [1e308, 1e308]
 
 
 def test_memory_short_is_a_memory_error_never_a_crash(tmp_path):
