@@ -2,8 +2,9 @@
 
 - clearing.clear against bench-motor (the engine called from C++, doing the
   same: L copied in, pBarra and PI, the rounds, the capital, the closed
-  groups without cash), each side the better of two calls in a row
-  (bench-motor's first in a fresh process);
+  groups without cash), each side the best of four calls in a row
+  (bench-motor's in a fresh process, whose first calls are slower: the
+  heap's pages are not yet the run's);
 - clearing.sweep against the clearing-sweep program on the same scenarios
   (each node's cash set to 0 in turn, the first SCENARIOS nodes), one call
   against one run of the program (which also reads input.txt and writes its
@@ -27,6 +28,7 @@ environment: BUILD (default build), PASSES (pairs, default 5)
 
 from __future__ import annotations
 
+import functools
 import os
 import resource
 import statistics
@@ -99,10 +101,10 @@ def clear_rows(work: Path) -> list[str]:
         clearing.clear(L, e)  # the pool's threads and the heap's pages, as bench-motor's first call has them
 
         def python() -> tuple[float, float]:
-            return least(seconds(lambda: clearing.clear(L, e)), seconds(lambda: clearing.clear(L, e)))
+            return functools.reduce(least, (seconds(lambda: clearing.clear(L, e)) for _ in range(4)))
 
         def native() -> tuple[float, float]:
-            done = subprocess.run([BUILD / "bench-motor", path, "2"], capture_output=True, check=True, text=True)
+            done = subprocess.run([BUILD / "bench-motor", path, "4"], capture_output=True, check=True, text=True)
             wall, cpu = done.stdout.split()
             return float(wall), float(cpu)
 
@@ -134,7 +136,11 @@ def resident_mib() -> float:
 
 
 def per_call(L, e, calls: int) -> tuple[float, float]:
-    wall, cpu = seconds(lambda: [clearing.clear(L, e) for _ in range(calls)])
+    def loop() -> None:
+        for _ in range(calls):
+            clearing.clear(L, e)  # each result dropped at once
+
+    wall, cpu = seconds(loop)
     return wall / calls * 1e6, cpu / calls * 1e6
 
 
