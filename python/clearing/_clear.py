@@ -3,12 +3,18 @@
 from __future__ import annotations
 
 import os
-from typing import Sequence
+from typing import TYPE_CHECKING, Iterable, Sequence
 
 import numpy as np
+import numpy.typing as npt
 
 from . import _native
 from ._arrays import costs_of, network, threads_of
+
+if TYPE_CHECKING:
+    import pandas as pd
+
+_F = npt.NDArray[np.float64]
 
 
 class Clearing:
@@ -40,9 +46,17 @@ class Clearing:
 
     __slots__ = ("p", "default_round", "capital", "rounds", "total_obligations", "L", "e",
                  "cashless_groups")
+    p: _F
+    default_round: npt.NDArray[np.int32]
+    capital: _F
+    rounds: int
+    total_obligations: _F
+    L: _F
+    e: _F
+    cashless_groups: list[list[int]]
 
-    def __init__(self, p, default_round, capital, rounds, total_obligations, L, e,
-                 cashless_groups=()) -> None:
+    def __init__(self, p: _F, default_round: npt.NDArray[np.int32], capital: _F, rounds: int,
+                 total_obligations: _F, L: _F, e: _F, cashless_groups: Iterable[Iterable[int]] = ()) -> None:
         self.p = p
         self.default_round = default_round
         self.capital = capital
@@ -61,17 +75,18 @@ class Clearing:
         defaults = int(np.count_nonzero(self.default_round))
         return f"<Clearing of {self.p.shape[0]} nodes: {defaults} default(s), {self.rounds} round(s)>"
 
-    def payments(self) -> np.ndarray:
+    def payments(self) -> _F:
         """The n×n matrix of payments, ``PI[i, j] * p[i]`` (the report's "Matriz de pagos").
 
         ``PI`` is L divided row by row by ``total_obligations``; a row that owes
         exactly 0 pays nothing.
         """
         owes = self.total_obligations[:, None]
-        PI = np.divide(self.L, owes, out=np.zeros_like(self.L), where=owes != 0.0)
-        return PI * self.p[:, None]
+        PI: _F = np.divide(self.L, owes, out=np.zeros_like(self.L), where=owes != 0.0)
+        paid: _F = PI * self.p[:, None]
+        return paid
 
-    def to_frame(self, names: Sequence[str] | None = None):
+    def to_frame(self, names: Sequence[str] | None = None) -> pd.DataFrame:
         """A pandas DataFrame with the columns of ``clearing-export``'s results.csv.
 
         ``node, name, total_obligations, outside_cash, payment, recovery_rate,
@@ -106,7 +121,8 @@ def _names(names: Sequence[str] | None, n: int) -> list[str]:
     return names
 
 
-def clear(L, e, *, alpha: float = 1.0, beta: float = 1.0, threads: int | None = None) -> Clearing:
+def clear(L: npt.ArrayLike, e: npt.ArrayLike, *, alpha: float = 1.0, beta: float = 1.0,
+          threads: int | None = None) -> Clearing:
     """Clears the network of obligations ``L`` (n×n, ``L[i, j]`` owed by i to j)
     and outside cash ``e`` (n) by the fictitious-default iteration.
 
@@ -140,7 +156,7 @@ def clear(L, e, *, alpha: float = 1.0, beta: float = 1.0, threads: int | None = 
     return Clearing(p, rounds_of, capital, rounds, owes, L, e, cashless)
 
 
-def read_input(path: str | os.PathLike) -> tuple[np.ndarray, np.ndarray]:
+def read_input(path: str | os.PathLike[str]) -> tuple[_F, _F]:
     """``(L, e)`` read from a file in the grammar of ``input.txt``, by the program's reader.
 
     Raises ``InputError`` (a ``ValueError``) with the program's message for a
@@ -150,7 +166,8 @@ def read_input(path: str | os.PathLike) -> tuple[np.ndarray, np.ndarray]:
     return _native.read_input(os.fsdecode(path))
 
 
-def write_report(path: str | os.PathLike, L, e, *, threads: int | None = None) -> None:
+def write_report(path: str | os.PathLike[str], L: npt.ArrayLike, e: npt.ArrayLike, *,
+                 threads: int | None = None) -> None:
     """Writes the program's report (output.txt) of the network ``L``, ``e`` to ``path``.
 
     The bytes are those ``clearing`` writes for an input.txt holding the same

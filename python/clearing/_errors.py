@@ -13,6 +13,8 @@ class ClearingError(Exception):
 
 
 class _RoundError(ClearingError):
+    round: int
+
     def __init__(self, message: str, round: int, group: tuple[int, ...] = ()) -> None:
         super().__init__(message)
         self.round = round
@@ -22,7 +24,7 @@ class _RoundError(ClearingError):
     def __str__(self) -> str:
         return f"{self.args[0]} (round {self.round})"
 
-    def __reduce__(self):  # picklable, for Dask workers
+    def __reduce__(self) -> tuple[type[_RoundError], tuple[str, int, tuple[int, ...]]]:  # picklable, for Dask
         return (type(self), (self.args[0], self.round, self.group))
 
 
@@ -50,5 +52,5 @@ class InfeasibleTotals(ClearingError, ValueError):
         self.node = node
         """The node at fault (its index), or None for the totals as a whole."""
 
-    def __reduce__(self):
+    def __reduce__(self) -> tuple[type[InfeasibleTotals], tuple[str, int | None]]:
         return (type(self), (self.args[0], self.node))

@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import numpy as np
+import numpy.typing as npt
 
 from . import _native
 from ._arrays import as_float_array
@@ -12,14 +13,14 @@ _METHODS = ("max_entropy", "sparse", "sample")
 
 
 def reconstruct(
-    liabilities,
-    assets,
+    liabilities: npt.ArrayLike,
+    assets: npt.ArrayLike,
     method: str = "max_entropy",
     *,
     density: float | None = None,
     seed: int | None = None,
     network: int = 0,
-) -> np.ndarray:
+) -> npt.NDArray[np.float64]:
     """The obligations matrix L (n×n) of a network of which only the totals are known.
 
     The same code and the same doubles as ``clearing-reconstruct``: row i of
@@ -89,4 +90,5 @@ def reconstruct(
     )
     if error:
         raise InfeasibleTotals(error, None if node < 0 else node)
+    assert L is not None  # made whenever there is no error
     return L

@@ -14,9 +14,9 @@ std::int32_t nodosDe(const Arreglo& L, const Arreglo& e) {
 }
 
 void llenaEstado(NetworkState& estado, const double* L, const double* e, std::int32_t n,
-                 const OpcionesClearing& opciones) {
+                 const OpcionesClearing& opciones, const LugaresDeMemoria* memoria) {
   estado.dim = n;
-  reservaEstado(estado, opciones);
+  reservaEstado(estado, opciones, 0, memoria);
   const auto filas = static_cast<std::size_t>(n);
   for (std::size_t i = 0; i < filas; ++i) estado.L[i].assign(L + i * filas, L + (i + 1) * filas);
   estado.e.assign(e, e + filas);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/cgrupos.h"
 #include "base/estado.h"
 #include "clearing/motor.h"
 
@@ -21,8 +22,9 @@ std::int32_t nodosDe(const Arreglo& L, const Arreglo& e);
 // The state's buffers reserved as the program reserves them (memory checked
 // first: Error::sinMemoria before anything is allocated), L and e copied in,
 // pBarra and PI derived. Needs no GIL: the caller keeps the arrays alive.
+// memoria: where the system's figures are read (run/programa.h).
 void llenaEstado(NetworkState& estado, const double* L, const double* e, std::int32_t n,
-                 const OpcionesClearing& opciones);
+                 const OpcionesClearing& opciones, const LugaresDeMemoria* memoria = nullptr);
 
 // A fresh numpy array holding v's values.
 py::array_t<double> aNumpy(const Vector& v);

@@ -9,13 +9,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <string>
 #include <utility>
 
 #include "barrido.h"
+#include "base/cgrupos.h"
 #include "base/estado.h"
 #include "base/fallo.h"
+#include "base/plataforma.h"
 #include "base/pruebas.h"
 #include "clearing/grupos.h"
 #include "clearing/motor.h"
@@ -30,6 +33,19 @@
 namespace py = pybind11;
 
 namespace {
+
+// What the module finds once and hands to every call: where the system's
+// memory figures are read, rather than each call finding its control group
+// again. The tests' hook finds them anew under its root. Replaced and copied
+// only while the GIL is held, so a call that released it keeps its own.
+struct EstadoModulo {
+  std::shared_ptr<const LugaresDeMemoria> memoria;
+};
+
+void buscaMemoria(EstadoModulo& modulo) {
+  modulo.memoria =
+      std::make_shared<const LugaresDeMemoria>(lugaresDeMemoriaBajo(controlPruebas().raizSistema));
+}
 
 OpcionesClearing opcionesCon(unsigned hilos, double alfa = 1.0, double beta = 1.0) {
   OpcionesClearing opciones;
@@ -50,11 +66,11 @@ struct Calculado {
 // The program's computation without its report: the same state, options and
 // engine calls, so the same bits. Throws the failure and its round.
 Calculado calcula(const double* L, const double* e, std::int32_t n, unsigned hilos, double alfa,
-                  double beta) {
+                  double beta, const LugaresDeMemoria& memoria) {
   NetworkState estado;
   OpcionesClearing opciones = opcionesCon(hilos, alfa, beta);
-  llenaEstado(estado, L, e, n, opciones);
-  completaOpciones(estado, opciones);
+  llenaEstado(estado, L, e, n, opciones, &memoria);
+  completaOpciones(estado, opciones, &memoria);
   EspacioClearing espacio;
   espacio.trabajo.sitio = std::move(estado.L);  // as the program does once L is written
   Calculado c;
@@ -76,12 +92,14 @@ py::list listaDeGrupos(const std::vector<Grupo>& grupos) {
 
 // (p, default_round, capital, rounds, pBarra, closed groups without cash);
 // the GIL is released meanwhile.
-py::tuple clear(const Arreglo& L, const Arreglo& e, unsigned hilos, double alfa, double beta) {
+py::tuple clear(const EstadoModulo& modulo, const Arreglo& L, const Arreglo& e, unsigned hilos,
+                double alfa, double beta) {
   const std::int32_t n = nodosDe(L, e);
+  const auto memoria = modulo.memoria;
   Calculado c;
   try {
     py::gil_scoped_release sinGil;
-    c = calcula(L.data(), e.data(), n, hilos, alfa, beta);
+    c = calcula(L.data(), e.data(), n, hilos, alfa, beta, *memoria);
   } catch (const ErrorClearing& error) {
     lanzaEnPython(error.fallo, error.ronda, error.grupo);
   } catch (const Fallo& fallo) {
@@ -95,14 +113,15 @@ py::tuple clear(const Arreglo& L, const Arreglo& e, unsigned hilos, double alfa,
 }
 
 // input.txt's grammar through the program's reader: (L, e).
-py::tuple readInput(const std::string& ruta) {
+py::tuple readInput(const EstadoModulo& modulo, const std::string& ruta) {
+  const auto memoria = modulo.memoria;
   Lector entrada;
   NetworkState estado;
   try {
     py::gil_scoped_release sinGil;
     if (!abreLector(entrada, ruta.c_str())) lanzaFallo(Error::entrada);
     estado.dim = leeDimension(entrada);
-    reservaEstado(estado, opcionesCon(0));
+    reservaEstado(estado, opcionesCon(0), 0, memoria.get());
     leerDatos(entrada, estado);
     cierraLector(entrada);
   } catch (const Fallo& fallo) {
@@ -121,8 +140,10 @@ py::tuple readInput(const std::string& ruta) {
 
 // The program's report of L and e into `ruta`; a failure is raised once the
 // report is closed as far as it got.
-void writeReport(const std::string& ruta, const Arreglo& L, const Arreglo& e, unsigned hilos) {
+void writeReport(const EstadoModulo& modulo, const std::string& ruta, const Arreglo& L,
+                 const Arreglo& e, unsigned hilos) {
   const std::int32_t n = nodosDe(L, e);
+  const auto memoria = modulo.memoria;
   Informe out;
   int ronda = 0;
   try {
@@ -131,8 +152,8 @@ void writeReport(const std::string& ruta, const Arreglo& L, const Arreglo& e, un
       if (!abreInforme(out, ruta.c_str())) lanzaFallo(Error::salida);
       NetworkState estado;
       OpcionesClearing opciones = opcionesCon(hilos);
-      llenaEstado(estado, L.data(), e.data(), n, opciones);
-      completaOpciones(estado, opciones);
+      llenaEstado(estado, L.data(), e.data(), n, opciones, memoria.get());
+      completaOpciones(estado, opciones, memoria.get());
       escribeClearing(out, estado, opciones, false, &ronda);
     } catch (const std::bad_alloc&) {
       lanzaFallo(Error::sinMemoria);
@@ -149,26 +170,46 @@ void writeReport(const std::string& ruta, const Arreglo& L, const Arreglo& e, un
 
 // The tests' hooks (base/pruebas.h): where the system's memory figures are
 // read, and the allocation that fails next (-1: none).
-void controlDePruebas(const std::string& raiz, long peticionesHastaFallo) {
+void controlDePruebas(EstadoModulo& modulo, const std::string& raiz, long peticionesHastaFallo) {
   controlPruebas().raizSistema = raiz;
   controlPruebas().peticionesHastaFallo = peticionesHastaFallo;
+  buscaMemoria(modulo);
 }
 
 }  // namespace
 
 PYBIND11_MODULE(_native, m) {
   m.doc() = "The clearing engine, reader and report writer behind the package clearing.";
-  m.def("clear", &clear, py::arg("L").noconvert(), py::arg("e").noconvert(), py::arg("threads"),
-        py::arg("alpha"), py::arg("beta"),
-        "(p, default_round, capital, rounds, total_obligations, cashless_groups) of a checked "
-        "network, with default costs alpha and beta.");
-  m.def("read_input", &readInput, py::arg("path"), "(L, e) of an input.txt file.");
-  m.def("write_report", &writeReport, py::arg("path"), py::arg("L").noconvert(),
-        py::arg("e").noconvert(), py::arg("threads"), "The program's report of a checked network.");
+  const auto modulo = std::make_shared<EstadoModulo>();
+  buscaMemoria(*modulo);
+  m.def(
+      "clear",
+      [modulo](const Arreglo& L, const Arreglo& e, unsigned hilos, double alfa, double beta) {
+        return clear(*modulo, L, e, hilos, alfa, beta);
+      },
+      py::arg("L").noconvert(), py::arg("e").noconvert(), py::arg("threads"), py::arg("alpha"),
+      py::arg("beta"),
+      "(p, default_round, capital, rounds, total_obligations, cashless_groups) of a checked "
+      "network, with default costs alpha and beta.");
+  m.def(
+      "read_input", [modulo](const std::string& ruta) { return readInput(*modulo, ruta); },
+      py::arg("path"), "(L, e) of an input.txt file.");
+  m.def(
+      "write_report",
+      [modulo](const std::string& ruta, const Arreglo& L, const Arreglo& e, unsigned hilos) {
+        writeReport(*modulo, ruta, L, e, hilos);
+      },
+      py::arg("path"), py::arg("L").noconvert(), py::arg("e").noconvert(), py::arg("threads"),
+      "The program's report of a checked network.");
   defineReconstruccion(m);
 #ifdef CLEARING_BARRIDO
   defineBarrido(m);
 #endif
-  m.def("_test_control", &controlDePruebas, py::arg("system_root") = "/",
-        py::arg("failing_allocation") = -1, "Tests only: the engine's failure hooks.");
+  m.def(
+      "_test_control",
+      [modulo](const std::string& raiz, long peticionesHastaFallo) {
+        controlDePruebas(*modulo, raiz, peticionesHastaFallo);
+      },
+      py::arg("system_root") = "/", py::arg("failing_allocation") = -1,
+      "Tests only: the engine's failure hooks.");
 }

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -20,15 +22,36 @@ double leeNumero(const std::string& ruta) {
   return valor;
 }
 
-// The value in bytes of the line "clave: N kB" of a meminfo file, or −1.
-double leeMeminfo(const std::string& ruta, const std::string& clave) {
+// The figures of a meminfo file in bytes, each −1 where it does not say.
+struct Meminfo {
+  double total = -1;
+  double disponible = -1;
+  double swapTotal = -1;
+  double swapLibre = -1;
+};
+
+// Its lines are "Clave: N kB"; reading stops once the four are known.
+Meminfo leeMeminfo(const std::string& ruta) {
   std::ifstream f(ruta);
-  std::string nombre;
-  double kb = 0;
-  std::string unidad;
-  while (f >> nombre >> kb >> unidad)
-    if (nombre == clave + ":") return kb * 1024.0;
-  return -1;
+  Meminfo m;
+  const std::pair<const char*, double*> claves[] = {{"MemTotal:", &m.total},
+                                                    {"MemAvailable:", &m.disponible},
+                                                    {"SwapTotal:", &m.swapTotal},
+                                                    {"SwapFree:", &m.swapLibre}};
+  int faltan = std::size(claves);
+  std::string linea;
+  while (faltan > 0 && std::getline(f, linea)) {
+    std::istringstream campos(linea);
+    std::string nombre;
+    double kb = 0;
+    if (!(campos >> nombre >> kb)) continue;
+    for (const auto& [clave, valor] : claves)
+      if (nombre == clave && *valor < 0) {
+        *valor = kb * 1024.0;
+        --faltan;
+      }
+  }
+  return m;
 }
 
 // The group of the line of /proc/self/cgroup for a hierarchy: "0::/g" is
@@ -114,8 +137,8 @@ std::string baseDelGrupo(const std::string& raiz, bool v2, const char* controlad
 // hierarchy's totals total_*): the report's pages among them, which the
 // system writes back and reclaims within the group before it runs out. 0
 // when the file does not say.
-double paginasDeArchivo(const std::string& carpeta) {
-  std::ifstream f(carpeta + "/memory.stat");
+double paginasDeArchivo(const std::string& estadistica) {
+  std::ifstream f(estadistica);
   double propias = 0;
   double totales = -1;
   std::string clave;
@@ -128,45 +151,62 @@ double paginasDeArchivo(const std::string& carpeta) {
   return totales >= 0 ? totales : propias;
 }
 
-// The least limite − uso (plus the group's file pages) of the group's folder under base and of its
-// parents up to base: a parent's limit covers its children (in v1 only where the parent's
-// use_hierarchy is 1). Large when no folder sets a limit.
-double margenDelGrupo(const std::string& base, std::string grupo, const char* limite,
-                      const char* uso, bool soloJerarquico) {
-  double margen = 1e300;
+// The group's folder under base and its parents up to base, nearest first,
+// with their files named limite and uso: a parent's limit covers its
+// children (in v1 only where the parent's use_hierarchy is 1).
+void carpetasDelGrupo(const std::string& base, std::string grupo, const char* limite,
+                      const char* uso, bool soloJerarquico,
+                      std::vector<CarpetaDeLimite>& carpetas) {
   while (!grupo.empty() && grupo.back() == '/') grupo.pop_back();  // the root: "/"
   for (;;) {
-    const std::string carpeta = base + grupo;
-    const double l = leeNumero(carpeta + "/" + limite);
-    const double u = leeNumero(carpeta + "/" + uso);
-    if (l >= 0 && u >= 0) margen = std::min(margen, l - u + paginasDeArchivo(carpeta));
+    const std::string carpeta = base + grupo + "/";
+    carpetas.push_back({carpeta + limite, carpeta + uso, carpeta + "memory.stat"});
     const std::size_t barra = grupo.find_last_of('/');
-    if (grupo.empty() || barra == std::string::npos) return margen;
+    if (grupo.empty() || barra == std::string::npos) return;
     grupo.erase(barra);
-    if (soloJerarquico && leeNumero(base + grupo + "/memory.use_hierarchy") != 1) return margen;
+    if (soloJerarquico && leeNumero(base + grupo + "/memory.use_hierarchy") != 1) return;
   }
 }
 
 }  // namespace
 
-double memoriaDeLosArchivos(const std::string& raiz) {
-  const double libre = leeMeminfo(raiz + "/proc/meminfo", "MemAvailable");
-  if (libre < 0) return -1;
-  const double swap = leeMeminfo(raiz + "/proc/meminfo", "SwapFree");
-  double disponible = libre + std::max(swap, 0.0);
+LugaresDeMemoria lugaresDeMemoria(const std::string& raiz) {
+  LugaresDeMemoria lugares{raiz + "/proc/meminfo", {}};
   std::string v2 = grupoDe(raiz, true);
   if (!v2.empty()) {
     const std::string base = baseDelGrupo(raiz, true, "", "/sys/fs/cgroup", v2);
-    disponible =
-        std::min(disponible, margenDelGrupo(base, v2, "memory.max", "memory.current", false));
+    carpetasDelGrupo(base, v2, "memory.max", "memory.current", false, lugares.carpetas);
   }
   std::string v1 = grupoDe(raiz, false);
   if (!v1.empty()) {
     const std::string base = baseDelGrupo(raiz, false, "memory", "/sys/fs/cgroup/memory", v1);
-    disponible = std::min(disponible, margenDelGrupo(base, v1, "memory.limit_in_bytes",
-                                                     "memory.usage_in_bytes", true));
+    carpetasDelGrupo(base, v1, "memory.limit_in_bytes", "memory.usage_in_bytes", true,
+                     lugares.carpetas);
+  }
+  return lugares;
+}
+
+// A folder's margin is limite − uso plus its file pages. What a group uses is
+// in the machine's memory, so a limit past all of it and what is free leaves
+// the figure as it is, and so does a margin past the figure before its file
+// pages are added: those files are not read.
+double memoriaEn(const LugaresDeMemoria& lugares) {
+  const Meminfo m = leeMeminfo(lugares.meminfo);
+  if (m.disponible < 0) return -1;
+  double disponible = m.disponible + std::max(m.swapLibre, 0.0);
+  const double maquina = m.total < 0 ? 1e300 : m.total + std::max(m.swapTotal, 0.0);
+  for (const CarpetaDeLimite& c : lugares.carpetas) {
+    const double l = leeNumero(c.limite);
+    if (l < 0 || l - maquina >= disponible) continue;
+    const double u = leeNumero(c.uso);
+    if (u < 0 || l - u >= disponible) continue;
+    disponible = std::min(disponible, l - u + paginasDeArchivo(c.estadistica));
   }
   return std::max(disponible, 0.0);
+}
+
+double memoriaDeLosArchivos(const std::string& raiz) {
+  return memoriaEn(lugaresDeMemoria(raiz));
 }
 
 namespace {

@@ -104,6 +104,14 @@ bool estaEnMemoria(std::FILE* /*archivo*/) {
   return false;
 }
 
+LugaresDeMemoria lugaresDeMemoriaBajo(const std::string& /*raiz*/) {
+  return {};
+}
+
+double memoriaDisponibleEn(const LugaresDeMemoria& /*lugares*/) {
+  return -1;
+}
+
 unsigned procesadoresDisponiblesBajo(const std::string& /*raiz*/) {
   DWORD_PTR proceso = 0;
   DWORD_PTR sistema = 0;
@@ -149,6 +157,14 @@ bool estaEnMemoria(std::FILE* archivo) {
   (void)archivo;
   return false;
 #endif
+}
+
+LugaresDeMemoria lugaresDeMemoriaBajo(const std::string& raiz) {
+  return lugaresDeMemoria(raiz);
+}
+
+double memoriaDisponibleEn(const LugaresDeMemoria& lugares) {
+  return memoriaEn(lugares);
 }
 
 unsigned procesadoresDisponiblesBajo(const std::string& raiz) {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "base/cgrupos.h"
+
 // True when standard error is a terminal (a person is watching the run).
 bool esTerminalDeError();
 
@@ -43,6 +45,14 @@ double memoriaDisponibleBajo(const std::string& raiz);
 // charged to the process's control group like its own. False elsewhere
 // (Windows has none).
 bool estaEnMemoria(std::FILE* archivo);
+
+// Where memoriaDisponibleEn reads those figures, found once under raiz by a
+// process that asks often (the Python module): the group a process is in
+// and the folders that limit it seldom change. Empty on Windows.
+LugaresDeMemoria lugaresDeMemoriaBajo(const std::string& raiz);
+
+// memoriaDisponibleBajo's figure, read at the places found; −1 on Windows.
+double memoriaDisponibleEn(const LugaresDeMemoria& lugares);
 
 // The processors this process may run on, at least 1: those of its
 // affinity mask, within the CPU quota of its control group and its parents

@@ -60,12 +60,13 @@ double memoriaAdicional(std::int32_t dim, int matrices) {
   return h.matrices + h.escritura + h.paneles + h.pilas + h.margen;
 }
 
-double memoriaDisponible() {
-  return memoriaDisponibleBajo(controlPruebas().raizSistema);
+double memoriaDisponible(const LugaresDeMemoria* lugares) {
+  return lugares != nullptr ? memoriaDisponibleEn(*lugares)
+                            : memoriaDisponibleBajo(controlPruebas().raizSistema);
 }
 
-bool cabe(double bytes) {
-  const double disponible = memoriaDisponible();
+bool cabe(double bytes, const LugaresDeMemoria* lugares) {
+  const double disponible = memoriaDisponible(lugares);
   return disponible < 0 || bytes <= disponible;
 }
 

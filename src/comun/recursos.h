@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/cgrupos.h"
+
 // What the run holds for dim nodes, by kind: the one description every
 // memory check of the run is made from.
 struct Huella {
@@ -36,13 +38,15 @@ double memoriaAdicional(std::int32_t dim, int matrices);
 // Bytes the system reports it can still provide (free and reclaimable memory
 // plus free swap, within the memory limits of the process's control group
 // and its parents); a negative value when the system does not say (then
-// nothing is refused in advance).
-double memoriaDisponible();
+// nothing is refused in advance). lugares: where the figures are read, found
+// once by a caller that asks often (base/plataforma.h:
+// lugaresDeMemoriaBajo); none: found again, under the tests' root.
+double memoriaDisponible(const LugaresDeMemoria* lugares = nullptr);
 
 // The one gate every program passes before it allocates for a network:
 // whether `bytes` (memoriaNecesaria, memoriaAdicional) fit in what the
 // system reports free. They do when the system does not say.
-bool cabe(double bytes);
+bool cabe(double bytes, const LugaresDeMemoria* lugares = nullptr);
 
 // The gate for a companion program that will hold `matrices` n×n matrices
 // of dim nodes at its peak, in its words: false with error = "input.txt: N

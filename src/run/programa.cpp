@@ -28,18 +28,18 @@
 namespace {
 
 // Fails, with no line feed, when the run's peak would not fit.
-void compruebaMemoria(double bytes) {
-  if (!cabe(bytes)) lanzaFallo(Error::sinMemoria, Salto::sin);
+void compruebaMemoria(double bytes, const LugaresDeMemoria* memoria) {
+  if (!cabe(bytes, memoria)) lanzaFallo(Error::sinMemoria, Salto::sin);
 }
 
 // The engine's check before a round falls back to the literal formulas.
 // Once a count of matrices was found to fit, the process keeps that room
 // (the allocator holds on to what the round frees) and later rounds reuse
 // it, so only a larger count is checked again.
-std::function<bool(int)> compruebaRondas(std::int32_t dim) {
-  return [dim, concedidas = 0](int matrices) mutable {
+std::function<bool(int)> compruebaRondas(std::int32_t dim, const LugaresDeMemoria* memoria) {
+  return [dim, memoria, concedidas = 0](int matrices) mutable {
     if (matrices <= concedidas) return true;
-    if (!cabe(memoriaAdicional(dim, matrices))) return false;
+    if (!cabe(memoriaAdicional(dim, matrices), memoria)) return false;
     concedidas = matrices;
     return true;
   };
@@ -70,7 +70,7 @@ ReservaInforme reservaDeInforme(const Informe& out, const NetworkState& estado,
     r.rondas = memoriaAdicional(estado.dim, matrices + kMatricesRecuerdo);
   else
     opciones.recuerda = false;
-  compruebaMemoria(r.rondas + informe);
+  compruebaMemoria(r.rondas + informe, nullptr);
   // A round that falls back checks its matrices beside the report's rest,
   // with its own block in flight; each time, since the report's pages stay.
   const double resto = r.tamano.paso + r.tamano.despues;
@@ -85,7 +85,7 @@ ReservaInforme reservaDeInforme(const Informe& out, const NetworkState& estado,
 void compruebaPaso(Informe& out, const ReservaInforme& reserva, int k) {
   if (!reserva.enMemoria || k < 2) return;
   esperaAparte(out);
-  compruebaMemoria(reserva.rondas + reserva.tamano.paso + reserva.tamano.despues);
+  compruebaMemoria(reserva.rondas + reserva.tamano.paso + reserva.tamano.despues, nullptr);
 }
 
 // input.txt read into the state, pBarra and PI derived from it. A report
@@ -144,9 +144,11 @@ void ejecuta(Informe& out, bool literal) {
 
 }  // namespace
 
-void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones, double informe) {
+void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones, double informe,
+                   const LugaresDeMemoria* memoria) {
   if (estado.dim < 0) lanzaFallo(Error::sinMemoria, Salto::sin);
-  compruebaMemoria(memoriaNecesaria(estado.dim, matricesPrevistas(opciones, true)) + informe);
+  compruebaMemoria(memoriaNecesaria(estado.dim, matricesPrevistas(opciones, true)) + informe,
+                   memoria);
   // L and PI only: every page of theirs is written. The block solver's
   // storage has room for n×n and often uses a corner of it, which large
   // pages would make resident whole.
@@ -159,15 +161,16 @@ void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones, doubl
   estado.pPrima = reservaVector(n, Salto::sin);
 }
 
-void completaOpciones(const NetworkState& estado, OpcionesClearing& opciones) {
+void completaOpciones(const NetworkState& estado, OpcionesClearing& opciones,
+                      const LugaresDeMemoria* memoria) {
   // Data that are not finite take the literal formulas, which hold more
   // matrices than the check at the start allowed for.
   const int matrices = matricesDeClearing(estado, opciones, true);
   if (matrices > matricesPrevistas(opciones, true))
-    compruebaMemoria(memoriaAdicional(estado.dim, matrices - kMatricesDeDatos));
+    compruebaMemoria(memoriaAdicional(estado.dim, matrices - kMatricesDeDatos), memoria);
   opciones.recuerda =
-      cabe(memoriaAdicional(estado.dim, matrices - kMatricesDeDatos + kMatricesRecuerdo));
-  opciones.caben = compruebaRondas(estado.dim);
+      cabe(memoriaAdicional(estado.dim, matrices - kMatricesDeDatos + kMatricesRecuerdo), memoria);
+  opciones.caben = compruebaRondas(estado.dim, memoria);
 }
 
 void escribeClearing(Informe& out, NetworkState& estado, const OpcionesClearing& opciones,

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "base/cgrupos.h"
 #include "base/estado.h"
 #include "clearing/motor.h"
 #include "report/informe.h"
@@ -20,14 +21,19 @@ int ejecutaPrograma(bool literal);
 // or one whose run at its peak would not fit, throws Error::sinMemoria (no
 // line feed) before anything is allocated: refused here rather than killed
 // by the system for touching memory it promised. informe: bytes of the
-// report that will be held in memory beside the run, counted too.
-void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones, double informe = 0);
+// report that will be held in memory beside the run, counted too. memoria:
+// where the system's figures are read, found once by a caller that clears
+// many networks (comun/recursos.h); none: found at each check.
+void reservaEstado(NetworkState& estado, const OpcionesClearing& opciones, double informe = 0,
+                   const LugaresDeMemoria* memoria = nullptr);
 
 // Once L, e, pBarra and PI are held: the rest of the options as the program
 // chooses them (carrying eliminations over where they fit, the check before
 // a round takes more matrices). Throws Error::sinMemoria (no line feed) when
-// data that are not finite need more matrices than fit.
-void completaOpciones(const NetworkState& estado, OpcionesClearing& opciones);
+// data that are not finite need more matrices than fit. memoria as for
+// reservaEstado; it must outlive the rounds, whose check reads it.
+void completaOpciones(const NetworkState& estado, OpcionesClearing& opciones,
+                      const LugaresDeMemoria* memoria = nullptr);
 
 // The report of the network held in estado, from INPUT to the payments, into
 // out, which is closed at the end; L is taken. A failure throws its Fallo

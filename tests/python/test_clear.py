@@ -118,11 +118,16 @@ def test_a_c_contiguous_float64_network_is_not_copied():
         ([0, 1], [0, 1], r"L must have 2 dimension\(s\), got shape \(2,\)"),
         ([[0, 1], [np.nan, 0]], [0, 0], r"L\[1\]\[0\] is nan"),
         ([[0, 1], [1, 0]], [0, -np.inf], r"e\[1\] is -inf"),
+        ([[0, np.inf], [-np.inf, 0]], [0, 0], r"L\[0\]\[1\] is inf"),
     ],
 )
 def test_bad_arguments_are_value_errors_naming_the_entry(L, e, message):
     with pytest.raises(ValueError, match=message):
         clearing.clear(L, e)
+
+
+def test_finite_entries_whose_sum_overflows_are_taken():
+    assert clearing.clear([[0, 1e308], [1e308, 0]], [1e308, 1e308]).p.tolist() == [1e308, 1e308]
 
 
 def test_memory_short_is_a_memory_error_never_a_crash(tmp_path):
@@ -144,6 +149,30 @@ def test_memory_short_is_a_memory_error_never_a_crash(tmp_path):
                 pass
         else:
             pytest.fail("200 allocations were not enough")
+    finally:
+        clearing._native._test_control()
+
+
+def test_each_call_reads_the_figures_again(tmp_path):
+    # The group's folder is found once; what it and meminfo say is read at every call.
+    files = {
+        "proc/meminfo": "MemTotal: 8388608 kB\nMemAvailable: 4194304 kB\nSwapFree: 0 kB\n",
+        "proc/self/cgroup": "0::/a\n",
+        "sys/fs/cgroup/a/memory.max": "1073741824",
+        "sys/fs/cgroup/a/memory.current": "0",
+    }
+    for name, text in files.items():
+        (tmp_path / name).parent.mkdir(parents=True, exist_ok=True)
+        (tmp_path / name).write_text(text)
+    L, e = np.ones((50, 50)), np.ones(50)
+    try:
+        clearing._native._test_control(system_root=str(tmp_path))
+        for name, short in [("sys/fs/cgroup/a/memory.max", "65536"), ("proc/meminfo", "MemAvailable: 64 kB\n")]:
+            clearing.clear(L, e)
+            (tmp_path / name).write_text(short)
+            with pytest.raises(MemoryError, match="^Memoria insuficient$"):
+                clearing.clear(L, e)
+            (tmp_path / name).write_text(files[name])
     finally:
         clearing._native._test_control()
 
