@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "barrido/cache.h"
 #include "base/enorden.h"
 #include "base/estado.h"
 #include "base/fallo.h"
@@ -46,11 +47,14 @@ bool completaEscenario(const Partida& partida, const OpcionesClearing& opciones,
 }
 
 // One scenario into `resultado`, whose p and ordenQuiebra have room for n
-// values; false when the engine ran out of memory.
+// values, with the network's eliminated blocks in `cache` (none: no cache);
+// false when the engine ran out of memory.
 bool resuelveEscenario(const Partida& partida, const Escenarios& escenarios, std::size_t k,
-                       Vector& caja, EspacioClearing& espacio, ResultadoEscenario& resultado) {
+                       Vector& caja, EspacioClearing& espacio, CacheEliminaciones* cache,
+                       ResultadoEscenario& resultado) {
   aplicaEscenario(escenarios, k, partida.e, caja);
-  const OpcionesClearing opciones = opcionesEscenario(partida.costes);
+  OpcionesClearing opciones = opcionesEscenario(partida.costes);
+  opciones.eliminaciones = cacheDeEscenario(escenarios, k, cache);
   resultado.regular = esRegular(partida.cerrados, caja);
   Clearing clearing;
   clearing.p = std::move(resultado.p);
@@ -128,7 +132,8 @@ Resumen resumeEscenario(const ResultadoEscenario& resultado, const Vector& pBarr
 // The scenarios are made on the run's pool (base/enorden.h), the calling
 // thread among the makers, and taken by it in order: no thread of the
 // sweep's own. Each thread keeps its cash vector and its engine's storage
-// from one scenario to the next; each slot its result's vectors.
+// from one scenario to the next; each slot its result's vectors. The
+// threads share one cache of eliminated blocks (barrido/cache.h).
 std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escenarios,
                                  const Tanda& tanda, unsigned hilos, const TomaResultado& toma) {
   if (tanda.cuantos == 0) return std::nullopt;
@@ -139,6 +144,7 @@ std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escen
   std::vector<char> resuelto;  // per slot: the engine had the memory it needed
   std::vector<Vector> cajas;
   std::vector<EspacioClearing> espacios;
+  std::optional<CacheEliminaciones> cache;
   try {
     resultados.resize(huecos);
     resuelto.assign(huecos, 0);
@@ -149,16 +155,19 @@ std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escen
     cajas.resize(trabajadores);
     for (Vector& caja : cajas) caja = reservaVector(n);
     espacios.resize(trabajadores);
+    const double presupuesto = presupuestoCache(partida, static_cast<unsigned>(trabajadores));
+    if (presupuesto > 0) cache.emplace(presupuesto);
   } catch (const std::bad_alloc&) {
     return std::size_t{0};
   } catch (const Fallo&) {
     return std::size_t{0};
   }
   const auto hace = [&](std::size_t m, std::size_t hueco, std::size_t trabajador) {
-    resuelto[hueco] = resuelveEscenario(partida, escenarios, tanda.indice(m), cajas[trabajador],
-                                        espacios[trabajador], resultados[hueco])
-                          ? 1
-                          : 0;
+    resuelto[hueco] =
+        resuelveEscenario(partida, escenarios, tanda.indice(m), cajas[trabajador],
+                          espacios[trabajador], cache ? &*cache : nullptr, resultados[hueco])
+            ? 1
+            : 0;
   };
   std::optional<std::size_t> falta;
   const auto tomaEnOrden = [&](std::size_t m, std::size_t hueco) {

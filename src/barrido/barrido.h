@@ -26,6 +26,9 @@ struct Partida {
   std::vector<Grupo> cerrados;
   Costes costes;
   Vector debido;  // PIᵀ·pBarra: what the others owe each node, as the engine computes inflows
+  // Bytes for the blocks a sweep of this network keeps eliminated (barrido/cache.h);
+  // negative: the default there, 0: none kept.
+  double memoriaCache = -1.0;
 };
 
 // What a Partida derives once its PI, pBarra and e are in place: its closed

@@ -31,6 +31,9 @@ struct OpcionesClearing {
   // by columns, so no round is indeterminate.
   double alfa = 1.0;
   double beta = 1.0;
+  // Blocks already eliminated for this network and these costs, shared with
+  // other calls (linalg/eliminadas.h); none: each round eliminates its own.
+  CacheEliminaciones* eliminaciones = nullptr;
 };
 
 struct Clearing {

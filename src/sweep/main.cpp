@@ -42,17 +42,19 @@ namespace {
 constexpr const char* kPrograma = "clearing-sweep-mpi";
 constexpr const char* kUso =
     "usage: mpirun -n RANKS clearing-sweep-mpi [--threads N] [--costs ALPHA:BETA]\n"
+    "                      [--cache-mb MIB]\n"
     "                      SCENARIOS.csv | - | --each-node | --uniform-shock FROM:TO:STEP\n"
     "In the directory of input.txt (and optionally nodes.txt), on a file system\n"
     "every rank sees, clears the network once per scenario, the scenarios shared\n"
     "among the ranks, each on N threads (default: every core of its machine).\n"
     "Rank 0 writes sweep.csv and sweep_nodes.csv, the same bytes as clearing-sweep\n"
-    "with the same arguments; see clearing-sweep --help for the forms.\n";
+    "with the same arguments; see clearing-sweep --help for the forms. Each rank\n"
+    "keeps its own cache of eliminated blocks (--cache-mb MIB each).\n";
 #else
 constexpr const char* kPrograma = "clearing-sweep";
 constexpr const char* kUso =
-    "usage: clearing-sweep [--threads N] [--costs ALPHA:BETA] SCENARIOS.csv | - |\n"
-    "                      --each-node | --uniform-shock FROM:TO:STEP\n"
+    "usage: clearing-sweep [--threads N] [--costs ALPHA:BETA] [--cache-mb MIB]\n"
+    "                      SCENARIOS.csv | - | --each-node | --uniform-shock FROM:TO:STEP\n"
     "In the directory of input.txt (and optionally nodes.txt), clears the network\n"
     "once per scenario and writes sweep.csv and sweep_nodes.csv beside them.\n"
     "SCENARIOS.csv (- for standard input) has the columns scenario,node,cash;\n"
@@ -62,6 +64,9 @@ constexpr const char* kUso =
     "every node's cash by 1 - s for s = FROM + k*STEP <= TO <= 1. --costs clears\n"
     "with default costs: a defaulting node pays ALPHA of its cash and BETA of what\n"
     "it receives (both in (0, 1]; 1:1, the default, is the clearing without costs).\n"
+    "--cache-mb keeps up to MIB MiB of eliminated round systems for scenarios whose\n"
+    "round has a default set seen before (0: none; default: a quarter of the free\n"
+    "memory); the files are the same bytes whatever it is.\n"
     "       clearing-sweep [--threads N] --ensemble MARGINALS.csv --sample K\n"
     "                      --density D --seed S SCENARIOS\n"
     "clears the scenarios on each of K networks made from the totals of\n"
@@ -79,6 +84,7 @@ struct Argumentos {
   std::string conjunto;     // --ensemble MARGINALS.csv
   std::uint64_t redes = 0, semilla = 0;
   double densidad = 0.0;
+  double memoriaCache = -1.0;  // --cache-mb in bytes; negative: the default
 };
 
 // Wrong arguments: the usage, with what is wrong when it is known; status 2.
@@ -126,6 +132,12 @@ bool leeArgumentos(int argc, char** argv, Argumentos& a) {
     }
     if (arg == "--costs" && k + 1 < argc) {
       a.textoCostes = argv[++k];
+      continue;
+    }
+    if (arg == "--cache-mb" && k + 1 < argc) {
+      double mib = 0.0;
+      if (!esRealValido(argv[++k], mib) || !(mib >= 0.0)) return false;
+      a.memoriaCache = mib * 1024.0 * 1024.0;
       continue;
     }
     if (conFuente) return false;
@@ -191,6 +203,7 @@ unsigned hilosDelBarrido(const Argumentos& a, std::int32_t n, std::size_t escena
 bool leeRed(const Argumentos& a, const std::function<unsigned(std::int32_t)>& hilos, Barrida& b,
             std::string& error) {
   b.partida.costes = a.costes;
+  b.partida.memoriaCache = a.memoriaCache;
   return leePartida("input.txt", hilos, b.partida, error);
 }
 
@@ -263,6 +276,7 @@ int ejecutaConjunto(const Argumentos& a) {
   if (!cabeRed(n, matricesDeBarrido(hilosPara(a.hilos)) + 1, error)) return falla(error);
   partidaDeRed(c, 0, b.partida);
   b.partida.costes = a.costes;
+  b.partida.memoriaCache = a.memoriaCache;  // a cache of its own for each network
   if (!leeFuente(a, archivo, b, error)) return falla(error);
   const std::size_t cuantos = cuantosEscenarios(b.escenarios);
   Escritor escritor{b, {}, {esTerminalDeError(), cuantos * a.redes}, {}};
@@ -271,7 +285,7 @@ int ejecutaConjunto(const Argumentos& a) {
   Resumenes resumenes = preparaResumenes(cuantos, b.nombres.size());
   const Tanda tanda{cuantos, [](std::size_t m) { return m; }};
   for (std::uint64_t k = 0; k < a.redes; ++k) {
-    if (k > 0) partidaDeRed(c, k, b.partida);  // the costs stay
+    if (k > 0) partidaDeRed(c, k, b.partida);  // the costs and the cache's budget stay
     escritor.salida.red = std::to_string(k) + ",";
     const auto falta =
         barre(b.partida, b.escenarios, tanda, hilosPara(a.hilos),
