@@ -691,6 +691,7 @@ TEST(Sweep, RefusesAndWritesNothing) {
        2},
       {"two sources", {"--each-node", "e.csv"}, "", "", 2},
       {"bad thread count", {"--threads", "0", "--each-node"}, "", "", 2},
+      {"negative cache budget", {"--cache-mb", "-1", "--each-node"}, "", "", 2},
   };
   const fs::path dir = bancos(true);
   for (const auto& c : casos) {
