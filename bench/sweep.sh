@@ -10,6 +10,13 @@
 #
 # usage: bench/sweep.sh [FAMILY N SCENARIOS RUNS]...
 #        (default: sparse 600 200 200, sparse 2000 1000 10)
+#        bench/sweep.sh --cache [FAMILY N SHOCKS]...
+#        (default: cascade 2000 100, alldefault 2000 100)
+# --cache times the sweep of SHOCKS uniform shocks (0, 1/SHOCKS, …) with no
+# cache of eliminated blocks (--cache-mb 0) and with the default one, in
+# interleaved pairs, and counts the round systems solved and the distinct
+# ones (default sets that only grow, as with nonnegative data); the files
+# of each pair are compared.
 # environment: CLEARING, GEN_NETWORK, CLEARING_SWEEP   binaries (default build/...)
 #              PASSES (default 3)
 set -u
@@ -20,6 +27,12 @@ sweep=$(absolute "${CLEARING_SWEEP:-$root/build/clearing-sweep}")
 for b in "$clearing" "$gen" "$sweep"; do
     [ -x "$b" ] || { echo "no binary at $b (build first)" >&2; exit 2; }
 done
+cache=0
+if [ "${1:-}" = --cache ]; then
+    cache=1
+    shift
+    [ $# -gt 0 ] || set -- cascade 2000 100 alldefault 2000 100
+fi
 [ $# -gt 0 ] || set -- sparse 600 200 200 sparse 2000 1000 10
 passes=${PASSES:-3}
 work=$(mktemp -d "${TMPDIR:-/tmp}/clearing-sweep-bench.XXXXXX")
@@ -51,6 +64,73 @@ escribeEscenario() { # n k mode dir
             printf "\n"
         }' "$work/input.txt" > "$4/input.txt"
 }
+
+# Wall and CPU (user + system) seconds of a sweep in $work, with the budget
+# MIB (empty: the default); the files are left in $work/cache-MIB.
+cronometra() { # mib args...
+    local mib=$1 t
+    shift
+    t=$(cd "$work" && /usr/bin/time -f '%e %U %S' "$sweep" ${mib:+--cache-mb "$mib"} "$@" 2>&1 >/dev/null | tail -1) ||
+        { echo "failed: clearing-sweep $*" >&2; exit 1; }
+    cat "$work/sweep.csv" "$work/sweep_nodes.csv" > "$work/cache-$mib"
+    awk '{ printf "%s %.2f", $1, $2 + $3 }' <<< "$t"
+}
+
+# Round systems solved and distinct default sets among them: round r of a
+# scenario solves for the nodes whose default round is at most r.
+sistemas() {
+    awk -F, '
+        FNR == NR { if (FNR > 1 && $2 == "ok") rondas[$1] = $4; next }
+        FNR > 1 && ($1 in rondas) { n = $2 + 1 > n ? $2 + 1 : n; ronda[$1, $2] = $4 }
+        END {
+            for (s in rondas) {
+                delete dentro
+                for (r = 1; r <= rondas[s]; ++r) {
+                    clave = ""
+                    for (i = 0; i < n; ++i) {
+                        if (ronda[s, i] == r) dentro[i] = 1
+                        clave = clave (i in dentro ? "1" : "0")
+                    }
+                    ++resueltos
+                    distintos += !(clave in visto)
+                    visto[clave] = 1
+                }
+            }
+            print resueltos, distintos
+        }' "$work/sweep.csv" "$work/sweep_nodes.csv"
+}
+
+tablaCache() {
+    uptime | sed 's/^/load before: /' >&2
+    echo "| family | n | scenarios | systems solved | distinct systems | no cache s wall (CPU) | cache s wall (CPU) | ratio wall (CPU) |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+    while [ $# -ge 3 ]; do
+        local fam=$1 n=$2 k=$3 p paso sin con a b
+        shift 3
+        rm -rf "${work:?}"/*
+        "$gen" "$fam" "$n" 1 > "$work/input.txt"
+        paso=$(awk -v k="$k" 'BEGIN { printf "%.17g", 1 / k }')
+        local choque=(--uniform-shock "0:$(awk -v k="$k" -v p="$paso" 'BEGIN { printf "%.17g", (k - 1) * p }'):$paso")
+        local sw=() sc=() cw=() cc=()
+        for ((p = 0; p < passes; ++p)); do
+            read -r a b <<< "$(cronometra 0 "${choque[@]}")"
+            sw+=("$a") sc+=("$b")
+            read -r a b <<< "$(cronometra "" "${choque[@]}")"
+            cw+=("$a") cc+=("$b")
+            cmp -s "$work/cache-0" "$work/cache-" || { echo "$fam $n: the files differ with the cache" >&2; exit 1; }
+        done
+        sin="$(mediana "${sw[@]}") ($(mediana "${sc[@]}"))"
+        con="$(mediana "${cw[@]}") ($(mediana "${cc[@]}"))"
+        read -r a b <<< "$(sistemas)"
+        echo "| $fam | $n | $k | $a | $b | $sin | $con | $(awk -v a="$(mediana "${sw[@]}")" -v b="$(mediana "${cw[@]}")" -v c="$(mediana "${sc[@]}")" -v d="$(mediana "${cc[@]}")" 'BEGIN { printf "%.1f (%.1f)", a / b, c / d }') |"
+    done
+    uptime | sed 's/^/load after: /' >&2
+}
+
+if [ "$cache" = 1 ]; then
+    tablaCache "$@"
+    exit
+fi
 
 runs() { # runs
     local j

@@ -446,19 +446,44 @@ TEST(Sweep, ThreadsBeyondTheScenarioCountRefusedForMemory) {
   fs::remove_all(dir);
 }
 
-TEST(Sweep, SameBytesWithAnyNumberOfThreads) {
+// The budgets of the cache of eliminated blocks: none, room for one of the
+// largest blocks of a 60-node network (60² factors, 29 KiB; many rounds then
+// find theirs given up), the default.
+const char* const kCaches[] = {"0", "0.03", ""};
+
+// argumentos, then the budget when it is not the default, then barrido.
+std::vector<std::string> conCache(std::vector<std::string> argumentos, const char* mib,
+                                  const std::vector<std::string>& barrido) {
+  if (*mib != '\0') argumentos.insert(argumentos.end(), {"--cache-mb", mib});
+  argumentos.insert(argumentos.end(), barrido.begin(), barrido.end());
+  return argumentos;
+}
+
+// Rounds that find their block eliminated by an earlier scenario (uniform
+// shocks share their default sets, everyone-defaults shares them all) or by
+// another thread at the same time, or that eliminate it again after it was
+// given up, give every bit of the sweep without a cache on one thread. The
+// adversarial network's negative amounts make the signed zeros of b that
+// the columns outside the block turn.
+TEST(Sweep, SameBytesWithAnyNumberOfThreadsAndAnyCache) {
   const fs::path dir = redParaHilos();
-  for (const std::vector<std::string>& barrido :
-       {std::vector<std::string>{"--each-node"},
-        {"--uniform-shock", "0:0.95:0.05"},
-        {"--random", "30", "--seed", "11", "--loss-mean", "0.2", "--loss-corr", "0.4"}}) {
-    std::string primero;
-    for (const char* cuantos : {"1", "2", "3"}) {
-      std::vector<std::string> argumentos = {"--threads", cuantos};
-      argumentos.insert(argumentos.end(), barrido.begin(), barrido.end());
-      ASSERT_EQ(barre(dir, argumentos).estado, 0);
-      if (primero.empty()) primero = salidas(dir);
-      EXPECT_EQ(salidas(dir), primero) << cuantos << " threads";
+  const std::string cascada = leeArchivo(dir / "input.txt");
+  const Salida todos = ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0, {"alldefault", "60", "3"});
+  const Salida adversa = ejecutaBinario(CLEARING_GENERADOR, dir, {}, 0, {"adversarial", "9", "6"});
+  for (const std::string* red : {&cascada, &todos.stdoutTexto, &adversa.stdoutTexto}) {
+    escribeArchivo(dir / "input.txt", *red);
+    for (const std::vector<std::string>& barrido :
+         {std::vector<std::string>{"--each-node"},
+          {"--uniform-shock", "0:0.95:0.05"},
+          {"--random", "30", "--seed", "11", "--loss-mean", "0.2", "--loss-corr", "0.4"}}) {
+      SCOPED_TRACE(barrido[0]);
+      std::string primero;
+      for (const char* cache : kCaches)
+        for (const char* cuantos : {"1", "2", "3"}) {
+          ASSERT_EQ(barre(dir, conCache({"--threads", cuantos}, cache, barrido)).estado, 0);
+          if (primero.empty()) primero = salidas(dir);
+          EXPECT_EQ(salidas(dir), primero) << cuantos << " threads, cache " << cache;
+        }
     }
   }
   fs::remove_all(dir);
@@ -490,22 +515,23 @@ TEST(Sweep, SameBytesFromAnyNumberOfRanks) {
     SCOPED_TRACE(c.barrido[0]);
     ASSERT_EQ(barre(c.dir, c.barrido).estado, 0);
     const std::string esperado = salidas(c.dir);
-    for (const char* rangos : {"1", "2", "3"}) {
+    for (const auto& [rangos, cache] :
+         {std::pair{"1", kCaches[0]}, {"2", kCaches[1]}, {"3", kCaches[2]}}) {
       // Open MPI's own allocations would fail a LeakSanitizer build's ranks
       // (the sanitizer preset asks for leak checks); leaks are checked
       // without MPI, in clearing-sweep.
-      std::vector<std::string> argumentos = {"--allow-run-as-root",
-                                             "--oversubscribe",
-                                             "-x",
-                                             "ASAN_OPTIONS=detect_leaks=0",
-                                             "-n",
-                                             rangos,
-                                             CLEARING_SWEEP_MPI,
-                                             "--threads",
-                                             "2"};
-      argumentos.insert(argumentos.end(), c.barrido.begin(), c.barrido.end());
+      const std::vector<std::string> mpirun = {"--allow-run-as-root",
+                                               "--oversubscribe",
+                                               "-x",
+                                               "ASAN_OPTIONS=detect_leaks=0",
+                                               "-n",
+                                               rangos,
+                                               CLEARING_SWEEP_MPI,
+                                               "--threads",
+                                               "2"};
       fs::remove(c.dir / "systemic.csv");
-      const Salida s = ejecutaConErrores(CLEARING_MPIEXEC, c.dir, argumentos);
+      const Salida s =
+          ejecutaConErrores(CLEARING_MPIEXEC, c.dir, conCache(mpirun, cache, c.barrido));
       ASSERT_EQ(s.estado, 0) << s.stderrTexto;
       EXPECT_EQ(salidas(c.dir), esperado) << rangos << " ranks";
     }
@@ -726,6 +752,7 @@ TEST(Sweep, RefusesAndWritesNothing) {
       {"a group without groups", {"--uniform-shock", "0:1:0.5", "--group", "a"}, "", "", 2},
       {"two sources", {"--each-node", "e.csv"}, "", "", 2},
       {"bad thread count", {"--threads", "0", "--each-node"}, "", "", 2},
+      {"negative cache budget", {"--cache-mb", "-1", "--each-node"}, "", "", 2},
   };
   const fs::path dir = bancos(true);
   for (const auto& c : casos) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "barrido/aleatorios.h"
+#include "barrido/cache.h"
 #include "barrido/red_escenario.h"
 #include "base/enorden.h"
 #include "base/estado.h"
@@ -49,16 +50,19 @@ bool completaEscenario(const Partida& partida, const Red& red, const OpcionesCle
 }
 
 // One scenario into `resultado`, whose p and ordenQuiebra have room for n
-// values; false when the engine ran out of memory.
+// values, with the network's eliminated blocks in `cache` (none: no cache);
+// false when the engine ran out of memory.
 bool resuelveEscenario(const Partida& partida, const Escenarios& escenarios, std::size_t k,
-                       Vector& caja, EspacioClearing& espacio, ResultadoEscenario& resultado,
-                       RedPropia& propia) {
+                       Vector& caja, EspacioClearing& espacio, CacheEliminaciones* cache,
+                       ResultadoEscenario& resultado, RedPropia& propia) {
   cajaDeEscenario(escenarios, k, partida.e, caja);
   OpcionesClearing opciones = opcionesEscenario(partida.costes);
-  // A scenario that fails nodes or sets entries of L clears its own network.
+  // A scenario that fails nodes or sets entries of L clears its own network,
+  // whose round systems are not the network's: no cache for it.
   const bool suya = preparaRedPropia(partida, escenarios, k, propia);
   const Red red(propia.conPI ? propia.PI : partida.PI, suya ? propia.pBarra : partida.pBarra, caja);
   opciones.caidos = propia.caidos;
+  opciones.eliminaciones = suya ? nullptr : cacheDeEscenario(escenarios, k, cache);
   if (propia.conPI) propia.cerrados = gruposCerrados(red);
   resultado.regular = esRegular(propia.conPI ? propia.cerrados : partida.cerrados, caja);
   Clearing clearing;
@@ -85,11 +89,11 @@ bool resuelveEscenario(const Partida& partida, const Escenarios& escenarios, std
 // resuelveEscenario, with the worker's network put back after it and an
 // allocation that failed while patching it as memory run out.
 bool resuelveAparte(const Partida& partida, const Escenarios& escenarios, std::size_t k,
-                    Vector& caja, EspacioClearing& espacio, ResultadoEscenario& resultado,
-                    RedPropia& propia) {
+                    Vector& caja, EspacioClearing& espacio, CacheEliminaciones* cache,
+                    ResultadoEscenario& resultado, RedPropia& propia) {
   bool bien = false;
   try {
-    bien = resuelveEscenario(partida, escenarios, k, caja, espacio, resultado, propia);
+    bien = resuelveEscenario(partida, escenarios, k, caja, espacio, cache, resultado, propia);
   } catch (const std::bad_alloc&) {
     bien = false;
   } catch (const Fallo&) {
@@ -179,10 +183,12 @@ using PiezaDe = std::function<Pieza(std::size_t k, std::size_t trabajador)>;
 // The scenarios are made on the run's pool (base/enorden.h), the calling
 // thread among the makers, and taken by it in order: no thread of the
 // sweep's own. Each thread keeps its cash vector and its engine's storage
-// from one scenario to the next; each slot its result's vectors.
+// from one scenario to the next; each slot its result's vectors. The
+// threads share one cache of eliminated blocks of `presupuesto` bytes
+// (barrido/cache.h; 0: none), for scenarios of one network only.
 std::optional<std::size_t> barreCon(std::int32_t nodos, const PiezaDe& piezaDe,
                                     const Escenarios& escenarios, const Tanda& tanda,
-                                    unsigned hilos, const TomaResultado& toma) {
+                                    unsigned hilos, double presupuesto, const TomaResultado& toma) {
   if (tanda.cuantos == 0) return std::nullopt;
   const std::size_t trabajadores = trabajadoresEnOrden(tanda.cuantos, std::max(1U, hilos));
   const std::size_t huecos = std::min(huecosEnOrden(tanda.cuantos, trabajadores), tanda.cuantos);
@@ -192,6 +198,7 @@ std::optional<std::size_t> barreCon(std::int32_t nodos, const PiezaDe& piezaDe,
   std::vector<Vector> cajas;
   std::vector<EspacioClearing> espacios;
   std::vector<RedPropia> propias;  // each worker's network for scenarios that change it
+  std::optional<CacheEliminaciones> cache;
   try {
     resultados.resize(huecos);
     resuelto.assign(huecos, 0);
@@ -204,6 +211,7 @@ std::optional<std::size_t> barreCon(std::int32_t nodos, const PiezaDe& piezaDe,
     for (Vector& caja : cajas) caja = reservaVector(n);
     espacios.resize(trabajadores);
     propias.resize(trabajadores);
+    if (presupuesto > 0) cache.emplace(presupuesto);
   } catch (const std::bad_alloc&) {
     return std::size_t{0};
   } catch (const Fallo&) {
@@ -215,7 +223,8 @@ std::optional<std::size_t> barreCon(std::int32_t nodos, const PiezaDe& piezaDe,
     resuelto[hueco] =
         pieza.partida != nullptr &&
                 resuelveAparte(*pieza.partida, escenarios, pieza.escenario, cajas[trabajador],
-                               espacios[trabajador], resultado, propias[trabajador])
+                               espacios[trabajador], cache ? &*cache : nullptr, resultado,
+                               propias[trabajador])
             ? 1
             : 0;
     if (resuelto[hueco] != 0) resultado.pBarra = pieza.partida->pBarra;  // within its room
@@ -234,12 +243,14 @@ std::optional<std::size_t> barreCon(std::int32_t nodos, const PiezaDe& piezaDe,
 
 std::optional<std::size_t> barre(const Partida& partida, const Escenarios& escenarios,
                                  const Tanda& tanda, unsigned hilos, const TomaResultado& toma) {
+  const auto trabajadores =
+      static_cast<unsigned>(trabajadoresEnOrden(tanda.cuantos, std::max(1U, hilos)));
   return barreCon(
       partida.n,
       [&](std::size_t k, std::size_t) {
         return Pieza{&partida, k};
       },
-      escenarios, tanda, hilos, toma);
+      escenarios, tanda, hilos, presupuestoCache(partida, trabajadores), toma);
 }
 
 // Each thread's network and L, beside what a sweep of one network holds.
@@ -269,5 +280,7 @@ std::optional<std::size_t> barreRedes(const Redes& redes, const Escenarios& esce
     cual[trabajador] = red;
     return pieza;
   };
-  return barreCon(redes.n, piezaDe, escenarios, tanda, hilos, toma);
+  // No cache: its blocks are one network's, and each thread's network
+  // changes as the sweep goes.
+  return barreCon(redes.n, piezaDe, escenarios, tanda, hilos, 0.0, toma);
 }

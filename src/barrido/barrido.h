@@ -33,6 +33,9 @@ struct Partida {
   bool guardaL = false;
   std::vector<std::int32_t> deudores;
   Matrix filasL;
+  // Bytes for the blocks a sweep of this network keeps eliminated (barrido/cache.h);
+  // negative: the default there, 0: none kept.
+  double memoriaCache = -1.0;
 };
 
 // Keeps of L, held whole in filasL, the rows of `deudores` (ascending).

@@ -2,6 +2,8 @@
 #include "clearing/calculo.h"
 
 #include <cstddef>
+#include <memory>
+#include <optional>
 #include <utility>
 
 #include "base/fallo.h"
@@ -9,6 +11,7 @@
 #include "clearing/estructura.h"
 #include "clearing/mapa.h"
 #include "clearing/sistema.h"
+#include "linalg/eliminadas.h"
 #include "linalg/operaciones.h"
 #include "linalg/solucion.h"
 
@@ -43,6 +46,31 @@ Marcas marcasEstructuradas(const Red& red, const Vector& /*p*/, const Vector& ph
 // L, PI and A's dense temporaries: four products per round, each with its operands.
 constexpr Calculo kLiteral{phiLiteral, marcasLiterales, resuelveLiteral, entradasLiterales, 10, 0};
 
+// A block eliminated before (linalg/eliminadas.h): only the right-hand side
+// is built, and taken through the record. The block storage is left as it
+// is, so the record of the last round it holds is forgotten.
+bool resuelveConCache(const Red& red, Vector& p, const Bloque& bloque, TrabajoBloque& trabajo) {
+  const std::shared_ptr<const Eliminacion> hecha = buscaEliminacion(trabajo.cache, bloque.indices);
+  if (!hecha) return false;
+  olvidaHistoria(trabajo.historia, trabajo.historia.permitida);
+  Vector b;
+  construyeTermino(red, bloque, hecha->delBloque, b);
+  resuelveConEliminacion(*hecha, bloque, b, p);
+  return true;
+}
+
+// A round solved by the block solver, into the cache with what its
+// right-hand side takes from the block alone; left out when memory is short.
+void guardaEnCache(const Red& red, const Bloque& bloque, CacheEliminaciones& cache,
+                   Eliminacion registro) {
+  try {
+    registro.delBloque = pagosDeSolventes(red, bloque);
+  } catch (const Fallo&) {
+    return;
+  }
+  guardaEliminacion(cache, std::move(registro));
+}
+
 // The block solver hands a round back when a pivot row or a factor is not
 // finite; that round is then solved literally, from a fresh A and b, once
 // the caller has said the literal formulas' matrices fit beside what the
@@ -51,16 +79,21 @@ constexpr Calculo kLiteral{phiLiteral, marcasLiterales, resuelveLiteral, entrada
 void resuelveEstructurado(const Red& red, Vector& p, const Marcas& marcas, TrabajoBloque& trabajo) {
   const std::size_t n = p.size();
   const Bloque bloque = calculaBloque(marcas);
+  if (resuelveConCache(red, p, bloque, trabajo)) return;
   if (trabajo.Ab.size() != n) {  // first round
     auto caben = std::move(trabajo.caben);
+    CacheEliminaciones* cache = trabajo.cache;
     trabajo = nuevoTrabajoBloque(n, trabajo.historia.permitida, bloque.indices.size(),
                                  trabajo.hilos, std::move(trabajo.sitio));
     trabajo.caben = std::move(caben);
+    trabajo.cache = cache;
   }
   Vector b;
   Vector x;
   construyeSistema(red, bloque, trabajo, b);
-  if (resuelveBloque(trabajo, bloque, b, x)) {
+  std::optional<Eliminacion> registro = nuevaEliminacion(trabajo.cache, bloque.indices, n);
+  if (resuelveBloque(trabajo, bloque, b, x, registro ? &*registro : nullptr)) {
+    if (registro) guardaEnCache(red, bloque, *trabajo.cache, std::move(*registro));
     p = std::move(x);
     return;
   }

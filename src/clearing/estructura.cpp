@@ -94,7 +94,6 @@ Marcas marcasDePhi(const Red& red, const Vector& phi) {
 }
 
 void construyeSistema(const Red& red, const Bloque& bloque, TrabajoBloque& trabajo, Vector& b) {
-  const std::size_t n = red.pBarra.size();
   const std::size_t m = bloque.indices.size();
   // The first rows and columns' own entries hold the last round's
   // elimination of them (linalg/historia.h); the rest is written afresh.
@@ -115,11 +114,22 @@ void construyeSistema(const Red& red, const Bloque& bloque, TrabajoBloque& traba
     // β·(0.0 + x) − 1.0 = β·x − 1.0 for any finite x
     Ab[r][r] = costes.beta * red.PI[j][j] - 1.0;
   }
+  construyeTermino(red, bloque, pagosDeSolventes(red, bloque), b);
+}
+
+Vector pagosDeSolventes(const Red& red, const Bloque& bloque) {
+  const std::size_t n = red.pBarra.size();
   Vector z = nuevoVector(n);
   for (std::size_t k = 0; k < n; ++k) {
     if (bloque.posicion[k] >= 0 || red.pBarra[k] == 0.0) continue;  // only zeros to add
     for (std::int32_t i : bloque.indices) z[i] += red.PI[k][i] * red.pBarra[k];
   }
+  return z;
+}
+
+void construyeTermino(const Red& red, const Bloque& bloque, const Vector& z, Vector& b) {
+  const std::size_t n = red.pBarra.size();
+  const Costes& costes = red.costes;
   b = nuevoVector(n);
   for (std::size_t i = 0; i < n; ++i) {
     const bool enQuiebra = bloque.posicion[i] >= 0;

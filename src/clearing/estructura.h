@@ -24,3 +24,11 @@ Marcas marcasDePhi(const Red& red, const Vector& phi);
 // The round's system for the defaulting block: (PIᵀ − I) on the block in
 // trabajo.Ab, and b = −((z + w) + u) for all nodes.
 void construyeSistema(const Red& red, const Bloque& bloque, TrabajoBloque& trabajo, Vector& b);
+
+// What the solvent nodes pay each node of the block in full, z above
+// without its cost: it depends on the block alone, and a block's
+// elimination kept for later keeps it too (linalg/eliminadas.h).
+Vector pagosDeSolventes(const Red& red, const Bloque& bloque);
+
+// The right-hand side from z = pagosDeSolventes(red, bloque).
+void construyeTermino(const Red& red, const Bloque& bloque, const Vector& z, Vector& b);

@@ -74,6 +74,7 @@ std::optional<ErrorClearing> resuelveRondas(const Red& red, const OpcionesCleari
     trabajo.hilos = opciones.hilos;
     for (TrabajoPanel& panel : trabajo.paneles) panel.hilos = opciones.hilos;
     trabajo.caben = opciones.caben;
+    trabajo.cache = opciones.eliminaciones;
     iteraQuiebras(conCostes, eligeCalculo(red, opciones.literal), trabajo, observa, rondas);
   } catch (const Fallo& fallo) {
     error = ErrorClearing{fallo, rondas.rondas, {}};

@@ -36,6 +36,9 @@ struct OpcionesClearing {
   // What such a node pays is fixed by the caller's pBarra, which holds what
   // it still owes (it pays less only where it has less). Empty: none.
   std::span<const std::int32_t> caidos;
+  // Blocks already eliminated for this network and these costs, shared with
+  // other calls (linalg/eliminadas.h); none: each round eliminates its own.
+  CacheEliminaciones* eliminaciones = nullptr;
 };
 
 struct Clearing {

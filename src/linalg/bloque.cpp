@@ -14,6 +14,8 @@
 #include "base/memoria.h"
 #include "base/plataforma.h"
 #include "base/reparto.h"
+#include "linalg/eliminadas.h"
+#include "linalg/termino.h"
 
 namespace {
 
@@ -22,55 +24,23 @@ constexpr std::int32_t kFuera = -1;
 // The diagonal outside the block.
 volatile const double kMenosUno = -1.0;
 
-// Row k outside the block meets a column j outside: its factor +0/−1 (2).
-constexpr double kFactorFuera = 0.0 / -1.0;
-
-// The −0.0 among b[filas]: while there are none, a zero factor changes nothing.
-// No update creates a −0.0 (x − y is −0.0 only for x = −0.0), so a count made
-// earlier is an upper bound that stays safe until it is made again.
-struct CerosNegativos {
-  const std::vector<std::int32_t>& filas;
-  std::size_t cuantos;
-};
-
-std::size_t cuentaCerosNegativos(const Vector& b, const std::vector<std::int32_t>& filas) {
-  std::size_t n = 0;
-  for (std::int32_t k : filas) n += b[k] == 0.0 && std::signbit(b[k]);
-  return n;
-}
-
-// b[k] −= b[i]·cero for the rows k ≠ i, where cero is a signed zero: the loop
-// runs only when the product is NaN, or −0.0 with a −0.0 to turn (3).
-void restaCero(Vector& b, CerosNegativos& ceros, std::size_t i, double cero) {
-  const double p = b[i] * cero;
-  if (!std::isnan(p) && (!std::signbit(p) || ceros.cuantos == 0)) return;
-  for (std::int32_t k : ceros.filas)
-    if (static_cast<std::size_t>(k) != i) b[k] = b[k] - p;
-  ceros.cuantos = cuentaCerosNegativos(b, ceros.filas);
-}
-
-// The b side of a block column: its pivot in block row r, the block's rows
-// with their factors, the rows outside with +0/pivot (3).
-void eliminaTermino(std::size_t r, const double* factor, double pivote, Vector& b,
-                    CerosNegativos& enBloque, CerosNegativos& fuera) {
-  const std::size_t i = static_cast<std::size_t>(enBloque.filas[r]);
-  const double bi = b[i];
-  for (std::size_t k = 0; k < enBloque.filas.size(); ++k) {
-    if (k == r) continue;
-    double& bk = b[static_cast<std::size_t>(enBloque.filas[k])];
-    bk = bk - bi * factor[k];
-  }
-  restaCero(b, fuera, i, 0.0 / pivote);
+// Block column c's b side, from its pivot row r, pivot and factors; and its
+// record for the cache, when the block is recorded there.
+void cierraTermino(std::size_t c, std::int32_t r, double pivote, const double* factor,
+                   std::size_t m, Vector& b, CerosNegativos& enBloque, CerosNegativos& fuera,
+                   Eliminacion* registro) {
+  eliminaTermino(static_cast<std::size_t>(r), factor, pivote, b, enBloque, fuera);
+  if (registro != nullptr) anotaColumna(*registro, c, r, pivote, factor, m);
 }
 
 // Panel column t's b side, and its record for the next round.
 void cierraColumna(TrabajoBloque& trabajo, const Panel& panel, std::size_t c, std::size_t m,
-                   Vector& b, CerosNegativos& enBloque, CerosNegativos& fuera) {
+                   Vector& b, CerosNegativos& enBloque, CerosNegativos& fuera,
+                   Eliminacion* registro) {
   const std::size_t t = c - panel.inicio;
   const Vector& copia = panel.trabajo.copia[t];
   const Vector& factor = panel.trabajo.factor[t];
-  eliminaTermino(static_cast<std::size_t>(panel.pivote[t]), factor.data(), copia[c], b, enBloque,
-                 fuera);
+  cierraTermino(c, panel.pivote[t], copia[c], factor.data(), m, b, enBloque, fuera, registro);
   if (trabajo.guarda) guardaColumna(trabajo.historia, c, panel.pivote[t], copia, factor, m);
 }
 
@@ -78,7 +48,7 @@ void cierraColumna(TrabajoBloque& trabajo, const Panel& panel, std::size_t c, st
 // b is updated column by column in the full order, after the A side of the
 // panel that holds the column: b never feeds back into A. The columns the
 // last round eliminated take their pivots and factors from its record.
-bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
+bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Eliminacion* registro) {
   Matrix& Ab = trabajo.Ab;
   Historia& historia = trabajo.historia;
   const std::size_t m = bloque.indices.size();
@@ -87,25 +57,23 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
   if (k > 0 && !aplicaHistoria(Ab, historia, k, m, usada, trabajo.paneles[0].columnas, kAnchoPanel))
     return false;
   Paneles paneles = nuevosPaneles(trabajo.paneles, k);  // the first starts after the kept columns
-  CerosNegativos enBloque{bloque.indices, cuentaCerosNegativos(b, bloque.indices)};
-  CerosNegativos fuera{bloque.fuera, cuentaCerosNegativos(b, bloque.fuera)};
+  CerosNegativos enBloque = cuentaCerosNegativos(b, bloque.indices);
+  CerosNegativos fuera = cuentaCerosNegativos(b, bloque.fuera);
   for (std::size_t j = 0; j < b.size(); ++j) {
     const std::int32_t c = bloque.posicion[j];
-    if (c == kFuera) {  // pivot row j: every other row's factor is +0/−1 (2)
-      restaCero(b, enBloque, j, kFactorFuera);
-      restaCero(b, fuera, j, kFactorFuera);
+    if (c == kFuera) {  // pivot row j
+      eliminaTerminoFuera(j, b, enBloque, fuera);
       continue;
     }
     const auto columna = static_cast<std::size_t>(c);
     if (columna < k) {
-      eliminaTermino(static_cast<std::size_t>(historia.pivote[columna]),
-                     historia.factor[columna].data(), historia.copia[columna][columna], b, enBloque,
-                     fuera);
+      cierraTermino(columna, historia.pivote[columna], historia.copia[columna][columna],
+                    historia.factor[columna].data(), m, b, enBloque, fuera, registro);
       continue;
     }
     if (columna == ultimoPanel(paneles).fin && !eliminaPanel(Ab, usada, paneles, columna, m))
       return false;
-    cierraColumna(trabajo, ultimoPanel(paneles), columna, m, b, enBloque, fuera);
+    cierraColumna(trabajo, ultimoPanel(paneles), columna, m, b, enBloque, fuera, registro);
   }
   terminaActualizacion(paneles.pendiente);
   return true;
@@ -134,7 +102,10 @@ double mayorMagnitud(const double* fila, std::size_t desde, std::size_t m, doubl
 
 // Division: each row's value over its entry of largest magnitude, the first
 // such column on ties (4). Rows are shared among `hilos` threads (0: hilos()).
-void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x, unsigned hilos) {
+// Each divisor is recorded in `divisores` when there is a record.
+void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x, unsigned hilos,
+            Eliminacion* registro) {
+  double* divisores = registro != nullptr ? registro->divisores.data() : nullptr;
   // Read at run time: the compiler may turn a division by the literal −1.0
   // into a negation, which flips the sign of a NaN where the division keeps it.
   const double menosUno = kMenosUno;
@@ -146,13 +117,14 @@ void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x, 
   const auto filas = [&](std::size_t desde, std::size_t hasta) {
     for (std::size_t i = desde; i < hasta; ++i) {
       const std::int32_t r = bloque.posicion[i];
-      if (r == kFuera) {
-        x[i] = b[i] / menosUno;
-        continue;
+      double divisor = menosUno;
+      if (r != kFuera) {
+        const Vector& fila = Ab[static_cast<std::size_t>(r)];
+        const double inicial = c0 == kFuera ? 0.0 : fila[static_cast<std::size_t>(c0)];
+        divisor = mayorMagnitud(fila.data(), inicio, m, inicial);
       }
-      const Vector& fila = Ab[static_cast<std::size_t>(r)];
-      const double inicial = c0 == kFuera ? 0.0 : fila[static_cast<std::size_t>(c0)];
-      x[i] = b[i] / mayorMagnitud(fila.data(), inicio, m, inicial);
+      x[i] = b[i] / divisor;
+      if (divisores != nullptr) divisores[i] = divisor;
     }
   };
   repartePorFilas(b.size(), 1, m, filas, hilos);
@@ -193,8 +165,9 @@ void senalaMayores(const Matrix& Ab, std::size_t desde, std::size_t m,
 // Reordering: rows move with the values (5). en[p] is the original row at
 // place p, lugar[o] the place of original row o. A block column's entries
 // above tol come from the bits of senalaMayores, not from a walk down the
-// column, which would touch a cache line per row.
-void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x) {
+// column, which would touch a cache line per row. The exchanges are recorded
+// when there is a record.
+void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x, Eliminacion* registro) {
   const std::size_t n = x.size();
   const std::size_t m = bloque.indices.size();
   std::vector<std::int32_t> en = nuevoVectorEntero(n);
@@ -223,6 +196,8 @@ void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x) {
       }
     }
     if (static_cast<std::size_t>(r) == j) continue;
+    if (registro != nullptr)
+      registro->cambios.insert(registro->cambios.end(), {static_cast<std::int32_t>(j), r});
     std::swap(x[j], x[static_cast<std::size_t>(r)]);
     std::swap(en[j], en[static_cast<std::size_t>(r)]);
     lugar[static_cast<std::size_t>(en[j])] = static_cast<std::int32_t>(j);
@@ -319,13 +294,14 @@ std::size_t preparaBloque(TrabajoBloque& trabajo, const Bloque& bloque) {
   return trabajo.conservadas;
 }
 
-bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vector& x) {
+bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vector& x,
+                    Eliminacion* registro) {
   assert(sinCerosNegativos(trabajo.Ab, bloque.indices.size(), trabajo.conservadas));
   x = nuevoVector(b.size());
-  const bool hecha = elimina(trabajo, bloque, b);
+  const bool hecha = elimina(trabajo, bloque, b, registro);
   cierraHistoria(trabajo.historia, bloque.indices, hecha && trabajo.guarda);
   if (!hecha) return false;
-  divide(trabajo.Ab, bloque, b, x, trabajo.hilos);
-  reordena(trabajo.Ab, bloque, x);
+  divide(trabajo.Ab, bloque, b, x, trabajo.hilos, registro);
+  reordena(trabajo.Ab, bloque, x, registro);
   return true;
 }

@@ -31,6 +31,9 @@
 #include "linalg/historia.h"
 #include "panel/panel.h"
 
+struct CacheEliminaciones;  // linalg/eliminadas.h
+struct Eliminacion;
+
 struct Bloque {
   std::vector<std::int32_t> indices;   // the block's rows/columns, ascending
   std::vector<std::int32_t> fuera;     // the other indices, ascending
@@ -53,6 +56,9 @@ struct TrabajoBloque {
   // The caller's word on whether that many more n×n matrices fit, asked
   // before a round is handed to the full solver; none: they do.
   std::function<bool(int matrices)> caben;
+  // Blocks eliminated before for this network and these costs, shared with
+  // other runs (linalg/eliminadas.h); none: each round eliminates its own.
+  CacheEliminaciones* cache = nullptr;
   // Rows a caller gave up for Ab, n of them with room for n values each (the
   // program's L once it is in the report; their values are of no account):
   // the first round takes them instead of fresh memory, whose pages the
@@ -75,8 +81,10 @@ TrabajoBloque nuevoTrabajoBloque(std::size_t n, bool recuerda = false, std::size
 std::size_t preparaBloque(TrabajoBloque& trabajo, const Bloque& bloque);
 
 // x with A·x = b. trabajo.Ab holds the block, prepared and filled; it is
-// overwritten, as is b (length n). Returns false when a pivot row or a
+// overwritten, as is b (length n); the elimination is recorded in `registro`
+// when there is one (nuevaEliminacion, linalg/eliminadas.h). Returns false when a pivot row or a
 // factor is not finite: the invariants above then do not hold, and the
 // caller solves the full system instead from a fresh A and b. An
 // indeterminate system throws Error::indeterminado.
-bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vector& x);
+bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vector& x,
+                    Eliminacion* registro = nullptr);

@@ -47,7 +47,7 @@ namespace {
 constexpr const char* kPrograma = "clearing-sweep-mpi";
 constexpr const char* kUso =
     "usage: mpirun -n RANKS clearing-sweep-mpi [--threads N] [--costs ALPHA:BETA]\n"
-    "                      [--groups GROUPS.csv] [--obligations CHANGES.csv]\n"
+    "                      [--groups GROUPS.csv] [--obligations CHANGES.csv] [--cache-mb MIB]\n"
     "                      SCENARIOS.csv | - | --each-node | --each-node-fails R |\n"
     "                      --each-group | --uniform-shock FROM:TO:STEP [--group NAME] |\n"
     "                      --random K --seed S --loss-mean M --loss-corr RHO\n"
@@ -58,12 +58,13 @@ constexpr const char* kUso =
     "ensemble) once per scenario, the scenarios shared among the ranks, each on\n"
     "N threads (default: every core of its machine). Rank 0 writes the files,\n"
     "the same bytes as clearing-sweep with the same arguments; see\n"
-    "clearing-sweep --help for the forms.\n";
+    "clearing-sweep --help for the forms. Each rank keeps its own cache of\n"
+    "eliminated blocks (--cache-mb MIB each).\n";
 #else
 constexpr const char* kPrograma = "clearing-sweep";
 constexpr const char* kUso =
     "usage: clearing-sweep [--threads N] [--costs ALPHA:BETA] [--groups GROUPS.csv]\n"
-    "                      [--obligations CHANGES.csv] SCENARIOS.csv | - |\n"
+    "                      [--obligations CHANGES.csv] [--cache-mb MIB] SCENARIOS.csv | - |\n"
     "                      --each-node | --each-node-fails R | --each-group |\n"
     "                      --uniform-shock FROM:TO:STEP [--group NAME] |\n"
     "                      --random K --seed S --loss-mean M --loss-corr RHO\n"
@@ -84,6 +85,9 @@ constexpr const char* kUso =
     "sqrt(1-RHO)*E_ki) of its cash, Z and E standard normal draws of seed S. --costs clears\n"
     "with default costs: a defaulting node pays ALPHA of its cash and BETA of what\n"
     "it receives (both in (0, 1]; 1:1, the default, is the clearing without costs).\n"
+    "--cache-mb keeps up to MIB MiB of eliminated round systems for scenarios whose\n"
+    "round has a default set seen before (0: none; default: a quarter of the free\n"
+    "memory); the files are the same bytes whatever it is.\n"
     "       clearing-sweep [--threads N] --ensemble MARGINALS.csv --sample K\n"
     "                      --density D --seed S SCENARIOS\n"
     "clears the scenarios on each of K networks made from the totals of\n"
@@ -106,6 +110,7 @@ struct Argumentos {
   std::string grupo;                        // --group NAME, of --uniform-shock
   std::string obligaciones;                 // --obligations CHANGES.csv
   std::string cuantos, media, correlacion;  // --random, --loss-mean, --loss-corr
+  double memoriaCache = -1.0;               // --cache-mb in bytes; negative: the default
 };
 
 // Wrong arguments: the usage, with what is wrong when it is known; status 2.
@@ -177,6 +182,12 @@ bool leeArgumentos(int argc, char** argv, Argumentos& a) {
     }
     if (arg == "--costs" && k + 1 < argc) {
       a.textoCostes = argv[++k];
+      continue;
+    }
+    if (arg == "--cache-mb" && k + 1 < argc) {
+      double mib = 0.0;
+      if (!esRealValido(argv[++k], mib) || !(mib >= 0.0)) return false;
+      a.memoriaCache = mib * 1024.0 * 1024.0;
       continue;
     }
     if (conFuente) return false;
@@ -305,6 +316,7 @@ bool leeRed(const Argumentos& a, const std::function<unsigned(std::int32_t)>& hi
             std::string& error) {
   b.partida.costes = a.costes;
   b.partida.guardaL = !a.obligaciones.empty();
+  b.partida.memoriaCache = a.memoriaCache;
   return leePartida("input.txt", hilos, b.partida, error);
 }
 
