@@ -5,6 +5,7 @@
 #include "linalg/bloque.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <cstddef>
@@ -165,43 +166,77 @@ void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x, 
 constexpr std::size_t kColumnasSenaladas = 1024;
 constexpr std::size_t kPalabrasSenaladas = kColumnasSenaladas / 32;
 
-// Block columns [desde, desde + kColumnasSenaladas) of the m×m block as bits:
-// bit b of word w of row k's marcas says |Ab[k][desde + 32·w + b]| > tol.
-// Read along the rows; filas gets the rows with some bit set, ascending. Most
-// rows have none there (an eliminated block keeps one large entry a row), so
-// each row is first tested as a whole, in a loop the compiler can vectorize.
-void senalaMayores(const Matrix& Ab, std::size_t desde, std::size_t m,
-                   std::vector<std::int32_t>& marcas, std::vector<std::int32_t>& filas) {
+// The entries above tol of a window of block columns: per column of the
+// window, the block rows that hold one.
+struct Mayores {
+  std::vector<std::int32_t> bits;    // per row, kPalabrasSenaladas words of bits
+  std::vector<std::int32_t> cuenta;  // per row, its bits set
+  std::vector<std::int32_t> inicio;  // per column, where its rows start in filas
+  std::vector<std::int32_t> filas;
+};
+
+// Block columns [desde, desde + kColumnasSenaladas) of the m×m block: bit b
+// of word w of row k says |Ab[k][desde + 32·w + b]| > tol, read along the
+// rows, each thread over its own rows; then, on this thread, each column's
+// rows. Most rows have no bit there (an eliminated block keeps one large
+// entry a row), so each row is first tested as a whole, in a loop the
+// compiler can vectorize, and the columns' lists are about a row each.
+void senalaMayores(const Matrix& Ab, std::size_t desde, std::size_t m, unsigned hilos,
+                   Mayores& mayores) {
   const std::size_t hasta = std::min(desde + kColumnasSenaladas, m);
-  filas.clear();  // within the room for m
-  for (std::size_t k = 0; k < m; ++k) {
-    const double* fila = Ab[k].data();
-    bool alguna = false;
-    for (std::size_t c = desde; c < hasta; ++c) alguna |= std::fabs(fila[c]) > tol;
-    if (!alguna) continue;
-    std::int32_t* palabras = marcas.data() + k * kPalabrasSenaladas;
-    for (std::size_t w = 0; w < kPalabrasSenaladas; ++w) {
-      std::uint32_t bits = 0;
-      for (std::size_t c = desde + 32 * w; c < std::min(desde + 32 * (w + 1), hasta); ++c)
-        bits |= static_cast<std::uint32_t>(std::fabs(fila[c]) > tol) << (c - desde - 32 * w);
-      palabras[w] = static_cast<std::int32_t>(bits);
+  repartePorFilas(
+      m, 1, m,
+      [&](std::size_t primera, std::size_t fin) {
+        for (std::size_t k = primera; k < fin; ++k) {
+          const double* fila = Ab[k].data();
+          bool alguna = false;
+          for (std::size_t c = desde; c < hasta; ++c) alguna |= std::fabs(fila[c]) > tol;
+          mayores.cuenta[k] = 0;
+          if (!alguna) continue;
+          std::int32_t* palabras = mayores.bits.data() + k * kPalabrasSenaladas;
+          for (std::size_t w = 0; w < kPalabrasSenaladas; ++w) {
+            std::uint32_t bits = 0;
+            for (std::size_t c = desde + 32 * w; c < std::min(desde + 32 * (w + 1), hasta); ++c)
+              bits |= static_cast<std::uint32_t>(std::fabs(fila[c]) > tol) << (c - desde - 32 * w);
+            palabras[w] = static_cast<std::int32_t>(bits);
+            mayores.cuenta[k] += std::popcount(bits);
+          }
+        }
+      },
+      hilos);
+  std::fill(mayores.inicio.begin(), mayores.inicio.end(), 0);
+  const auto cadaBit = [&](const auto& haz) {
+    for (std::size_t k = 0; k < m; ++k) {
+      if (mayores.cuenta[k] == 0) continue;
+      const std::int32_t* palabras = mayores.bits.data() + k * kPalabrasSenaladas;
+      for (std::size_t w = 0; w < kPalabrasSenaladas; ++w)
+        for (auto bits = static_cast<std::uint32_t>(palabras[w]); bits != 0; bits &= bits - 1)
+          haz(k, 32 * w + static_cast<std::size_t>(std::countr_zero(bits)));
     }
-    filas.push_back(static_cast<std::int32_t>(k));
-  }
+  };
+  cadaBit([&](std::size_t, std::size_t c) { ++mayores.inicio[c + 1]; });
+  for (std::size_t c = 0; c < kColumnasSenaladas; ++c) mayores.inicio[c + 1] += mayores.inicio[c];
+  mayores.filas.resize(static_cast<std::size_t>(mayores.inicio[kColumnasSenaladas]));
+  std::vector<std::int32_t> lleno(mayores.inicio.begin(), mayores.inicio.end() - 1);
+  cadaBit([&](std::size_t k, std::size_t c) {
+    mayores.filas[static_cast<std::size_t>(lleno[c]++)] = static_cast<std::int32_t>(k);
+  });
 }
 
 // Reordering: rows move with the values (5). en[p] is the original row at
 // place p, lugar[o] the place of original row o. A block column's entries
-// above tol come from the bits of senalaMayores, not from a walk down the
-// column, which would touch a cache line per row.
-void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x) {
+// above tol come from senalaMayores, not from a walk down the column, which
+// would touch a cache line per row.
+void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x, unsigned hilos) {
   const std::size_t n = x.size();
   const std::size_t m = bloque.indices.size();
   std::vector<std::int32_t> en = nuevoVectorEntero(n);
   std::vector<std::int32_t> lugar = nuevoVectorEntero(n);
-  std::vector<std::int32_t> mayores = nuevoVectorEntero(m * kPalabrasSenaladas);
-  std::vector<std::int32_t> conMayores = nuevoVectorEntero(m);  // the rows with bits in mayores
-  std::size_t leidasDesde = m;  // the block columns whose bits mayores holds, from there on
+  Mayores mayores{nuevoVectorEntero(m * kPalabrasSenaladas),
+                  nuevoVectorEntero(m),
+                  nuevoVectorEntero(kColumnasSenaladas + 1),
+                  {}};
+  std::size_t leidasDesde = m;  // the block columns mayores holds, from there on
   for (std::size_t i = 0; i < n; ++i) en[i] = lugar[i] = static_cast<std::int32_t>(i);
   for (std::size_t j = 0; j < n; ++j) {
     const std::int32_t c = bloque.posicion[j];
@@ -212,14 +247,13 @@ void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x) {
       const auto columna = static_cast<std::size_t>(c);
       if (leidasDesde == m || columna >= leidasDesde + kColumnasSenaladas) {  // ascending: the next
         leidasDesde = columna - columna % kColumnasSenaladas;
-        senalaMayores(Ab, leidasDesde, m, mayores, conMayores);
+        senalaMayores(Ab, leidasDesde, m, hilos, mayores);
       }
-      const std::size_t palabra = (columna - leidasDesde) / 32;
-      const std::size_t bit = (columna - leidasDesde) % 32;
-      for (std::int32_t k : conMayores) {
-        const auto fila = static_cast<std::size_t>(k);
-        if ((static_cast<std::uint32_t>(mayores[fila * kPalabrasSenaladas + palabra]) >> bit) & 1U)
-          r = std::max(r, lugar[static_cast<std::size_t>(bloque.indices[fila])]);
+      const std::size_t enVentana = columna - leidasDesde;
+      for (auto k = static_cast<std::size_t>(mayores.inicio[enVentana]);
+           k < static_cast<std::size_t>(mayores.inicio[enVentana + 1]); ++k) {
+        const auto fila = static_cast<std::size_t>(mayores.filas[k]);
+        r = std::max(r, lugar[static_cast<std::size_t>(bloque.indices[fila])]);
       }
     }
     if (static_cast<std::size_t>(r) == j) continue;
@@ -326,6 +360,6 @@ bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vec
   cierraHistoria(trabajo.historia, bloque.indices, hecha && trabajo.guarda);
   if (!hecha) return false;
   divide(trabajo.Ab, bloque, b, x, trabajo.hilos);
-  reordena(trabajo.Ab, bloque, x);
+  reordena(trabajo.Ab, bloque, x, trabajo.hilos);
   return true;
 }
