@@ -64,6 +64,78 @@ void eliminaTermino(std::size_t r, const double* factor, double pivote, Vector& 
   restaCero(b, fuera, i, 0.0 / pivote);
 }
 
+// A block column as the b side needs it: its pivot's block row, every
+// row's factor and the pivot's value.
+struct Columna {
+  std::size_t fila;
+  const double* factor;
+  double pivote;
+};
+
+// Block columns whose b side is applied together, at most.
+constexpr std::size_t kColumnasJuntas = kAnchoPanel;
+
+// The b side of block columns [c0, c1) and of the columns outside the block
+// among them, at once: first, on this thread, each pivot row's value as its
+// column meets it; then the columns applied to the block's rows, each thread
+// over its own stretch, every row receiving them in column order, so each
+// value gets the operations of the column-by-column order. Only where no
+// restaCero there can change a block row or make a NaN: no −0.0 among the
+// block's rows (none is made) and every product finite. The rows outside
+// then only have their −0.0 turned to +0.0, once, when some product is −0.0.
+// False, with b untouched, otherwise. juntas is scratch room for m values.
+template <typename DeColumna>
+bool eliminaTerminosJuntos(const Bloque& bloque, std::size_t c0, std::size_t c1,
+                           const DeColumna& deColumna, Vector& b, CerosNegativos& enBloque,
+                           CerosNegativos& fuera, Vector& juntas, unsigned hilos) {
+  // A count made earlier may be stale: an exact one changes no restaCero's outcome.
+  if (enBloque.cuantos != 0) enBloque.cuantos = cuentaCerosNegativos(b, enBloque.filas);
+  if (enBloque.cuantos != 0) return false;
+  const std::int32_t* indices = bloque.indices.data();
+  std::array<Columna, kColumnasJuntas> columnas{};
+  std::array<double, kColumnasJuntas> valor{};
+  bool menosCero = false;
+  for (std::size_t t = 0; t < c1 - c0; ++t) {
+    columnas[t] = deColumna(c0 + t);
+    const std::size_t r = columnas[t].fila;
+    double x = b[static_cast<std::size_t>(indices[r])];
+    for (std::size_t s = 0; s < t; ++s) x = x - valor[s] * columnas[s].factor[r];
+    const double producto = x * (0.0 / columnas[t].pivote);
+    if (!std::isfinite(x) || std::isnan(producto)) return false;
+    menosCero |= std::signbit(producto);
+    valor[t] = x;
+  }
+  for (auto j = static_cast<std::size_t>(indices[c0]);
+       j < static_cast<std::size_t>(indices[c1 - 1]); ++j) {
+    if (bloque.posicion[j] != kFuera) continue;
+    if (!std::isfinite(b[j])) return false;
+    menosCero |= std::signbit(b[j] * kFactorFuera);
+  }
+  const std::size_t m = bloque.indices.size();
+  repartePorFilas(
+      m, 8, m,
+      [&](std::size_t desde, std::size_t hasta) {
+        double* x = juntas.data();
+        for (std::size_t k = desde; k < hasta; ++k) x[k] = b[static_cast<std::size_t>(indices[k])];
+        for (std::size_t t = 0; t < c1 - c0; ++t) {
+          const std::size_t r = columnas[t].fila;
+          const double* factor = columnas[t].factor;
+          const double bi = valor[t];
+          const bool propia = r >= desde && r < hasta;
+          const double antes = propia ? x[r] : 0.0;  // the pivot row keeps its value
+          for (std::size_t k = desde; k < hasta; ++k) x[k] = x[k] - bi * factor[k];
+          if (propia) x[r] = antes;
+        }
+        for (std::size_t k = desde; k < hasta; ++k) b[static_cast<std::size_t>(indices[k])] = x[k];
+      },
+      hilos);
+  if (menosCero && fuera.cuantos > 0) {
+    for (std::int32_t k : fuera.filas) b[k] = b[k] - kFactorFuera;  // −0.0 − −0.0 is +0.0
+    fuera.cuantos = 0;
+  }
+  return true;
+}
+
 // Panel column t's b side, and its record for the next round.
 void cierraColumna(TrabajoBloque& trabajo, const Panel& panel, std::size_t c, std::size_t m,
                    Vector& b, CerosNegativos& enBloque, CerosNegativos& fuera) {
@@ -90,6 +162,14 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
   Paneles paneles = nuevosPaneles(trabajo.paneles, k);  // the first starts after the kept columns
   CerosNegativos enBloque{bloque.indices, cuentaCerosNegativos(b, bloque.indices)};
   CerosNegativos fuera{bloque.fuera, cuentaCerosNegativos(b, bloque.fuera)};
+  // Large blocks apply the columns' b side a stretch at a time: the kept
+  // columns kColumnasJuntas at a time, a panel's columns once it is eliminated.
+  const bool juntas = m >= filasParaRepartir();
+  Vector filas = juntas ? nuevoVector(m) : Vector{};
+  const auto deHistoria = [&](std::size_t c) {
+    return Columna{static_cast<std::size_t>(historia.pivote[c]), historia.factor[c].data(),
+                   historia.copia[c][c]};
+  };
   for (std::size_t j = 0; j < b.size(); ++j) {
     const std::int32_t c = bloque.posicion[j];
     if (c == kFuera) {  // pivot row j: every other row's factor is +0/−1 (2)
@@ -99,6 +179,13 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
     }
     const auto columna = static_cast<std::size_t>(c);
     if (columna < k) {
+      const std::size_t hasta = std::min(columna + kColumnasJuntas, k);
+      if (juntas && columna % kColumnasJuntas == 0 &&
+          eliminaTerminosJuntos(bloque, columna, hasta, deHistoria, b, enBloque, fuera, filas,
+                                trabajo.hilos)) {
+        j = static_cast<std::size_t>(bloque.indices[hasta - 1]);
+        continue;
+      }
       eliminaTermino(static_cast<std::size_t>(historia.pivote[columna]),
                      historia.factor[columna].data(), historia.copia[columna][columna], b, enBloque,
                      fuera);
@@ -106,7 +193,24 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
     }
     if (columna == ultimoPanel(paneles).fin && !eliminaPanel(Ab, usada, paneles, columna, m))
       return false;
-    cierraColumna(trabajo, ultimoPanel(paneles), columna, m, b, enBloque, fuera);
+    const Panel& panel = ultimoPanel(paneles);
+    const auto dePanel = [&](std::size_t col) {
+      const std::size_t t = col - panel.inicio;
+      return Columna{static_cast<std::size_t>(panel.pivote[t]), panel.trabajo.factor[t].data(),
+                     panel.trabajo.copia[t][col]};
+    };
+    if (juntas && columna == panel.inicio && panel.fin - panel.inicio <= kColumnasJuntas &&
+        eliminaTerminosJuntos(bloque, columna, panel.fin, dePanel, b, enBloque, fuera, filas,
+                              trabajo.hilos)) {
+      for (std::size_t col = columna; col < panel.fin && trabajo.guarda; ++col) {
+        const std::size_t t = col - panel.inicio;
+        guardaColumna(trabajo.historia, col, panel.pivote[t], panel.trabajo.copia[t],
+                      panel.trabajo.factor[t], m);
+      }
+      j = static_cast<std::size_t>(bloque.indices[panel.fin - 1]);
+      continue;
+    }
+    cierraColumna(trabajo, panel, columna, m, b, enBloque, fuera);
   }
   terminaActualizacion(paneles.pendiente);
   return true;
@@ -170,7 +274,7 @@ constexpr std::size_t kPalabrasSenaladas = kColumnasSenaladas / 32;
 // window, the block rows that hold one.
 struct Mayores {
   std::vector<std::int32_t> bits;    // per row, kPalabrasSenaladas words of bits
-  std::vector<std::int32_t> cuenta;  // per row, its bits set
+  std::vector<std::int32_t> cuenta;  // per row, 1 when it has bits set
   std::vector<std::int32_t> inicio;  // per column, where its rows start in filas
   std::vector<std::int32_t> filas;
 };
@@ -199,7 +303,7 @@ void senalaMayores(const Matrix& Ab, std::size_t desde, std::size_t m, unsigned 
             for (std::size_t c = desde + 32 * w; c < std::min(desde + 32 * (w + 1), hasta); ++c)
               bits |= static_cast<std::uint32_t>(std::fabs(fila[c]) > tol) << (c - desde - 32 * w);
             palabras[w] = static_cast<std::int32_t>(bits);
-            mayores.cuenta[k] += std::popcount(bits);
+            mayores.cuenta[k] |= static_cast<std::int32_t>(bits != 0);
           }
         }
       },
