@@ -157,7 +157,8 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b) {
   const std::size_t m = bloque.indices.size();
   const std::size_t k = trabajo.conservadas;
   std::vector<std::int32_t> usada = nuevoVectorEntero(m);
-  if (k > 0 && !aplicaHistoria(Ab, historia, k, m, usada, trabajo.paneles[0].columnas, kAnchoPanel))
+  if (k > 0 && !aplicaHistoria(Ab, historia, k, m, usada, trabajo.paneles[0].columnas, kAnchoPanel,
+                               trabajo.hilos))
     return false;
   Paneles paneles = nuevosPaneles(trabajo.paneles, k);  // the first starts after the kept columns
   CerosNegativos enBloque{bloque.indices, cuentaCerosNegativos(b, bloque.indices)};
