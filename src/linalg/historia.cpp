@@ -15,9 +15,10 @@
 namespace {
 
 // At most a sixteenth of the block added: carrying over (about 2·m²·d
-// updates, one pivot at a time on one thread) then clearly beats eliminating
-// afresh (m³ in register tiles on every core, about four times as fast per
-// update). Figures in docs/performance.md, "Carried-over elimination".
+// updates, one pivot at a time, each shared among the threads) then clearly
+// beats eliminating afresh (m³ in register tiles on every core, about four
+// times as fast per update). Figures in docs/performance.md, "Carried-over
+// elimination".
 constexpr std::size_t kAnadidasPorConservada = 16;
 
 // Whether ahora is antes with a few higher indices added.
