@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -130,29 +131,32 @@ struct Datos {
   std::string ceros;                       // a default matrix's row of zeros
 };
 
-std::string linea(std::string_view t) {
-  return std::string(t) + "\r\n";
+// The lines given, each with its line end ("" is a blank line).
+std::string lineas(std::initializer_list<std::string_view> partes) {
+  std::string t;
+  for (const std::string_view l : partes) {
+    t += l;
+    t += "\r\n";
+  }
+  return t;
 }
 
 std::vector<Seccion> secciones(std::size_t n, std::size_t rondas) {
-  const std::string blanco = "\r\n";
-  const std::string separador = blanco + linea(kSeparador);
   std::vector<Seccion> s;
-  s.push_back({linea(kTituloEntrada) + blanco + linea(kTituloL) + blanco, Tipo::L, n, 0});
-  s.push_back({blanco + linea(kTituloE) + blanco, Tipo::E, 1, 0});
-  s.push_back({separador + linea(kTituloPreliminares) + blanco + linea(kTituloPI) + blanco,
-               Tipo::PI, n, 0});
-  s.push_back({blanco + linea(kTituloPBarra) + blanco, Tipo::PBarra, 1, 0});
-  for (std::size_t k = 1; k <= rondas; ++k)
-    s.push_back({(k == 1 ? separador + linea(kTituloDiagonales) : std::string()) + blanco +
-                     linea(std::string(kTituloPaso) + std::to_string(k) + ":") + blanco,
+  s.push_back({lineas({kTituloEntrada, "", kTituloL, ""}), Tipo::L, n, 0});
+  s.push_back({lineas({"", kTituloE, ""}), Tipo::E, 1, 0});
+  s.push_back({lineas({"", kSeparador, kTituloPreliminares, "", kTituloPI, ""}), Tipo::PI, n, 0});
+  s.push_back({lineas({"", kTituloPBarra, ""}), Tipo::PBarra, 1, 0});
+  for (std::size_t k = 1; k <= rondas; ++k) {
+    const std::string paso = std::string(kTituloPaso).append(std::to_string(k)).append(":");
+    s.push_back({k == 1 ? lineas({"", kSeparador, kTituloDiagonales, "", paso, ""})
+                        : lineas({"", paso, ""}),
                  Tipo::Paso, n, k});
-  s.push_back(
-      {separador + linea(kTituloResultado) + blanco + linea(kTituloP) + blanco, Tipo::Linea, 1, 0});
-  s.push_back({blanco + linea(kTituloPasos) + blanco, Tipo::Linea, 1, 1});
-  s.push_back(
-      {blanco + linea(kNotaPasos) + blanco + linea(kTituloCapital) + blanco, Tipo::Linea, 1, 2});
-  s.push_back({blanco + linea(kTituloPagos) + blanco, Tipo::Pagos, n, 0});
+  }
+  s.push_back({lineas({"", kSeparador, kTituloResultado, "", kTituloP, ""}), Tipo::Linea, 1, 0});
+  s.push_back({lineas({"", kTituloPasos, ""}), Tipo::Linea, 1, 1});
+  s.push_back({lineas({"", kNotaPasos, "", kTituloCapital, ""}), Tipo::Linea, 1, 2});
+  s.push_back({lineas({"", kTituloPagos, ""}), Tipo::Pagos, n, 0});
   return s;
 }
 
