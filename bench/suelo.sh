@@ -5,8 +5,9 @@
 # each pair interleaved, PAIRS times, and prints a Markdown table of the
 # medians, wall and CPU (user + system) time; the ratio columns are the
 # medians of the pairs' own ratios. "same size" says whether the floor wrote
-# as many bytes as the report (the payments may differ in a last digit: the
-# floor multiplies by the clearing vector as the report prints it).
+# as many bytes as the report, or how many more: a payment may differ in a
+# last digit (the floor multiplies by the clearing vector as the report
+# prints it), and "%g" drops trailing zeros.
 #
 # usage: bench/suelo.sh [FAMILY:N ...]
 #   (default: sparse:2000 cascade:4000 alldefault:4000 densecascade:1000)
@@ -59,8 +60,9 @@ for net in "$@"; do
     { result 'Vector de resoluci'; result 'Vector de pasos'; result 'Capital resultante'; } > "$work/suelo.txt"
     rm -f "$work/output.txt"
     (cd "$work" && "$suelo" "$rounds" > /dev/null 2>&1)
-    same=no
-    [ "$(stat -c %s "$work/output.txt" 2> /dev/null)" = "$bytes" ] && same=yes
+    floor_bytes=$(stat -c %s "$work/output.txt" 2> /dev/null || echo 0)
+    same=yes
+    [ "$floor_bytes" = "$bytes" ] || same="$((floor_bytes - bytes)) B"
     rm -f "$work/output.txt"
     c=() s=()
     for ((k = 0; k < pairs; ++k)); do
