@@ -144,7 +144,7 @@ NetworkState redGenerada(const std::string& familia, int n, int semilla) {
   return red(L, e);
 }
 
-bool mismosBits(const Vector& a, const Vector& b) {
+bool vectoresIdenticos(const Vector& a, const Vector& b) {
   return a.size() == b.size() &&
          (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
@@ -174,7 +174,7 @@ TEST(Motor, RoundsSharedAmongThreadsKeepTheLiteralBits) {
       controlPruebas() = {};
       ASSERT_EQ(r.error.has_value(), literal.error.has_value());
       EXPECT_EQ(r.clearing.rondas, literal.clearing.rondas);
-      EXPECT_TRUE(mismosBits(r.clearing.p, literal.clearing.p));
+      EXPECT_TRUE(vectoresIdenticos(r.clearing.p, literal.clearing.p));
       EXPECT_EQ(r.clearing.ordenQuiebra, literal.clearing.ordenQuiebra);
     }
   }
