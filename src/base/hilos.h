@@ -3,9 +3,12 @@
 //   - the reader's: a refill's numbers converted in portions (lectura/reales),
 //     and the converted numbers appended to L's rows (lectura/datos);
 //   - pBarra's and PI's rows (clearing/derivadas);
-//   - the block solver's: the block's set-up (linalg/bloque), its transpose
-//     from PI (clearing/estructura) and each panel's update of the other
-//     rows (panel/panel, panel/actualizacion);
+//   - the block solver's: the block's set-up and the reordering's marks
+//     (linalg/bloque), its transpose from PI and z (clearing/estructura),
+//     each panel's update of the other rows (panel/panel,
+//     panel/actualizacion), and stretches of pivots applied to the
+//     right-hand side and to a carried-over block (linalg/bloque,
+//     linalg/historia);
 //   - the report's matrices, formatted in pieces (report/matrices);
 //   - the writer of a round's default matrix, which runs while the round is
 //     solved (report/diagonal).

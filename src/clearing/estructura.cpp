@@ -49,6 +49,9 @@ void traspuestaBloque(const Matrix& PI, const std::vector<std::int32_t>& indices
   }
 }
 
+// The kept rows' new entries a round writes before a second thread shares them.
+constexpr std::size_t kEntradasParaRepartir = std::size_t{1} << 16;
+
 }  // namespace
 
 bool esDatoFinito(const Red& red) {
@@ -100,8 +103,14 @@ void construyeSistema(const Red& red, const Bloque& bloque, TrabajoBloque& traba
   const std::size_t conservadas = preparaBloque(trabajo, bloque);
   Matrix& Ab = trabajo.Ab;
   const Costes& costes = red.costes;
-  traspuestaBloque(red.PI, bloque.indices, costes.beta, Ab, 0, conservadas, conservadas);
-  // Each thread writes its own rows of Ab.
+  // Each thread writes its own rows of Ab: the kept rows' new columns (when
+  // there are enough of them to pay for a second thread), then the new rows.
+  repartePorFilas(
+      conservadas, 64, (m - conservadas) * conservadas >= kEntradasParaRepartir ? conservadas : 0,
+      [&](std::size_t desde, std::size_t hasta) {
+        traspuestaBloque(red.PI, bloque.indices, costes.beta, Ab, desde, hasta, conservadas);
+      },
+      trabajo.hilos);
   repartePorFilas(
       m - conservadas, 64, m - conservadas,
       [&](std::size_t desde, std::size_t hasta) {
@@ -114,16 +123,26 @@ void construyeSistema(const Red& red, const Bloque& bloque, TrabajoBloque& traba
     // β·(0.0 + x) − 1.0 = β·x − 1.0 for any finite x
     Ab[r][r] = costes.beta * red.PI[j][j] - 1.0;
   }
-  construyeTermino(red, bloque, pagosDeSolventes(red, bloque), b);
+  construyeTermino(red, bloque, pagosDeSolventes(red, bloque, trabajo.hilos), b);
 }
 
-Vector pagosDeSolventes(const Red& red, const Bloque& bloque) {
+Vector pagosDeSolventes(const Red& red, const Bloque& bloque, unsigned hilos) {
   const std::size_t n = red.pBarra.size();
   Vector z = nuevoVector(n);
-  for (std::size_t k = 0; k < n; ++k) {
-    if (bloque.posicion[k] >= 0 || red.pBarra[k] == 0.0) continue;  // only zeros to add
-    for (std::int32_t i : bloque.indices) z[i] += red.PI[k][i] * red.pBarra[k];
-  }
+  const std::size_t m = bloque.indices.size();
+  // Each thread sums over every solvent k, ascending, for its own stretch of the block.
+  repartePorFilas(
+      m, 8, m,
+      [&](std::size_t desde, std::size_t hasta) {
+        const std::int32_t* indices = bloque.indices.data();
+        for (const std::int32_t k : bloque.fuera) {
+          const double pk = red.pBarra[static_cast<std::size_t>(k)];
+          if (pk == 0.0) continue;  // only zeros to add
+          const double* fila = red.PI[static_cast<std::size_t>(k)].data();
+          for (std::size_t r = desde; r < hasta; ++r) z[indices[r]] += fila[indices[r]] * pk;
+        }
+      },
+      hilos);
   return z;
 }
 

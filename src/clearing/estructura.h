@@ -27,8 +27,9 @@ void construyeSistema(const Red& red, const Bloque& bloque, TrabajoBloque& traba
 
 // What the solvent nodes pay each node of the block in full, z above
 // without its cost: it depends on the block alone, and a block's
-// elimination kept for later keeps it too (linalg/eliminadas.h).
-Vector pagosDeSolventes(const Red& red, const Bloque& bloque);
+// elimination kept for later keeps it too (linalg/eliminadas.h). On at
+// most `hilos` threads, the same bits for any number.
+Vector pagosDeSolventes(const Red& red, const Bloque& bloque, unsigned hilos = 1);
 
 // The right-hand side from z = pagosDeSolventes(red, bloque).
 void construyeTermino(const Red& red, const Bloque& bloque, const Vector& z, Vector& b);

@@ -5,6 +5,7 @@
 #include "linalg/bloque.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <cstddef>
@@ -33,6 +34,91 @@ void cierraTermino(std::size_t c, std::int32_t r, double pivote, const double* f
   if (registro != nullptr) anotaColumna(*registro, c, r, pivote, factor, m);
 }
 
+// A block column as the b side needs it: its pivot's block row, every
+// row's factor and the pivot's value.
+struct Columna {
+  std::size_t fila;
+  const double* factor;
+  double pivote;
+};
+
+// Block columns whose b side is applied together, at most.
+constexpr std::size_t kColumnasJuntas = kAnchoPanel;
+
+// The b side of block columns [c0, c1) and of the columns outside the block
+// among them, at once: first, on this thread, each pivot row's value as its
+// column meets it; then the columns applied to the block's rows, each thread
+// over its own stretch, every row receiving them in column order, so each
+// value gets the operations of the column-by-column order. Only where no
+// restaCero there can change a block row or make a NaN: no −0.0 among the
+// block's rows (none is made) and every product finite. The rows outside
+// then only have their −0.0 turned to +0.0, once, when some product is −0.0.
+// False, with b untouched, otherwise. juntas is scratch room for m values.
+template <typename DeColumna>
+bool eliminaTerminosJuntos(const Bloque& bloque, std::size_t c0, std::size_t c1,
+                           const DeColumna& deColumna, Vector& b, CerosNegativos& enBloque,
+                           CerosNegativos& fuera, Vector& juntas, unsigned hilos) {
+  // A count made earlier may be stale: an exact one changes no restaCero's outcome.
+  if (enBloque.cuantos != 0) enBloque.cuantos = cuentaCerosNegativos(b, enBloque.filas).cuantos;
+  if (enBloque.cuantos != 0) return false;
+  const std::int32_t* indices = bloque.indices.data();
+  std::array<Columna, kColumnasJuntas> columnas{};
+  std::array<double, kColumnasJuntas> valor{};
+  bool menosCero = false;
+  for (std::size_t t = 0; t < c1 - c0; ++t) {
+    columnas[t] = deColumna(c0 + t);
+    const std::size_t r = columnas[t].fila;
+    double x = b[static_cast<std::size_t>(indices[r])];
+    for (std::size_t s = 0; s < t; ++s) x = x - valor[s] * columnas[s].factor[r];
+    const double producto = x * (0.0 / columnas[t].pivote);
+    if (!std::isfinite(x) || std::isnan(producto)) return false;
+    menosCero |= std::signbit(producto);
+    valor[t] = x;
+  }
+  for (auto j = static_cast<std::size_t>(indices[c0]);
+       j < static_cast<std::size_t>(indices[c1 - 1]); ++j) {
+    if (bloque.posicion[j] != kFuera) continue;
+    if (!std::isfinite(b[j])) return false;
+    menosCero |= std::signbit(b[j] * kFactorFuera);
+  }
+  const std::size_t m = bloque.indices.size();
+  repartePorFilas(
+      m, 8, m,
+      [&](std::size_t desde, std::size_t hasta) {
+        double* x = juntas.data();
+        for (std::size_t k = desde; k < hasta; ++k) x[k] = b[static_cast<std::size_t>(indices[k])];
+        for (std::size_t t = 0; t < c1 - c0; ++t) {
+          const std::size_t r = columnas[t].fila;
+          const double* factor = columnas[t].factor;
+          const double bi = valor[t];
+          const bool propia = r >= desde && r < hasta;
+          const double antes = propia ? x[r] : 0.0;  // the pivot row keeps its value
+          for (std::size_t k = desde; k < hasta; ++k) x[k] = x[k] - bi * factor[k];
+          if (propia) x[r] = antes;
+        }
+        for (std::size_t k = desde; k < hasta; ++k) b[static_cast<std::size_t>(indices[k])] = x[k];
+      },
+      hilos);
+  if (menosCero && fuera.cuantos > 0) {
+    for (std::int32_t k : fuera.filas) b[k] = b[k] - kFactorFuera;  // −0.0 − −0.0 is +0.0
+    fuera.cuantos = 0;
+  }
+  return true;
+}
+
+// The record of block columns [c0, c1), whose b side eliminaTerminosJuntos
+// applied together, as cierraTermino would have kept it column by column.
+template <typename DeColumna>
+void anotaColumnas(Eliminacion* registro, std::size_t c0, std::size_t c1,
+                   const DeColumna& deColumna, std::size_t m) {
+  if (registro == nullptr) return;
+  for (std::size_t c = c0; c < c1; ++c) {
+    const Columna columna = deColumna(c);
+    anotaColumna(*registro, c, static_cast<std::int32_t>(columna.fila), columna.pivote,
+                 columna.factor, m);
+  }
+}
+
 // Panel column t's b side, and its record for the next round.
 void cierraColumna(TrabajoBloque& trabajo, const Panel& panel, std::size_t c, std::size_t m,
                    Vector& b, CerosNegativos& enBloque, CerosNegativos& fuera,
@@ -54,11 +140,20 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Eliminacio
   const std::size_t m = bloque.indices.size();
   const std::size_t k = trabajo.conservadas;
   std::vector<std::int32_t> usada = nuevoVectorEntero(m);
-  if (k > 0 && !aplicaHistoria(Ab, historia, k, m, usada, trabajo.paneles[0].columnas, kAnchoPanel))
+  if (k > 0 && !aplicaHistoria(Ab, historia, k, m, usada, trabajo.paneles[0].columnas, kAnchoPanel,
+                               trabajo.hilos))
     return false;
   Paneles paneles = nuevosPaneles(trabajo.paneles, k);  // the first starts after the kept columns
   CerosNegativos enBloque = cuentaCerosNegativos(b, bloque.indices);
   CerosNegativos fuera = cuentaCerosNegativos(b, bloque.fuera);
+  // Large blocks apply the columns' b side a stretch at a time: the kept
+  // columns kColumnasJuntas at a time, a panel's columns once it is eliminated.
+  const bool juntas = m >= filasParaRepartir();
+  Vector filas = juntas ? nuevoVector(m) : Vector{};
+  const auto deHistoria = [&](std::size_t c) {
+    return Columna{static_cast<std::size_t>(historia.pivote[c]), historia.factor[c].data(),
+                   historia.copia[c][c]};
+  };
   for (std::size_t j = 0; j < b.size(); ++j) {
     const std::int32_t c = bloque.posicion[j];
     if (c == kFuera) {  // pivot row j
@@ -67,13 +162,39 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Eliminacio
     }
     const auto columna = static_cast<std::size_t>(c);
     if (columna < k) {
+      const std::size_t hasta = std::min(columna + kColumnasJuntas, k);
+      if (juntas && columna % kColumnasJuntas == 0 &&
+          eliminaTerminosJuntos(bloque, columna, hasta, deHistoria, b, enBloque, fuera, filas,
+                                trabajo.hilos)) {
+        anotaColumnas(registro, columna, hasta, deHistoria, m);
+        j = static_cast<std::size_t>(bloque.indices[hasta - 1]);
+        continue;
+      }
       cierraTermino(columna, historia.pivote[columna], historia.copia[columna][columna],
                     historia.factor[columna].data(), m, b, enBloque, fuera, registro);
       continue;
     }
     if (columna == ultimoPanel(paneles).fin && !eliminaPanel(Ab, usada, paneles, columna, m))
       return false;
-    cierraColumna(trabajo, ultimoPanel(paneles), columna, m, b, enBloque, fuera, registro);
+    const Panel& panel = ultimoPanel(paneles);
+    const auto dePanel = [&](std::size_t col) {
+      const std::size_t t = col - panel.inicio;
+      return Columna{static_cast<std::size_t>(panel.pivote[t]), panel.trabajo.factor[t].data(),
+                     panel.trabajo.copia[t][col]};
+    };
+    if (juntas && columna == panel.inicio && panel.fin - panel.inicio <= kColumnasJuntas &&
+        eliminaTerminosJuntos(bloque, columna, panel.fin, dePanel, b, enBloque, fuera, filas,
+                              trabajo.hilos)) {
+      for (std::size_t col = columna; col < panel.fin && trabajo.guarda; ++col) {
+        const std::size_t t = col - panel.inicio;
+        guardaColumna(trabajo.historia, col, panel.pivote[t], panel.trabajo.copia[t],
+                      panel.trabajo.factor[t], m);
+      }
+      anotaColumnas(registro, columna, panel.fin, dePanel, m);
+      j = static_cast<std::size_t>(bloque.indices[panel.fin - 1]);
+      continue;
+    }
+    cierraColumna(trabajo, panel, columna, m, b, enBloque, fuera, registro);
   }
   terminaActualizacion(paneles.pendiente);
   return true;
@@ -137,29 +258,61 @@ void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x, 
 constexpr std::size_t kColumnasSenaladas = 1024;
 constexpr std::size_t kPalabrasSenaladas = kColumnasSenaladas / 32;
 
-// Block columns [desde, desde + kColumnasSenaladas) of the m×m block as bits:
-// bit b of word w of row k's marcas says |Ab[k][desde + 32·w + b]| > tol.
-// Read along the rows; filas gets the rows with some bit set, ascending. Most
-// rows have none there (an eliminated block keeps one large entry a row), so
-// each row is first tested as a whole, in a loop the compiler can vectorize.
-void senalaMayores(const Matrix& Ab, std::size_t desde, std::size_t m,
-                   std::vector<std::int32_t>& marcas, std::vector<std::int32_t>& filas) {
+// The entries above tol of a window of block columns: per column of the
+// window, the block rows that hold one.
+struct Mayores {
+  std::vector<std::int32_t> bits;    // per row, kPalabrasSenaladas words of bits
+  std::vector<std::int32_t> cuenta;  // per row, 1 when it has bits set
+  std::vector<std::int32_t> inicio;  // per column, where its rows start in filas
+  std::vector<std::int32_t> filas;
+};
+
+// Block columns [desde, desde + kColumnasSenaladas) of the m×m block: bit b
+// of word w of row k says |Ab[k][desde + 32·w + b]| > tol, read along the
+// rows, each thread over its own rows; then, on this thread, each column's
+// rows. Most rows have no bit there (an eliminated block keeps one large
+// entry a row), so each row is first tested as a whole, in a loop the
+// compiler can vectorize, and the columns' lists are about a row each.
+void senalaMayores(const Matrix& Ab, std::size_t desde, std::size_t m, unsigned hilos,
+                   Mayores& mayores) {
   const std::size_t hasta = std::min(desde + kColumnasSenaladas, m);
-  filas.clear();  // within the room for m
-  for (std::size_t k = 0; k < m; ++k) {
-    const double* fila = Ab[k].data();
-    bool alguna = false;
-    for (std::size_t c = desde; c < hasta; ++c) alguna |= std::fabs(fila[c]) > tol;
-    if (!alguna) continue;
-    std::int32_t* palabras = marcas.data() + k * kPalabrasSenaladas;
-    for (std::size_t w = 0; w < kPalabrasSenaladas; ++w) {
-      std::uint32_t bits = 0;
-      for (std::size_t c = desde + 32 * w; c < std::min(desde + 32 * (w + 1), hasta); ++c)
-        bits |= static_cast<std::uint32_t>(std::fabs(fila[c]) > tol) << (c - desde - 32 * w);
-      palabras[w] = static_cast<std::int32_t>(bits);
+  repartePorFilas(
+      m, 1, m,
+      [&](std::size_t primera, std::size_t fin) {
+        for (std::size_t k = primera; k < fin; ++k) {
+          const double* fila = Ab[k].data();
+          bool alguna = false;
+          for (std::size_t c = desde; c < hasta; ++c) alguna |= std::fabs(fila[c]) > tol;
+          mayores.cuenta[k] = 0;
+          if (!alguna) continue;
+          std::int32_t* palabras = mayores.bits.data() + k * kPalabrasSenaladas;
+          for (std::size_t w = 0; w < kPalabrasSenaladas; ++w) {
+            std::uint32_t bits = 0;
+            for (std::size_t c = desde + 32 * w; c < std::min(desde + 32 * (w + 1), hasta); ++c)
+              bits |= static_cast<std::uint32_t>(std::fabs(fila[c]) > tol) << (c - desde - 32 * w);
+            palabras[w] = static_cast<std::int32_t>(bits);
+            mayores.cuenta[k] |= static_cast<std::int32_t>(bits != 0);
+          }
+        }
+      },
+      hilos);
+  std::fill(mayores.inicio.begin(), mayores.inicio.end(), 0);
+  const auto cadaBit = [&](const auto& haz) {
+    for (std::size_t k = 0; k < m; ++k) {
+      if (mayores.cuenta[k] == 0) continue;
+      const std::int32_t* palabras = mayores.bits.data() + k * kPalabrasSenaladas;
+      for (std::size_t w = 0; w < kPalabrasSenaladas; ++w)
+        for (auto bits = static_cast<std::uint32_t>(palabras[w]); bits != 0; bits &= bits - 1)
+          haz(k, 32 * w + static_cast<std::size_t>(std::countr_zero(bits)));
     }
-    filas.push_back(static_cast<std::int32_t>(k));
-  }
+  };
+  cadaBit([&](std::size_t, std::size_t c) { ++mayores.inicio[c + 1]; });
+  for (std::size_t c = 0; c < kColumnasSenaladas; ++c) mayores.inicio[c + 1] += mayores.inicio[c];
+  mayores.filas.resize(static_cast<std::size_t>(mayores.inicio[kColumnasSenaladas]));
+  std::vector<std::int32_t> lleno(mayores.inicio.begin(), mayores.inicio.end() - 1);
+  cadaBit([&](std::size_t k, std::size_t c) {
+    mayores.filas[static_cast<std::size_t>(lleno[c]++)] = static_cast<std::int32_t>(k);
+  });
 }
 
 // Reordering: rows move with the values (5). en[p] is the original row at
@@ -167,14 +320,17 @@ void senalaMayores(const Matrix& Ab, std::size_t desde, std::size_t m,
 // above tol come from the bits of senalaMayores, not from a walk down the
 // column, which would touch a cache line per row. The exchanges are recorded
 // when there is a record.
-void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x, Eliminacion* registro) {
+void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x, unsigned hilos,
+              Eliminacion* registro) {
   const std::size_t n = x.size();
   const std::size_t m = bloque.indices.size();
   std::vector<std::int32_t> en = nuevoVectorEntero(n);
   std::vector<std::int32_t> lugar = nuevoVectorEntero(n);
-  std::vector<std::int32_t> mayores = nuevoVectorEntero(m * kPalabrasSenaladas);
-  std::vector<std::int32_t> conMayores = nuevoVectorEntero(m);  // the rows with bits in mayores
-  std::size_t leidasDesde = m;  // the block columns whose bits mayores holds, from there on
+  Mayores mayores{nuevoVectorEntero(m * kPalabrasSenaladas),
+                  nuevoVectorEntero(m),
+                  nuevoVectorEntero(kColumnasSenaladas + 1),
+                  {}};
+  std::size_t leidasDesde = m;  // the block columns mayores holds, from there on
   for (std::size_t i = 0; i < n; ++i) en[i] = lugar[i] = static_cast<std::int32_t>(i);
   for (std::size_t j = 0; j < n; ++j) {
     const std::int32_t c = bloque.posicion[j];
@@ -185,14 +341,13 @@ void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x, Eliminacion* re
       const auto columna = static_cast<std::size_t>(c);
       if (leidasDesde == m || columna >= leidasDesde + kColumnasSenaladas) {  // ascending: the next
         leidasDesde = columna - columna % kColumnasSenaladas;
-        senalaMayores(Ab, leidasDesde, m, mayores, conMayores);
+        senalaMayores(Ab, leidasDesde, m, hilos, mayores);
       }
-      const std::size_t palabra = (columna - leidasDesde) / 32;
-      const std::size_t bit = (columna - leidasDesde) % 32;
-      for (std::int32_t k : conMayores) {
-        const auto fila = static_cast<std::size_t>(k);
-        if ((static_cast<std::uint32_t>(mayores[fila * kPalabrasSenaladas + palabra]) >> bit) & 1U)
-          r = std::max(r, lugar[static_cast<std::size_t>(bloque.indices[fila])]);
+      const std::size_t enVentana = columna - leidasDesde;
+      for (auto k = static_cast<std::size_t>(mayores.inicio[enVentana]);
+           k < static_cast<std::size_t>(mayores.inicio[enVentana + 1]); ++k) {
+        const auto fila = static_cast<std::size_t>(mayores.filas[k]);
+        r = std::max(r, lugar[static_cast<std::size_t>(bloque.indices[fila])]);
       }
     }
     if (static_cast<std::size_t>(r) == j) continue;
@@ -302,6 +457,6 @@ bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vec
   cierraHistoria(trabajo.historia, bloque.indices, hecha && trabajo.guarda);
   if (!hecha) return false;
   divide(trabajo.Ab, bloque, b, x, trabajo.hilos, registro);
-  reordena(trabajo.Ab, bloque, x, registro);
+  reordena(trabajo.Ab, bloque, x, trabajo.hilos, registro);
   return true;
 }

@@ -71,9 +71,11 @@ bool convieneGuardar(const Historia& historia, const std::vector<std::int32_t>& 
 // block Ab (rows 0 … k − 1 already hold their columns 0 … k − 1 eliminated),
 // extending the record to m rows, and marks the pivot rows in usada.
 // columnas is scratch room for kAncho·m values. False when an added entry of
-// a pivot row or an added row's factor is not finite.
+// a pivot row or an added row's factor is not finite. Each pivot's update is
+// shared among at most `hilos` threads (0: hilos()), with the same bits.
 bool aplicaHistoria(Matrix& Ab, Historia& historia, std::size_t k, std::size_t m,
-                    std::vector<std::int32_t>& usada, Vector& columnas, std::size_t kAncho);
+                    std::vector<std::int32_t>& usada, Vector& columnas, std::size_t kAncho,
+                    unsigned hilos);
 
 // Records block column c: its pivot row, the row as chosen and the factors
 // of the block's m rows.

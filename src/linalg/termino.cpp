@@ -6,9 +6,6 @@
 
 namespace {
 
-// Row k outside the block meets a column j outside: its factor +0/−1 (2).
-constexpr double kFactorFuera = 0.0 / -1.0;
-
 std::size_t cuantosNegativos(const Vector& b, const std::vector<std::int32_t>& filas) {
   std::size_t n = 0;
   for (std::int32_t k : filas) n += b[k] == 0.0 && std::signbit(b[k]);

@@ -11,6 +11,9 @@
 
 #include "base/tipos.h"
 
+// Row k outside the block meets a column j outside: its factor +0/−1 (2).
+inline constexpr double kFactorFuera = 0.0 / -1.0;
+
 // The −0.0 among b[filas]: while there are none, a zero factor changes nothing.
 // No update creates a −0.0 (x − y is −0.0 only for x = −0.0), so a count made
 // earlier is an upper bound that stays safe until it is made again.
