@@ -247,7 +247,7 @@ std::string_view nombreDe(const EscenariosLeidos& leidos, std::size_t k) {
   return std::string_view(leidos.nombres).substr(desde, leidos.finNombre[k] - desde);
 }
 
-std::size_t numeroDe(Recuento& r, std::string_view nombre) {
+std::size_t numeroEscenario(Recuento& r, std::string_view nombre) {
   const EscenariosLeidos& leidos = r.escenarios.leidos;
   return buscaONuevo(r.indice, nombre, cuantosLeidos(leidos),
                      [&](std::size_t m) { return nombreDe(leidos, m); });
@@ -273,7 +273,7 @@ std::size_t cambiosContados(const LectorFilas& lector, const FilaCsv& fila) {
 bool cuentaFila(const LectorFilas& lector, Recuento& r, const FilaCsv& fila, std::string& error) {
   EscenariosLeidos& leidos = r.escenarios.leidos;
   const std::string& nombre = fila.campos[lector.archivo.columna[0]];
-  const std::size_t k = numeroDe(r, nombre);
+  const std::size_t k = numeroEscenario(r, nombre);
   if (k == cuantosLeidos(leidos) && !anadeLeido(leidos, nombre)) {
     error = enLinea(lector.archivo.mostrado, fila.linea, "too many scenarios or names");
     return false;
@@ -290,6 +290,7 @@ bool cuentaFila(const LectorFilas& lector, Recuento& r, const FilaCsv& fila, std
 // The counts become offsets, and each scenario's run room for its changes.
 bool reservaCambios(Recuento& r, const ArchivoEscenarios& archivo, std::string& error) {
   EscenariosLeidos& leidos = r.escenarios.leidos;
+  if (leidos.inicioCambios.empty()) leidos.inicioCambios.push_back(0);
   std::size_t total = 0;
   for (std::uint32_t& inicio : leidos.inicioCambios) {
     total += inicio;
@@ -332,7 +333,7 @@ bool anadeFila(const LectorFilas& lector, Recuento& r, const FilaCsv& fila,
     return false;
   }
   EscenariosLeidos& leidos = r.escenarios.leidos;
-  const std::size_t k = numeroDe(r, nombre);
+  const std::size_t k = numeroEscenario(r, nombre);
   if (k == cuantosLeidos(leidos) ||
       r.siguiente[k] + nodos.size() * cambios.size() > leidos.inicioCambios[k + 1]) {
     error = donde + "the file changed while it was read";
