@@ -1107,6 +1107,26 @@ TEST(Sweep, GroupSweepsAreTheirScenarioFiles) {
   fs::remove_all(dir);
 }
 
+// A scenario whose rows are apart in the file is the scenario of those rows
+// together: the same bytes.
+TEST(Sweep, ScenarioRowsApartAreOneScenario) {
+  const fs::path dir = bancos(true);
+  escribeArchivo(dir / "g.csv", "node,group\n#0,norte\n#2,norte\n");
+  const std::string aparte =
+      "scenario,node,cash,fail\na,#0,1,\nb,group:norte,,0.5\n"
+      "a,#2,,0.25\nc,#3,0,\nb,#1,2,\na,#1,,1\n";
+  const std::string juntas =
+      "scenario,node,cash,fail\na,#0,1,\na,#2,,0.25\na,#1,,1\n"
+      "b,#0,,0.5\nb,#2,,0.5\nb,#1,2,\nc,#3,0,\n";
+  escribeArchivo(dir / "e.csv", aparte);
+  ASSERT_EQ(barre(dir, {"--groups", "g.csv", "e.csv"}).estado, 0);
+  const std::string esperado = salidas(dir);
+  escribeArchivo(dir / "e.csv", juntas);
+  ASSERT_EQ(barre(dir, {"e.csv"}).estado, 0);
+  EXPECT_EQ(salidas(dir), esperado);
+  fs::remove_all(dir);
+}
+
 // A random sweep's scenario k is made from (seed, k) alone: its cash is the
 // library's for k by itself, a shorter sweep is a prefix of a longer one,
 // and each scenario is clearing on its cash.

@@ -1,6 +1,7 @@
 #include "barrido/red_escenario.h"
 
 #include <algorithm>
+#include <span>
 
 #include "clearing/derivadas.h"
 
@@ -13,7 +14,7 @@ void copiaBase(const Partida& partida, bool conPI, RedPropia& propia) {
 }
 
 // Row d of L as the scenario sets it, and its pBarra and PI row from it.
-void cambiaFila(const Partida& partida, const std::vector<CambioObligacion>& obligaciones,
+void cambiaFila(const Partida& partida, std::span<const CambioObligacion> obligaciones,
                 std::int32_t deudor, RedPropia& propia) {
   const auto donde = std::lower_bound(partida.deudores.begin(), partida.deudores.end(), deudor);
   propia.fila = partida.filasL[static_cast<std::size_t>(donde - partida.deudores.begin())];
@@ -30,7 +31,7 @@ bool preparaRedPropia(const Partida& partida, const Escenarios& escenarios, std:
                       RedPropia& propia) {
   propia.caidos.clear();
   caidasEscenario(escenarios, k, propia.caidas);
-  const std::vector<CambioObligacion>& obligaciones = obligacionesEscenario(escenarios, k);
+  const std::span<const CambioObligacion> obligaciones = obligacionesEscenario(escenarios, k);
   if (propia.caidas.empty() && obligaciones.empty()) return false;
   copiaBase(partida, !obligaciones.empty(), propia);
   propia.conPI = !obligaciones.empty();

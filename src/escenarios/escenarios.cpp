@@ -5,13 +5,15 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "base/enorden.h"
 #include "comun/csv.h"
-#include "escenarios/indice_nombres.h"
 #include "comun/texto.h"
+#include "escenarios/indice_nombres.h"
 #include "lectura/lector.h"
 
 namespace {
@@ -113,12 +115,13 @@ bool leeTablaCsv(const std::string& ruta, const std::string& mostrado,
                  std::vector<FilaCsv>& filas, std::vector<std::size_t>& columna,
                  std::string& error) {
   filas.assign(1, FilaCsv{});  // the header's place
-  return recorreTablaCsv(ruta, mostrado, columnas, obligatorias, columna,
-                         [&](FilaCsv& fila, std::string& /*falta*/) {
-                           filas.push_back(std::move(fila));
-                           return true;
-                         },
-                         error);
+  return recorreTablaCsv(
+      ruta, mostrado, columnas, obligatorias, columna,
+      [&](FilaCsv& fila, std::string& /*falta*/) {
+        filas.push_back(std::move(fila));
+        return true;
+      },
+      error);
 }
 
 bool leeArchivoEscenarios(const std::string& ruta, const std::string& mostrado,
@@ -223,33 +226,104 @@ bool cambiosDeFila(const LectorFilas& lector, const FilaCsv& fila, std::vector<C
 
 namespace {
 
-// What the rows of a scenario file have built so far: the scenarios, their
-// names' numbers, and which scenario last changed each node (a second row
-// for a node within a run of its scenario's rows is found there; a
-// scenario whose rows come back after another's is searched).
+constexpr std::size_t kMaxOffset = std::numeric_limits<std::uint32_t>::max();
+
+// What the rows of a scenario file have built so far: the scenarios (named
+// and counted by a first pass), their names' numbers, where each one's next
+// change goes, and which scenario last changed each node (a second row for
+// a node within a run of its scenario's rows is found there; a scenario
+// whose rows come back after another's is searched).
 struct Recuento {
   Escenarios& escenarios;
   IndiceNombres indice;
   std::vector<std::uint32_t> sello;  // per node and kind: 1 + the scenario that set it
+  std::vector<std::uint32_t> siguiente;
   std::size_t anterior = static_cast<std::size_t>(-1);
   bool vuelta = false;  // the current run of rows is of a scenario seen before
 };
 
+std::string_view nombreDe(const EscenariosLeidos& leidos, std::size_t k) {
+  const std::size_t desde = k == 0 ? 0 : leidos.finNombre[k - 1];
+  return std::string_view(leidos.nombres).substr(desde, leidos.finNombre[k] - desde);
+}
+
+std::size_t numeroEscenario(Recuento& r, std::string_view nombre) {
+  const EscenariosLeidos& leidos = r.escenarios.leidos;
+  return buscaONuevo(r.indice, nombre, cuantosLeidos(leidos),
+                     [&](std::size_t m) { return nombreDe(leidos, m); });
+}
+
+// The changes a row makes, counted without reading its numbers: one per
+// field not empty, for each node it names. Exact for a row that is right;
+// a wrong one is refused when read.
+std::size_t cambiosContados(const LectorFilas& lector, const FilaCsv& fila) {
+  std::size_t campos = 0;
+  for (std::size_t c = kObligatorias; c < kColumnas.size(); ++c) {
+    const std::size_t columna = lector.archivo.columna[c];
+    if (columna != kFalta && !fila.campos[columna].empty()) ++campos;
+  }
+  const std::string& campo = fila.campos[lector.archivo.columna[1]];
+  if (lector.grupos == nullptr || !campo.starts_with(kGrupo)) return campos;
+  const auto it = lector.indiceGrupo.find(campo.substr(kGrupo.size()));
+  return it == lector.indiceGrupo.end() ? 0 : campos * lector.grupos->miembros[it->second].size();
+}
+
+// First pass: each scenario named, in order of first appearance, with the
+// number of its changes at inicioCambios[k + 1].
+bool cuentaFila(const LectorFilas& lector, Recuento& r, const FilaCsv& fila, std::string& error) {
+  EscenariosLeidos& leidos = r.escenarios.leidos;
+  const std::string& nombre = fila.campos[lector.archivo.columna[0]];
+  const std::size_t k = numeroEscenario(r, nombre);
+  if (k == cuantosLeidos(leidos) && !anadeLeido(leidos, nombre)) {
+    error = enLinea(lector.archivo.mostrado, fila.linea, "too many scenarios or names");
+    return false;
+  }
+  const std::size_t cuenta = leidos.inicioCambios[k + 1] + cambiosContados(lector, fila);
+  if (cuenta > kMaxOffset) {
+    error = enLinea(lector.archivo.mostrado, fila.linea, "too many changes in one scenario");
+    return false;
+  }
+  leidos.inicioCambios[k + 1] = static_cast<std::uint32_t>(cuenta);
+  return true;
+}
+
+// The counts become offsets, and each scenario's run room for its changes.
+bool reservaCambios(Recuento& r, const ArchivoEscenarios& archivo, std::string& error) {
+  EscenariosLeidos& leidos = r.escenarios.leidos;
+  if (leidos.inicioCambios.empty()) leidos.inicioCambios.push_back(0);
+  std::size_t total = 0;
+  for (std::uint32_t& inicio : leidos.inicioCambios) {
+    total += inicio;
+    if (total > kMaxOffset) {
+      error = archivo.mostrado + ": too many changes";
+      return false;
+    }
+    inicio = static_cast<std::uint32_t>(total);
+  }
+  leidos.nombres.shrink_to_fit();
+  leidos.finNombre.shrink_to_fit();
+  leidos.inicioCambios.shrink_to_fit();
+  leidos.cambios.resize(total);
+  r.siguiente.assign(leidos.inicioCambios.begin(), leidos.inicioCambios.end() - 1);
+  return true;
+}
+
 bool repetido(const Recuento& r, std::size_t k, const Cambio& cambio) {
-  const std::size_t s = 2 * static_cast<std::size_t>(cambio.nodo) +
-                        (cambio.clase == Clase::caida ? 1 : 0);
+  const std::size_t s =
+      2 * static_cast<std::size_t>(cambio.nodo) + (cambio.clase == Clase::caida ? 1 : 0);
   if (r.sello[s] == k + 1) return true;
   if (!r.vuelta) return false;
   const auto mismo = [&](const Cambio& c) {
     return c.nodo == cambio.nodo && (c.clase == Clase::caida) == (cambio.clase == Clase::caida);
   };
-  const std::vector<Cambio>& hechos = r.escenarios.leidos[k].cambios;
-  return std::any_of(hechos.begin(), hechos.end(), mismo);
+  const EscenariosLeidos& leidos = r.escenarios.leidos;
+  const auto hechos = leidos.cambios.begin();
+  return std::any_of(hechos + leidos.inicioCambios[k], hechos + r.siguiente[k], mismo);
 }
 
+// Second pass: the row read and its changes put in its scenario's run.
 bool anadeFila(const LectorFilas& lector, Recuento& r, const FilaCsv& fila,
-               std::vector<std::int32_t>& nodos, std::vector<Cambio>& cambios,
-               std::string& error) {
+               std::vector<std::int32_t>& nodos, std::vector<Cambio>& cambios, std::string& error) {
   const std::string donde = enLinea(lector.archivo.mostrado, fila.linea, "");
   const std::string& nombre = fila.campos[lector.archivo.columna[0]];
   const std::string& nodoTexto = fila.campos[lector.archivo.columna[1]];
@@ -258,12 +332,14 @@ bool anadeFila(const LectorFilas& lector, Recuento& r, const FilaCsv& fila,
     error.insert(0, donde);
     return false;
   }
-  std::vector<EscenarioLeido>& leidos = r.escenarios.leidos;
-  const std::size_t k =
-      buscaONuevo(r.indice, nombre, leidos.size(),
-                  [&](std::size_t m) -> std::string_view { return leidos[m].nombre; });
-  if (k == leidos.size()) leidos.push_back({nombre, {}, {}});
-  if (k != r.anterior) r.vuelta = k + 1 < leidos.size();
+  EscenariosLeidos& leidos = r.escenarios.leidos;
+  const std::size_t k = numeroEscenario(r, nombre);
+  if (k == cuantosLeidos(leidos) ||
+      r.siguiente[k] + nodos.size() * cambios.size() > leidos.inicioCambios[k + 1]) {
+    error = donde + "the file changed while it was read";
+    return false;
+  }
+  if (k != r.anterior) r.vuelta = r.siguiente[k] != leidos.inicioCambios[k];
   r.anterior = k;
   for (const std::int32_t nodo : nodos) {
     for (Cambio cambio : cambios) {
@@ -276,9 +352,23 @@ bool anadeFila(const LectorFilas& lector, Recuento& r, const FilaCsv& fila,
       }
       r.sello[2 * static_cast<std::size_t>(nodo) + (cambio.clase == Clase::caida ? 1 : 0)] =
           static_cast<std::uint32_t>(k + 1);
-      leidos[k].cambios.push_back(cambio);
+      leidos.cambios[r.siguiente[k]++] = cambio;
     }
   }
+  return true;
+}
+
+// alFila over the rows: standard input's, kept, or the file's, read again.
+bool recorreFilas(const ArchivoEscenarios& archivo,
+                  const std::function<bool(const FilaCsv&, std::string&)>& alFila,
+                  std::string& error) {
+  if (archivo.filas.empty()) {
+    std::vector<std::size_t> columna;
+    return recorreTablaCsv(archivo.ruta, archivo.mostrado, kColumnas, kObligatorias, columna,
+                           alFila, error);
+  }
+  for (std::size_t f = 1; f < archivo.filas.size(); ++f)
+    if (!alFila(archivo.filas[f], error)) return false;
   return true;
 }
 
@@ -292,23 +382,25 @@ bool leeEscenarios(const ArchivoEscenarios& archivo, std::int32_t n,
     for (std::size_t g = 0; g < grupos->nombres.size(); ++g)
       lector.indiceGrupo.emplace(grupos->nombres[g], g);
   escenarios = Escenarios{};
-  Recuento r{escenarios, {}, std::vector<std::uint32_t>(2 * static_cast<std::size_t>(n), 0)};
+  Recuento r{escenarios, {}, std::vector<std::uint32_t>(2 * static_cast<std::size_t>(n), 0), {}};
+  error.clear();
+  // Counted first, so that each scenario's changes go straight to their run.
+  if (!recorreFilas(
+          archivo,
+          [&](const FilaCsv& fila, std::string& falta) {
+            return cuentaFila(lector, r, fila, falta);
+          },
+          error) ||
+      !reservaCambios(r, archivo, error))
+    return false;
   std::vector<std::int32_t> nodos;
   std::vector<Cambio> cambios;
-  error.clear();
-  const auto alFila = [&](const FilaCsv& fila, std::string& falta) {
-    return anadeFila(lector, r, fila, nodos, cambios, falta);
-  };
-  bool bien = true;
-  if (!archivo.filas.empty()) {  // standard input's rows, kept
-    for (std::size_t f = 1; bien && f < archivo.filas.size(); ++f) bien = alFila(archivo.filas[f], error);
-  } else {  // the file again, a row at a time
-    std::vector<std::size_t> columna;
-    bien = recorreTablaCsv(archivo.ruta, archivo.mostrado, kColumnas, kObligatorias, columna,
-                           alFila, error);
-  }
-  for (EscenarioLeido& leido : escenarios.leidos) leido.cambios.shrink_to_fit();
-  return bien;
+  return recorreFilas(
+      archivo,
+      [&](const FilaCsv& fila, std::string& falta) {
+        return anadeFila(lector, r, fila, nodos, cambios, falta);
+      },
+      error);
 }
 
 Escenarios escenariosPorNodo(std::int32_t n, const std::vector<std::string>& nombres) {
@@ -394,7 +486,7 @@ std::size_t cuantosEscenarios(const Escenarios& escenarios) {
     case Barrido::archivo:
       break;
   }
-  return escenarios.leidos.size();
+  return cuantosLeidos(escenarios.leidos);
 }
 
 double choque(const Escenarios& escenarios, std::size_t k) {
@@ -419,7 +511,7 @@ std::string nombreEscenario(const Escenarios& escenarios, std::size_t k) {
     case Barrido::archivo:
       break;
   }
-  return escenarios.leidos[k].nombre;
+  return std::string(nombreLeido(escenarios.leidos, k));
 }
 
 void aplicaEscenario(const Escenarios& escenarios, std::size_t k, const Vector& base, Vector& e) {
@@ -447,7 +539,7 @@ void aplicaEscenario(const Escenarios& escenarios, std::size_t k, const Vector& 
     case Barrido::archivo:
       break;
   }
-  for (const Cambio& cambio : escenarios.leidos[k].cambios) {
+  for (const Cambio& cambio : cambiosLeidos(escenarios.leidos, k)) {
     if (cambio.clase == Clase::caja) e[cambio.nodo] = cambio.caja;
     if (cambio.clase == Clase::choque) e[cambio.nodo] *= 1.0 - cambio.caja;
   }
@@ -456,23 +548,58 @@ void aplicaEscenario(const Escenarios& escenarios, std::size_t k, const Vector& 
 void caidasEscenario(const Escenarios& escenarios, std::size_t k, std::vector<Cambio>& caidas) {
   caidas.clear();
   if (escenarios.tipo == Barrido::cadaNodoCae)
-    caidas.push_back({static_cast<std::int32_t>(k), escenarios.fraccion, Clase::caida});
+    caidas.push_back({escenarios.fraccion, static_cast<std::int32_t>(k), Clase::caida});
   if (escenarios.tipo != Barrido::archivo) return;
-  for (const Cambio& cambio : escenarios.leidos[k].cambios)
+  for (const Cambio& cambio : cambiosLeidos(escenarios.leidos, k))
     if (cambio.clase == Clase::caida) caidas.push_back(cambio);
 }
 
-const std::vector<CambioObligacion>& obligacionesEscenario(const Escenarios& escenarios,
-                                                           std::size_t k) {
-  static const std::vector<CambioObligacion> kNinguna;
-  return escenarios.tipo == Barrido::archivo ? escenarios.leidos[k].obligaciones : kNinguna;
+std::span<const CambioObligacion> obligacionesEscenario(const Escenarios& escenarios,
+                                                        std::size_t k) {
+  const EscenariosLeidos& leidos = escenarios.leidos;
+  if (escenarios.tipo != Barrido::archivo || leidos.inicioObligaciones.empty()) return {};
+  return std::span(leidos.obligaciones)
+      .subspan(leidos.inicioObligaciones[k],
+               leidos.inicioObligaciones[k + 1] - leidos.inicioObligaciones[k]);
 }
 
 bool cambiaRed(const Escenarios& escenarios, std::size_t k) {
   if (escenarios.tipo == Barrido::cadaNodoCae) return true;
   if (escenarios.tipo != Barrido::archivo) return false;
-  const EscenarioLeido& leido = escenarios.leidos[k];
-  return !leido.obligaciones.empty() ||
-         std::any_of(leido.cambios.begin(), leido.cambios.end(),
+  const std::span<const Cambio> cambios = cambiosLeidos(escenarios.leidos, k);
+  return !obligacionesEscenario(escenarios, k).empty() ||
+         std::any_of(cambios.begin(), cambios.end(),
                      [](const Cambio& c) { return c.clase == Clase::caida; });
+}
+
+std::size_t cuantosLeidos(const EscenariosLeidos& leidos) {
+  return leidos.finNombre.size();
+}
+
+std::string_view nombreLeido(const EscenariosLeidos& leidos, std::size_t k) {
+  return nombreDe(leidos, k);
+}
+
+std::span<const Cambio> cambiosLeidos(const EscenariosLeidos& leidos, std::size_t k) {
+  return std::span(leidos.cambios)
+      .subspan(leidos.inicioCambios[k], leidos.inicioCambios[k + 1] - leidos.inicioCambios[k]);
+}
+
+bool anadeLeido(EscenariosLeidos& leidos, std::string_view nombre) {
+  if (leidos.nombres.size() + nombre.size() > kMaxOffset || leidos.finNombre.size() >= kMaxOffset)
+    return false;
+  leidos.nombres += nombre;
+  leidos.finNombre.push_back(static_cast<std::uint32_t>(leidos.nombres.size()));
+  if (leidos.inicioCambios.empty()) leidos.inicioCambios.push_back(0);
+  leidos.inicioCambios.push_back(static_cast<std::uint32_t>(leidos.cambios.size()));
+  if (!leidos.inicioObligaciones.empty())
+    leidos.inicioObligaciones.push_back(leidos.inicioObligaciones.back());
+  return true;
+}
+
+bool anadeCambioLeido(EscenariosLeidos& leidos, const Cambio& cambio) {
+  if (leidos.cambios.size() >= kMaxOffset) return false;
+  leidos.cambios.push_back(cambio);
+  leidos.inicioCambios.back() = static_cast<std::uint32_t>(leidos.cambios.size());
+  return true;
 }

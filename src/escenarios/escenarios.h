@@ -21,9 +21,10 @@
 // round 1 and owes only the fraction `caja` of its pBarra, keeping its cash.
 enum class Clase : unsigned char { caja, choque, caida };
 
+// The value first: sixteen bytes, not twenty-four, for a million of them.
 struct Cambio {
-  std::int32_t nodo = 0;
   double caja = 0.0;
+  std::int32_t nodo = 0;
   Clase clase = Clase::caja;
 };
 
@@ -34,13 +35,20 @@ struct CambioObligacion {
   double importe = 0.0;
 };
 
-struct EscenarioLeido {
-  std::string nombre;
-  std::vector<Cambio> cambios;  // in file order, one cash change and one failure per node at most
-  // Entries of L the scenario sets. Not empty: the scenario's PI and pBarra
-  // are its own, derived on its worker; nothing computed from the base
-  // network's may stand in for them.
+// The scenarios of a file laid flat, some forty bytes for a scenario of one
+// row: every name in one buffer, every change in one array where each
+// scenario's are a run (in file order, one cash change and one failure per
+// node at most), each located by 32-bit offsets. Scenario k's entries of L,
+// when any scenario has some, are likewise a run of `obligaciones`; not
+// empty, they make the scenario's PI and pBarra its own, derived on its
+// worker: nothing computed from the base network's may stand in for them.
+struct EscenariosLeidos {
+  std::string nombres;
+  std::vector<std::uint32_t> finNombre;  // where scenario k's name ends
+  std::vector<Cambio> cambios;
+  std::vector<std::uint32_t> inicioCambios;  // k's run, then k+1's start; 0 first
   std::vector<CambioObligacion> obligaciones;
+  std::vector<std::uint32_t> inicioObligaciones;  // as inicioCambios, or empty
 };
 
 // cajas: the caller's cash vectors, as the Python module hands them over.
@@ -64,10 +72,10 @@ struct Grupos {
 
 struct Escenarios {
   Barrido tipo = Barrido::archivo;
-  std::vector<EscenarioLeido> leidos;  // archivo: in order of first appearance
-  std::int32_t n = 0;                  // cadaNodo: one scenario per node
-  std::vector<std::string> nombres;    // cadaNodo: the names of nodes.txt, or none
-  double desde = 0.0;                  // choqueUniforme: s_k = desde + k·paso
+  EscenariosLeidos leidos;           // archivo: in order of first appearance
+  std::int32_t n = 0;                // cadaNodo: one scenario per node
+  std::vector<std::string> nombres;  // cadaNodo: the names of nodes.txt, or none
+  double desde = 0.0;                // choqueUniforme: s_k = desde + k·paso
   double paso = 0.0;
   std::size_t pasos = 0;  // choqueUniforme: how many k
   // cajas: filas cash vectors of n values, row by row, held by the caller
@@ -109,8 +117,7 @@ const char* faltaEnNombre(const std::string& nombre);
 bool recorreTablaCsv(const std::string& ruta, const std::string& mostrado,
                      std::span<const char* const> columnas, std::size_t obligatorias,
                      std::vector<std::size_t>& columna,
-                     const std::function<bool(FilaCsv&, std::string&)>& alFila,
-                     std::string& error);
+                     const std::function<bool(FilaCsv&, std::string&)>& alFila, std::string& error);
 
 // A CSV file of the sweep's: the header by leeCabeceraCsv (columns from the
 // obligatorias-th on may be missing), at least one row, every row as wide as
@@ -177,8 +184,19 @@ void aplicaEscenario(const Escenarios& escenarios, std::size_t k, const Vector& 
 void caidasEscenario(const Escenarios& escenarios, std::size_t k, std::vector<Cambio>& caidas);
 
 // The entries of L scenario k sets; none for most scenarios.
-const std::vector<CambioObligacion>& obligacionesEscenario(const Escenarios& escenarios,
-                                                           std::size_t k);
+std::span<const CambioObligacion> obligacionesEscenario(const Escenarios& escenarios,
+                                                        std::size_t k);
+
+std::size_t cuantosLeidos(const EscenariosLeidos& leidos);
+std::string_view nombreLeido(const EscenariosLeidos& leidos, std::size_t k);
+std::span<const Cambio> cambiosLeidos(const EscenariosLeidos& leidos, std::size_t k);
+
+// A scenario more, named `nombre`, with no changes (its run is appended to
+// `cambios` after); false when the 32-bit offsets would overflow.
+bool anadeLeido(EscenariosLeidos& leidos, std::string_view nombre);
+
+// A change more for the last scenario; false when the offsets would overflow.
+bool anadeCambioLeido(EscenariosLeidos& leidos, const Cambio& cambio);
 
 // Whether scenario k clears a network other than the base one: it fails a
 // node (pBarra changes) or sets entries of L (PI and pBarra change).

@@ -25,12 +25,21 @@ void crece(IndiceNombres& indice, const std::function<std::string_view(std::size
 
 std::size_t buscaONuevo(IndiceNombres& indice, std::string_view nombre, std::size_t nuevo,
                         const std::function<std::string_view(std::size_t)>& nombreDe) {
-  if (2 * (indice.usados + 1) > indice.huecos.size()) crece(indice, nombreDe);
-  const std::size_t mascara = indice.huecos.size() - 1;
-  std::size_t p = posicionDe(nombre, mascara);
-  while (indice.huecos[p] != 0) {
-    if (nombreDe(indice.huecos[p] - 1) == nombre) return indice.huecos[p] - 1;
-    p = (p + 1) & mascara;
+  // Grown only to enter a name: looking up every name of a full table
+  // again (a file's second pass) leaves it as it is.
+  std::size_t p = 0;
+  const auto hueco = [&] {
+    const std::size_t mascara = indice.huecos.size() - 1;
+    p = posicionDe(nombre, mascara);
+    while (indice.huecos[p] != 0 && nombreDe(indice.huecos[p] - 1) != nombre) p = (p + 1) & mascara;
+  };
+  if (!indice.huecos.empty()) {
+    hueco();
+    if (indice.huecos[p] != 0) return indice.huecos[p] - 1;
+  }
+  if (2 * (indice.usados + 1) > indice.huecos.size()) {
+    crece(indice, nombreDe);
+    hueco();
   }
   indice.huecos[p] = static_cast<std::uint32_t>(nuevo + 1);
   ++indice.usados;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "comun/csv.h"
 #include "comun/texto.h"
@@ -46,10 +47,11 @@ bool leeCambiosObligaciones(const std::string& ruta, std::int32_t n,
   if (!leeTablaCsv(ruta, mostrado, kColumnas, kColumnas.size(), filas, columna, error))
     return false;
   const auto numeros = porNombre(nombres);
+  EscenariosLeidos& leidos = escenarios.leidos;
   std::unordered_map<std::string, std::size_t> indice;
-  for (std::size_t k = 0; k < escenarios.leidos.size(); ++k)
-    indice.emplace(escenarios.leidos[k].nombre, k);
+  for (std::size_t k = 0; k < cuantosLeidos(leidos); ++k) indice.emplace(nombreLeido(leidos, k), k);
   std::unordered_set<std::string> vistos;  // scenario, debtor and creditor
+  std::vector<std::pair<std::size_t, CambioObligacion>> cambios;
   error.clear();
   for (std::size_t f = 1; f < filas.size(); ++f) {
     const FilaCsv& fila = filas[f];
@@ -59,8 +61,11 @@ bool leeCambiosObligaciones(const std::string& ruta, std::int32_t n,
       return false;
     }
     const std::string& nombre = fila.campos[columna[0]];
-    const auto [it, nuevo] = indice.emplace(nombre, escenarios.leidos.size());
-    if (nuevo) escenarios.leidos.push_back({nombre, {}, {}});
+    const auto [it, nuevo] = indice.emplace(nombre, cuantosLeidos(leidos));
+    if (nuevo && !anadeLeido(leidos, nombre)) {
+      error = enLinea(mostrado, fila.linea, "too many scenarios or names");
+      return false;
+    }
     if (!vistos
              .insert(std::to_string(it->second) + "," + std::to_string(cambio.deudor) + "," +
                      std::to_string(cambio.acreedor))
@@ -70,15 +75,26 @@ bool leeCambiosObligaciones(const std::string& ruta, std::int32_t n,
                           citado(fila.campos[columna[2]]) + " in scenario " + citado(nombre));
       return false;
     }
-    escenarios.leidos[it->second].obligaciones.push_back(cambio);
+    cambios.emplace_back(it->second, cambio);
   }
+  // Each scenario's entries a run, in file order.
+  std::stable_sort(cambios.begin(), cambios.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  leidos.obligaciones.clear();
+  leidos.inicioObligaciones.assign(cuantosLeidos(leidos) + 1, 0);
+  for (const auto& [k, cambio] : cambios) {
+    leidos.obligaciones.push_back(cambio);
+    ++leidos.inicioObligaciones[k + 1];
+  }
+  for (std::size_t k = 0; k < cuantosLeidos(leidos); ++k)
+    leidos.inicioObligaciones[k + 1] += leidos.inicioObligaciones[k];
   return true;
 }
 
 std::vector<std::int32_t> deudoresCambiados(const Escenarios& escenarios) {
   std::vector<std::int32_t> deudores;
-  for (const EscenarioLeido& leido : escenarios.leidos)
-    for (const CambioObligacion& cambio : leido.obligaciones) deudores.push_back(cambio.deudor);
+  for (const CambioObligacion& cambio : escenarios.leidos.obligaciones)
+    deudores.push_back(cambio.deudor);
   std::sort(deudores.begin(), deudores.end());
   deudores.erase(std::unique(deudores.begin(), deudores.end()), deudores.end());
   return deudores;

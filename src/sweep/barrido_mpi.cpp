@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <span>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -289,12 +291,15 @@ __lsan_default_options() {  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,
 
 std::string empaquetaEscenarios(const Escenarios& escenarios) {
   std::string bytes;
-  empaqueta(bytes, std::uint64_t{escenarios.leidos.size()});
-  for (const EscenarioLeido& leido : escenarios.leidos) {
-    empaqueta(bytes, std::uint64_t{leido.nombre.size()});
-    bytes += leido.nombre;
-    empaqueta(bytes, std::uint64_t{leido.cambios.size()});
-    for (const Cambio& cambio : leido.cambios) {
+  const EscenariosLeidos& leidos = escenarios.leidos;
+  empaqueta(bytes, std::uint64_t{cuantosLeidos(leidos)});
+  for (std::size_t k = 0; k < cuantosLeidos(leidos); ++k) {
+    const std::string_view nombre = nombreLeido(leidos, k);
+    empaqueta(bytes, std::uint64_t{nombre.size()});
+    bytes += nombre;
+    const std::span<const Cambio> cambios = cambiosLeidos(leidos, k);
+    empaqueta(bytes, std::uint64_t{cambios.size()});
+    for (const Cambio& cambio : cambios) {
       empaqueta(bytes, cambio.nodo);
       empaqueta(bytes, cambio.caja);
       empaqueta(bytes, cambio.clase);
@@ -308,10 +313,10 @@ bool desempaquetaEscenarios(std::string_view bytes, Escenarios& escenarios) {
   std::uint64_t cuantos = 0;
   if (!desempaqueta(bytes, cuantos)) return false;
   for (std::uint64_t k = 0; k < cuantos; ++k) {
-    EscenarioLeido leido;
     std::uint64_t largo = 0;
-    if (!desempaqueta(bytes, largo) || bytes.size() < largo) return false;
-    leido.nombre = std::string(bytes.substr(0, largo));
+    if (!desempaqueta(bytes, largo) || bytes.size() < largo ||
+        !anadeLeido(escenarios.leidos, bytes.substr(0, largo)))
+      return false;
     bytes.remove_prefix(largo);
     std::uint64_t cambios = 0;
     if (!desempaqueta(bytes, cambios)) return false;
@@ -320,9 +325,8 @@ bool desempaquetaEscenarios(std::string_view bytes, Escenarios& escenarios) {
       if (!desempaqueta(bytes, cambio.nodo) || !desempaqueta(bytes, cambio.caja) ||
           !desempaqueta(bytes, cambio.clase))
         return false;
-      leido.cambios.push_back(cambio);
+      if (!anadeCambioLeido(escenarios.leidos, cambio)) return false;
     }
-    escenarios.leidos.push_back(std::move(leido));
   }
   return bytes.empty();
 }
