@@ -165,10 +165,10 @@ TEST(Motor, RoundsSharedAmongThreadsKeepTheLiteralBits) {
   for (const Caso& c : casos) {
     const NetworkState s = redGenerada(c.familia, c.n, c.semilla);
     const ResultadoClearing literal = calcula(s, true);
-    for (const unsigned hilos : {1U, 2U, 3U}) {
+    for (const unsigned cuantos : {1U, 2U, 3U}) {
       SCOPED_TRACE(std::string(c.familia) + " " + std::to_string(c.semilla) + ", " +
-                   std::to_string(hilos) + " threads");
-      controlPruebas().hilos = hilos;
+                   std::to_string(cuantos) + " threads");
+      controlPruebas().hilos = cuantos;
       controlPruebas().filasParaRepartir = 8;
       // Without a cache, then twice with one: the first run records the
       // blocks eliminated a stretch of columns at a time, the second

@@ -46,9 +46,9 @@ double serieNormal(double x) {
   double suma = x;
   for (int k = 1; k < kMaxIteraciones; ++k) {
     termino = termino * x2 / (2 * k + 1);
-    const double siguiente = suma + termino;
-    if (siguiente == suma) break;
-    suma = siguiente;
+    const double otra = suma + termino;
+    if (otra == suma) break;
+    suma = otra;
   }
   return 0.5 + densidad(x) * suma;
 }
@@ -93,9 +93,9 @@ double inversaFi(double p) {
   double x = 0.0;
   for (int k = 0; k < kMaxIteraciones; ++k) {
     const double paso = (fiNormal(x) - p) / densidad(x);
-    const double siguiente = x - paso;
-    if (siguiente == x || !std::isfinite(siguiente)) break;
-    x = siguiente;
+    const double otro = x - paso;
+    if (otro == x || !std::isfinite(otro)) break;
+    x = otro;
   }
   return x;
 }
