@@ -4,12 +4,13 @@
 # usage: capas.sh SRC_DIR
 set -u
 src=${1:?usage: capas.sh SRC_DIR}
-# Floor 0; the engine's layers 1–3 (the panel elimination below the
-# solvers); what the programs share 4, and above it the networks made from
-# each node's totals and the scenarios of a sweep 5; the sweep itself, over
-# both, 6; one folder per program 7.
-declare -A capa=([base]=0 [panel]=1 [report]=1 [lectura]=1 [linalg]=2 [clearing]=3 [comun]=4
-  [totales]=5 [escenarios]=5 [barrido]=6 [run]=7 [import]=7 [export]=7 [sweep]=7 [reconstruct]=7)
+# The system's interface 0 and the floor above it 1; the engine's layers
+# 2–4 (the panel elimination below the solvers); what the programs share 5,
+# and above it the networks made from each node's totals and the scenarios
+# of a sweep 6; the sweep itself, over both, 7; one folder per program 8.
+declare -A capa=([sistema]=0 [base]=1 [panel]=2 [report]=2 [lectura]=2 [linalg]=3 [clearing]=4
+  [comun]=5 [totales]=6 [escenarios]=6 [barrido]=7 [run]=8 [import]=8 [export]=8 [sweep]=8
+  [reconstruct]=8)
 
 fallos=0
 for archivo in "$src"/*/*; do

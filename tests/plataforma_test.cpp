@@ -1,6 +1,6 @@
 // The memory the system can give, read from prepared trees of proc/ and
 // sys/fs/cgroup/: every place a limit can sit, and what is not a limit.
-#include "base/plataforma.h"
+#include "sistema/plataforma.h"
 
 #include <gtest/gtest.h>
 #include <sched.h>

@@ -15,8 +15,8 @@
 #include "base/enorden.h"
 #include "base/hilos.h"
 #include "base/memoria.h"
-#include "base/plataforma.h"
 #include "base/reparto.h"
+#include "sistema/plataforma.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "comun/volcado.h"
@@ -54,7 +55,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<std::string> nombres;
-  for (std::size_t i = 0; i < caja.size(); ++i) nombres.push_back("N" + std::to_string(i));
+  for (std::size_t i = 0; i < caja.size(); ++i) {
+    std::string nombre = "N";  // appended, not "N" + …: g++ 12 warns wrongly there
+    nombre += std::to_string(i);
+    nombres.push_back(std::move(nombre));
+  }
   std::int32_t nodo = -1;
   std::string error;
   Gravedad g;

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/cgrupos.h"
 #include "base/estado.h"
 #include "clearing/motor.h"
+#include "sistema/cgrupos.h"
 
 namespace py = pybind11;
 

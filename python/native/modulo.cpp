@@ -15,10 +15,8 @@
 #include <utility>
 
 #include "barrido.h"
-#include "base/cgrupos.h"
 #include "base/estado.h"
 #include "base/fallo.h"
-#include "base/plataforma.h"
 #include "base/pruebas.h"
 #include "clearing/grupos.h"
 #include "clearing/motor.h"
@@ -29,6 +27,8 @@
 #include "reconstruccion.h"
 #include "report/informe.h"
 #include "run/programa.h"
+#include "sistema/cgrupos.h"
+#include "sistema/plataforma.h"
 
 namespace py = pybind11;
 

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "base/plataforma.h"
 #include "base/pruebas.h"
+#include "sistema/plataforma.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <cstddef>
 
 // How many threads may run: the processors the process may use (its affinity
-// and its control group's quota, base/plataforma.h), unless a test set a
+// and its control group's quota, sistema/plataforma.h), unless a test set a
 // number (ControlPruebas::hilos).
 unsigned hilos();
 

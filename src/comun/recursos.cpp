@@ -1,4 +1,4 @@
-// Memory figures for the run; the system's side is in base/plataforma. Each
+// Memory figures for the run; the system's side is in sistema/plataforma. Each
 // layer states the room its own buffers take; this file adds them up.
 #include "comun/recursos.h"
 
@@ -7,13 +7,13 @@
 #include <utility>
 
 #include "base/hilos.h"
-#include "base/plataforma.h"
 #include "base/pruebas.h"
 #include "comun/texto.h"
 #include "lectura/datos.h"
 #include "panel/panel.h"
 #include "report/informe.h"
 #include "report/matrices.h"
+#include "sistema/plataforma.h"
 
 namespace {
 

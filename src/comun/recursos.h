@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "base/cgrupos.h"
+#include "sistema/cgrupos.h"
 
 // What the run holds for dim nodes, by kind: the one description every
 // memory check of the run is made from.
@@ -39,7 +39,7 @@ double memoriaAdicional(std::int32_t dim, int matrices);
 // plus free swap, within the memory limits of the process's control group
 // and its parents); a negative value when the system does not say (then
 // nothing is refused in advance). lugares: where the figures are read, found
-// once by a caller that asks often (base/plataforma.h:
+// once by a caller that asks often (sistema/plataforma.h:
 // lugaresDeMemoriaBajo); none: found again, under the tests' root.
 double memoriaDisponible(const LugaresDeMemoria* lugares = nullptr);
 

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <random>
 
-#include "base/plataforma.h"
 #include "base/pruebas.h"
+#include "sistema/plataforma.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "base/plataforma.h"
 #include "comun/costes.h"
 #include "comun/nodos.h"
 #include "comun/opciones.h"
@@ -17,6 +16,7 @@
 #include "export/grafo.h"
 #include "export/pagina.h"
 #include "export/resultados.h"
+#include "sistema/plataforma.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "base/plataforma.h"
 #include "comun/csv.h"
 #include "comun/opciones.h"
 #include "import/importacion.h"
+#include "sistema/plataforma.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 
 #include "base/hilos.h"
 #include "base/memoria.h"
-#include "base/plataforma.h"
 #include "base/reparto.h"
 #include "linalg/eliminadas.h"
 #include "linalg/termino.h"
+#include "sistema/plataforma.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "base/plataforma.h"
 #include "run/mensajes.h"
+#include "sistema/plataforma.h"
 
 void terminaConError(const Fallo& fallo) {
   salidaEstandarBinaria();

@@ -11,7 +11,6 @@
 #include "base/estado.h"
 #include "base/fallo.h"
 #include "base/memoria.h"
-#include "base/plataforma.h"
 #include "clearing/calculo.h"
 #include "clearing/derivadas.h"
 #include "clearing/motor.h"
@@ -24,6 +23,7 @@
 #include "report/tamano.h"
 #include "run/fatal.h"
 #include "run/progreso.h"
+#include "sistema/plataforma.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include <cstdint>
 
-#include "base/cgrupos.h"
 #include "base/estado.h"
 #include "clearing/motor.h"
 #include "report/informe.h"
+#include "sistema/cgrupos.h"
 
 // Reads "input.txt" and writes "output.txt" in the working directory.
 // Returns 0 after a complete run; every failure exits with status 1 instead.

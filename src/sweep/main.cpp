@@ -22,7 +22,6 @@
 #include "barrido/conjunto.h"
 #include "base/enorden.h"
 #include "base/hilos.h"
-#include "base/plataforma.h"
 #include "base/reparto.h"
 #include "comun/costes.h"
 #include "comun/motivos.h"
@@ -34,6 +33,7 @@
 #include "escenarios/grupos_csv.h"
 #include "escenarios/obligaciones_csv.h"
 #include "lectura/lector.h"
+#include "sistema/plataforma.h"
 #include "sweep/avance.h"
 
 #ifdef CLEARING_MPI

@@ -1,6 +1,6 @@
 // What the files of a Linux system say about the limits a process lives
 // under, read below a root ("/" for the machine itself) so that tests can
-// lay out their own. base/plataforma.cpp asks them on Linux.
+// lay out their own. sistema/plataforma.cpp asks them on Linux.
 #pragma once
 
 #include <string>

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "base/cgrupos.h"
+#include "sistema/cgrupos.h"
 
 // True when standard error is a terminal (a person is watching the run).
 bool esTerminalDeError();

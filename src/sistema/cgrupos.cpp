@@ -1,7 +1,7 @@
 // The limits a Linux process lives under, read from the files the kernel
 // shows under /proc and /sys/fs/cgroup (below any root, so that the tests
 // can lay out a fake one): plain file reading, no system call.
-#include "base/cgrupos.h"
+#include "sistema/cgrupos.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // One branch per operating system; no other file of src/ has one.
-#include "base/plataforma.h"
+#include "sistema/plataforma.h"
 
 #include <csignal>
 #include <iterator>
@@ -65,7 +65,7 @@ void salidaEstandarBinaria() {
 #include <cstdint>
 #include <thread>
 
-#include "base/cgrupos.h"
+#include "sistema/cgrupos.h"
 #ifdef __linux__
 #include <sys/vfs.h>
 #endif
