@@ -47,9 +47,10 @@ namespace {
 constexpr const char* kPrograma = "clearing-sweep-mpi";
 constexpr const char* kUso =
     "usage: mpirun -n RANKS clearing-sweep-mpi [--threads N] [--costs ALPHA:BETA]\n"
-    "                      [--groups GROUPS.csv] [--obligations CHANGES.csv] [--cache-mb MIB]\n"
-    "                      SCENARIOS.csv | - | --each-node | --each-node-fails R |\n"
-    "                      --each-group | --uniform-shock FROM:TO:STEP [--group NAME] |\n"
+    "                      [--groups GROUPS.csv] [--obligations CHANGES.csv]\n"
+    "                      [--cache-mb MIB] SCENARIOS.csv | - | --each-node |\n"
+    "                      --each-node-fails R | --each-group |\n"
+    "                      --uniform-shock FROM:TO:STEP [--group NAME] |\n"
     "                      --random K --seed S --loss-mean M --loss-corr RHO\n"
     "       mpirun -n RANKS clearing-sweep-mpi [--threads N] --ensemble MARGINALS.csv\n"
     "                      --sample K --density D --seed S SCENARIOS\n"
