@@ -5,7 +5,8 @@
 very doubles of the ``clearing`` program; ``sweep`` clears many cash
 scenarios of one network on every core (or of each network of an
 ``Ensemble`` sampled from each node's totals), ``dask_sweep`` across a Dask
-cluster; ``read_input`` and ``write_report`` speak the program's files;
+cluster, a ``Scenario`` in a sweep fails nodes, shocks their cash or sets
+entries of L; ``read_input`` and ``write_report`` speak the program's files;
 ``reconstruct`` makes L from each node's totals when only those are known.
 """
 
@@ -14,6 +15,7 @@ from ._errors import ClearingError, Indeterminate, InfeasibleTotals, InputError,
 from ._dask import dask_sweep
 from ._reconstruct import reconstruct
 from ._ensemble import Ensemble, EnsembleSummary
+from ._scenario import Scenario
 from ._sweep import EnsembleSweep, Sweep, sweep
 
 __all__ = [
@@ -26,6 +28,7 @@ __all__ = [
     "InfeasibleTotals",
     "InputError",
     "NoConvergence",
+    "Scenario",
     "Sweep",
     "clear",
     "dask_sweep",

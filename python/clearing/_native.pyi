@@ -23,6 +23,11 @@ def sweep(
     list[str], npt.NDArray[np.int8], _I, _I, _F, _F, _I, _F, _F, npt.NDArray[np.bool_], _I, _I, _F, _F,
     _F, _F, _F
 ]: ...
+def sweep_scenarios(
+    L: _F, e: _F, threads: int, alpha: float, beta: float, names: list[str], nodes: list[int],
+    kinds: list[int], values: list[float], change_ends: list[int], debtors: list[int],
+    creditors: list[int], amounts: list[float], obligation_ends: list[int]
+) -> tuple: ...
 def sweep_ensemble(
     names: list[str], liabilities: _F, assets: _F, cash: _F, external: _F | None, samples: int,
     density: float, seed: int, scenarios: _F | None, each_node: bool, shock: str, threads: int,

@@ -11,6 +11,7 @@ from ._arrays import as_float_array, costs_of, network, threads_of
 from ._clear import _names
 from ._ensemble import Ensemble, EnsembleSummary, ensemble_arguments
 from ._errors import InfeasibleTotals
+from ._scenario import Scenario, cash_rows, flat_scenarios
 
 STATUSES = ("ok", "indeterminate", "no_convergence")
 
@@ -131,7 +132,7 @@ class Sweep:
 def sweep(
     L=None,
     e=None,
-    scenarios: Mapping[str, Mapping[int | str, float]] | Sequence | np.ndarray | None = None,
+    scenarios: Mapping[str, Scenario | Mapping[int | str, float]] | Sequence | np.ndarray | None = None,
     *,
     each_node: bool = False,
     uniform_shock: tuple[float, float, float] | None = None,
@@ -154,9 +155,11 @@ def sweep(
     Exactly one source of scenarios:
 
     - ``scenarios``: a k×n array of cash vectors (scenario j's cash is row j,
-      named ``"0"``, ``"1"``, …), or a mapping of scenario name → {node: cash}
-      where nodes not named keep their cash in ``e`` and a node is a name of
-      ``names`` (looked up first) or a number;
+      named ``"0"``, ``"1"``, …), or a mapping of scenario name → ``Scenario``
+      (cash, shock, failed nodes and entries of L changed; nodes may be
+      ``"group:NAME"`` of ``groups``) or → {node: cash}, where nodes not named
+      keep their cash in ``e`` and a node is a name of ``names`` (looked up
+      first) or a number;
     - ``each_node=True``: scenario k sets node k's cash to 0 (named by
       ``names[k]``, or k);
     - ``uniform_shock=(from, to, step)``: scenario k multiplies every cash by
@@ -214,6 +217,10 @@ def sweep(
         if not 0.0 <= float(loss_corr) <= 1.0:
             raise ValueError("loss_corr must be in [0, 1]")
     cash, shock, labels = None, "", None
+    if isinstance(scenarios, Mapping) and ensemble is None:
+        labels, flat = flat_scenarios(scenarios, n, node_names, group_names, members)
+        result = _native.sweep_scenarios(L, e, threads_of(threads), alpha, beta, labels, *flat)
+        return _sweep_of(result, labels)
     if scenarios is not None:
         cash, labels = _cash_of(scenarios, e, node_names)
     elif uniform_shock is not None:
@@ -298,13 +305,4 @@ def _cash_of(scenarios, e: np.ndarray, names: list[str] | None) -> tuple[np.ndar
         if cash.shape[1] != n and cash.shape[0] > 0:
             raise ValueError(f"scenarios must have one column per node ({n}), got shape {cash.shape}")
         return cash.reshape(-1, n), [str(k) for k in range(cash.shape[0])]
-    index = {name: k for k, name in enumerate(names or [])}
-    cash = np.empty((len(scenarios), n))
-    for row, (label, changes) in zip(cash, scenarios.items()):
-        row[:] = e
-        for node, value in changes.items():
-            k = index.get(node, node)
-            if isinstance(k, str) or not 0 <= int(k) < n:
-                raise ValueError(f"scenario {label!r}: unknown node {node!r}")
-            row[int(k)] = value
-    return as_float_array(cash, "scenarios", 2), [str(label) for label in scenarios]
+    return cash_rows(scenarios, e, names), [str(label) for label in scenarios]

@@ -24,6 +24,7 @@
 #include "conversion.h"
 #include "errores.h"
 #include "escenarios/escenarios.h"
+#include "escenarios/obligaciones_csv.h"
 
 namespace py = pybind11;
 
@@ -164,10 +165,14 @@ Escenarios escenariosDe(const std::optional<Arreglo>& cajas, bool cadaNodo,
 }
 
 // The network as the sweep keeps it: L read into clearing's state once the
-// sweep's memory gate let it, pBarra and PI derived, L dropped.
-Partida partidaDe(const Arreglo& L, const Arreglo& e, std::int32_t n, unsigned hilos) {
+// sweep's memory gate let it, pBarra and PI derived, L dropped but for the
+// rows of `deudores`, whose entries some scenario sets (and whose threads
+// then hold a PI each: the gate allows for both, as clearing-sweep's does).
+Partida partidaDe(const Arreglo& L, const Arreglo& e, std::int32_t n, unsigned hilos,
+                  const std::vector<std::int32_t>& deudores) {
   std::string error;
-  if (!cabeRed(n, matricesDeBarrido(hilos), error)) lanzaFallo(Error::sinMemoria);
+  const int obligaciones = deudores.empty() ? 0 : matricesDeObligaciones(hilos);
+  if (!cabeRed(n, matricesDeBarrido(hilos) + obligaciones, error)) lanzaFallo(Error::sinMemoria);
   NetworkState estado;
   llenaEstado(estado, L.data(), e.data(), n, OpcionesClearing{});
   Partida partida;
@@ -175,6 +180,10 @@ Partida partidaDe(const Arreglo& L, const Arreglo& e, std::int32_t n, unsigned h
   partida.PI = std::move(estado.PI);
   partida.pBarra = std::move(estado.pBarra);
   partida.e = std::move(estado.e);
+  if (!deudores.empty()) {
+    partida.filasL = std::move(estado.L);
+    conservaFilas(partida, deudores);
+  }
   completaPartida(partida);
   return partida;
 }
@@ -221,23 +230,89 @@ py::tuple tuplaDe(const py::list& nombres, const Salidas& s, const py::object& p
                         s.capitalTotal, s.perdidaTotal, s.caja, s.capital, s.perdida);
 }
 
-py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>& cajas,
-                bool cadaNodo, const std::string& choque, const std::vector<std::string>& nombres,
-                unsigned hilos, double alfa, double beta, const Estres& estres) {
-  const std::int32_t n = nodosDe(L, e);
-  const Escenarios escenarios = escenariosDe(cajas, cadaNodo, choque, nombres, n, estres);
+py::tuple barreEscenarios(const Arreglo& L, const Arreglo& e, std::int32_t n,
+                          const Escenarios& escenarios, unsigned hilos, Costes costes,
+                          bool conNombres) {
   const std::size_t k = cuantosEscenarios(escenarios);
   const Salidas salidas(static_cast<py::ssize_t>(k), n);
+  const std::vector<std::int32_t> deudores = deudoresCambiados(escenarios);
   Vector pBarra;
   barreSinGil(salidas, [&](const TomaResultado& toma) {
-    Partida partida = partidaDe(L, e, n, hilosPara(hilos));
-    partida.costes = {alfa, beta};
+    Partida partida = partidaDe(L, e, n, hilosPara(hilos), deudores);
+    partida.costes = costes;
     const Tanda tanda{k, [](std::size_t m) { return m; }};
     const auto falta = barre(partida, escenarios, tanda, hilosPara(hilos), toma);
     pBarra = std::move(partida.pBarra);
     return falta;
   });
-  return tuplaDe(nombresDe(escenarios, !cajas), salidas, aNumpy(pBarra));
+  return tuplaDe(nombresDe(escenarios, conNombres), salidas, aNumpy(pBarra));
+}
+
+py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>& cajas,
+                bool cadaNodo, const std::string& choque, const std::vector<std::string>& nombres,
+                unsigned hilos, double alfa, double beta, const Estres& estres) {
+  const std::int32_t n = nodosDe(L, e);
+  const Escenarios escenarios = escenariosDe(cajas, cadaNodo, choque, nombres, n, estres);
+  return barreEscenarios(L, e, n, escenarios, hilos, {alfa, beta}, !cajas);
+}
+
+// Scenarios the package laid flat (checked there): scenario k's changes are
+// entries finCambios[k - 1] to finCambios[k] of nodos, clases and valores,
+// its entries of L likewise of deudores, acreedores and importes. They become
+// the structure a scenario file is read into, the program's own.
+struct Planos {
+  std::vector<std::string> nombres;
+  std::vector<std::int32_t> nodos;
+  std::vector<std::uint8_t> clases;
+  std::vector<double> valores;
+  std::vector<std::size_t> finCambios;
+  std::vector<std::int32_t> deudores, acreedores;
+  std::vector<double> importes;
+  std::vector<std::size_t> finObligaciones;
+};
+
+Escenarios escenariosPlanos(const Planos& planos, std::int32_t n) {
+  const std::size_t k = planos.nombres.size();
+  const auto enRed = [n](std::int32_t i) { return i >= 0 && i < n; };
+  const auto fin = [k](const std::vector<std::size_t>& fines, std::size_t total) {
+    return fines.size() == k && std::is_sorted(fines.begin(), fines.end()) &&
+           (k == 0 || fines.back() == total);
+  };
+  const std::size_t cambios = planos.nodos.size(), obligaciones = planos.deudores.size();
+  if (planos.clases.size() != cambios || planos.valores.size() != cambios ||
+      planos.acreedores.size() != obligaciones || planos.importes.size() != obligaciones ||
+      !fin(planos.finCambios, cambios) || !fin(planos.finObligaciones, obligaciones) ||
+      !std::all_of(planos.nodos.begin(), planos.nodos.end(), enRed) ||
+      !std::all_of(planos.deudores.begin(), planos.deudores.end(), enRed) ||
+      !std::all_of(planos.acreedores.begin(), planos.acreedores.end(), enRed) ||
+      std::any_of(planos.clases.begin(), planos.clases.end(), [](auto c) { return c > 2; }))
+    throw py::value_error("scenarios: inconsistent flat changes");
+  Escenarios escenarios;
+  EscenariosLeidos& leidos = escenarios.leidos;
+  std::size_t c = 0;
+  for (std::size_t m = 0; m < k; ++m) {
+    if (!anadeLeido(leidos, planos.nombres[m]))
+      throw py::value_error("too many scenarios or names");
+    for (; c < planos.finCambios[m]; ++c)
+      if (!anadeCambioLeido(
+              leidos, {planos.valores[c], planos.nodos[c], static_cast<Clase>(planos.clases[c])}))
+        throw py::value_error("too many changes");
+  }
+  if (obligaciones == 0) return escenarios;
+  leidos.inicioObligaciones.assign(1, 0);
+  for (const std::size_t f : planos.finObligaciones)
+    leidos.inicioObligaciones.push_back(static_cast<std::uint32_t>(f));
+  for (std::size_t o = 0; o < obligaciones; ++o)
+    leidos.obligaciones.push_back({planos.deudores[o], planos.acreedores[o], planos.importes[o]});
+  return escenarios;
+}
+
+py::tuple sweepPlano(const Arreglo& L, const Arreglo& e, const Planos& planos, unsigned hilos,
+                     double alfa, double beta) {
+  const std::int32_t n = nodosDe(L, e);
+  if (planos.nodos.size() > UINT32_MAX || planos.deudores.size() > UINT32_MAX)
+    throw py::value_error("too many changes");
+  return barreEscenarios(L, e, n, escenariosPlanos(planos, n), hilos, {alfa, beta}, true);
 }
 
 // The ensemble's totals as clearing-sweep --ensemble reads them from a file:
@@ -346,6 +421,27 @@ void defineBarrido(py::module_& m) {
         "names, (networks, default_probability, mean_shortfall, shortfall_p5, shortfall_p50, "
         "shortfall_p95)) of an ensemble of checked totals, or (why,) when no network meets "
         "them.");
+  m.def(
+      "sweep_scenarios",
+      [](const Arreglo& L, const Arreglo& e, unsigned hilos, double alfa, double beta,
+         std::vector<std::string> nombres, std::vector<std::int32_t> nodos,
+         std::vector<std::uint8_t> clases, std::vector<double> valores,
+         std::vector<std::size_t> finCambios, std::vector<std::int32_t> deudores,
+         std::vector<std::int32_t> acreedores, std::vector<double> importes,
+         std::vector<std::size_t> finObligaciones) {
+        const Planos planos{
+            std::move(nombres),    std::move(nodos),      std::move(clases),
+            std::move(valores),    std::move(finCambios), std::move(deudores),
+            std::move(acreedores), std::move(importes),   std::move(finObligaciones)};
+        return sweepPlano(L, e, planos, hilos, alfa, beta);
+      },
+      py::arg("L").noconvert(), py::arg("e").noconvert(), py::arg("threads"), py::arg("alpha"),
+      py::arg("beta"), py::arg("names"), py::arg("nodes"), py::arg("kinds"), py::arg("values"),
+      py::arg("change_ends"), py::arg("debtors"), py::arg("creditors"), py::arg("amounts"),
+      py::arg("obligation_ends"),
+      "sweep's tuple for scenarios laid flat: scenario k's changes (node, kind 0 cash, 1 shock, "
+      "2 fail, value) end at change_ends[k], its entries of L (debtor, creditor, amount) at "
+      "obligation_ends[k].");
   m.def("sweep", &sweepConEstres, py::arg("L").noconvert(), py::arg("e").noconvert(),
         py::arg("cash").noconvert(), py::arg("each_node"), py::arg("shock"), py::arg("names"),
         py::arg("threads"), py::arg("alpha"), py::arg("beta"), py::arg("each_node_fails"),

@@ -110,18 +110,20 @@ bool recorreTablaCsv(const std::string& ruta, const std::string& mostrado,
   return false;
 }
 
-bool leeTablaCsv(const std::string& ruta, const std::string& mostrado,
-                 std::span<const char* const> columnas, std::size_t obligatorias,
-                 std::vector<FilaCsv>& filas, std::vector<std::size_t>& columna,
-                 std::string& error) {
-  filas.assign(1, FilaCsv{});  // the header's place
-  return recorreTablaCsv(
-      ruta, mostrado, columnas, obligatorias, columna,
-      [&](FilaCsv& fila, std::string& /*falta*/) {
-        filas.push_back(std::move(fila));
-        return true;
-      },
-      error);
+bool recorreTablaDeNodos(const std::string& ruta, std::span<const char* const> columnas,
+                         std::int32_t n, const std::vector<std::string>& nombres,
+                         const std::function<bool(const FilaCsv&, const std::vector<std::size_t>&,
+                                                  const NodosDeTabla&, std::string&)>& alFila,
+                         std::string& error) {
+  const std::string mostrado = nombreCsv(ruta);
+  const NodosDeTabla nodos{n, !nombres.empty(), porNombre(nombres)};
+  std::vector<std::size_t> columna;
+  const auto conLinea = [&](FilaCsv& fila, std::string& falta) {
+    if (alFila(fila, columna, nodos, falta)) return true;
+    falta.insert(0, enLinea(mostrado, fila.linea, ""));
+    return false;
+  };
+  return recorreTablaCsv(ruta, mostrado, columnas, columnas.size(), columna, conLinea, error);
 }
 
 bool leeArchivoEscenarios(const std::string& ruta, const std::string& mostrado,

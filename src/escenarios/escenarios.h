@@ -119,13 +119,23 @@ bool recorreTablaCsv(const std::string& ruta, const std::string& mostrado,
                      std::vector<std::size_t>& columna,
                      const std::function<bool(FilaCsv&, std::string&)>& alFila, std::string& error);
 
-// A CSV file of the sweep's: the header by leeCabeceraCsv (columns from the
-// obligatorias-th on may be missing), at least one row, every row as wide as
-// the header. Messages name the file `mostrado`.
-bool leeTablaCsv(const std::string& ruta, const std::string& mostrado,
-                 std::span<const char* const> columnas, std::size_t obligatorias,
-                 std::vector<FilaCsv>& filas, std::vector<std::size_t>& columna,
-                 std::string& error);
+// The nodes the rows of a table name: a network of n nodes, named by
+// `numeros` when conNombres.
+struct NodosDeTabla {
+  std::int32_t n = 0;
+  bool conNombres = false;
+  std::unordered_map<std::string, std::int32_t> numeros;
+};
+
+// A table of the sweep's whose rows name nodes (CHANGES.csv, GROUPS.csv),
+// read a row at a time by recorreTablaCsv with every column required: its
+// nodes those of a network of n nodes named `nombres`, if any. alFila's
+// errors are prefixed with the row's "FILE:LINE: ".
+bool recorreTablaDeNodos(const std::string& ruta, std::span<const char* const> columnas,
+                         std::int32_t n, const std::vector<std::string>& nombres,
+                         const std::function<bool(const FilaCsv&, const std::vector<std::size_t>&,
+                                                  const NodosDeTabla&, std::string&)>& alFila,
+                         std::string& error);
 
 // Reads SCENARIOS.csv (`scenario,node` and at least one of `cash`, `shock`,
 // `fail`, columns by name in any order, case-insensitive; an empty field

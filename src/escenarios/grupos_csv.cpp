@@ -2,56 +2,65 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
-#include "comun/csv.h"
 #include "comun/texto.h"
+#include "escenarios/indice_nombres.h"
 
 namespace {
 
 constexpr std::array<const char*, 2> kColumnas = {"node", "group"};
+
+// A membership, group << 32 | node, as the index of memberships sees it.
+std::string_view claveDePertenencia(const std::uint64_t& pertenencia) {
+  return {reinterpret_cast<const char*>(&pertenencia), sizeof pertenencia};
+}
+
+// Each group's nodes, ascending, from the memberships in file order.
+void ponMiembros(const std::vector<std::uint64_t>& pertenencias, Grupos& grupos) {
+  std::vector<std::size_t> cuantos(grupos.nombres.size(), 0);
+  for (const std::uint64_t p : pertenencias) ++cuantos[p >> 32];
+  grupos.miembros.resize(grupos.nombres.size());
+  for (std::size_t g = 0; g < cuantos.size(); ++g) grupos.miembros[g].reserve(cuantos[g]);
+  for (const std::uint64_t p : pertenencias)
+    grupos.miembros[p >> 32].push_back(static_cast<std::int32_t>(p & 0xFFFFFFFFU));
+  for (std::vector<std::int32_t>& miembros : grupos.miembros)
+    std::sort(miembros.begin(), miembros.end());
+}
 
 }  // namespace
 
 bool leeGrupos(const std::string& ruta, std::int32_t n, const std::vector<std::string>& nombres,
                Grupos& grupos, std::string& error) {
   grupos = Grupos{};
-  const std::string mostrado = nombreCsv(ruta);
-  std::vector<FilaCsv> filas;
-  std::vector<std::size_t> columna;
-  if (!leeTablaCsv(ruta, mostrado, kColumnas, kColumnas.size(), filas, columna, error))
-    return false;
-  const auto numeros = porNombre(nombres);
   std::unordered_map<std::string, std::size_t> indice;
-  std::unordered_set<std::uint64_t> vistos;  // group << 32 | node
-  for (std::size_t f = 1; f < filas.size(); ++f) {
-    const FilaCsv& fila = filas[f];
+  // The rows are not kept: 8 bytes a membership, and the index's slots.
+  std::vector<std::uint64_t> pertenencias;
+  IndiceNombres vistas;
+  const auto claveDeNumero = [&](std::size_t m) { return claveDePertenencia(pertenencias[m]); };
+  const auto alFila = [&](const FilaCsv& fila, const std::vector<std::size_t>& columna,
+                          const NodosDeTabla& nodos, std::string& falta) {
     const std::string& grupo = fila.campos[columna[1]];
     std::int32_t nodo = 0;
-    const char* falta = faltaEnNombre(grupo);
-    if (falta != nullptr) error = "bad group name (" + std::string(falta) + ")";
-    if (falta != nullptr ||
-        !leeNodo(fila.campos[columna[0]], n, !nombres.empty(), numeros, nodo, error)) {
-      error.insert(0, enLinea(mostrado, fila.linea, ""));
+    if (const char* que = faltaEnNombre(grupo)) {
+      falta = "bad group name (" + std::string(que) + ")";
       return false;
     }
+    if (!leeNodo(fila.campos[columna[0]], nodos.n, nodos.conNombres, nodos.numeros, nodo, falta))
+      return false;
     const auto [it, nuevo] = indice.emplace(grupo, grupos.nombres.size());
-    if (nuevo) {
-      grupos.nombres.push_back(grupo);
-      grupos.miembros.emplace_back();
-    }
-    if (!vistos.insert((std::uint64_t{it->second} << 32) | static_cast<std::uint32_t>(nodo))
-             .second) {
-      error =
-          enLinea(mostrado, fila.linea,
-                  "node " + citado(fila.campos[columna[0]]) + " twice in group " + citado(grupo));
-      return false;
-    }
-    grupos.miembros[it->second].push_back(nodo);
-  }
-  for (std::vector<std::int32_t>& miembros : grupos.miembros)
-    std::sort(miembros.begin(), miembros.end());
+    if (nuevo) grupos.nombres.push_back(grupo);
+    pertenencias.push_back((std::uint64_t{it->second} << 32) | static_cast<std::uint32_t>(nodo));
+    if (buscaONuevo(vistas, claveDePertenencia(pertenencias.back()), pertenencias.size() - 1,
+                    claveDeNumero) == pertenencias.size() - 1)
+      return true;
+    falta = "node " + citado(fila.campos[columna[0]]) + " twice in group " + citado(grupo);
+    return false;
+  };
+  if (!recorreTablaDeNodos(ruta, kColumnas, n, nombres, alFila, error)) return false;
+  vistas = IndiceNombres{};
+  ponMiembros(pertenencias, grupos);
   return true;
 }
 

@@ -1,6 +1,8 @@
 // Scenario names to their numbers, for files of a million scenarios: an
 // open-addressing table of numbers that keeps no copy of the names (they
-// stay where the scenarios keep them), some eight bytes a scenario.
+// stay where the scenarios keep them), some eight bytes a scenario. A name
+// may be any bytes: the tables of CHANGES.csv and GROUPS.csv find a second
+// row for one entry by its key's bytes.
 #pragma once
 
 #include <cstddef>

@@ -3,28 +3,46 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <unordered_map>
-#include <unordered_set>
-#include <utility>
+#include <cstddef>
+#include <limits>
+#include <string_view>
 
-#include "comun/csv.h"
 #include "comun/texto.h"
+#include "escenarios/indice_nombres.h"
 #include "lectura/lector.h"
 
 namespace {
 
 constexpr std::array<const char*, 4> kColumnas = {"scenario", "debtor", "creditor", "amount"};
 
+// A row's entry as read, in file order: 24 bytes a row, where the rows
+// themselves are not kept. Its first 12 bytes (scenario, debtor and
+// creditor) are its key in the index that finds a second row for an entry.
+struct Entrada {
+  std::uint32_t escenario = 0;
+  std::int32_t deudor = 0;
+  std::int32_t acreedor = 0;
+  double importe = 0.0;
+};
+constexpr std::size_t kClave = offsetof(Entrada, acreedor) + sizeof(std::int32_t);
+// The index numbers entries in 32 bits, as the runs' offsets do.
+constexpr std::size_t kMaxEntradas = std::numeric_limits<std::uint32_t>::max() - 1;
+
+std::string_view claveDeEntrada(const Entrada& entrada) {
+  return {reinterpret_cast<const char*>(&entrada), kClave};
+}
+
 // One row's entry; false with error saying what is wrong with it.
-bool leeCambioDeFila(const FilaCsv& fila, const std::vector<std::size_t>& columna, std::int32_t n,
-                     bool conNombres, const std::unordered_map<std::string, std::int32_t>& numeros,
-                     CambioObligacion& cambio, std::string& error) {
+bool leeCambioDeFila(const FilaCsv& fila, const std::vector<std::size_t>& columna,
+                     const NodosDeTabla& nodos, CambioObligacion& cambio, std::string& error) {
   if (const char* falta = faltaEnNombre(fila.campos[columna[0]])) {
     error = falta;
     return false;
   }
-  if (!leeNodo(fila.campos[columna[1]], n, conNombres, numeros, cambio.deudor, error) ||
-      !leeNodo(fila.campos[columna[2]], n, conNombres, numeros, cambio.acreedor, error))
+  if (!leeNodo(fila.campos[columna[1]], nodos.n, nodos.conNombres, nodos.numeros, cambio.deudor,
+               error) ||
+      !leeNodo(fila.campos[columna[2]], nodos.n, nodos.conNombres, nodos.numeros, cambio.acreedor,
+               error))
     return false;
   const std::string& texto = fila.campos[columna[3]];
   if (!esRealValido(texto, cambio.importe) || !std::isfinite(cambio.importe) ||
@@ -36,58 +54,56 @@ bool leeCambioDeFila(const FilaCsv& fila, const std::vector<std::size_t>& column
   return error.empty();
 }
 
+// The entries become each scenario's run of obligaciones, in file order
+// within it (a counting sort: no room beyond the runs themselves).
+void ponEnRuns(const std::vector<Entrada>& entradas, EscenariosLeidos& leidos) {
+  leidos.inicioObligaciones.assign(cuantosLeidos(leidos) + 1, 0);
+  for (const Entrada& e : entradas) ++leidos.inicioObligaciones[e.escenario + 1];
+  for (std::size_t k = 0; k < cuantosLeidos(leidos); ++k)
+    leidos.inicioObligaciones[k + 1] += leidos.inicioObligaciones[k];
+  std::vector<std::uint32_t> siguiente(leidos.inicioObligaciones.begin(),
+                                       leidos.inicioObligaciones.end() - 1);
+  leidos.obligaciones.assign(entradas.size(), CambioObligacion{});
+  for (const Entrada& e : entradas)
+    leidos.obligaciones[siguiente[e.escenario]++] = {e.deudor, e.acreedor, e.importe};
+}
+
 }  // namespace
 
 bool leeCambiosObligaciones(const std::string& ruta, std::int32_t n,
                             const std::vector<std::string>& nombres, Escenarios& escenarios,
                             std::string& error) {
-  const std::string mostrado = nombreCsv(ruta);
-  std::vector<FilaCsv> filas;
-  std::vector<std::size_t> columna;
-  if (!leeTablaCsv(ruta, mostrado, kColumnas, kColumnas.size(), filas, columna, error))
-    return false;
-  const auto numeros = porNombre(nombres);
   EscenariosLeidos& leidos = escenarios.leidos;
-  std::unordered_map<std::string, std::size_t> indice;
-  for (std::size_t k = 0; k < cuantosLeidos(leidos); ++k) indice.emplace(nombreLeido(leidos, k), k);
-  std::unordered_set<std::string> vistos;  // scenario, debtor and creditor
-  std::vector<std::pair<std::size_t, CambioObligacion>> cambios;
-  error.clear();
-  for (std::size_t f = 1; f < filas.size(); ++f) {
-    const FilaCsv& fila = filas[f];
-    CambioObligacion cambio;
-    if (!leeCambioDeFila(fila, columna, n, !nombres.empty(), numeros, cambio, error)) {
-      error.insert(0, enLinea(mostrado, fila.linea, ""));
-      return false;
-    }
-    const std::string& nombre = fila.campos[columna[0]];
-    const auto [it, nuevo] = indice.emplace(nombre, cuantosLeidos(leidos));
-    if (nuevo && !anadeLeido(leidos, nombre)) {
-      error = enLinea(mostrado, fila.linea, "too many scenarios or names");
-      return false;
-    }
-    if (!vistos
-             .insert(std::to_string(it->second) + "," + std::to_string(cambio.deudor) + "," +
-                     std::to_string(cambio.acreedor))
-             .second) {
-      error = enLinea(mostrado, fila.linea,
-                      "a second row for " + citado(fila.campos[columna[1]]) + " owing " +
-                          citado(fila.campos[columna[2]]) + " in scenario " + citado(nombre));
-      return false;
-    }
-    cambios.emplace_back(it->second, cambio);
-  }
-  // Each scenario's entries a run, in file order.
-  std::stable_sort(cambios.begin(), cambios.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  leidos.obligaciones.clear();
-  leidos.inicioObligaciones.assign(cuantosLeidos(leidos) + 1, 0);
-  for (const auto& [k, cambio] : cambios) {
-    leidos.obligaciones.push_back(cambio);
-    ++leidos.inicioObligaciones[k + 1];
-  }
+  IndiceNombres indice;  // the scenarios by name, those of SCENARIOS.csv first
+  const auto nombreDeNumero = [&](std::size_t k) { return nombreLeido(leidos, k); };
   for (std::size_t k = 0; k < cuantosLeidos(leidos); ++k)
-    leidos.inicioObligaciones[k + 1] += leidos.inicioObligaciones[k];
+    buscaONuevo(indice, nombreLeido(leidos, k), k, nombreDeNumero);
+  std::vector<Entrada> entradas;
+  IndiceNombres vistas;  // the entries by scenario, debtor and creditor
+  const auto claveDeNumero = [&](std::size_t m) { return claveDeEntrada(entradas[m]); };
+  const auto alFila = [&](const FilaCsv& fila, const std::vector<std::size_t>& columna,
+                          const NodosDeTabla& nodos, std::string& falta) {
+    CambioObligacion cambio;
+    if (!leeCambioDeFila(fila, columna, nodos, cambio, falta)) return false;
+    const std::string& nombre = fila.campos[columna[0]];
+    const std::size_t k = buscaONuevo(indice, nombre, cuantosLeidos(leidos), nombreDeNumero);
+    if ((k == cuantosLeidos(leidos) && !anadeLeido(leidos, nombre)) ||
+        entradas.size() >= kMaxEntradas) {
+      falta = "too many scenarios or names";
+      return false;
+    }
+    entradas.push_back(
+        {static_cast<std::uint32_t>(k), cambio.deudor, cambio.acreedor, cambio.importe});
+    if (buscaONuevo(vistas, claveDeEntrada(entradas.back()), entradas.size() - 1, claveDeNumero) ==
+        entradas.size() - 1)
+      return true;
+    falta = "a second row for " + citado(fila.campos[columna[1]]) + " owing " +
+            citado(fila.campos[columna[2]]) + " in scenario " + citado(nombre);
+    return false;
+  };
+  if (!recorreTablaDeNodos(ruta, kColumnas, n, nombres, alFila, error)) return false;
+  vistas = IndiceNombres{};
+  ponEnRuns(entradas, leidos);
   return true;
 }
 

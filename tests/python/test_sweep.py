@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import csv
 import os
+import shutil
 import signal
 import subprocess
 import threading
@@ -110,8 +111,13 @@ def test_sweep_matches_clearing_sweeps_files(tmp_path, arguments):
         s = clearing.sweep(L, e, groups=GROUPS, uniform_shock=(0, 1, 0.25), group="rest")
     else:
         s = clearing.sweep(L, e, uniform_shock=(0, 1, 0.1))
+    assert_same_as_files(s, tmp_path)
+
+
+def assert_same_as_files(s, directory):
+    """Every column of clearing-sweep's sweep.csv and sweep_nodes.csv, to the double."""
     summary, nodes = s.to_frames()
-    rows = read_csv(tmp_path / "sweep.csv")
+    rows = read_csv(directory / "sweep.csv")
     assert list(summary.columns) == list(rows[0].keys())
     assert [r["scenario"] for r in rows] == list(s.scenario)
     for k, row in enumerate(rows):
@@ -120,7 +126,7 @@ def test_sweep_matches_clearing_sweeps_files(tmp_path, arguments):
         assert float(row["total_payments"]) == s.total_payments[k]
         assert float(row["total_shortfall"]) == s.total_shortfall[k]
         assert row["regular"] == ("true" if s.regular[k] else "false")
-    node_rows = read_csv(tmp_path / "sweep_nodes.csv")
+    node_rows = read_csv(directory / "sweep_nodes.csv")
     assert list(nodes.columns) == list(node_rows[0].keys())
     assert [float(r["payment"]) for r in node_rows] == list(nodes["payment"])
     assert [int(r["default_round"]) for r in node_rows] == list(nodes["default_round"])
@@ -129,6 +135,45 @@ def test_sweep_matches_clearing_sweeps_files(tmp_path, arguments):
     for column in ("cash", "capital", "recovery_rate", "loss"):
         want = [float(r[column]) if r[column] else np.nan for r in node_rows]
         np.testing.assert_array_equal(want, nodes[column].to_numpy(), err_msg=column)
+
+
+BANKS = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "bancos")
+NORTE, SUR, RURAL = "Banco Norte", "Banco Sur", "Caja Rural, S.A."
+
+
+def test_stress_scenarios_match_clearing_sweeps_files(tmp_path):
+    """Failures, shocks, cash, groups and entries of L of one mapping, against the same
+    scenarios written as clearing-sweep's SCENARIOS.csv, CHANGES.csv and GROUPS.csv."""
+    for name in ("input.txt", "nodes.txt", "groups.csv"):
+        shutil.copy(os.path.join(BANKS, name), tmp_path / name)
+    (tmp_path / "s.csv").write_text(
+        "scenario,node,cash,shock,fail\n"
+        "norte fails,Banco Norte,,,0.4\n"
+        "banks lose a fifth,group:banks,,0.2,\n"
+        'mixed,"Caja Rural, S.A.",1.5,,\n'
+        "mixed,Banco Sur,,0.3,0.5\n"
+        "plain,Banco Norte,3,,\n")
+    (tmp_path / "c.csv").write_text(
+        "scenario,debtor,creditor,amount\n"
+        'mixed,Banco Sur,"Caja Rural, S.A.",2\n'
+        "write-down,Banco Norte,Banco Sur,10\n"
+        "mixed,#0,#3,0\n")
+    subprocess.run([program("CLEARING_SWEEP"), "s.csv", "--obligations", "c.csv", "--groups",
+                    "groups.csv"], cwd=tmp_path, check=True)
+    L, e = clearing.read_input(tmp_path / "input.txt")
+    scenarios = {
+        "norte fails": clearing.Scenario(fail={NORTE: 0.4}),
+        "banks lose a fifth": clearing.Scenario(shock={"group:banks": 0.2}),
+        "mixed": clearing.Scenario(cash={RURAL: 1.5}, shock={SUR: 0.3}, fail={1: 0.5},
+                                   obligations={(SUR, RURAL): 2, (0, 3): 0}),
+        "plain": {NORTE: 3},
+        "write-down": clearing.Scenario(obligations={(NORTE, SUR): 10}),
+    }
+    groups = {"banks": [NORTE, SUR], "rural": [RURAL]}
+    s = clearing.sweep(L, e, scenarios, names=[NORTE, SUR, RURAL, "Depositors"], groups=groups,
+                       threads=2)
+    assert list(s.status) == ["ok"] * 5 and s.default_round[0][0] == 1
+    assert_same_as_files(s, tmp_path)
 
 
 @pytest.mark.parametrize(
@@ -197,6 +242,9 @@ def test_ctrl_c_stops_a_sweep_between_scenarios(tmp_path):
     timer.join()
 
 
+S = clearing.Scenario
+
+
 @pytest.mark.parametrize(
     "kwargs,message",
     [
@@ -209,6 +257,15 @@ def test_ctrl_c_stops_a_sweep_between_scenarios(tmp_path):
         ({"each_node_fails": 1.5}, "each_node_fails"),
         ({"random": 3, "loss_mean": 1.0}, "loss_mean"),
         ({"uniform_shock": (0, 1, 0.5), "group": "g"}, "need groups"),
+        ({"scenarios": {"a": {0: -1}}}, "scenario 'a': cash -1 of 0 is not at least 0"),
+        ({"scenarios": {"a": S(shock={0: 1.5})}}, r"shock 1.5 of 0 is not in \[0, 1\]"),
+        ({"scenarios": {"a": S(fail={1: -0.1})}}, r"fail -0.1 of 1 is not in \[0, 1\]"),
+        ({"scenarios": {"a": S(obligations={(0, 1): -2})}}, r"amount -2 of \(0, 1\) is not at least 0"),
+        ({"scenarios": {"a": S(obligations={(1, 1): 2})}}, "1 does not owe itself"),
+        ({"scenarios": {"a": S(obligations={(0, 7): 2})}}, "scenario 'a': unknown node 7"),
+        ({"scenarios": {"a": S(shock={"group:x": 0.1})}, "groups": {"g": [0]}}, "unknown group 'x'"),
+        ({"scenarios": {"a": S(cash={0: 1}, shock={"group:g": 0.1})}, "groups": {"g": [0, 1]}},
+         "node 0 has its cash changed .* twice"),
     ],
 )
 def test_bad_scenarios_are_value_errors(kwargs, message):
