@@ -67,7 +67,7 @@ caso run_bare run "" 0 "" "$todas" 0 "$instala g++ cmake make"
 caso run_there run "$run" 0 "" "$todas" 0 ""
 caso run_half_there run "cmake" 0 "" "$todas" 0 "$instala g++ make"
 caso test_installs_only_its_own test "$run" 0 "" "$todas" 0 \
-  "$instala libgtest-dev pkg-config libcsv-dev libgraphviz-dev libopenmpi-dev openmpi-bin chromium libpng-dev man-db locales pybind11-dev python3-dev python3-pytest python3-numpy python3-pandas python3-distributed python3-venv python3-matplotlib"
+  "$instala libgtest-dev pkg-config libcsv-dev libgraphviz-dev libopenmpi-dev openmpi-bin chromium libpng-dev man-db locales pybind11-dev python3-dev python3-pytest python3-numpy python3-pandas python3-distributed python3-venv python3-matplotlib python3-mypy"
 caso test_there test "$test_completo" 0 "" "$todas" 0 ""
 caso test_all_adds_valgrind_lintian test-all "$test_completo" 0 "" "$todas" 0 "$instala valgrind lintian"
 caso through_sudo run "make" 1000 "" "$todas" 0 "sudo; apt-get update; sudo; apt-get install -y g++ cmake"

@@ -32,6 +32,7 @@ test      python3-pandas         the Python module's tests
 test      python3-distributed    the Python module's tests
 test      python3-venv           the Python module's tests
 test      python3-matplotlib     the Python module's tests
+test      python3-mypy           the Python module's annotations checked
 test-all  valgrind               the valgrind tier
 test-all  lintian                the package tier's lintian check
 all       clang                  make fuzz

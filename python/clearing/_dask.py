@@ -3,24 +3,27 @@ dask.distributed cluster (imported only here, and only when used)."""
 
 from __future__ import annotations
 
-from typing import Mapping, Sequence
+from typing import Any, Mapping, Sequence
 
 import numpy as np
+import numpy.typing as npt
 
 from ._arrays import costs_of, network, threads_of
 from ._sweep import Sweep, _cash_of, sweep
 
+_F = npt.NDArray[np.float64]
 
-def _sweep_chunk(L: np.ndarray, e: np.ndarray, cash: np.ndarray, threads: int | None,
+
+def _sweep_chunk(L: _F, e: _F, cash: _F, threads: int | None,
                  alpha: float, beta: float) -> Sweep:
     return sweep(L, e, cash, alpha=alpha, beta=beta, threads=threads)
 
 
 def dask_sweep(
-    client,
-    L,
-    e,
-    scenarios: Mapping[str, Mapping[int | str, float]] | Sequence | np.ndarray,
+    client: Any,
+    L: npt.ArrayLike,
+    e: npt.ArrayLike,
+    scenarios: Mapping[str, Mapping[int | str, float]] | npt.ArrayLike,
     *,
     chunk: int = 256,
     names: Sequence[str] | None = None,
@@ -55,4 +58,5 @@ def dask_sweep(
     joined = [np.concatenate([getattr(part, field) for part in parts]) for field in fields]
     regular = np.concatenate([part.regular for part in parts])
     added = [np.concatenate([getattr(part, field) for part in parts]) for field in Sweep.ADDED]
-    return Sweep(labels, *joined, parts[0].total_obligations, regular, *added)
+    columns: list[Any] = [labels, *joined, parts[0].total_obligations, regular, *added]
+    return Sweep(*columns)

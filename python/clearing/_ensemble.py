@@ -3,9 +3,10 @@
 from __future__ import annotations
 
 from dataclasses import dataclass
-from typing import Sequence
+from typing import Any, Sequence
 
 import numpy as np
+import numpy.typing as npt
 
 from ._arrays import as_float_array
 
@@ -25,13 +26,13 @@ class Ensemble:
     df.cash, samples=K, density=D, seed=S, names=df.node)``.
     """
 
-    liabilities: object
-    assets: object
-    cash: object
+    liabilities: npt.ArrayLike
+    assets: npt.ArrayLike
+    cash: npt.ArrayLike
     samples: int
     density: float
     seed: int
-    external: object = None
+    external: npt.ArrayLike | None = None
     names: Sequence[str] | None = None
 
 
@@ -50,14 +51,21 @@ class EnsembleSummary:
 
     __slots__ = ("scenario", "names", "networks") + COLUMNS
 
-    def __init__(self, scenario, names, networks, *columns) -> None:
+    default_probability: npt.NDArray[np.float64]
+    mean_shortfall: npt.NDArray[np.float64]
+    shortfall_p5: npt.NDArray[np.float64]
+    shortfall_p50: npt.NDArray[np.float64]
+    shortfall_p95: npt.NDArray[np.float64]
+
+    def __init__(self, scenario: list[str], names: list[str], networks: npt.NDArray[np.int32],
+                 *columns: npt.NDArray[np.float64]) -> None:
         self.scenario = scenario
         self.names = names
         self.networks = networks
         for name, column in zip(self.COLUMNS, columns):
             setattr(self, name, column)
 
-    def to_frame(self):
+    def to_frame(self) -> Any:
         """A pandas DataFrame with the columns of ``sweep_summary.csv``."""
         import pandas as pd
 
@@ -72,7 +80,12 @@ class EnsembleSummary:
         return pd.DataFrame(frame)
 
 
-def ensemble_arguments(ensemble: Ensemble):
+_F = npt.NDArray[np.float64]
+# names, liabilities, assets, cash, external, samples, density, seed: sweep_ensemble's first.
+Arguments = tuple[list[str], _F, _F, _F, _F | None, int, float, int]
+
+
+def ensemble_arguments(ensemble: Ensemble) -> tuple[Arguments, list[str], _F]:
     """The ensemble's arrays checked, its names, and its cash with the node outside."""
     if not isinstance(ensemble, Ensemble):
         raise TypeError(f"ensemble must be a clearing.Ensemble, got {type(ensemble).__name__}")

@@ -1,5 +1,7 @@
 # The compiled module behind clearing: arguments already checked and
 # converted by the package (C-contiguous float64, L n×n, e of n, finite).
+from typing import Any
+
 import numpy as np
 import numpy.typing as npt
 
@@ -27,9 +29,9 @@ def sweep_scenarios(
     L: _F, e: _F, threads: int, alpha: float, beta: float, names: list[str], nodes: list[int],
     kinds: list[int], values: list[float], change_ends: list[int], debtors: list[int],
     creditors: list[int], amounts: list[float], obligation_ends: list[int]
-) -> tuple: ...
+) -> tuple[Any, ...]: ...
 def sweep_ensemble(
     names: list[str], liabilities: _F, assets: _F, cash: _F, external: _F | None, samples: int,
     density: float, seed: int, scenarios: _F | None, each_node: bool, shock: str, threads: int,
     alpha: float, beta: float
-) -> tuple: ...
+) -> tuple[Any, ...]: ...

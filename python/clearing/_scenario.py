@@ -5,9 +5,13 @@ from __future__ import annotations
 import math
 import numbers
 from dataclasses import dataclass, field
-from typing import Mapping
+from typing import Any, Hashable, Mapping, Union
 
 import numpy as np
+import numpy.typing as npt
+
+# A node as a scenario names it: a name, a number, or group:NAME.
+Node = Union[int, str]
 
 # The kinds of change, numbered as the engine numbers them.
 CASH, SHOCK, FAIL = 0, 1, 2
@@ -33,10 +37,10 @@ class Scenario:
     (by ``cash`` or by ``shock``), and it fails once at most.
     """
 
-    cash: Mapping = field(default_factory=dict)
-    shock: Mapping = field(default_factory=dict)
-    fail: Mapping = field(default_factory=dict)
-    obligations: Mapping = field(default_factory=dict)
+    cash: Mapping[Node, float] = field(default_factory=dict)
+    shock: Mapping[Node, float] = field(default_factory=dict)
+    fail: Mapping[Node, float] = field(default_factory=dict)
+    obligations: Mapping[tuple[Node, Node], float] = field(default_factory=dict)
 
     def changes_network(self) -> bool:
         """Whether the scenario clears a network other than the base one."""
@@ -52,14 +56,14 @@ class _Nodes:
         self.index = {name: k for k, name in enumerate(names or [])}
         self.groups = dict(zip(group_names, members))
 
-    def one(self, label: str, node) -> int:
+    def one(self, label: str, node: Hashable) -> int:
         if isinstance(node, str) and node in self.index:
             return self.index[node]
-        if isinstance(node, numbers.Integral) and not isinstance(node, bool) and 0 <= node < self.n:
+        if isinstance(node, numbers.Integral) and not isinstance(node, bool) and 0 <= int(node) < self.n:
             return int(node)
         raise ValueError(f"scenario {label!r}: unknown node {node!r}")
 
-    def many(self, label: str, node) -> list[int]:
+    def many(self, label: str, node: Hashable) -> list[int]:
         if isinstance(node, str) and node.startswith(_GROUP) and node not in self.index:
             group = node[len(_GROUP):]
             if group not in self.groups:
@@ -68,7 +72,7 @@ class _Nodes:
         return [self.one(label, node)]
 
 
-def _value(label: str, what: str, node, value, low: float, high: float) -> float:
+def _value(label: str, what: str, node: object, value: Any, low: float, high: float) -> float:
     x = float(value)
     if not (math.isfinite(x) and low <= x <= high):
         where = "at least 0" if high == math.inf else f"in [{low:g}, {high:g}]"
@@ -78,7 +82,8 @@ def _value(label: str, what: str, node, value, low: float, high: float) -> float
 
 def _changes(label: str, scenario: Scenario, nodes: _Nodes) -> list[tuple[int, int, float]]:
     """The scenario's (node, kind, value), each node's cash and failure changed once at most."""
-    changes, seen = [], set()
+    changes: list[tuple[int, int, float]] = []
+    seen: set[tuple[int, bool]] = set()
     for what, kind in _KINDS:
         for node, value in getattr(scenario, what).items():
             x = _value(label, what, node, value, 0.0, math.inf if kind == CASH else 1.0)
@@ -93,7 +98,8 @@ def _changes(label: str, scenario: Scenario, nodes: _Nodes) -> list[tuple[int, i
 
 
 def _obligations(label: str, scenario: Scenario, nodes: _Nodes) -> list[tuple[int, int, float]]:
-    entries, seen = [], set()
+    entries: list[tuple[int, int, float]] = []
+    seen: set[tuple[int, int]] = set()
     for pair, amount in scenario.obligations.items():
         if not isinstance(pair, tuple) or len(pair) != 2:
             raise ValueError(f"scenario {label!r}: obligations are keyed (debtor, creditor), got {pair!r}")
@@ -107,7 +113,7 @@ def _obligations(label: str, scenario: Scenario, nodes: _Nodes) -> list[tuple[in
     return entries
 
 
-def as_scenario(changes) -> Scenario:
+def as_scenario(changes: Scenario | Mapping[Node, float]) -> Scenario:
     """A Scenario as it is, or a plain {node: cash} mapping as one."""
     if isinstance(changes, Scenario):
         return changes
@@ -116,13 +122,17 @@ def as_scenario(changes) -> Scenario:
     raise ValueError(f"a scenario is a Scenario or a mapping node → cash, got {type(changes).__name__}")
 
 
-def flat_scenarios(scenarios: Mapping, n: int, names: list[str] | None, group_names: list[str],
-                   members: list[list[int]]) -> tuple[list[str], list]:
+def flat_scenarios(scenarios: Mapping[Any, Any], n: int, names: list[str] | None,
+                   group_names: list[str],
+                   members: list[list[int]]) -> tuple[list[str], list[list[Any]]]:
     """The scenarios' names and their changes laid flat for the engine:
     (nodes, kinds, values, change_ends, debtors, creditors, amounts, obligation_ends)."""
     nodes = _Nodes(n, names, group_names, members)
     labels = [str(label) for label in scenarios]
-    changes, entries, change_ends, obligation_ends = [], [], [], []
+    changes: list[tuple[int, int, float]] = []
+    entries: list[tuple[int, int, float]] = []
+    change_ends: list[int] = []
+    obligation_ends: list[int] = []
     for label, value in scenarios.items():
         scenario = as_scenario(value)
         changes += _changes(str(label), scenario, nodes)
@@ -134,7 +144,8 @@ def flat_scenarios(scenarios: Mapping, n: int, names: list[str] | None, group_na
     return labels, [*columns, change_ends, *entry_columns, obligation_ends]
 
 
-def cash_rows(scenarios: Mapping, e: np.ndarray, names: list[str] | None) -> np.ndarray:
+def cash_rows(scenarios: Mapping[Any, Any], e: npt.NDArray[np.float64],
+              names: list[str] | None) -> npt.NDArray[np.float64]:
     """The scenarios as a k×n array of cash vectors: cash set, shock taken as the engine
     takes it (cash · (1 − s)); a scenario that fails nodes or sets entries of L has none."""
     _, (nodes, kinds, values, ends, *_rest) = flat_scenarios(scenarios, e.shape[0], names, [], [])

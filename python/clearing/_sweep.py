@@ -2,9 +2,10 @@
 
 from __future__ import annotations
 
-from typing import Mapping, Sequence
+from typing import Any, Mapping, Sequence
 
 import numpy as np
+import numpy.typing as npt
 
 from . import _native
 from ._arrays import as_float_array, costs_of, network, threads_of
@@ -12,6 +13,9 @@ from ._clear import _names
 from ._ensemble import Ensemble, EnsembleSummary, ensemble_arguments
 from ._errors import InfeasibleTotals
 from ._scenario import Scenario, cash_rows, flat_scenarios
+
+_F = npt.NDArray[np.float64]
+_I = npt.NDArray[np.int32]
 
 STATUSES = ("ok", "indeterminate", "no_convergence")
 
@@ -46,9 +50,11 @@ class Sweep:
     __slots__ = ("scenario", "status", "defaults", "rounds", "total_payments", "total_shortfall",
                  "default_round", "payment", "total_obligations", "regular") + ADDED
 
-    def __init__(self, scenario, status, defaults, rounds, total_payments, total_shortfall,
-                 default_round, payment, total_obligations, regular, shock_defaults,
-                 contagion_defaults, total_capital, total_loss, cash, capital, loss) -> None:
+    def __init__(self, scenario: list[str], status: npt.NDArray[np.str_], defaults: _I,
+                 rounds: _I, total_payments: _F, total_shortfall: _F, default_round: _I,
+                 payment: _F, total_obligations: _F, regular: npt.NDArray[np.bool_],
+                 shock_defaults: _I, contagion_defaults: _I, total_capital: _F, total_loss: _F,
+                 cash: _F, capital: _F, loss: _F) -> None:
         self.scenario = scenario
         self.status = status
         self.defaults = defaults
@@ -68,7 +74,7 @@ class Sweep:
         self.loss = loss
 
     @property
-    def recovery_rate(self) -> np.ndarray:
+    def recovery_rate(self) -> _F:
         """k×n: payment / total_obligations; NaN for a node that owes nothing."""
         owes = np.broadcast_to(self.total_obligations, self.payment.shape)
         return np.divide(self.payment, owes, out=np.full(self.payment.shape, np.nan), where=owes != 0.0)
@@ -80,7 +86,7 @@ class Sweep:
         failed = int(np.count_nonzero(self.status != "ok"))
         return f"<Sweep of {len(self)} scenarios of {self.payment.shape[1]} nodes, {failed} without a clearing>"
 
-    def to_frames(self, names: Sequence[str] | None = None):
+    def to_frames(self, names: Sequence[str] | None = None) -> tuple[Any, Any]:
         """Two pandas DataFrames with the columns of ``clearing-sweep``'s files.
 
         ``(summary, nodes)``: ``scenario, status, defaults, rounds,
@@ -130,9 +136,9 @@ class Sweep:
 
 
 def sweep(
-    L=None,
-    e=None,
-    scenarios: Mapping[str, Scenario | Mapping[int | str, float]] | Sequence | np.ndarray | None = None,
+    L: npt.ArrayLike | None = None,
+    e: npt.ArrayLike | None = None,
+    scenarios: Mapping[str, Scenario | Mapping[int | str, float]] | npt.ArrayLike | None = None,
     *,
     each_node: bool = False,
     uniform_shock: tuple[float, float, float] | None = None,
@@ -194,16 +200,21 @@ def sweep(
     if given != 1:
         raise ValueError("give exactly one of scenarios, each_node=True, uniform_shock, "
                          "each_node_fails, each_group=True and random")
+    node_names: list[str] | None
     if ensemble is not None:
         if L is not None or e is not None or names is not None:
             raise ValueError("an ensemble sweep takes no L, e or names: they are the ensemble's")
         if each_node_fails is not None or groups is not None or random is not None:
             raise ValueError("an ensemble sweep takes scenarios, each_node or uniform_shock")
-        arguments, node_names, e = ensemble_arguments(ensemble)
+        arguments, node_names, base = ensemble_arguments(ensemble)
+        matrix = None
     else:
-        L, e = network(L, e)
-        node_names = None if names is None else _names(names, e.shape[0])
-    n = e.shape[0]
+        if L is None or e is None:
+            raise ValueError("give L and e, or an ensemble")
+        arguments = None
+        matrix, base = network(L, e)
+        node_names = None if names is None else _names(names, base.shape[0])
+    n = base.shape[0]
     group_names, members = _groups_of(groups, node_names, n)
     if (each_group or group is not None) and groups is None:
         raise ValueError("each_group and group need groups")
@@ -216,24 +227,26 @@ def sweep(
             raise ValueError("random needs K >= 1 and loss_mean in (0, 1)")
         if not 0.0 <= float(loss_corr) <= 1.0:
             raise ValueError("loss_corr must be in [0, 1]")
-    cash, shock, labels = None, "", None
-    if isinstance(scenarios, Mapping) and ensemble is None:
+    cash: _F | None = None
+    shock, labels = "", None
+    if isinstance(scenarios, Mapping) and matrix is not None:
         labels, flat = flat_scenarios(scenarios, n, node_names, group_names, members)
-        result = _native.sweep_scenarios(L, e, threads_of(threads), alpha, beta, labels, *flat)
+        result = _native.sweep_scenarios(matrix, base, threads_of(threads), alpha, beta, labels, *flat)
         return _sweep_of(result, labels)
     if scenarios is not None:
-        cash, labels = _cash_of(scenarios, e, node_names)
+        cash, labels = _cash_of(scenarios, base, node_names)
     elif uniform_shock is not None:
         first, last, step = (float(x) for x in uniform_shock)
         shock = f"{first!r}:{last!r}:{step!r}"
-    if ensemble is None:
+    if matrix is not None:
         shocked = members[group_names.index(group)] if group is not None else []
         result = _native.sweep(
-            L, e, cash, bool(each_node), shock, node_names or [], threads_of(threads), alpha, beta,
+            matrix, base, cash, bool(each_node), shock, node_names or [], threads_of(threads), alpha, beta,
             float("nan") if each_node_fails is None else float(each_node_fails), group_names,
             members, bool(each_group), shocked, 0 if random is None else int(random), int(seed),
             0.0 if loss_mean is None else float(loss_mean), float(loss_corr))
         return _sweep_of(result, labels)
+    assert ensemble is not None and arguments is not None
     result = _native.sweep_ensemble(*arguments, cash, bool(each_node), shock, threads_of(threads),
                                     alpha, beta)
     if result[0]:
@@ -244,13 +257,13 @@ def sweep(
                          *_fields_of(rows, per_network * int(ensemble.samples)))
 
 
-def _fields_of(result, labels) -> list:
+def _fields_of(result: tuple[Any, ...], labels: list[str] | None) -> list[Any]:
     """A Sweep's fields from the native tuple: statuses as text, labels as given or made."""
     status = np.array(STATUSES, dtype=object)[result[1]].astype(str)
     return [labels or result[0], status, *result[2:]]
 
 
-def _sweep_of(result, labels) -> Sweep:
+def _sweep_of(result: tuple[Any, ...], labels: list[str] | None) -> Sweep:
     return Sweep(*_fields_of(result, labels))
 
 
@@ -264,7 +277,7 @@ class EnsembleSweep(Sweep):
 
     __slots__ = ("network", "summary")
 
-    def __init__(self, network, summary, *fields) -> None:
+    def __init__(self, network: _I, summary: EnsembleSummary, *fields: Any) -> None:
         super().__init__(*fields)
         self.network = network
         self.summary = summary
@@ -275,7 +288,7 @@ class EnsembleSweep(Sweep):
         return (f"<EnsembleSweep of {len(self) // max(k, 1)} scenarios on each of {k} networks of "
                 f"{self.payment.shape[1]} nodes, {failed} rows without a clearing>")
 
-    def to_frames(self, names: Sequence[str] | None = None):
+    def to_frames(self, names: Sequence[str] | None = None) -> tuple[Any, Any]:
         summary, nodes = super().to_frames(self.summary.names if names is None else names)
         n = self.payment.shape[1]
         summary.insert(0, "network", self.network)
@@ -283,21 +296,24 @@ class EnsembleSweep(Sweep):
         return summary, nodes
 
 
-def _groups_of(groups, names: list[str] | None, n: int) -> tuple[list[str], list[list[int]]]:
+def _groups_of(groups: Mapping[str, Sequence[int | str]] | None, names: list[str] | None,
+               n: int) -> tuple[list[str], list[list[int]]]:
     """The groups' names and each one's nodes as numbers, ascending."""
     if groups is None:
         return [], []
     index = {name: k for k, name in enumerate(names or [])}
-    members = []
+    members: list[list[int]] = []
     for label, nodes in groups.items():
-        numbers = sorted({int(index.get(node, node)) for node in nodes})
+        numbers = sorted({index[node] if isinstance(node, str) and node in index else int(node)
+                          for node in nodes})
         if any(not 0 <= k < n for k in numbers):
             raise ValueError(f"group {label!r}: a node out of range")
         members.append(numbers)
     return [str(label) for label in groups], members
 
 
-def _cash_of(scenarios, e: np.ndarray, names: list[str] | None) -> tuple[np.ndarray, list[str]]:
+def _cash_of(scenarios: Mapping[str, Any] | npt.ArrayLike, e: _F,
+             names: list[str] | None) -> tuple[_F, list[str]]:
     """The scenarios as a k×n array of cash vectors and their names."""
     n = e.shape[0]
     if not isinstance(scenarios, Mapping):

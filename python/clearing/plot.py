@@ -23,13 +23,23 @@ import csv
 import math
 import sys
 from pathlib import Path
+from typing import TYPE_CHECKING, Any, Callable, Sequence, Union
 
 import numpy as np
+import numpy.typing as npt
+
+if TYPE_CHECKING:
+    from ._sweep import Sweep
 
 MAX_NODES = 60
 MAX_SCENARIOS = 120
 TOP = 20
 FORMATS = ("png", "svg")
+
+# One figure's numbers, by name; a sweep's files or its object.
+Figure = dict[str, Any]
+Source = Union[str, Path, "Sweep"]
+Floats = npt.NDArray[np.float64]
 
 
 def _read_csv(path: Path) -> list[dict[str, str]]:
@@ -41,7 +51,7 @@ def _number(text: str) -> float:
     return float(text) if text else math.nan
 
 
-def _shock_of(names) -> np.ndarray | None:
+def _shock_of(names: Sequence[str]) -> Floats | None:
     """The shocks of a uniform sweep (its scenario names), or None."""
     try:
         shocks = np.array([float(name) for name in names])
@@ -51,19 +61,20 @@ def _shock_of(names) -> np.ndarray | None:
     return shocks if ok else None
 
 
-def _is_random(names, systemic: bool) -> bool:
+def _is_random(names: Sequence[str], systemic: bool) -> bool:
     """Scenarios named 0, 1, …, k−1 (k ≥ 3) that are not each node's failure: random draws."""
     return not systemic and len(names) >= 3 and list(names) == [str(k) for k in range(len(names))]
 
 
-def _histogram(defaults: np.ndarray) -> dict:
+def _histogram(defaults: Floats) -> Figure:
     """How many scenarios with a clearing vector end with d defaults, d = 0, 1, …, max."""
     counted = defaults[~np.isnan(defaults)].astype(np.int64)
     return {"defaults": np.arange(counted.max() + 1 if counted.size else 0),
             "scenarios": np.bincount(counted) if counted.size else np.zeros(0, dtype=np.int64)}
 
 
-def _ranking(nodes, names, defaults, losses, top: int) -> dict:
+def _ranking(nodes: list[int], names: list[str], defaults: list[float], losses: list[float],
+             top: int) -> Figure:
     """systemic.csv's order: total loss, then defaults, both descending, then node; NaN last."""
     keyed = sorted(range(len(nodes)), key=lambda k: (math.isnan(losses[k]), -np.nan_to_num(losses[k]),
                                                      -np.nan_to_num(defaults[k]), nodes[k]))[:top]
@@ -71,11 +82,11 @@ def _ranking(nodes, names, defaults, losses, top: int) -> dict:
             "defaults": [defaults[k] for k in keyed], "total_loss": [losses[k] for k in keyed]}
 
 
-def _from_files(path: Path, top: int) -> dict:
+def _from_files(path: Path, top: int) -> dict[str, Figure]:
     summary = _read_csv(path)
     nodes = _read_csv(path.with_name("sweep_nodes.csv"))
     scenarios = [row["scenario"] for row in summary]
-    data: dict = {}
+    data: dict[str, Figure] = {}
     shocks = _shock_of(scenarios)
     if shocks is not None:
         data["shock"] = {
@@ -101,11 +112,11 @@ def _from_files(path: Path, top: int) -> dict:
     return data
 
 
-def _from_sweep(s, top: int, names) -> dict:
+def _from_sweep(s: Sweep, top: int, names: Sequence[str] | None) -> dict[str, Figure]:
     k, n = s.payment.shape
     given = [str(x) for x in names] if names is not None else [""] * n  # as sweep_nodes.csv's name
     labels = [name or str(i) for i, name in enumerate(given)]
-    data: dict = {}
+    data: dict[str, Figure] = {}
     shocks = _shock_of(s.scenario)
     ok = s.status == "ok"
     if shocks is not None:
@@ -125,7 +136,8 @@ def _from_sweep(s, top: int, names) -> dict:
     return data
 
 
-def plot_data(source, *, top: int = TOP, names=None) -> dict:
+def plot_data(source: Source, *, top: int = TOP,
+              names: Sequence[str] | None = None) -> dict[str, Figure]:
     """The numbers of each figure that ``source`` has, by figure name.
 
     ``source``: the path of a ``sweep.csv`` (``sweep_nodes.csv`` and, after
@@ -143,7 +155,7 @@ def plot_data(source, *, top: int = TOP, names=None) -> dict:
     return _from_sweep(source, top, names)
 
 
-def _draw_shock(plt, d: dict):
+def _draw_shock(plt: Any, d: Figure) -> Any:
     fig, left = plt.subplots(figsize=(7, 4))
     left.stackplot(d["shock"], d["shock_defaults"], d["contagion_defaults"],
                    labels=["defaults in round 1 (shock)", "later defaults (contagion)"], alpha=0.7)
@@ -158,7 +170,7 @@ def _draw_shock(plt, d: dict):
     return fig
 
 
-def _draw_systemic(plt, d: dict):
+def _draw_systemic(plt: Any, d: Figure) -> Any:
     labels = [name or str(node) for node, name in zip(d["node"], d["name"])]
     fig, ax = plt.subplots(figsize=(7, 0.35 * len(labels) + 1.2))
     y = np.arange(len(labels))
@@ -174,8 +186,8 @@ def _draw_systemic(plt, d: dict):
     return fig
 
 
-def _draw_rounds(plt, d: dict):
-    rounds = np.ma.masked_invalid(d["rounds"])
+def _draw_rounds(plt: Any, d: Figure) -> Any:
+    rounds = np.ma.masked_invalid(d["rounds"])  # type: ignore[no-untyped-call]
     n, k = rounds.shape
     fig, ax = plt.subplots(figsize=(min(12, 2 + 0.15 * k), min(12, 1.5 + 0.2 * n)))
     image = ax.imshow(rounds, aspect="auto", interpolation="nearest", cmap="magma_r")
@@ -189,7 +201,7 @@ def _draw_rounds(plt, d: dict):
     return fig
 
 
-def _draw_defaults(plt, d: dict):
+def _draw_defaults(plt: Any, d: Figure) -> Any:
     fig, ax = plt.subplots(figsize=(7, 4))
     ax.bar(d["defaults"], d["scenarios"], width=0.9, color="tab:blue")
     ax.set_xlabel("nodes in default")
@@ -199,12 +211,13 @@ def _draw_defaults(plt, d: dict):
     return fig
 
 
-_DRAW = {"shock": _draw_shock, "systemic": _draw_systemic, "defaults": _draw_defaults,
+_DRAW: dict[str, Callable[[Any, Figure], Any]] = {"shock": _draw_shock, "systemic": _draw_systemic, "defaults": _draw_defaults,
          "rounds": _draw_rounds}
 
 
-def plot(source, directory=None, *, prefix: str = "sweep_", formats=FORMATS, top: int = TOP,
-         names=None) -> list[Path]:
+def plot(source: Source, directory: str | Path | None = None, *, prefix: str = "sweep_",
+         formats: Sequence[str] = FORMATS, top: int = TOP,
+         names: Sequence[str] | None = None) -> list[Path]:
     """Draws every figure ``source`` has and returns the files written.
 
     Each figure ``F`` goes to ``directory/{prefix}F.{format}`` (the directory
