@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -42,6 +43,9 @@ struct CambioObligacion {
 // when any scenario has some, are likewise a run of `obligaciones`; not
 // empty, they make the scenario's PI and pBarra its own, derived on its
 // worker: nothing computed from the base network's may stand in for them.
+// The most a 32-bit offset of the flat layout can say.
+constexpr std::size_t kMaxDesplazamiento = std::numeric_limits<std::uint32_t>::max();
+
 struct EscenariosLeidos {
   std::string nombres;
   std::vector<std::uint32_t> finNombre;  // where scenario k's name ends
@@ -92,75 +96,6 @@ struct Escenarios {
   double media = 0.0;
   double correlacion = 0.0;
 };
-
-// SCENARIOS.csv as first read, before its nodes are looked up: where the
-// columns are and how many scenarios it names. A file is read again, a row
-// at a time, when its nodes are looked up; standard input, which cannot be,
-// keeps its rows, the header first.
-struct ArchivoEscenarios {
-  std::string ruta;
-  std::string mostrado;  // how messages name the file ("-" for standard input)
-  std::vector<FilaCsv> filas;
-  std::vector<std::size_t> columna;  // scenario, node, cash, shock, fail; absent: npos
-  std::size_t cuantos = 0;           // distinct scenario names, counted up to 64
-};
-
-// A scenario name goes to the first column of sweep.csv: UTF-8, and nothing
-// that would break a line or a terminal. What is wrong with it, or null.
-const char* faltaEnNombre(const std::string& nombre);
-
-// A CSV file of the sweep's read a row at a time: the header by
-// leeCabeceraCsv (columns from the obligatorias-th on may be missing), then
-// alFila(fila, error) for each row as wide as the header, which may stop
-// the reading by returning false with error set. Messages name the file
-// `mostrado`.
-bool recorreTablaCsv(const std::string& ruta, const std::string& mostrado,
-                     std::span<const char* const> columnas, std::size_t obligatorias,
-                     std::vector<std::size_t>& columna,
-                     const std::function<bool(FilaCsv&, std::string&)>& alFila, std::string& error);
-
-// The nodes the rows of a table name: a network of n nodes, named by
-// `numeros` when conNombres.
-struct NodosDeTabla {
-  std::int32_t n = 0;
-  bool conNombres = false;
-  std::unordered_map<std::string, std::int32_t> numeros;
-};
-
-// A table of the sweep's whose rows name nodes (CHANGES.csv, GROUPS.csv),
-// read a row at a time by recorreTablaCsv with every column required: its
-// nodes those of a network of n nodes named `nombres`, if any. alFila's
-// errors are prefixed with the row's "FILE:LINE: ".
-bool recorreTablaDeNodos(const std::string& ruta, std::span<const char* const> columnas,
-                         std::int32_t n, const std::vector<std::string>& nombres,
-                         const std::function<bool(const FilaCsv&, const std::vector<std::size_t>&,
-                                                  const NodosDeTabla&, std::string&)>& alFila,
-                         std::string& error);
-
-// Reads SCENARIOS.csv (`scenario,node` and at least one of `cash`, `shock`,
-// `fail`, columns by name in any order, case-insensitive; an empty field
-// changes nothing): a header and at least one row, every scenario name
-// UTF-8 with no control character. On failure error holds "FILE:LINE: what
-// is wrong" or "FILE: what".
-bool leeArchivoEscenarios(const std::string& ruta, const std::string& mostrado,
-                          ArchivoEscenarios& archivo, std::string& error);
-
-// The scenarios of a file read by leeArchivoEscenarios, for a network of n
-// nodes whose names, if any, are `nombres`. With names, a node is a name, or
-// #K for node K; without them, K or #K; with grupos, group:NAME for each node
-// of the group. Cash must not be negative; shock and fail are fractions in
-// [0, 1].
-bool leeEscenarios(const ArchivoEscenarios& archivo, std::int32_t n,
-                   const std::vector<std::string>& nombres, Escenarios& escenarios,
-                   std::string& error, const Grupos* grupos = nullptr);
-
-// Node names to numbers, for leeNodo.
-std::unordered_map<std::string, std::int32_t> porNombre(const std::vector<std::string>& nombres);
-
-// A node of a CSV field, as leeEscenarios reads it; false with error saying why.
-bool leeNodo(const std::string& campo, std::int32_t n, bool conNombres,
-             const std::unordered_map<std::string, std::int32_t>& numeros, std::int32_t& nodo,
-             std::string& error);
 
 // --each-node-fails R: node k fails in scenario k, paying R of its pBarra.
 bool escenariosPorCaida(std::int32_t n, const std::vector<std::string>& nombres,

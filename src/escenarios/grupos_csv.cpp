@@ -7,6 +7,7 @@
 
 #include "comun/texto.h"
 #include "escenarios/indice_nombres.h"
+#include "escenarios/tabla_csv.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 #include "comun/texto.h"
 #include "escenarios/indice_nombres.h"
+#include "escenarios/tabla_csv.h"
 #include "lectura/lector.h"
 
 namespace {

@@ -27,6 +27,7 @@
 #include "comun/opciones.h"
 #include "comun/recursos.h"
 #include "comun/texto.h"
+#include "escenarios/archivo_escenarios.h"
 #include "escenarios/escenarios.h"
 #include "escenarios/grupos_csv.h"
 #include "escenarios/obligaciones_csv.h"
