@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "barrido/aleatorios.h"
+#include "barrido/cache.h"
 #include "clearing/derivadas.h"
 #include "clearing/grupos.h"
 #include "clearing/motor.h"
@@ -487,6 +488,17 @@ TEST(Sweep, SameBytesWithAnyNumberOfThreadsAndAnyCache) {
     }
   }
   fs::remove_all(dir);
+}
+
+// The ranks on one machine split the default cache budget; one given stands.
+TEST(Sweep, RanksOnOneMachineShareTheDefaultCache) {
+  Partida partida;
+  partida.n = 200;
+  const double solo = presupuestoCache(partida, 2);
+  partida.procesos = 4;
+  EXPECT_NEAR(presupuestoCache(partida, 2) * 4, solo, solo * 0.05);  // free memory moves a little
+  partida.memoriaCache = 1e6;
+  EXPECT_EQ(presupuestoCache(partida, 2), 1e6);
 }
 
 TEST(Sweep, SameBytesFromAnyNumberOfRanks) {

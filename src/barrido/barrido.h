@@ -36,6 +36,9 @@ struct Partida {
   // Bytes for the blocks a sweep of this network keeps eliminated (barrido/cache.h);
   // negative: the default there, 0: none kept.
   double memoriaCache = -1.0;
+  // The processes on this machine that sweep at once (MPI ranks), each
+  // with a cache of its own: the default budget is shared among them.
+  unsigned procesos = 1;
 };
 
 // Keeps of L, held whole in filasL, the rows of `deudores` (ascending).

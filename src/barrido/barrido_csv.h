@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "comun/salida.h"
 #include "barrido/barrido.h"
+#include "comun/salida.h"
 
 struct SalidaBarrido {
   std::array<ArchivoNuevo, 2> archivos;  // sweep.csv, sweep_nodes.csv

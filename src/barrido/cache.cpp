@@ -15,10 +15,11 @@ constexpr double kSinCifras = 1024.0 * 1024 * 1024;
 
 double presupuestoCache(const Partida& partida, unsigned hilos) {
   if (partida.memoriaCache >= 0) return partida.memoriaCache;
+  const double procesos = std::max(1U, partida.procesos);
   const double disponible = memoriaDisponible();
-  if (disponible < 0) return kSinCifras;
+  if (disponible < 0) return kSinCifras / procesos;
   const double motores = memoriaAdicional(partida.n, matricesDeBarrido(hilos) - kMatricesDeDatos);
-  return std::max(0.0, (disponible - motores) / 4);
+  return std::max(0.0, (disponible - motores) / 4 / procesos);
 }
 
 // Every kind of scenario here changes the outside cash alone; those that

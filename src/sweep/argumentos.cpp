@@ -27,7 +27,8 @@ const char* const kUso =
     "N threads (default: every core of its machine). Rank 0 writes the files,\n"
     "the same bytes as clearing-sweep with the same arguments; see\n"
     "clearing-sweep --help for the forms. Each rank keeps its own cache of\n"
-    "eliminated blocks (--cache-mb MIB each).\n";
+    "eliminated blocks (--cache-mb MIB each; by default the ranks on one machine\n"
+    "share a quarter of its free memory).\n";
 #else
 const char* const kPrograma = "clearing-sweep";
 const char* const kUso =

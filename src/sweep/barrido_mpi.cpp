@@ -169,6 +169,13 @@ Rangos iniciaMpi(int& argc, char**& argv) {
   Rangos rangos;
   MPI_Comm_rank(MPI_COMM_WORLD, &rangos.rango);
   MPI_Comm_size(MPI_COMM_WORLD, &rangos.cuantos);
+  MPI_Comm maquina = MPI_COMM_NULL;
+  if (MPI_Comm_split_type(MPI_COMM_WORLD, MPI_COMM_TYPE_SHARED, rangos.rango, MPI_INFO_NULL,
+                          &maquina) == MPI_SUCCESS &&
+      maquina != MPI_COMM_NULL) {
+    MPI_Comm_size(maquina, &rangos.enMaquina);
+    MPI_Comm_free(&maquina);
+  }
   return rangos;
 }
 

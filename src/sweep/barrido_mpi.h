@@ -16,6 +16,7 @@
 struct Rangos {
   int rango = 0;
   int cuantos = 1;
+  int enMaquina = 1;  // the ranks on this rank's machine, which share its memory
 };
 
 // MPI is started with only the calling thread making MPI calls.

@@ -359,6 +359,7 @@ int concluyeRango(std::optional<std::size_t> falta, bool raiz, EscritorDeRango& 
 int barreRangos(const Argumentos& a, Rangos rangos) {
   Barrida b;
   if (!preparaRangos(a, rangos, b)) return 1;
+  b.partida.procesos = static_cast<unsigned>(rangos.enMaquina);
   std::string error;
   const bool raiz = rangos.rango == 0;
   Escritor escritor{b, {}, {raiz && esTerminalDeError(), cuantosEscenarios(b.escenarios)}, {}};
