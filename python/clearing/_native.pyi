@@ -20,7 +20,8 @@ def _test_control(system_root: str = "/", failing_allocation: int = -1) -> None:
 def sweep(
     L: _F, e: _F, cash: _F | None, each_node: bool, shock: str, names: list[str], threads: int,
     alpha: float, beta: float, each_node_fails: float, groups: list[str], members: list[list[int]],
-    each_group: bool, shocked: list[int], random: int, seed: int, loss_mean: float, loss_corr: float
+    each_group: bool, shocked: list[int], random: int, seed: int, loss_mean: float, loss_corr: float,
+    cache_mb: float
 ) -> tuple[
     list[str], npt.NDArray[np.int8], _I, _I, _F, _F, _I, _F, _F, npt.NDArray[np.bool_], _I, _I, _F, _F,
     _F, _F, _F
@@ -28,7 +29,7 @@ def sweep(
 def sweep_scenarios(
     L: _F, e: _F, threads: int, alpha: float, beta: float, names: list[str], nodes: list[int],
     kinds: list[int], values: list[float], change_ends: list[int], debtors: list[int],
-    creditors: list[int], amounts: list[float], obligation_ends: list[int]
+    creditors: list[int], amounts: list[float], obligation_ends: list[int], cache_mb: float
 ) -> tuple[Any, ...]: ...
 def sweep_ensemble(
     names: list[str], liabilities: _F, assets: _F, cash: _F, external: _F | None, samples: int,

@@ -12,6 +12,9 @@ import numpy.typing as npt
 
 # A node as a scenario names it: a name, a number, or group:NAME.
 Node = Union[int, str]
+# Scenarios laid flat: (nodes, kinds, values, change_ends, debtors,
+# creditors, amounts, obligation_ends), as the engine takes them.
+Flat = tuple[list[Any], list[Any], list[Any], list[int], list[Any], list[Any], list[Any], list[int]]
 
 # The kinds of change, numbered as the engine numbers them.
 CASH, SHOCK, FAIL = 0, 1, 2
@@ -124,7 +127,7 @@ def as_scenario(changes: Scenario | Mapping[Node, float]) -> Scenario:
 
 def flat_scenarios(scenarios: Mapping[Any, Any], n: int, names: list[str] | None,
                    group_names: list[str],
-                   members: list[list[int]]) -> tuple[list[str], list[list[Any]]]:
+                   members: list[list[int]]) -> tuple[list[str], Flat]:
     """The scenarios' names and their changes laid flat for the engine:
     (nodes, kinds, values, change_ends, debtors, creditors, amounts, obligation_ends)."""
     nodes = _Nodes(n, names, group_names, members)
@@ -141,7 +144,8 @@ def flat_scenarios(scenarios: Mapping[Any, Any], n: int, names: list[str] | None
         obligation_ends.append(len(entries))
     columns = [list(column) for column in zip(*changes)] or [[], [], []]
     entry_columns = [list(column) for column in zip(*entries)] or [[], [], []]
-    return labels, [*columns, change_ends, *entry_columns, obligation_ends]
+    return labels, (columns[0], columns[1], columns[2], change_ends, entry_columns[0],
+                    entry_columns[1], entry_columns[2], obligation_ends)
 
 
 def cash_rows(scenarios: Mapping[Any, Any], e: npt.NDArray[np.float64],

@@ -155,6 +155,7 @@ def sweep(
     beta: float = 1.0,
     threads: int | None = None,
     ensemble: Ensemble | None = None,
+    cache_mb: float | None = None,
 ) -> Sweep:
     """Clears the network ``L``, ``e`` once per cash scenario, on every core.
 
@@ -185,7 +186,10 @@ def sweep(
     beta=beta)``, with the default costs of ``clear``. The GIL is
     released meanwhile; Ctrl-C stops the sweep with ``KeyboardInterrupt``
     between scenarios. ``threads``: scenarios cleared at once (default: every
-    core).
+    core). ``cache_mb``: MiB of eliminated round systems kept for scenarios
+    whose round has a default set seen before, as ``clearing-sweep
+    --cache-mb`` (0: none; default: a quarter of the free memory); the
+    results are the same bits whatever it is.
 
     ``ensemble=Ensemble(...)`` in place of ``L`` and ``e``: the scenarios
     are cleared on each network of the ensemble, as ``clearing-sweep
@@ -195,6 +199,9 @@ def sweep(
     (``names`` is not given).
     """
     alpha, beta = costs_of(alpha, beta)
+    if cache_mb is not None and not float(cache_mb) >= 0.0:
+        raise ValueError(f"cache_mb must be at least 0, got {cache_mb!r}")
+    cache = -1.0 if cache_mb is None else float(cache_mb)
     given = sum([scenarios is not None, bool(each_node), uniform_shock is not None,
                  each_node_fails is not None, bool(each_group), random is not None])
     if given != 1:
@@ -231,7 +238,8 @@ def sweep(
     shock, labels = "", None
     if isinstance(scenarios, Mapping) and matrix is not None:
         labels, flat = flat_scenarios(scenarios, n, node_names, group_names, members)
-        result = _native.sweep_scenarios(matrix, base, threads_of(threads), alpha, beta, labels, *flat)
+        result = _native.sweep_scenarios(matrix, base, threads_of(threads), alpha, beta, labels, *flat,
+                                         cache_mb=cache)
         return _sweep_of(result, labels)
     if scenarios is not None:
         cash, labels = _cash_of(scenarios, base, node_names)
@@ -244,7 +252,7 @@ def sweep(
             matrix, base, cash, bool(each_node), shock, node_names or [], threads_of(threads), alpha, beta,
             float("nan") if each_node_fails is None else float(each_node_fails), group_names,
             members, bool(each_group), shocked, 0 if random is None else int(random), int(seed),
-            0.0 if loss_mean is None else float(loss_mean), float(loss_corr))
+            0.0 if loss_mean is None else float(loss_mean), float(loss_corr), cache)
         return _sweep_of(result, labels)
     assert ensemble is not None and arguments is not None
     result = _native.sweep_ensemble(*arguments, cash, bool(each_node), shock, threads_of(threads),

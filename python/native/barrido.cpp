@@ -230,9 +230,10 @@ py::tuple tuplaDe(const py::list& nombres, const Salidas& s, const py::object& p
                         s.capitalTotal, s.perdidaTotal, s.caja, s.capital, s.perdida);
 }
 
+// cacheMb: MiB of eliminated blocks kept (negative: the default budget).
 py::tuple barreEscenarios(const Arreglo& L, const Arreglo& e, std::int32_t n,
                           const Escenarios& escenarios, unsigned hilos, Costes costes,
-                          bool conNombres) {
+                          double cacheMb, bool conNombres) {
   const std::size_t k = cuantosEscenarios(escenarios);
   const Salidas salidas(static_cast<py::ssize_t>(k), n);
   const std::vector<std::int32_t> deudores = deudoresCambiados(escenarios);
@@ -240,6 +241,7 @@ py::tuple barreEscenarios(const Arreglo& L, const Arreglo& e, std::int32_t n,
   barreSinGil(salidas, [&](const TomaResultado& toma) {
     Partida partida = partidaDe(L, e, n, hilosPara(hilos), deudores);
     partida.costes = costes;
+    partida.memoriaCache = cacheMb < 0 ? -1.0 : cacheMb * 1024.0 * 1024.0;
     const Tanda tanda{k, [](std::size_t m) { return m; }};
     const auto falta = barre(partida, escenarios, tanda, hilosPara(hilos), toma);
     pBarra = std::move(partida.pBarra);
@@ -250,10 +252,10 @@ py::tuple barreEscenarios(const Arreglo& L, const Arreglo& e, std::int32_t n,
 
 py::tuple sweep(const Arreglo& L, const Arreglo& e, const std::optional<Arreglo>& cajas,
                 bool cadaNodo, const std::string& choque, const std::vector<std::string>& nombres,
-                unsigned hilos, double alfa, double beta, const Estres& estres) {
+                unsigned hilos, double alfa, double beta, const Estres& estres, double cacheMb) {
   const std::int32_t n = nodosDe(L, e);
   const Escenarios escenarios = escenariosDe(cajas, cadaNodo, choque, nombres, n, estres);
-  return barreEscenarios(L, e, n, escenarios, hilos, {alfa, beta}, !cajas);
+  return barreEscenarios(L, e, n, escenarios, hilos, {alfa, beta}, cacheMb, !cajas);
 }
 
 // Scenarios the package laid flat (checked there): scenario k's changes are
@@ -308,11 +310,11 @@ Escenarios escenariosPlanos(const Planos& planos, std::int32_t n) {
 }
 
 py::tuple sweepPlano(const Arreglo& L, const Arreglo& e, const Planos& planos, unsigned hilos,
-                     double alfa, double beta) {
+                     double alfa, double beta, double cacheMb) {
   const std::int32_t n = nodosDe(L, e);
   if (planos.nodos.size() > UINT32_MAX || planos.deudores.size() > UINT32_MAX)
     throw py::value_error("too many changes");
-  return barreEscenarios(L, e, n, escenariosPlanos(planos, n), hilos, {alfa, beta}, true);
+  return barreEscenarios(L, e, n, escenariosPlanos(planos, n), hilos, {alfa, beta}, cacheMb, true);
 }
 
 // The ensemble's totals as clearing-sweep --ensemble reads them from a file:
@@ -403,10 +405,10 @@ py::tuple sweepConEstres(const Arreglo& L, const Arreglo& e, const std::optional
                          double beta, double caida, const std::vector<std::string>& grupos,
                          const std::vector<std::vector<std::int32_t>>& miembros, bool cadaGrupo,
                          const std::vector<std::int32_t>& chocados, std::uint64_t aleatorios,
-                         std::uint64_t semilla, double media, double correlacion) {
+                         std::uint64_t semilla, double media, double correlacion, double cacheMb) {
   const Estres estres{caida,      grupos,  miembros, cadaGrupo,  chocados,
                       aleatorios, semilla, media,    correlacion};
-  return sweep(L, e, cajas, cadaNodo, choque, nombres, hilos, alfa, beta, estres);
+  return sweep(L, e, cajas, cadaNodo, choque, nombres, hilos, alfa, beta, estres, cacheMb);
 }
 
 }  // namespace
@@ -428,17 +430,17 @@ void defineBarrido(py::module_& m) {
          std::vector<std::uint8_t> clases, std::vector<double> valores,
          std::vector<std::size_t> finCambios, std::vector<std::int32_t> deudores,
          std::vector<std::int32_t> acreedores, std::vector<double> importes,
-         std::vector<std::size_t> finObligaciones) {
+         std::vector<std::size_t> finObligaciones, double cacheMb) {
         const Planos planos{
             std::move(nombres),    std::move(nodos),      std::move(clases),
             std::move(valores),    std::move(finCambios), std::move(deudores),
             std::move(acreedores), std::move(importes),   std::move(finObligaciones)};
-        return sweepPlano(L, e, planos, hilos, alfa, beta);
+        return sweepPlano(L, e, planos, hilos, alfa, beta, cacheMb);
       },
       py::arg("L").noconvert(), py::arg("e").noconvert(), py::arg("threads"), py::arg("alpha"),
       py::arg("beta"), py::arg("names"), py::arg("nodes"), py::arg("kinds"), py::arg("values"),
       py::arg("change_ends"), py::arg("debtors"), py::arg("creditors"), py::arg("amounts"),
-      py::arg("obligation_ends"),
+      py::arg("obligation_ends"), py::arg("cache_mb"),
       "sweep's tuple for scenarios laid flat: scenario k's changes (node, kind 0 cash, 1 shock, "
       "2 fail, value) end at change_ends[k], its entries of L (debtor, creditor, amount) at "
       "obligation_ends[k].");
@@ -447,8 +449,10 @@ void defineBarrido(py::module_& m) {
         py::arg("threads"), py::arg("alpha"), py::arg("beta"), py::arg("each_node_fails"),
         py::arg("groups"), py::arg("members"), py::arg("each_group"), py::arg("shocked"),
         py::arg("random"), py::arg("seed"), py::arg("loss_mean"), py::arg("loss_corr"),
+        py::arg("cache_mb"),
         "(names, status, defaults, rounds, total_payments, total_shortfall, default_round, "
         "payment, total_obligations, regular, shock_defaults, contagion_defaults, total_capital, "
         "total_loss, cash, capital, loss) of the scenarios of a checked network, with "
-        "default costs alpha and beta.");
+        "default costs alpha and beta; cache_mb MiB of eliminated blocks kept (negative: the "
+        "default).");
 }

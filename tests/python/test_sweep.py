@@ -211,13 +211,14 @@ def test_ensemble_sweep_matches_clearing_sweeps_files(tmp_path, arguments):
         np.testing.assert_array_equal(expected, figures[name].to_numpy(), err_msg=name)
 
 
-def test_two_python_threads_sweep_at_once(tmp_path):
+def test_two_python_threads_sweep_at_once_with_any_cache(tmp_path):
     L, e = network(tmp_path, "sparse", 60, 9)
-    want = clearing.sweep(L, e, uniform_shock=(0, 1, 0.02), threads=1)
+    want = clearing.sweep(L, e, uniform_shock=(0, 1, 0.02), threads=1, cache_mb=0)
     results = [None, None]
 
     def run(k):
-        results[k] = clearing.sweep(L, e, uniform_shock=(0, 1, 0.02), threads=2)
+        results[k] = clearing.sweep(L, e, uniform_shock=(0, 1, 0.02), threads=2,
+                                    cache_mb=[None, 0.001][k])
 
     workers = [threading.Thread(target=run, args=(k,)) for k in range(2)]
     for w in workers:
@@ -257,6 +258,7 @@ S = clearing.Scenario
         ({"each_node_fails": 1.5}, "each_node_fails"),
         ({"random": 3, "loss_mean": 1.0}, "loss_mean"),
         ({"uniform_shock": (0, 1, 0.5), "group": "g"}, "need groups"),
+        ({"each_node": True, "cache_mb": -1}, "cache_mb must be at least 0"),
         ({"scenarios": {"a": {0: -1}}}, "scenario 'a': cash -1 of 0 is not at least 0"),
         ({"scenarios": {"a": S(shock={0: 1.5})}}, r"shock 1.5 of 0 is not in \[0, 1\]"),
         ({"scenarios": {"a": S(fail={1: -0.1})}}, r"fail -0.1 of 1 is not in \[0, 1\]"),
