@@ -16,31 +16,31 @@ constexpr std::size_t kFilasPorPieza = 16 * kFilasTesela;
 // its rows and their factors, gathered once for all stretches of columns (the
 // factors of a tile lie one pivot's column apart, which a 4000-row block's
 // update read anew for each of its eight stretches).
-struct Reunidas {
-  double* factores;
-  std::int32_t* pivotes;  // how many apply, then their numbers
-};
+double* factoresDeTesela(const Panel& panel, std::size_t g) {
+  return panel.trabajo.factoresTeselas.data() + g * kAnchoPanel;
+}
 
-Reunidas reunidas(const Panel& panel, std::size_t g) {
-  return Reunidas{panel.trabajo.factoresTeselas.data() + g * kAnchoPanel,
-                  panel.trabajo.pivotesTeselas.data() + g * kPivotesPorFila};
+// How many pivots apply, then their numbers.
+std::int32_t* pivotesDeTesela(const Panel& panel, std::size_t g) {
+  return panel.trabajo.pivotesTeselas.data() + g * kPivotesPorFila;
 }
 
 void reuneTesela(const Panel& panel, const std::size_t* k, std::size_t g) {
-  const Reunidas r = reunidas(panel, g);
-  r.pivotes[0] = static_cast<std::int32_t>(
-      reunePivotes<kFilasTesela>(panel, k, 0, panel.fin - panel.inicio, r.pivotes + 1, r.factores));
+  std::int32_t* pivotes = pivotesDeTesela(panel, g);
+  const std::size_t cuantas = reunePivotes<kFilasTesela>(panel, k, 0, panel.fin - panel.inicio,
+                                                         pivotes + 1, factoresDeTesela(panel, g));
+  *pivotes = static_cast<std::int32_t>(cuantas);
 }
 
 // Rows filas, the tile gathered at g, over the columns of `trechos`, with
 // the panel's pivots from their packed rows.
 void aplicaEmpaquetadas(const Panel& panel, double* const* filas, std::size_t g,
                         const Trechos& trechos) {
-  const Reunidas r = reunidas(panel, g);
-  const auto cuantas = static_cast<std::size_t>(r.pivotes[0]);
+  const std::int32_t* pivotes = pivotesDeTesela(panel, g);
+  const auto cuantas = static_cast<std::size_t>(*pivotes);
   if (cuantas == 0) return;
-  const Empaquetadas p{panel.trabajo.empaquetadas.data(), kAnchoPanel, r.pivotes + 1, r.factores,
-                       cuantas};
+  const Empaquetadas p{panel.trabajo.empaquetadas.data(), kAnchoPanel, pivotes + 1,
+                       factoresDeTesela(panel, g), cuantas};
   porTrechos(trechos,
              [&](std::size_t a, std::size_t b) { restaEmpaquetadasTesela(filas, p, a, b); });
 }
