@@ -104,10 +104,10 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
   for (int caso = 0; caso < 3000; ++caso) {
     // Mostly tiny systems; every tenth spans several strips of pivots, and
     // with its odd sizes leaves partial tiles and columns past the last tile;
-    // every five hundredth spans several panels, and the last case several
-    // stretches of the sweep.
-    const bool ancho = caso % 500 == 250 || caso == 2999;
-    const std::size_t n = caso == 2999     ? 520 + azar() % 40
+    // every five hundredth spans several panels, and the last two cases
+    // several stretches of the sweep.
+    const bool ancho = caso % 500 == 250 || caso >= 2998;
+    const std::size_t n = caso >= 2998     ? 520 + azar() % 40
                           : ancho          ? 300 + azar() % 100
                           : caso % 10 == 0 ? 40 + azar() % 80
                                            : azar() % 9;
@@ -116,8 +116,9 @@ TEST_P(BloqueEjecucion, SameBitsAsTheFullSolver) {
     const Bloque bloque = calculaBloque(marcas);
     const std::size_t m = bloque.indices.size();
     // Every twentieth block is sparse, as a cascade's are: whole rows then
-    // have only zero factors in a panel, and tiles skip pivots.
-    const bool disperso = caso % 20 == 10;
+    // have only zero factors in a panel, and tiles skip pivots (in the one
+    // before last, the same pivots in every stretch).
+    const bool disperso = caso % 20 == 10 || caso == 2998;
     Matrix A(n, Vector(n, 0.0));
     preparaBloque(trabajo, bloque);
     Matrix& Ab = trabajo.Ab;

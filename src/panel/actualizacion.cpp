@@ -12,16 +12,35 @@ namespace {
 // block's update, so the caller finds some left when it has decided.
 constexpr std::size_t kFilasPorPieza = 16 * kFilasTesela;
 
-// Rows filas (block rows k), a tile, over the columns of `trechos`, with the
-// panel's pivots from their packed rows.
-void aplicaEmpaquetadas(const Panel& panel, double* const* filas, const std::size_t* k,
-                        const Trechos& trechos, Factores& factores) {
-  Indices indices{};
-  const std::size_t cuantas =
-      reunePivotes<kFilasTesela>(panel, k, 0, panel.fin - panel.inicio, indices, factores);
+// The tile of the update's list from its g-th row: the pivots that apply to
+// its rows and their factors, gathered once for all stretches of columns (the
+// factors of a tile lie one pivot's column apart, which a 4000-row block's
+// update read anew for each of its eight stretches).
+double* factoresDeTesela(const Panel& panel, std::size_t g) {
+  return panel.trabajo.factoresTeselas.data() + g * kAnchoPanel;
+}
+
+// How many pivots apply, then their numbers.
+std::int32_t* pivotesDeTesela(const Panel& panel, std::size_t g) {
+  return panel.trabajo.pivotesTeselas.data() + g * kPivotesPorFila;
+}
+
+void reuneTesela(const Panel& panel, const std::size_t* k, std::size_t g) {
+  std::int32_t* pivotes = pivotesDeTesela(panel, g);
+  const std::size_t cuantas = reunePivotes<kFilasTesela>(panel, k, 0, panel.fin - panel.inicio,
+                                                         pivotes + 1, factoresDeTesela(panel, g));
+  *pivotes = static_cast<std::int32_t>(cuantas);
+}
+
+// Rows filas, the tile gathered at g, over the columns of `trechos`, with
+// the panel's pivots from their packed rows.
+void aplicaEmpaquetadas(const Panel& panel, double* const* filas, std::size_t g,
+                        const Trechos& trechos) {
+  const std::int32_t* pivotes = pivotesDeTesela(panel, g);
+  const auto cuantas = static_cast<std::size_t>(*pivotes);
   if (cuantas == 0) return;
-  const Empaquetadas p{panel.trabajo.empaquetadas.data(), kAnchoPanel, indices.data(),
-                       factores.data(), cuantas};
+  const Empaquetadas p{panel.trabajo.empaquetadas.data(), kAnchoPanel, pivotes + 1,
+                       factoresDeTesela(panel, g), cuantas};
   porTrechos(trechos,
              [&](std::size_t a, std::size_t b) { restaEmpaquetadasTesela(filas, p, a, b); });
 }
@@ -41,8 +60,13 @@ void actualizaFilas(Matrix& Ab, const Panel& panel, std::size_t desde, std::size
     if (devuelve) copiaDeCompacta(panel, k, Ab[k].data() + panel.inicio);
     if (tieneFactores(panel, k, kTodas)) lista[enLista++] = static_cast<std::int32_t>(k);
   }
-  Factores factores{};
   const std::size_t enTeselas = enLista - enLista % kFilasTesela;
+  for (std::size_t g = 0; g < enTeselas; g += kFilasTesela) {
+    Cuales cuales{};
+    for (std::size_t i = 0; i < kFilasTesela; ++i)
+      cuales[i] = static_cast<std::size_t>(lista[g + i]);
+    reuneTesela(panel, cuales.data(), desde + g);
+  }
   const std::size_t ultima = std::max(columnas.hasta, columnas.fin);
   for (std::size_t a = 0; a < ultima; a += kColumnasPorTrecho) {
     const std::size_t b = a + kColumnasPorTrecho;
@@ -51,14 +75,12 @@ void actualizaFilas(Matrix& Ab, const Panel& panel, std::size_t desde, std::size
     if (vacio(trechos)) continue;
     for (std::size_t g = 0; g < enTeselas; g += kFilasTesela) {
       Filas filas{};
-      Cuales cuales{};
-      for (std::size_t i = 0; i < kFilasTesela; ++i) {
-        cuales[i] = static_cast<std::size_t>(lista[g + i]);
-        filas[i] = Ab[cuales[i]].data();
-      }
-      aplicaEmpaquetadas(panel, filas.data(), cuales.data(), trechos, factores);
+      for (std::size_t i = 0; i < kFilasTesela; ++i)
+        filas[i] = Ab[static_cast<std::size_t>(lista[g + i])].data();
+      aplicaEmpaquetadas(panel, filas.data(), desde + g, trechos);
     }
   }
+  Factores factores{};
   for (std::size_t g = enTeselas; g < enLista; ++g) {
     const auto k = static_cast<std::size_t>(lista[g]);
     double* fila = Ab[k].data();

@@ -193,7 +193,8 @@ bool decidePanel(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& pane
 
 double memoriaDePaneles(std::size_t n) {
   const auto nodos = static_cast<double>(n);
-  return 2.0 * (8.0 * kAnchoPanel * (4.0 * nodos + kAnchoPaquete) + 8.0 * nodos);
+  return 2.0 * (8.0 * kAnchoPanel * (5.0 * nodos + kAnchoPaquete) +
+                (8.0 + 4.0 * kPivotesPorFila) * nodos);
 }
 
 TrabajoPanel nuevoTrabajoPanel(std::size_t n) {
@@ -204,6 +205,8 @@ TrabajoPanel nuevoTrabajoPanel(std::size_t n) {
   trabajo.empaquetadas = reservaVector(porExceso(n, kAnchoPaquete) * kAnchoPaquete * kAnchoPanel);
   trabajo.filas = nuevoVectorEntero(n);
   trabajo.conFactores = nuevoVectorEntero(n);
+  trabajo.factoresTeselas = reservaVector(n * kAnchoPanel);
+  trabajo.pivotesTeselas = nuevoVectorEntero(n * kPivotesPorFila);
   return trabajo;
 }
 
@@ -211,6 +214,7 @@ void preparaPanel(TrabajoPanel& trabajo, std::size_t m) {
   for (Vector& fila : trabajo.copia) fila.resize(m);
   for (Vector& fila : trabajo.factor) fila.resize(m);
   trabajo.columnas.resize(m * kAnchoPanel);
+  trabajo.factoresTeselas.resize(m * kAnchoPanel);
   trabajo.empaquetadas.resize(porExceso(m, kAnchoPaquete) * kAnchoPaquete * kAnchoPanel);
 }
 

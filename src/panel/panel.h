@@ -17,6 +17,7 @@
 
 #include "base/hilos.h"
 #include "base/tipos.h"
+#include "panel/tesela.h"
 
 // 32 pivots decided together on the compact copy: the strip's own updates
 // are made one row and one pivot at a time, and grow with the square of its
@@ -34,6 +35,10 @@ inline constexpr std::size_t kAnchoPanel = kAnchoFranja * kFranjasPorPanel;
 // 256 KiB) stay in the second-level cache while the rows stream past.
 inline constexpr std::size_t kColumnasPorTrecho = 512;
 
+// Room a row of the update's list holds for its tile's pivot numbers: a
+// tile's kFilasTesela rows then hold the panel's kAnchoPanel and their count.
+inline constexpr std::size_t kPivotesPorFila = kAnchoPanel / kFilasTesela + 1;
+
 // Work storage of a panel, with room for blocks of the whole dimension.
 struct TrabajoPanel {
   Matrix copia;                     // per panel column: its pivot row when it was chosen
@@ -41,6 +46,11 @@ struct TrabajoPanel {
   Vector columnas;                  // the panel's columns, a strip of every row at a time
   Vector empaquetadas;              // the pivot rows packed for the update (panel/tesela.h)
   std::vector<std::int32_t> filas;  // the update: each thread's rows for the register tiles
+  // The update: each tile's factors for the pivots that apply and, before
+  // their numbers, how many apply; a tile of kFilasTesela rows from row k
+  // of the list holds those from k·kAnchoPanel and k·kPivotesPorFila on.
+  Vector factoresTeselas;
+  std::vector<std::int32_t> pivotesTeselas;
   std::vector<std::int32_t> conFactores;  // per row: bit s, a nonzero factor in strip s
   unsigned hilos = 0;                     // threads for an update's rows; 0: hilos()
 };

@@ -96,7 +96,7 @@ inline unsigned hilosParaPaso(const Panel& panel, double actualizaciones) {
 // linalg/bloque.h), so leaving it out leaves the bits of applying it.
 template <std::size_t R>
 std::size_t reunePivotes(const Panel& panel, const std::size_t* k, std::size_t desde,
-                         std::size_t hasta, Indices& indices, Factores& factores) {
+                         std::size_t hasta, std::int32_t* indices, double* factores) {
   std::size_t cuantas = 0;
   for (std::size_t t = desde; t < hasta; ++t) {
     const double* factor = panel.trabajo.factor[t].data();
@@ -119,7 +119,8 @@ void aplicaPivotes(const Panel& panel, double* const* filas, const std::size_t* 
                    std::size_t desde, std::size_t hasta, std::size_t corre, const Trechos& trechos,
                    Factores& factores) {
   Indices indices{};
-  const std::size_t cuantas = reunePivotes<R>(panel, k, desde, hasta, indices, factores);
+  const std::size_t cuantas =
+      reunePivotes<R>(panel, k, desde, hasta, indices.data(), factores.data());
   if (cuantas == 0) return;
   Copias copias{};
   for (std::size_t j = 0; j < cuantas; ++j)
