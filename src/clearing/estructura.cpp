@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 #include "base/hilos.h"
 #include "base/memoria.h"
@@ -63,19 +64,47 @@ bool esDatoFinito(const Red& red) {
 // Row k adds PI[k][·]·p[k] to every c[i]: each c[i] still gets its products
 // in ascending k. A row adds only zeros when p[k] is a zero, or when the row
 // is all 0.0 (pBarra[k] == 0) and p[k] is finite; those rows are skipped.
+// The rows that add are taken four at a time, each c[i] held in a register
+// through their four products and sums, in the same order as one at a time:
+// a round-heavy run reads c a quarter as often (PI's rows are the stream).
 Vector sumaEntradas(const Red& red, const Vector& p, unsigned hilos) {
   const std::size_t n = p.size();
   Vector c = nuevoVector(n);
+  std::vector<std::size_t> suman;
+  suman.reserve(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const double pk = p[k];
+    if (pk == 0.0 || (red.pBarra[k] == 0.0 && std::isfinite(pk))) continue;
+    suman.push_back(k);
+  }
   // Stretches of whole cache lines of c, so that no two threads write one.
   constexpr std::size_t kSumasPorLinea = 8;
   repartePorFilas(
       n, kSumasPorLinea, n,
       [&](std::size_t desde, std::size_t hasta) {
-        for (std::size_t k = 0; k < n; ++k) {
-          const double pk = p[k];
-          if (pk == 0.0 || (red.pBarra[k] == 0.0 && std::isfinite(pk))) continue;
-          const double* fila = red.PI[k].data();
-          double* suma = c.data();
+        double* suma = c.data();
+        const std::size_t juntas = suman.size() / 4 * 4;
+        for (std::size_t j = 0; j < juntas; j += 4) {
+          const double* f0 = red.PI[suman[j]].data();
+          const double* f1 = red.PI[suman[j + 1]].data();
+          const double* f2 = red.PI[suman[j + 2]].data();
+          const double* f3 = red.PI[suman[j + 3]].data();
+          const double p0 = p[suman[j]];
+          const double p1 = p[suman[j + 1]];
+          const double p2 = p[suman[j + 2]];
+          const double p3 = p[suman[j + 3]];
+          for (std::size_t i = desde; i < hasta; ++i) {
+            double s = suma[i];
+            s += f0[i] * p0;
+            s += f1[i] * p1;
+            s += f2[i] * p2;
+            s += f3[i] * p3;
+            suma[i] = s;
+          }
+        }
+        for (std::size_t j = juntas; j < suman.size(); ++j) {
+          const double* fila = red.PI[suman[j]].data();
+          const double pk = p[suman[j]];
           for (std::size_t i = desde; i < hasta; ++i) suma[i] += fila[i] * pk;
         }
       },
