@@ -15,6 +15,7 @@
 #include "base/memoria.h"
 #include "base/reparto.h"
 #include "linalg/eliminadas.h"
+#include "linalg/magnitud.h"
 #include "linalg/termino.h"
 #include "sistema/plataforma.h"
 
@@ -200,27 +201,6 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Eliminacio
   return true;
 }
 
-// The entry of largest magnitude among fila[desde … m), the first on ties,
-// starting from `mayor`, which only a strictly larger magnitude replaces (a
-// NaN never does). Four running maxima break the chain of comparisons; the
-// entry is then the first that reaches their maximum.
-double mayorMagnitud(const double* fila, std::size_t desde, std::size_t m, double mayor) {
-  double tope[4] = {std::fabs(mayor), std::fabs(mayor), std::fabs(mayor), std::fabs(mayor)};
-  if (std::isnan(tope[0])) return mayor;  // nothing compares greater than a NaN
-  std::size_t c = desde;
-  for (; c + 4 <= m; c += 4)
-    for (std::size_t i = 0; i < 4; ++i) {
-      const double a = std::fabs(fila[c + i]);
-      tope[i] = a > tope[i] ? a : tope[i];
-    }
-  for (; c < m; ++c) tope[0] = std::fabs(fila[c]) > tope[0] ? std::fabs(fila[c]) : tope[0];
-  const double maximo = std::max(std::max(tope[0], tope[1]), std::max(tope[2], tope[3]));
-  if (!(maximo > std::fabs(mayor))) return mayor;
-  for (c = desde; std::fabs(fila[c]) != maximo; ++c) {
-  }
-  return fila[c];
-}
-
 // The block columns the reordering marks at a time: 1024 columns, 8 KiB of
 // each row read in one stretch, 128 bytes of bits a row. (32 at a time read
 // 256 bytes of every row per pass, and the passes over rows 32 KiB apart
@@ -239,19 +219,20 @@ struct Mayores {
 
 // Row k's entries above tol among block columns [desde, hasta), a window:
 // bit b of its word w says |fila[desde + 32·w + b]| > tol. Most rows have
-// none there (an eliminated block keeps one large entry a row), so the row
-// is first tested as a whole, in a loop the compiler can vectorize.
+// one such entry or none (an eliminated block keeps one large entry a row),
+// so the row, and then each word's columns, is first tested as a whole.
 void senalaFila(const double* fila, std::size_t k, std::size_t desde, std::size_t hasta,
                 Mayores& mayores) {
-  bool alguna = false;
-  for (std::size_t c = desde; c < hasta; ++c) alguna |= std::fabs(fila[c]) > tol;
   mayores.cuenta[k] = 0;
-  if (!alguna) return;
+  if (!hayMayores(fila, desde, hasta)) return;
   std::int32_t* palabras = mayores.bits.data() + k * kPalabrasSenaladas;
   for (std::size_t w = 0; w < kPalabrasSenaladas; ++w) {
+    const std::size_t inicio = desde + 32 * w;
+    const std::size_t fin = std::min(inicio + 32, hasta);
     std::uint32_t bits = 0;
-    for (std::size_t c = desde + 32 * w; c < std::min(desde + 32 * (w + 1), hasta); ++c)
-      bits |= static_cast<std::uint32_t>(std::fabs(fila[c]) > tol) << (c - desde - 32 * w);
+    if (inicio < fin && hayMayores(fila, inicio, fin))
+      for (std::size_t c = inicio; c < fin; ++c)
+        bits |= static_cast<std::uint32_t>(std::fabs(fila[c]) > tol) << (c - inicio);
     palabras[w] = static_cast<std::int32_t>(bits);
     mayores.cuenta[k] |= static_cast<std::int32_t>(bits != 0);
   }
