@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <random>
@@ -363,7 +365,7 @@ TEST(Bloque, RowSearchesAsOneValueAtATime) {
       hay = hay || std::fabs(fila[c]) > tol;
     }
     const double hallado = mayorMagnitud(fila.data(), desde, fila.size(), inicial);
-    EXPECT_EQ(std::memcmp(&hallado, &mayor, sizeof mayor), 0) << caso;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(hallado), std::bit_cast<std::uint64_t>(mayor)) << caso;
     EXPECT_EQ(hayMayores(fila.data(), desde, fila.size()), hay) << caso;
   }
 }
