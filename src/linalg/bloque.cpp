@@ -220,11 +220,10 @@ struct Mayores {
 // Row k's entries above tol among block columns [desde, hasta), a window:
 // bit b of its word w says |fila[desde + 32·w + b]| > tol. Most rows have
 // one such entry or none (an eliminated block keeps one large entry a row),
-// so the row, and then each word's columns, is first tested as a whole.
+// so each word's columns are first tested as a whole.
 void senalaFila(const double* fila, std::size_t k, std::size_t desde, std::size_t hasta,
                 Mayores& mayores) {
   mayores.cuenta[k] = 0;
-  if (!hayMayores(fila, desde, hasta)) return;
   std::int32_t* palabras = mayores.bits.data() + k * kPalabrasSenaladas;
   for (std::size_t w = 0; w < kPalabrasSenaladas; ++w) {
     const std::size_t inicio = desde + 32 * w;

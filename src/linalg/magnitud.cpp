@@ -69,7 +69,15 @@ double mayorMagnitud(const double* fila, std::size_t desde, std::size_t m, doubl
   for (const Doble2& t : tope) maximo = std::max({maximo, t[0], t[1]});
   for (; c < m; ++c) maximo = std::fabs(fila[c]) > maximo ? std::fabs(fila[c]) : maximo;
   if (!(maximo > inicial)) return mayor;
-  return fila[primeroCon(fila, desde, maximo)];
+  // The first entry at the maximum: two at a time up to the pair that holds it.
+  const Doble2 buscado = {maximo, maximo};
+  c = desde;
+  while (c + 2 <= m) {
+    const Entero2 igual = absoluto(carga(fila + c)) == buscado;
+    if ((igual[0] | igual[1]) != 0) break;
+    c += 2;
+  }
+  return fila[primeroCon(fila, c, maximo)];
 }
 
 bool hayMayores(const double* fila, std::size_t desde, std::size_t hasta) {
