@@ -102,8 +102,9 @@ TEST(Escritura, DefaultMatricesAcrossStretchesOfRows) {
   };
   Marcas primera(n, 0);
   Marcas segunda(n, 0);
-  for (const std::size_t i : {0, 1, 597, 598, 599, 600, 998, 999}) primera[i] = 1;
-  for (const std::size_t i : {2, 599, 700}) segunda[i] = 1;
+  for (const std::size_t i : {0, 1, 148, 149, 150, 597, 598, 599, 600, 894, 998, 999})
+    primera[i] = 1;
+  for (const std::size_t i : {2, 149, 599, 700}) segunda[i] = 1;
   EXPECT_EQ(escrito([&](Informe& out) {
               escribeMatrizMarcasAparte(out, primera);
               escribeMatrizMarcasAparte(out, segunda);

@@ -12,11 +12,12 @@ namespace {
 
 constexpr std::size_t kAnchoCelda = 7;  // "0      "
 
-// Bytes of a default matrix's text written at a time: some 4 MiB of whole
+// Bytes of a default matrix's text written at a time: some 1 MiB of whole
 // rows in one call into the stream, where each row took two to four (some
-// 3·10⁶ calls over the 999 rounds of a dense cascade of 1000 nodes); stdio
-// writes what exceeds its buffer straight from here.
-constexpr std::size_t kBytesTira = std::size_t{1} << 22;
+// 3·10⁶ calls over the 999 rounds of a dense cascade of 1000 nodes). It is
+// memory the run holds beside its matrices: with 4 MiB, a memory limit that
+// a run of 1000 nodes fitted refused it.
+constexpr std::size_t kBytesTira = std::size_t{1} << 20;
 
 std::size_t bytesPorFila(std::size_t n) {
   return kAnchoCelda * n + 2;
