@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <string>
 #include <utility>
@@ -16,6 +19,7 @@
 #include "base/fallo.h"
 #include "base/hilos.h"
 #include "base/pruebas.h"
+#include "linalg/magnitud.h"
 #include "linalg/solucion.h"
 #include "panel/tesela.h"
 
@@ -339,6 +343,32 @@ TEST(Bloque, NonFiniteFactorHandsBackToTheFullSolver) {
   Vector b{1, 1};
   Vector x;
   EXPECT_FALSE(resuelveBloque(trabajo, bloque, b, x));
+}
+
+// The division's and the reordering's row searches, two doubles at a time,
+// against the plain loops: ties (the first wins), NaNs (never win), the
+// infinities, signed zeros and values at tol, from every start, over rows
+// shorter and longer than the searches' unrolled stretch.
+TEST(Bloque, RowSearchesAsOneValueAtATime) {
+  const double valores[] = {0.0, -0.0,         tol,      -tol,      2e-8, -3.0,
+                            3.0, std::nan(""), HUGE_VAL, -HUGE_VAL, 1.0,  -1e-9};
+  std::mt19937 azar(7);
+  const auto valor = [&] { return valores[azar() % std::size(valores)]; };
+  for (int caso = 0; caso < 3000; ++caso) {
+    Vector fila(azar() % 40);
+    for (double& x : fila) x = valor();
+    const std::size_t desde = azar() % (fila.size() + 1);
+    const double inicial = valor();
+    double mayor = inicial;
+    bool hay = false;
+    for (std::size_t c = desde; c < fila.size(); ++c) {
+      if (std::fabs(fila[c]) > std::fabs(mayor)) mayor = fila[c];
+      hay = hay || std::fabs(fila[c]) > tol;
+    }
+    const double hallado = mayorMagnitud(fila.data(), desde, fila.size(), inicial);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(hallado), std::bit_cast<std::uint64_t>(mayor)) << caso;
+    EXPECT_EQ(hayMayores(fila.data(), desde, fila.size()), hay) << caso;
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "base/hilos.h"
 #include "base/pruebas.h"
+#include "report/diagonal.h"
 #include "report/matrices.h"
 
 namespace {
@@ -85,3 +86,29 @@ TEST_P(EscrituraHilos, ScaledMatrixInRowOrder) {
 }
 
 }  // namespace
+
+// Default matrices of 1000 nodes go out in more than one stretch of rows:
+// the marks at a stretch's edges land in their cells, and a second matrix
+// shows none of the first one's.
+TEST(Escritura, DefaultMatricesAcrossStretchesOfRows) {
+  constexpr std::size_t n = 1000;
+  const auto texto = [&](const Marcas& marcas) {
+    std::string t;
+    for (std::size_t i = 0; i < n; ++i) {
+      for (std::size_t j = 0; j < n; ++j) t += (i == j && marcas[i] != 0) ? "1      " : "0      ";
+      t += "\r\n";
+    }
+    return t;
+  };
+  Marcas primera(n, 0);
+  Marcas segunda(n, 0);
+  for (const std::size_t i : {0, 1, 148, 149, 150, 597, 598, 599, 600, 894, 998, 999})
+    primera[i] = 1;
+  for (const std::size_t i : {2, 149, 599, 700}) segunda[i] = 1;
+  EXPECT_EQ(escrito([&](Informe& out) {
+              escribeMatrizMarcasAparte(out, primera);
+              escribeMatrizMarcasAparte(out, segunda);
+              esperaAparte(out);
+            }),
+            texto(primera) + texto(segunda));
+}

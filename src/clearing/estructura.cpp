@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <vector>
 
 #include "base/hilos.h"
 #include "base/memoria.h"
@@ -49,6 +50,41 @@ void traspuestaBloque(const Matrix& PI, const std::vector<std::int32_t>& indices
   }
 }
 
+// suma[lugar(r)] += PI[k][lugar(r)]·pesos[k] for r in [desde, hasta) and each
+// k of filas in order. The rows go four at a time, each sum held in a
+// register through their four products and sums, the operations of one row
+// at a time: a round reads the sums a quarter as often (PI's rows are the
+// stream).
+template <typename Lugar>
+void sumaFilas(const Matrix& PI, const std::vector<std::size_t>& filas, const Vector& pesos,
+               double* suma, std::size_t desde, std::size_t hasta, const Lugar& lugar) {
+  const std::size_t juntas = filas.size() / 4 * 4;
+  for (std::size_t j = 0; j < juntas; j += 4) {
+    const double* f0 = PI[filas[j]].data();
+    const double* f1 = PI[filas[j + 1]].data();
+    const double* f2 = PI[filas[j + 2]].data();
+    const double* f3 = PI[filas[j + 3]].data();
+    const double p0 = pesos[filas[j]];
+    const double p1 = pesos[filas[j + 1]];
+    const double p2 = pesos[filas[j + 2]];
+    const double p3 = pesos[filas[j + 3]];
+    for (std::size_t r = desde; r < hasta; ++r) {
+      const std::size_t i = lugar(r);
+      double s = suma[i];
+      s += f0[i] * p0;
+      s += f1[i] * p1;
+      s += f2[i] * p2;
+      s += f3[i] * p3;
+      suma[i] = s;
+    }
+  }
+  for (std::size_t j = juntas; j < filas.size(); ++j) {
+    const double* fila = PI[filas[j]].data();
+    const double pk = pesos[filas[j]];
+    for (std::size_t r = desde; r < hasta; ++r) suma[lugar(r)] += fila[lugar(r)] * pk;
+  }
+}
+
 // The kept rows' new entries a round writes before a second thread shares them.
 constexpr std::size_t kEntradasParaRepartir = std::size_t{1} << 16;
 
@@ -66,18 +102,19 @@ bool esDatoFinito(const Red& red) {
 Vector sumaEntradas(const Red& red, const Vector& p, unsigned hilos) {
   const std::size_t n = p.size();
   Vector c = nuevoVector(n);
+  std::vector<std::size_t> suman;
+  suman.reserve(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const double pk = p[k];
+    if (pk == 0.0 || (red.pBarra[k] == 0.0 && std::isfinite(pk))) continue;
+    suman.push_back(k);
+  }
   // Stretches of whole cache lines of c, so that no two threads write one.
   constexpr std::size_t kSumasPorLinea = 8;
   repartePorFilas(
       n, kSumasPorLinea, n,
       [&](std::size_t desde, std::size_t hasta) {
-        for (std::size_t k = 0; k < n; ++k) {
-          const double pk = p[k];
-          if (pk == 0.0 || (red.pBarra[k] == 0.0 && std::isfinite(pk))) continue;
-          const double* fila = red.PI[k].data();
-          double* suma = c.data();
-          for (std::size_t i = desde; i < hasta; ++i) suma[i] += fila[i] * pk;
-        }
+        sumaFilas(red.PI, suman, p, c.data(), desde, hasta, [](std::size_t r) { return r; });
       },
       hilos);
   return c;
@@ -130,17 +167,17 @@ Vector pagosDeSolventes(const Red& red, const Bloque& bloque, unsigned hilos) {
   const std::size_t n = red.pBarra.size();
   Vector z = nuevoVector(n);
   const std::size_t m = bloque.indices.size();
-  // Each thread sums over every solvent k, ascending, for its own stretch of the block.
+  std::vector<std::size_t> pagan;  // the solvent k with something to add
+  pagan.reserve(bloque.fuera.size());
+  for (const std::int32_t k : bloque.fuera)
+    if (red.pBarra[static_cast<std::size_t>(k)] != 0.0)
+      pagan.push_back(static_cast<std::size_t>(k));
+  // Each thread sums over every such k, ascending, for its own stretch of the block.
   repartePorFilas(
       m, 8, m,
       [&](std::size_t desde, std::size_t hasta) {
-        const std::int32_t* indices = bloque.indices.data();
-        for (const std::int32_t k : bloque.fuera) {
-          const double pk = red.pBarra[static_cast<std::size_t>(k)];
-          if (pk == 0.0) continue;  // only zeros to add
-          const double* fila = red.PI[static_cast<std::size_t>(k)].data();
-          for (std::size_t r = desde; r < hasta; ++r) z[indices[r]] += fila[indices[r]] * pk;
-        }
+        sumaFilas(red.PI, pagan, red.pBarra, z.data(), desde, hasta,
+                  [&](std::size_t r) { return static_cast<std::size_t>(bloque.indices[r]); });
       },
       hilos);
   return z;

@@ -11,6 +11,7 @@
 #include "comun/texto.h"
 #include "lectura/datos.h"
 #include "panel/panel.h"
+#include "report/diagonal.h"
 #include "report/informe.h"
 #include "report/matrices.h"
 #include "sistema/plataforma.h"
@@ -35,7 +36,8 @@ Huella huellaDe(std::int32_t dim, int matrices) {
   Huella h;
   h.matrices = matrices * 8.0 * n * n + 64.0 * n;
   h.lectura = static_cast<double>(memoriaDeLectura(nodos));
-  h.escritura = static_cast<double>(kBuferInforme + memoriaDeMatriz(nodos));
+  h.escritura =
+      static_cast<double>(kBuferInforme + memoriaDeMatriz(nodos) + memoriaDeMarcas(nodos));
   h.paneles = memoriaDePaneles(nodos);
   // The stacks of the block solver's threads (for blocks that are shared
   // out), the report's and the one writing a default matrix while a round

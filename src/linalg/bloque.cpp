@@ -15,6 +15,7 @@
 #include "base/memoria.h"
 #include "base/reparto.h"
 #include "linalg/eliminadas.h"
+#include "linalg/magnitud.h"
 #include "linalg/termino.h"
 #include "sistema/plataforma.h"
 
@@ -200,57 +201,6 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Eliminacio
   return true;
 }
 
-// The entry of largest magnitude among fila[desde … m), the first on ties,
-// starting from `mayor`, which only a strictly larger magnitude replaces (a
-// NaN never does). Four running maxima break the chain of comparisons; the
-// entry is then the first that reaches their maximum.
-double mayorMagnitud(const double* fila, std::size_t desde, std::size_t m, double mayor) {
-  double tope[4] = {std::fabs(mayor), std::fabs(mayor), std::fabs(mayor), std::fabs(mayor)};
-  if (std::isnan(tope[0])) return mayor;  // nothing compares greater than a NaN
-  std::size_t c = desde;
-  for (; c + 4 <= m; c += 4)
-    for (std::size_t i = 0; i < 4; ++i) {
-      const double a = std::fabs(fila[c + i]);
-      tope[i] = a > tope[i] ? a : tope[i];
-    }
-  for (; c < m; ++c) tope[0] = std::fabs(fila[c]) > tope[0] ? std::fabs(fila[c]) : tope[0];
-  const double maximo = std::max(std::max(tope[0], tope[1]), std::max(tope[2], tope[3]));
-  if (!(maximo > std::fabs(mayor))) return mayor;
-  for (c = desde; std::fabs(fila[c]) != maximo; ++c) {
-  }
-  return fila[c];
-}
-
-// Division: each row's value over its entry of largest magnitude, the first
-// such column on ties (4). Rows are shared among `hilos` threads (0: hilos()).
-// Each divisor is recorded in `divisores` when there is a record.
-void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x, unsigned hilos,
-            Eliminacion* registro) {
-  double* divisores = registro != nullptr ? registro->divisores.data() : nullptr;
-  // Read at run time: the compiler may turn a division by the literal −1.0
-  // into a negation, which flips the sign of a NaN where the division keeps it.
-  const double menosUno = kMenosUno;
-  if (b.empty()) return;
-  const std::int32_t c0 = bloque.posicion[0];
-  // Column 0 (0.0 when node 0 is outside) is where the search starts.
-  const std::size_t inicio = c0 == kFuera ? 0 : 1;
-  const std::size_t m = bloque.indices.size();
-  const auto filas = [&](std::size_t desde, std::size_t hasta) {
-    for (std::size_t i = desde; i < hasta; ++i) {
-      const std::int32_t r = bloque.posicion[i];
-      double divisor = menosUno;
-      if (r != kFuera) {
-        const Vector& fila = Ab[static_cast<std::size_t>(r)];
-        const double inicial = c0 == kFuera ? 0.0 : fila[static_cast<std::size_t>(c0)];
-        divisor = mayorMagnitud(fila.data(), inicio, m, inicial);
-      }
-      x[i] = b[i] / divisor;
-      if (divisores != nullptr) divisores[i] = divisor;
-    }
-  };
-  repartePorFilas(b.size(), 1, m, filas, hilos);
-}
-
 // The block columns the reordering marks at a time: 1024 columns, 8 KiB of
 // each row read in one stretch, 128 bytes of bits a row. (32 at a time read
 // 256 bytes of every row per pass, and the passes over rows 32 KiB apart
@@ -267,35 +217,77 @@ struct Mayores {
   std::vector<std::int32_t> filas;
 };
 
-// Block columns [desde, desde + kColumnasSenaladas) of the m×m block: bit b
-// of word w of row k says |Ab[k][desde + 32·w + b]| > tol, read along the
-// rows, each thread over its own rows; then, on this thread, each column's
-// rows. Most rows have no bit there (an eliminated block keeps one large
-// entry a row), so each row is first tested as a whole, in a loop the
-// compiler can vectorize, and the columns' lists are about a row each.
-void senalaMayores(const Matrix& Ab, std::size_t desde, std::size_t m, unsigned hilos,
+// Row k's entries above tol among block columns [desde, hasta), a window:
+// bit b of its word w says |fila[desde + 32·w + b]| > tol. Most rows have
+// one such entry or none (an eliminated block keeps one large entry a row),
+// so each word's columns are first tested as a whole.
+void senalaFila(const double* fila, std::size_t k, std::size_t desde, std::size_t hasta,
+                Mayores& mayores) {
+  mayores.cuenta[k] = 0;
+  std::int32_t* palabras = mayores.bits.data() + k * kPalabrasSenaladas;
+  for (std::size_t w = 0; w < kPalabrasSenaladas; ++w) {
+    const std::size_t inicio = desde + 32 * w;
+    const std::size_t fin = std::min(inicio + 32, hasta);
+    std::uint32_t bits = 0;
+    if (inicio < fin && hayMayores(fila, inicio, fin))
+      for (std::size_t c = inicio; c < fin; ++c)
+        bits |= static_cast<std::uint32_t>(std::fabs(fila[c]) > tol) << (c - inicio);
+    palabras[w] = static_cast<std::int32_t>(bits);
+    mayores.cuenta[k] |= static_cast<std::int32_t>(bits != 0);
+  }
+}
+
+// Division: each row's value over its entry of largest magnitude, the first
+// such column on ties (4). Rows are shared among `hilos` threads (0: hilos()).
+// Each divisor is recorded in `divisores` when there is a record. While a
+// block row is at hand, its bits for the reordering's first window are
+// taken too (senalaFila): one pass over the block instead of two.
+void divide(const Matrix& Ab, const Bloque& bloque, const Vector& b, Vector& x, unsigned hilos,
+            Eliminacion* registro, Mayores& mayores) {
+  double* divisores = registro != nullptr ? registro->divisores.data() : nullptr;
+  // Read at run time: the compiler may turn a division by the literal −1.0
+  // into a negation, which flips the sign of a NaN where the division keeps it.
+  const double menosUno = kMenosUno;
+  if (b.empty()) return;
+  const std::int32_t c0 = bloque.posicion[0];
+  // Column 0 (0.0 when node 0 is outside) is where the search starts.
+  const std::size_t inicio = c0 == kFuera ? 0 : 1;
+  const std::size_t m = bloque.indices.size();
+  const std::size_t ventana = std::min(kColumnasSenaladas, m);
+  const auto filas = [&](std::size_t desde, std::size_t hasta) {
+    for (std::size_t i = desde; i < hasta; ++i) {
+      const std::int32_t r = bloque.posicion[i];
+      double divisor = menosUno;
+      if (r != kFuera) {
+        const Vector& fila = Ab[static_cast<std::size_t>(r)];
+        const double inicial = c0 == kFuera ? 0.0 : fila[static_cast<std::size_t>(c0)];
+        divisor = mayorMagnitud(fila.data(), inicio, m, inicial);
+        senalaFila(fila.data(), static_cast<std::size_t>(r), 0, ventana, mayores);
+      }
+      x[i] = b[i] / divisor;
+      if (divisores != nullptr) divisores[i] = divisor;
+    }
+  };
+  repartePorFilas(b.size(), 1, m, filas, hilos);
+}
+
+// Every row of the m×m block over the window from desde, read along the
+// rows, each thread over its own rows.
+void senalaVentana(const Matrix& Ab, std::size_t desde, std::size_t m, unsigned hilos,
                    Mayores& mayores) {
   const std::size_t hasta = std::min(desde + kColumnasSenaladas, m);
   repartePorFilas(
       m, 1, m,
       [&](std::size_t primera, std::size_t fin) {
-        for (std::size_t k = primera; k < fin; ++k) {
-          const double* fila = Ab[k].data();
-          bool alguna = false;
-          for (std::size_t c = desde; c < hasta; ++c) alguna |= std::fabs(fila[c]) > tol;
-          mayores.cuenta[k] = 0;
-          if (!alguna) continue;
-          std::int32_t* palabras = mayores.bits.data() + k * kPalabrasSenaladas;
-          for (std::size_t w = 0; w < kPalabrasSenaladas; ++w) {
-            std::uint32_t bits = 0;
-            for (std::size_t c = desde + 32 * w; c < std::min(desde + 32 * (w + 1), hasta); ++c)
-              bits |= static_cast<std::uint32_t>(std::fabs(fila[c]) > tol) << (c - desde - 32 * w);
-            palabras[w] = static_cast<std::int32_t>(bits);
-            mayores.cuenta[k] |= static_cast<std::int32_t>(bits != 0);
-          }
-        }
+        for (std::size_t k = primera; k < fin; ++k)
+          senalaFila(Ab[k].data(), k, desde, hasta, mayores);
       },
       hilos);
+}
+
+// From the window's bits, on this thread: each column's rows, so that the
+// columns' lists are about a row each.
+void listaMayores(std::size_t m, Mayores& mayores) {
   std::fill(mayores.inicio.begin(), mayores.inicio.end(), 0);
   const auto cadaBit = [&](const auto& haz) {
     for (std::size_t k = 0; k < m; ++k) {
@@ -317,19 +309,16 @@ void senalaMayores(const Matrix& Ab, std::size_t desde, std::size_t m, unsigned 
 
 // Reordering: rows move with the values (5). en[p] is the original row at
 // place p, lugar[o] the place of original row o. A block column's entries
-// above tol come from the bits of senalaMayores, not from a walk down the
-// column, which would touch a cache line per row. The exchanges are recorded
-// when there is a record.
+// above tol come from the bits of senalaFila, not from a walk down the
+// column, which would touch a cache line per row; `mayores` comes with the
+// first window's bits (divide). The exchanges are recorded when there is a
+// record.
 void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x, unsigned hilos,
-              Eliminacion* registro) {
+              Eliminacion* registro, Mayores& mayores) {
   const std::size_t n = x.size();
   const std::size_t m = bloque.indices.size();
   std::vector<std::int32_t> en = nuevoVectorEntero(n);
   std::vector<std::int32_t> lugar = nuevoVectorEntero(n);
-  Mayores mayores{nuevoVectorEntero(m * kPalabrasSenaladas),
-                  nuevoVectorEntero(m),
-                  nuevoVectorEntero(kColumnasSenaladas + 1),
-                  {}};
   std::size_t leidasDesde = m;  // the block columns mayores holds, from there on
   for (std::size_t i = 0; i < n; ++i) en[i] = lugar[i] = static_cast<std::int32_t>(i);
   for (std::size_t j = 0; j < n; ++j) {
@@ -341,7 +330,8 @@ void reordena(const Matrix& Ab, const Bloque& bloque, Vector& x, unsigned hilos,
       const auto columna = static_cast<std::size_t>(c);
       if (leidasDesde == m || columna >= leidasDesde + kColumnasSenaladas) {  // ascending: the next
         leidasDesde = columna - columna % kColumnasSenaladas;
-        senalaMayores(Ab, leidasDesde, m, hilos, mayores);
+        if (leidasDesde > 0) senalaVentana(Ab, leidasDesde, m, hilos, mayores);
+        listaMayores(m, mayores);
       }
       const std::size_t enVentana = columna - leidasDesde;
       for (auto k = static_cast<std::size_t>(mayores.inicio[enVentana]);
@@ -456,7 +446,12 @@ bool resuelveBloque(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Vec
   const bool hecha = elimina(trabajo, bloque, b, registro);
   cierraHistoria(trabajo.historia, bloque.indices, hecha && trabajo.guarda);
   if (!hecha) return false;
-  divide(trabajo.Ab, bloque, b, x, trabajo.hilos, registro);
-  reordena(trabajo.Ab, bloque, x, trabajo.hilos, registro);
+  const std::size_t m = bloque.indices.size();
+  Mayores mayores{nuevoVectorEntero(m * kPalabrasSenaladas),
+                  nuevoVectorEntero(m),
+                  nuevoVectorEntero(kColumnasSenaladas + 1),
+                  {}};
+  divide(trabajo.Ab, bloque, b, x, trabajo.hilos, registro, mayores);
+  reordena(trabajo.Ab, bloque, x, trabajo.hilos, registro, mayores);
   return true;
 }

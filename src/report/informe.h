@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <vector>
 
 #include "base/fallo.h"
 #include "base/hilos.h"
@@ -30,7 +31,9 @@ struct MatrizAparte {
   Escribe escribe;
   std::optional<Encargo> encargo;  // the write in flight, if any
   Marcas marcas;
-  bool fallo = false;  // the write failed; read once the write has ended
+  std::vector<char> tira;     // rows of the matrix's text (report/diagonal.cpp)
+  std::size_t nodosTira = 0;  // the nodes tira's rows are for
+  bool fallo = false;         // the write failed; read once the write has ended
 };
 
 struct Informe {
