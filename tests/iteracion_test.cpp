@@ -1,9 +1,13 @@
 // The system of each round on the chain, and the round loop's results.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <random>
 
 #include "clearing/calculo.h"
+#include "clearing/estructura.h"
 #include "clearing/sistema.h"
 #include "red.h"
 
@@ -29,6 +33,40 @@ namespace {
 
 // The run's choice: the structure-aware table only for finite data outside
 // the reference build.
+// The block as the round writes it over storage that holds another round's
+// values: β·(0.0 + PI[k][j]) off the diagonal, β·PI[j][j] − 1.0 on it, bit
+// for bit, both where the block is sparse (a few creditors each: only the
+// nonzeros are written over cleared rows) and where it is dense.
+TEST(Iteracion, BlockWrittenOverAnotherRoundsValues) {
+  const std::size_t n = 150;
+  for (const int acreedores : {3, 150}) {
+    std::mt19937_64 azar(static_cast<unsigned>(acreedores));
+    Matrix L(n, Vector(n, 0.0));
+    for (std::size_t i = 0; i < n; ++i)
+      for (int t = 0; t < acreedores; ++t) L[i][azar() % n] = 1.0 + static_cast<double>(azar() % 9);
+    for (std::size_t i = 0; i < n; ++i) L[i][i] = 0.0;
+    const NetworkState estado = red(L, Vector(n, 1.0));
+    Red s(estado);
+    s.costes.beta = 0.75;
+    Marcas marcas(n);
+    for (std::size_t i = 0; i < n; ++i) marcas[i] = i % 4 != 0 ? 1 : 0;
+    const Bloque bloque = calculaBloque(marcas);
+    TrabajoBloque trabajo = nuevoTrabajoBloque(n);
+    for (Vector& fila : trabajo.Ab) fila.assign(n, 7.0);
+    Vector b;
+    construyeSistema(s, bloque, trabajo, b);
+    for (std::size_t r = 0; r < bloque.indices.size(); ++r)
+      for (std::size_t c = 0; c < bloque.indices.size(); ++c) {
+        const auto j = static_cast<std::size_t>(bloque.indices[r]);
+        const auto k = static_cast<std::size_t>(bloque.indices[c]);
+        const double esperado = r == c ? 0.75 * s.PI[j][j] - 1.0 : 0.75 * (0.0 + s.PI[k][j]);
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(trabajo.Ab[r][c]),
+                  std::bit_cast<std::uint64_t>(esperado))
+            << acreedores << " creditors, row " << r << ", column " << c;
+      }
+  }
+}
+
 TEST(Calculo, ChoosesTheLiteralTableForTheReferenceAndForNonFiniteData) {
   const NetworkState finita = cadena();
   const NetworkState infinita = red({{1e308, 1e308}, {0, 1}}, {0, 0});  // pBarra[0] = inf

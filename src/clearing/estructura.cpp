@@ -27,27 +27,65 @@ bool esVectorFinito(const Vector& v) {
   return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); });
 }
 
-// Ab[r][c] = beta·(0.0 + PI[indices[c]][indices[r]]) for r in [r0, r1) and c in
-// [c0, m), in tiles so that both the rows of PI read and the rows of Ab
+// Ab[r][c] = beta·(0.0 + PI[indices[c]][indices[r]]) for r in [r0, r1) and c
+// in [ca, cb), one tile, so that both the rows of PI read and the rows of Ab
 // written stay in cache. A 64×64 tile of doubles is 32 KiB on each side: one
 // tile read and one written fit the second-level cache of any current core,
 // while 64 doubles (8 cache lines) per row keep each line fully used before
-// it is evicted.
-void traspuestaBloque(const Matrix& PI, const std::vector<std::int32_t>& indices, double beta,
-                      Matrix& Ab, std::size_t r0, std::size_t r1, std::size_t c0) {
-  constexpr std::size_t kTesela = 64;
-  const std::size_t m = indices.size();
+// it is evicted. Returns the nonzero entries of PI it met.
+constexpr std::size_t kTesela = 64;
+std::size_t teselaTraspuesta(const Matrix& PI, const std::vector<std::int32_t>& indices,
+                             double beta, Matrix& Ab, std::size_t r0, std::size_t r1,
+                             std::size_t ca, std::size_t cb) {
+  std::size_t distintas = 0;
   for (std::size_t ra = r0; ra < r1; ra += kTesela) {
     const std::size_t rb = std::min(ra + kTesela, r1);
-    for (std::size_t ca = c0; ca < m; ca += kTesela) {
-      const std::size_t cb = std::min(ca + kTesela, m);
-      for (std::size_t c = ca; c < cb; ++c) {
-        const Vector& fila = PI[static_cast<std::size_t>(indices[c])];
-        for (std::size_t r = ra; r < rb; ++r)
-          Ab[r][c] = beta * (0.0 + fila[static_cast<std::size_t>(indices[r])]);
+    for (std::size_t c = ca; c < cb; ++c) {
+      const Vector& fila = PI[static_cast<std::size_t>(indices[c])];
+      for (std::size_t r = ra; r < rb; ++r) {
+        const double x = fila[static_cast<std::size_t>(indices[r])];
+        distintas += x != 0.0 ? 1 : 0;
+        Ab[r][c] = beta * (0.0 + x);
       }
     }
   }
+  return distintas;
+}
+
+// The same entries of a sparse block, columns [ca, m): Ab's rows cleared to
+// +0.0, which is what beta·(0.0 + x) gives for x = ±0.0, then each column's
+// row of PI read along and only its nonzeros written. Writing across Ab's
+// rows is what costs, and a sparse block needs little of it.
+void columnasDispersas(const Matrix& PI, const std::vector<std::int32_t>& indices, double beta,
+                       Matrix& Ab, std::size_t r0, std::size_t r1, std::size_t ca) {
+  const std::size_t m = indices.size();
+  for (std::size_t r = r0; r < r1; ++r)
+    std::fill(Ab[r].begin() + static_cast<std::ptrdiff_t>(ca),
+              Ab[r].begin() + static_cast<std::ptrdiff_t>(m), 0.0);
+  for (std::size_t c = ca; c < m; ++c) {
+    const Vector& fila = PI[static_cast<std::size_t>(indices[c])];
+    for (std::size_t r = r0; r < r1; ++r) {
+      const double x = fila[static_cast<std::size_t>(indices[r])];
+      if (x != 0.0) Ab[r][c] = beta * (0.0 + x);
+    }
+  }
+}
+
+// Ab[r][c] = beta·(0.0 + PI[indices[c]][indices[r]]) for r in [r0, r1) and c
+// in [c0, m). The first stretch of columns goes in tiles and tells how dense
+// the block is: where at most a sixteenth of it is nonzero (a cascade's
+// layers pay a few creditors each), the rest goes by columnasDispersas.
+void traspuestaBloque(const Matrix& PI, const std::vector<std::int32_t>& indices, double beta,
+                      Matrix& Ab, std::size_t r0, std::size_t r1, std::size_t c0) {
+  const std::size_t m = indices.size();
+  const std::size_t primera = std::min(c0 + kTesela, m);
+  const std::size_t distintas = teselaTraspuesta(PI, indices, beta, Ab, r0, r1, c0, primera);
+  if (distintas * 16 <= (r1 - r0) * (primera - c0)) {
+    columnasDispersas(PI, indices, beta, Ab, r0, r1, primera);
+    return;
+  }
+  for (std::size_t ca = primera; ca < m; ca += kTesela)
+    teselaTraspuesta(PI, indices, beta, Ab, r0, r1, ca, std::min(ca + kTesela, m));
 }
 
 // suma[lugar(r)] += PI[k][lugar(r)]·pesos[k] for r in [desde, hasta) and each
