@@ -12,7 +12,7 @@
 # usage: bench/suelo.sh [FAMILY:N ...]
 #   (default: sparse:2000 cascade:4000 alldefault:4000 densecascade:1000)
 # environment:
-#   CLEARING, GEN_NETWORK, BENCH_SUELO   binaries (default build/...)
+#   CLEARING, GEN_NETWORK, BENCH_SUELO, BENCH_MOTOR   binaries (default build/...)
 #   PAIRS=5                              interleaved pairs per network
 #   BENCH_SEED=1                         seed handed to gen-network
 #   TMPDIR=/dev/shm                      where the inputs and reports go
@@ -21,10 +21,11 @@ set -u
 # shellcheck source=tools/binarios.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../tools/binarios.sh"
 suelo=$(absolute "${BENCH_SUELO:-$root/build/bench-suelo}")
+motor=$(absolute "${BENCH_MOTOR:-$root/build/bench-motor}")
 pairs=${PAIRS:-5}
 seed=${BENCH_SEED:-1}
 [ $# -gt 0 ] || set -- sparse:2000 cascade:4000 alldefault:4000 densecascade:1000
-for b in "$clearing" "$suelo" "$gen"; do
+for b in "$clearing" "$suelo" "$gen" "$motor"; do
     [ -x "$b" ] || { echo "no binary at $b (build first)" >&2; exit 2; }
 done
 [ -x /usr/bin/time ] || { echo "needs GNU time at /usr/bin/time" >&2; exit 2; }
@@ -48,8 +49,8 @@ column() { printf '%s\n' "${@:2}" | awk -v f="$1" '{ print $f }' | median; }
 # result HEADING: the line of the report two below HEADING.
 result() { LC_ALL=C grep -a -m1 -A2 "^$1" "$work/output.txt" | tail -n 1; }
 
-echo "| family | n | rounds | report MB | same size | clearing s | floor s | wall ratio | clearing CPU s | floor CPU s | CPU ratio |"
-echo "|---|---:|---:|---:|---|---:|---:|---:|---:|---:|---:|"
+echo "| family | n | rounds | report MB | same size | clearing s | floor s | wall ratio | clearing CPU s | floor CPU s | CPU ratio | engine CPU s |"
+echo "|---|---:|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|"
 for net in "$@"; do
     fam=${net%%:*} n=${net#*:}
     "$gen" "$fam" "$n" "$seed" > "$work/input.txt" || { echo "generator failed: $net" >&2; continue; }
@@ -71,8 +72,9 @@ for net in "$@"; do
         s+=("$(seconds "$suelo" "$rounds")")
         rm -f "$work/output.txt"
     done
+    engine=$("$motor" "$work/input.txt" 3 | awk '{ printf "%.2f", $2 }')
     echo "$fam n=$n: clearing ${c[*]}; floor ${s[*]}" >&2
     mb=$(awk -v b="$bytes" 'BEGIN { printf "%.0f", b / 1e6 }')
     echo "| $fam | $n | $rounds | $mb | $same | $(column 1 "${c[@]}") | $(column 1 "${s[@]}") | $(ratios 1)" \
-        "| $(column 2 "${c[@]}") | $(column 2 "${s[@]}") | $(ratios 2) |"
+        "| $(column 2 "${c[@]}") | $(column 2 "${s[@]}") | $(ratios 2) | $engine |"
 done
