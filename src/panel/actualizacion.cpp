@@ -32,6 +32,26 @@ void reuneTesela(const Panel& panel, const std::size_t* k, std::size_t g) {
   *pivotes = static_cast<std::int32_t>(cuantas);
 }
 
+// Columns [a, b) of rows filas (a a multiple of kAnchoPaquete) with the
+// packed pivots p, run by run of packed blocks that hold a nonzero: a
+// block of zeros changes no entry (x − 0·f is x: the factors are finite
+// and the block holds no −0.0, invariant 1 of linalg/bloque.h), and a
+// sparse block's pivot rows are mostly such blocks.
+void restaLlenos(const Panel& panel, double* const* filas, const Empaquetadas& p, std::size_t a,
+                 std::size_t b) {
+  const std::int32_t* llenos = panel.trabajo.llenos.data();
+  const auto siguiente = [b](std::size_t c) {
+    return std::min(b, c - c % kAnchoPaquete + kAnchoPaquete);
+  };
+  std::size_t c = a;
+  while (c < b) {
+    while (c < b && llenos[c / kAnchoPaquete] == 0) c = siguiente(c);
+    const std::size_t desde = c;
+    while (c < b && llenos[c / kAnchoPaquete] != 0) c = siguiente(c);
+    if (desde < c) restaEmpaquetadasTesela(filas, p, desde, c);
+  }
+}
+
 // Rows filas, the tile gathered at g, over the columns of `trechos`, with
 // the panel's pivots from their packed rows.
 void aplicaEmpaquetadas(const Panel& panel, double* const* filas, std::size_t g,
@@ -41,8 +61,7 @@ void aplicaEmpaquetadas(const Panel& panel, double* const* filas, std::size_t g,
   if (cuantas == 0) return;
   const Empaquetadas p{panel.trabajo.empaquetadas.data(), kAnchoPanel, pivotes + 1,
                        factoresDeTesela(panel, g), cuantas};
-  porTrechos(trechos,
-             [&](std::size_t a, std::size_t b) { restaEmpaquetadasTesela(filas, p, a, b); });
+  porTrechos(trechos, [&](std::size_t a, std::size_t b) { restaLlenos(panel, filas, p, a, b); });
 }
 
 bool vacio(const Trechos& trechos) {

@@ -52,8 +52,18 @@ bool sonFinitasFuera(const Panel& panel, std::size_t hasta, std::size_t m) {
   return true;
 }
 
+// Whether one of the first `ancho` pivot rows of a packed block holds a
+// nonzero among its first `cuantas` columns.
+bool esLleno(const double* bloque, std::size_t ancho, std::size_t cuantas) {
+  for (std::size_t t = 0; t < ancho; ++t)
+    for (std::size_t l = 0; l < cuantas; ++l)
+      if (bloque[t * kAnchoPaquete + l] != 0.0) return true;
+  return false;
+}
+
 // The pivot rows over block columns [a, b) outside the panel (a a multiple
-// of kAnchoPaquete) into the packets of panel/tesela.h.
+// of kAnchoPaquete) into the packets of panel/tesela.h, each marked with
+// whether it holds a nonzero: the update skips those that hold none.
 void empaqueta(const Panel& panel, std::size_t a, std::size_t b) {
   const std::size_t ancho = panel.fin - panel.inicio;
   double* base = panel.trabajo.empaquetadas.data();
@@ -64,6 +74,7 @@ void empaqueta(const Panel& panel, std::size_t a, std::size_t b) {
     for (std::size_t t = 0; t < ancho; ++t)
       std::copy_n(panel.trabajo.copia[t].begin() + static_cast<std::ptrdiff_t>(c), cuantas,
                   bloque + t * kAnchoPaquete);
+    panel.trabajo.llenos[c / kAnchoPaquete] = esLleno(bloque, ancho, cuantas) ? 1 : 0;
   }
 }
 

@@ -194,7 +194,7 @@ bool decidePanel(const Matrix& Ab, std::vector<std::int32_t>& usada, Panel& pane
 double memoriaDePaneles(std::size_t n) {
   const auto nodos = static_cast<double>(n);
   return 2.0 * (8.0 * kAnchoPanel * (5.0 * nodos + kAnchoPaquete) +
-                (8.0 + 4.0 * kPivotesPorFila) * nodos);
+                (8.0 + 4.0 * kPivotesPorFila) * nodos + 4.0 * (nodos / kAnchoPaquete + 1.0));
 }
 
 TrabajoPanel nuevoTrabajoPanel(std::size_t n) {
@@ -204,6 +204,7 @@ TrabajoPanel nuevoTrabajoPanel(std::size_t n) {
   trabajo.columnas = reservaVector(n * kAnchoPanel);
   trabajo.empaquetadas = reservaVector(porExceso(n, kAnchoPaquete) * kAnchoPaquete * kAnchoPanel);
   trabajo.filas = nuevoVectorEntero(n);
+  trabajo.llenos = nuevoVectorEntero(porExceso(n, kAnchoPaquete));
   trabajo.conFactores = nuevoVectorEntero(n);
   trabajo.factoresTeselas = reservaVector(n * kAnchoPanel);
   trabajo.pivotesTeselas = nuevoVectorEntero(n * kPivotesPorFila);

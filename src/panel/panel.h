@@ -41,11 +41,12 @@ inline constexpr std::size_t kPivotesPorFila = kAnchoPanel / kFilasTesela + 1;
 
 // Work storage of a panel, with room for blocks of the whole dimension.
 struct TrabajoPanel {
-  Matrix copia;                     // per panel column: its pivot row when it was chosen
-  Matrix factor;                    // per panel column: each row's factor (0 for the pivot row)
-  Vector columnas;                  // the panel's columns, a strip of every row at a time
-  Vector empaquetadas;              // the pivot rows packed for the update (panel/tesela.h)
-  std::vector<std::int32_t> filas;  // the update: each thread's rows for the register tiles
+  Matrix copia;                      // per panel column: its pivot row when it was chosen
+  Matrix factor;                     // per panel column: each row's factor (0 for the pivot row)
+  Vector columnas;                   // the panel's columns, a strip of every row at a time
+  Vector empaquetadas;               // the pivot rows packed for the update (panel/tesela.h)
+  std::vector<std::int32_t> llenos;  // per packed block: 1 when a pivot row is nonzero there
+  std::vector<std::int32_t> filas;   // the update: each thread's rows for the register tiles
   // The update: each tile's factors for the pivots that apply and, before
   // their numbers, how many apply; a tile of kFilasTesela rows from row k
   // of the list holds those from k·kAnchoPanel and k·kPivotesPorFila on.
