@@ -115,6 +115,11 @@ int usoIncorrecto(const std::string& error) {
   return 2;
 }
 
+int falla(const std::string& error) {
+  (void)std::fprintf(stderr, "%s\n", error.c_str());
+  return 1;
+}
+
 bool leeArgumentos(int argc, char** argv, Argumentos& a) {
   bool conFuente = false;
   int deConjunto = 0;

@@ -1,4 +1,5 @@
-// clearing-sweep's command line: the usage and what the arguments ask for.
+// clearing-sweep's command line: the usage and what the arguments ask for;
+// how a refusal or a failure ends the run.
 #pragma once
 
 #include <cstdint>
@@ -36,3 +37,6 @@ bool leeArgumentos(int argc, char** argv, Argumentos& a);
 
 // Wrong arguments: the usage, with what is wrong when it is known; status 2.
 int usoIncorrecto(const std::string& error = "");
+
+// A run that failed: its message alone; status 1.
+int falla(const std::string& error);
