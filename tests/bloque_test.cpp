@@ -282,6 +282,51 @@ TEST(Bloque, CarriedOverRoundAddingMoreThanAPanel) {
   EXPECT_TRUE(mismosBits(x, resuelve(afresh, n).second));
 }
 
+// Carried-over rounds of one node each, with nodes outside the block among
+// the kept ones, whose b holds −0.0: in the block's rows (the kept columns'
+// b side then goes one column at a time beside the added columns' passes),
+// or only outside it, where the kept columns' −0.0 products turn them to
+// +0.0 (the added nodes' negative values make none: no later column does it
+// instead). The full solver's bits, every round.
+TEST_P(BloqueEjecucion, CarriedOverRoundsWithSignedZerosInB) {
+  const std::size_t n = 110;
+  const auto entrada = [](std::size_t r, std::size_t c) {
+    return r == c ? -1.0 : 0.3 / static_cast<double>(1 + (r * 7 + c * 13) % 97) / 110.0;
+  };
+  TrabajoBloque trabajo = nuevoTrabajoBloque(n, true);
+  Marcas marcas(n, 0);
+  for (std::size_t i = 0; i < 90; ++i) marcas[i] = i % 9 != 4 ? 1 : 0;
+  int conservadas = 0;
+  for (std::size_t ronda = 0; ronda < 18; ++ronda) {
+    marcas[90 + ronda] = 1;
+    const Bloque bloque = calculaBloque(marcas);
+    const std::size_t m = bloque.indices.size();
+    const std::size_t k = preparaBloque(trabajo, bloque);
+    conservadas += k > 0;
+    Matrix A(n, Vector(n, 0.0));
+    for (std::size_t i = 0; i < n; ++i) A[i][i] = -1.0;
+    for (std::size_t r = 0; r < m; ++r)
+      for (std::size_t c = 0; c < m; ++c) {
+        const auto i = static_cast<std::size_t>(bloque.indices[r]);
+        const auto j = static_cast<std::size_t>(bloque.indices[c]);
+        A[i][j] = entrada(i, j);
+        if (r >= k || c >= k) trabajo.Ab[r][c] = A[i][j];
+      }
+    Vector b(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      const bool enBloque = marcas[i] != 0;
+      const double valor = 1.0 + static_cast<double>(i % 5);
+      b[i] = !enBloque ? -0.0 : i < 90 ? valor : -valor;
+      if (enBloque && ronda % 3 == 0 && i % 13 == 0) b[i] = -0.0;
+    }
+    Vector bCompleto = b;
+    Vector x;
+    ASSERT_TRUE(resuelveBloque(trabajo, bloque, b, x));
+    ASSERT_TRUE(mismosBits(x, solucionSistema(A, bCompleto))) << "round " << ronda << " m " << m;
+  }
+  EXPECT_GT(conservadas, 14);
+}
+
 // An added row whose factor overflows hands the round back, and the next
 // round, which extends it, must not build on its half-done record.
 TEST(Bloque, HandedBackRoundIsNotCarriedOver) {

@@ -46,42 +46,65 @@ struct Columna {
 // Block columns whose b side is applied together, at most.
 constexpr std::size_t kColumnasJuntas = kAnchoPanel;
 
+// The b side of a stretch of block columns applied together: each column's
+// pivot row and factors, each pivot row's value as its column meets it, and
+// whether some zero product of the rows outside is −0.0.
+struct Tramo {
+  std::array<Columna, kColumnasJuntas> columnas;
+  std::array<double, kColumnasJuntas> valor;
+  bool menosCero;
+};
+
 // The b side of block columns [c0, c1) and of the columns outside the block
 // among them, at once: first, on this thread, each pivot row's value as its
-// column meets it; then the columns applied to the block's rows, each thread
-// over its own stretch, every row receiving them in column order, so each
-// value gets the operations of the column-by-column order. Only where no
-// restaCero there can change a block row or make a NaN: no −0.0 among the
-// block's rows (none is made) and every product finite. The rows outside
-// then only have their −0.0 turned to +0.0, once, when some product is −0.0.
-// False, with b untouched, otherwise. juntas is scratch room for m values.
+// column meets it (escalaTramo); then the columns applied to the block's
+// rows, each thread over its own stretch, every row receiving them in column
+// order, so each value gets the operations of the column-by-column order.
+// Only where no restaCero there can change a block row or make a NaN: no
+// −0.0 among the block's rows (none is made) and every product finite; false
+// otherwise, with b untouched. The rows outside then only have their −0.0
+// turned to +0.0, once, when some product is −0.0 (terminaTramo).
 template <typename DeColumna>
-bool eliminaTerminosJuntos(const Bloque& bloque, std::size_t c0, std::size_t c1,
-                           const DeColumna& deColumna, Vector& b, CerosNegativos& enBloque,
-                           CerosNegativos& fuera, Vector& juntas, unsigned hilos) {
+bool escalaTramo(const Bloque& bloque, std::size_t c0, std::size_t c1, const DeColumna& deColumna,
+                 const Vector& b, CerosNegativos& enBloque, Tramo& tramo) {
   // A count made earlier may be stale: an exact one changes no restaCero's outcome.
   if (enBloque.cuantos != 0) enBloque.cuantos = cuentaCerosNegativos(b, enBloque.filas).cuantos;
   if (enBloque.cuantos != 0) return false;
   const std::int32_t* indices = bloque.indices.data();
-  std::array<Columna, kColumnasJuntas> columnas{};
-  std::array<double, kColumnasJuntas> valor{};
-  bool menosCero = false;
+  tramo.menosCero = false;
   for (std::size_t t = 0; t < c1 - c0; ++t) {
-    columnas[t] = deColumna(c0 + t);
-    const std::size_t r = columnas[t].fila;
+    tramo.columnas[t] = deColumna(c0 + t);
+    const std::size_t r = tramo.columnas[t].fila;
     double x = b[static_cast<std::size_t>(indices[r])];
-    for (std::size_t s = 0; s < t; ++s) x = x - valor[s] * columnas[s].factor[r];
-    const double producto = x * (0.0 / columnas[t].pivote);
+    for (std::size_t s = 0; s < t; ++s) x = x - tramo.valor[s] * tramo.columnas[s].factor[r];
+    const double producto = x * (0.0 / tramo.columnas[t].pivote);
     if (!std::isfinite(x) || std::isnan(producto)) return false;
-    menosCero |= std::signbit(producto);
-    valor[t] = x;
+    tramo.menosCero |= std::signbit(producto);
+    tramo.valor[t] = x;
   }
   for (auto j = static_cast<std::size_t>(indices[c0]);
        j < static_cast<std::size_t>(indices[c1 - 1]); ++j) {
     if (bloque.posicion[j] != kFuera) continue;
     if (!std::isfinite(b[j])) return false;
-    menosCero |= std::signbit(b[j] * kFactorFuera);
+    tramo.menosCero |= std::signbit(b[j] * kFactorFuera);
   }
+  return true;
+}
+
+void terminaTramo(const Tramo& tramo, Vector& b, CerosNegativos& fuera) {
+  if (tramo.menosCero && fuera.cuantos > 0) {
+    for (std::int32_t k : fuera.filas) b[k] = b[k] - kFactorFuera;  // −0.0 − −0.0 is +0.0
+    fuera.cuantos = 0;
+  }
+}
+
+template <typename DeColumna>
+bool eliminaTerminosJuntos(const Bloque& bloque, std::size_t c0, std::size_t c1,
+                           const DeColumna& deColumna, Vector& b, CerosNegativos& enBloque,
+                           CerosNegativos& fuera, Vector& juntas, unsigned hilos) {
+  Tramo tramo{};
+  if (!escalaTramo(bloque, c0, c1, deColumna, b, enBloque, tramo)) return false;
+  const std::int32_t* indices = bloque.indices.data();
   const std::size_t m = bloque.indices.size();
   repartePorFilas(
       m, 8, m,
@@ -89,9 +112,9 @@ bool eliminaTerminosJuntos(const Bloque& bloque, std::size_t c0, std::size_t c1,
         double* x = juntas.data();
         for (std::size_t k = desde; k < hasta; ++k) x[k] = b[static_cast<std::size_t>(indices[k])];
         for (std::size_t t = 0; t < c1 - c0; ++t) {
-          const std::size_t r = columnas[t].fila;
-          const double* factor = columnas[t].factor;
-          const double bi = valor[t];
+          const std::size_t r = tramo.columnas[t].fila;
+          const double* factor = tramo.columnas[t].factor;
+          const double bi = tramo.valor[t];
           const bool propia = r >= desde && r < hasta;
           const double antes = propia ? x[r] : 0.0;  // the pivot row keeps its value
           for (std::size_t k = desde; k < hasta; ++k) x[k] = x[k] - bi * factor[k];
@@ -100,10 +123,7 @@ bool eliminaTerminosJuntos(const Bloque& bloque, std::size_t c0, std::size_t c1,
         for (std::size_t k = desde; k < hasta; ++k) b[static_cast<std::size_t>(indices[k])] = x[k];
       },
       hilos);
-  if (menosCero && fuera.cuantos > 0) {
-    for (std::int32_t k : fuera.filas) b[k] = b[k] - kFactorFuera;  // −0.0 − −0.0 is +0.0
-    fuera.cuantos = 0;
-  }
+  terminaTramo(tramo, b, fuera);
   return true;
 }
 
@@ -141,16 +161,26 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Eliminacio
   const std::size_t m = bloque.indices.size();
   const std::size_t k = trabajo.conservadas;
   std::vector<std::int32_t> usada = nuevoVectorEntero(m);
-  if (k > 0 && !aplicaHistoria(Ab, historia, k, m, usada, trabajo.paneles[0].columnas, kAnchoPanel,
-                               trabajo.hilos))
-    return false;
-  Paneles paneles = nuevosPaneles(trabajo.paneles, k);  // the first starts after the kept columns
-  CerosNegativos enBloque = cuentaCerosNegativos(b, bloque.indices);
-  CerosNegativos fuera = cuentaCerosNegativos(b, bloque.fuera);
   // Large blocks apply the columns' b side a stretch at a time: the kept
   // columns kColumnasJuntas at a time, a panel's columns once it is eliminated.
   const bool juntas = m >= filasParaRepartir();
   Vector filas = juntas ? nuevoVector(m) : Vector{};
+  // When the added columns fit the scratch room at once, the kept columns'
+  // b side rides in their passes over the record's factors, which are then
+  // read once a round instead of twice; their rows' update waits for them.
+  static_assert(kColumnasJuntas <= kPivotesJuntos);
+  Vector& anadidas = trabajo.paneles[0].columnas;
+  bool unida = k > 0 && juntas && m > k && m - k <= kAnchoPanel;
+  if (unida) {
+    if (!abreHistoria(Ab, historia, k, m, usada, trabajo.hilos)) return false;
+    reuneAnadidas(Ab, anadidas, k, m);
+  } else if (k > 0 &&
+             !aplicaHistoria(Ab, historia, k, m, usada, anadidas, kAnchoPanel, trabajo.hilos)) {
+    return false;
+  }
+  Paneles paneles = nuevosPaneles(trabajo.paneles, k);  // the first starts after the kept columns
+  CerosNegativos enBloque = cuentaCerosNegativos(b, bloque.indices);
+  CerosNegativos fuera = cuentaCerosNegativos(b, bloque.fuera);
   const auto deHistoria = [&](std::size_t c) {
     return Columna{static_cast<std::size_t>(historia.pivote[c]), historia.factor[c].data(),
                    historia.copia[c][c]};
@@ -164,9 +194,21 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Eliminacio
     const auto columna = static_cast<std::size_t>(c);
     if (columna < k) {
       const std::size_t hasta = std::min(columna + kColumnasJuntas, k);
-      if (juntas && columna % kColumnasJuntas == 0 &&
-          eliminaTerminosJuntos(bloque, columna, hasta, deHistoria, b, enBloque, fuera, filas,
-                                trabajo.hilos)) {
+      bool hecha = false;  // the stretch's b side
+      if (unida && columna % kColumnasJuntas == 0) {
+        Tramo tramo{};
+        hecha = escalaTramo(bloque, columna, hasta, deHistoria, b, enBloque, tramo);
+        const Acompanante otro{b.data(), bloque.indices.data(), m, tramo.valor.data(),
+                               filas.data()};
+        if (!aplicaTramo(historia, anadidas, k, k, m - k, columna, hasta, hecha ? &otro : nullptr,
+                         trabajo.hilos))
+          return false;
+        if (hecha) terminaTramo(tramo, b, fuera);
+      } else if (juntas && columna % kColumnasJuntas == 0) {
+        hecha = eliminaTerminosJuntos(bloque, columna, hasta, deHistoria, b, enBloque, fuera, filas,
+                                      trabajo.hilos);
+      }
+      if (hecha) {
         anotaColumnas(registro, columna, hasta, deHistoria, m);
         j = static_cast<std::size_t>(bloque.indices[hasta - 1]);
         continue;
@@ -174,6 +216,10 @@ bool elimina(TrabajoBloque& trabajo, const Bloque& bloque, Vector& b, Eliminacio
       cierraTermino(columna, historia.pivote[columna], historia.copia[columna][columna],
                     historia.factor[columna].data(), m, b, enBloque, fuera, registro);
       continue;
+    }
+    if (unida) {  // every kept column taken: the added rows' added columns
+      completaHistoria(Ab, historia, anadidas, k, m, trabajo.hilos);
+      unida = false;
     }
     if (columna == ultimoPanel(paneles).fin && !eliminaPanel(Ab, usada, paneles, columna, m))
       return false;

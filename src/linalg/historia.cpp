@@ -32,26 +32,19 @@ void restaUno(double* fila, const double* q, double f, std::size_t desde, std::s
   restaPivotesFila(fila, Pivotes{&q, &f, 1}, desde, hasta);
 }
 
-// Pivots applied together, at most: found one after another on this
-// thread, then applied with each thread over its own stretch of the vector.
-constexpr std::size_t kPivotesJuntos = 64;
-
 // Pivots [t0, t1) applied in order to v[0 … largo): pivot t takes its scalar
-// from v[lugar(t)] as it stands then (escalar(t, x), false when it is not
-// finite), subtracts fila(t)·scalar from every element and, when vuelve,
-// puts v[lugar(t)] back to the scalar. The scalars are found first, here,
-// each from its element with the earlier pivots of the stretch applied;
-// then every element receives the stretch in order on one thread: the
-// operations, and so the bits, of one pivot at a time. escalares has room
-// for kPivotesJuntos values.
-template <typename Lugar, typename Fila, typename Escalar>
-bool aplicaPivotes(double* v, std::size_t largo, std::size_t t0, std::size_t t1, const Lugar& lugar,
-                   const Fila& fila, const Escalar& escalar, bool vuelve, unsigned hilos,
-                   double* escalares) {
+// from v[t] as it stands then (escalar(t, x), false when it is not finite)
+// and subtracts fila(t)·scalar from every element. The scalars are found
+// first, here, each from its element with the earlier pivots of the stretch
+// applied; then every element receives the stretch in order on one thread:
+// the operations, and so the bits, of one pivot at a time. escalares has
+// room for kPivotesJuntos values.
+template <typename Fila, typename Escalar>
+bool aplicaPivotes(double* v, std::size_t largo, std::size_t t0, std::size_t t1, const Fila& fila,
+                   const Escalar& escalar, unsigned hilos, double* escalares) {
   for (std::size_t t = t0; t < t1; ++t) {
-    const std::size_t i = lugar(t);
-    double x = v[i];
-    for (std::size_t s = t0; s < t; ++s) x = x - fila(s)[i] * escalares[s - t0];
+    double x = v[t];
+    for (std::size_t s = t0; s < t; ++s) x = x - fila(s)[t] * escalares[s - t0];
     const double f = escalar(t, x);
     if (!std::isfinite(f)) return false;
     escalares[t - t0] = f;
@@ -59,44 +52,18 @@ bool aplicaPivotes(double* v, std::size_t largo, std::size_t t0, std::size_t t1,
   repartePorFilas(
       largo, 8, largo,
       [&](std::size_t desde, std::size_t hasta) {
-        for (std::size_t t = t0; t < t1; ++t) {
-          restaUno(v, fila(t), escalares[t - t0], desde, hasta);
-          const std::size_t i = lugar(t);
-          if (vuelve && i >= desde && i < hasta) v[i] = escalares[t - t0];
-        }
+        for (std::size_t t = t0; t < t1; ++t) restaUno(v, fila(t), escalares[t - t0], desde, hasta);
       },
       hilos);
   return true;
 }
 
-// The added columns c0 … c0 + w − 1 of the k old rows, gathered one column
-// after another in col (column j at col + j·k), receive the old pivots in
-// order; each pivot row's entry there is recorded as it was when chosen.
-// The pivot row itself is not updated: x − f·p, with the product's bits
-// those of p·f, everywhere else.
-bool aplicaAColumnas(Historia& historia, double* col, std::size_t k, std::size_t c0, std::size_t w,
-                     unsigned hilos) {
+// The added rows k … m − 1, their old columns, receive the old pivots in
+// order, each with its factor from the row as it stands then: the factors
+// depend on the old columns alone.
+bool aplicaAFilasViejas(Matrix& Ab, Historia& historia, std::size_t k, std::size_t m,
+                        unsigned hilos) {
   std::array<double, kPivotesJuntos> escalares{};
-  const auto lugar = [&](std::size_t t) { return static_cast<std::size_t>(historia.pivote[t]); };
-  const auto fila = [&](std::size_t t) { return historia.factor[t].data(); };
-  for (std::size_t t0 = 0; t0 < k; t0 += kPivotesJuntos)
-    for (std::size_t j = 0; j < w; ++j) {
-      const auto escalar = [&](std::size_t t, double p) {
-        historia.copia[t][c0 + j] = p;
-        return p;
-      };
-      if (!aplicaPivotes(col + j * k, k, t0, std::min(t0 + kPivotesJuntos, k), lugar, fila, escalar,
-                         true, hilos, escalares.data()))
-        return false;
-    }
-  return true;
-}
-
-// The added rows k … m − 1, all their columns, receive the old pivots in
-// order, each with its factor from the row as it stands then.
-bool aplicaAFilas(Matrix& Ab, Historia& historia, std::size_t k, std::size_t m, unsigned hilos) {
-  std::array<double, kPivotesJuntos> escalares{};
-  const auto lugar = [](std::size_t t) { return t; };
   const auto fila = [&](std::size_t t) { return historia.copia[t].data(); };
   for (std::size_t t0 = 0; t0 < k; t0 += kPivotesJuntos)
     for (std::size_t r = k; r < m; ++r) {
@@ -105,11 +72,44 @@ bool aplicaAFilas(Matrix& Ab, Historia& historia, std::size_t k, std::size_t m, 
         historia.factor[t][r] = f;
         return f;
       };
-      if (!aplicaPivotes(Ab[r].data(), m, t0, std::min(t0 + kPivotesJuntos, k), lugar, fila,
-                         escalar, false, hilos, escalares.data()))
+      if (!aplicaPivotes(Ab[r].data(), k, t0, std::min(t0 + kPivotesJuntos, k), fila, escalar,
+                         hilos, escalares.data()))
         return false;
     }
   return true;
+}
+
+// The added columns c0 … c0 + w − 1 of the old rows, in and out of col
+// (column j at col + j·k).
+void reuneColumnas(const Matrix& Ab, double* col, std::size_t k, std::size_t c0, std::size_t w) {
+  for (std::size_t r = 0; r < k; ++r)
+    for (std::size_t j = 0; j < w; ++j) col[j * k + r] = Ab[r][c0 + j];
+}
+
+void devuelveColumnas(Matrix& Ab, const double* col, std::size_t k, std::size_t c0, std::size_t w) {
+  for (std::size_t r = 0; r < k; ++r)
+    for (std::size_t j = 0; j < w; ++j) Ab[r][c0 + j] = col[j * k + r];
+}
+
+// The added rows' added columns receive the old pivots in order, with the
+// factors aplicaAFilasViejas found and the pivot rows' added entries as
+// chosen; each row on one thread, in a plain loop (the added columns are
+// few: the kernel's call would cost more than the work).
+void aplicaAFilasNuevas(Matrix& Ab, const Historia& historia, std::size_t k, std::size_t m,
+                        unsigned hilos) {
+  repartePorFilas(
+      m - k, 1, m,
+      [&](std::size_t desde, std::size_t hasta) {
+        for (std::size_t r = k + desde; r < k + hasta; ++r) {
+          double* fila = Ab[r].data();
+          for (std::size_t t = 0; t < k; ++t) {
+            const double* q = historia.copia[t].data();
+            const double f = historia.factor[t][r];
+            for (std::size_t c = k; c < m; ++c) fila[c] = fila[c] - q[c] * f;
+          }
+        }
+      },
+      hilos);
 }
 
 }  // namespace
@@ -141,24 +141,95 @@ bool convieneGuardar(const Historia& historia, const std::vector<std::int32_t>& 
          extiendePoco(historia.indices, indices);
 }
 
-bool aplicaHistoria(Matrix& Ab, Historia& historia, std::size_t k, std::size_t m,
-                    std::vector<std::int32_t>& usada, Vector& columnas, std::size_t kAncho,
-                    unsigned hilos) {
+bool abreHistoria(Matrix& Ab, Historia& historia, std::size_t k, std::size_t m,
+                  std::vector<std::int32_t>& usada, unsigned hilos) {
   for (std::size_t t = 0; t < k; ++t) {
     usada[static_cast<std::size_t>(historia.pivote[t])] = 1;
     historia.copia[t].resize(m);  // within the room reserved for n
     historia.factor[t].resize(m);
   }
+  return aplicaAFilasViejas(Ab, historia, k, m, hilos);
+}
+
+void reuneAnadidas(const Matrix& Ab, Vector& columnas, std::size_t k, std::size_t m) {
+  reuneColumnas(Ab, columnas.data(), k, k, m - k);
+}
+
+bool aplicaTramo(Historia& historia, Vector& columnas, std::size_t k, std::size_t c0, std::size_t w,
+                 std::size_t t0, std::size_t t1, const Acompanante* otro, unsigned hilos) {
+  assert(t0 < t1 && t1 - t0 <= kPivotesJuntos && t1 <= k);
+  // Column j's scalars at escalares[j·kPivotesJuntos …], each pivot's from
+  // its row as the stretch's earlier pivots leave it; the pivot row's entry
+  // is recorded as it was when chosen.
+  std::vector<double> escalares(w * kPivotesJuntos);
+  for (std::size_t j = 0; j < w; ++j) {
+    const double* v = columnas.data() + j * k;
+    double* e = escalares.data() + j * kPivotesJuntos;
+    for (std::size_t t = t0; t < t1; ++t) {
+      const auto i = static_cast<std::size_t>(historia.pivote[t]);
+      double x = v[i];
+      for (std::size_t s = t0; s < t; ++s) x = x - historia.factor[s][i] * e[s - t0];
+      if (!std::isfinite(x)) return false;
+      e[t - t0] = x;
+      historia.copia[t][c0 + j] = x;
+    }
+  }
+  // Then every row receives the stretch in order on one thread. A pivot row
+  // keeps its value: x − f·p, with the product's bits those of p·f, everywhere else.
+  const std::size_t largo = otro != nullptr ? otro->largo : k;
+  repartePorFilas(
+      largo, 8, largo,
+      [&](std::size_t desde, std::size_t hasta) {
+        const std::size_t viejas = std::min(hasta, k);
+        double* x = otro != nullptr ? otro->juntas : nullptr;
+        if (x != nullptr)
+          for (std::size_t r = desde; r < hasta; ++r)
+            x[r] = otro->v[static_cast<std::size_t>(otro->filas[r])];
+        for (std::size_t t = t0; t < t1; ++t) {
+          const double* factor = historia.factor[t].data();
+          const auto i = static_cast<std::size_t>(historia.pivote[t]);
+          const bool propia = i >= desde && i < hasta;
+          for (std::size_t j = 0; j < w && desde < viejas; ++j) {
+            double* v = columnas.data() + j * k;
+            const double e = escalares[j * kPivotesJuntos + t - t0];
+            restaUno(v, factor, e, desde, viejas);
+            if (propia) v[i] = e;
+          }
+          if (x == nullptr) continue;
+          restaUno(x, factor, otro->escalares[t - t0], desde, hasta);
+          if (propia) x[i] = otro->escalares[t - t0];
+        }
+        if (x != nullptr)
+          for (std::size_t r = desde; r < hasta; ++r)
+            otro->v[static_cast<std::size_t>(otro->filas[r])] = x[r];
+      },
+      hilos);
+  return true;
+}
+
+void completaHistoria(Matrix& Ab, const Historia& historia, const Vector& columnas, std::size_t k,
+                      std::size_t m, unsigned hilos) {
+  devuelveColumnas(Ab, columnas.data(), k, k, m - k);
+  aplicaAFilasNuevas(Ab, historia, k, m, hilos);
+}
+
+bool aplicaHistoria(Matrix& Ab, Historia& historia, std::size_t k, std::size_t m,
+                    std::vector<std::int32_t>& usada, Vector& columnas, std::size_t kAncho,
+                    unsigned hilos) {
+  if (!abreHistoria(Ab, historia, k, m, usada, hilos)) return false;
+  // The added columns kAncho at a time, then the added rows' added columns:
+  // each element still receives every pivot in pivot order.
   for (std::size_t c0 = k; c0 < m; c0 += kAncho) {
     const std::size_t w = std::min(kAncho, m - c0);
-    double* col = columnas.data();
-    for (std::size_t r = 0; r < k; ++r)
-      for (std::size_t j = 0; j < w; ++j) col[j * k + r] = Ab[r][c0 + j];
-    if (!aplicaAColumnas(historia, col, k, c0, w, hilos)) return false;
-    for (std::size_t r = 0; r < k; ++r)
-      for (std::size_t j = 0; j < w; ++j) Ab[r][c0 + j] = col[j * k + r];
+    reuneColumnas(Ab, columnas.data(), k, c0, w);
+    for (std::size_t t0 = 0; t0 < k; t0 += kPivotesJuntos)
+      if (!aplicaTramo(historia, columnas, k, c0, w, t0, std::min(t0 + kPivotesJuntos, k), nullptr,
+                       hilos))
+        return false;
+    devuelveColumnas(Ab, columnas.data(), k, c0, w);
   }
-  return aplicaAFilas(Ab, historia, k, m, hilos);
+  aplicaAFilasNuevas(Ab, historia, k, m, hilos);
+  return true;
 }
 
 void guardaColumna(Historia& historia, std::size_t c, std::int32_t pivote, const Vector& copia,

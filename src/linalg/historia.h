@@ -67,6 +67,11 @@ std::size_t columnasConservadas(const Historia& historia, const std::vector<std:
 bool convieneGuardar(const Historia& historia, const std::vector<std::int32_t>& indices,
                      std::size_t n);
 
+// Recorded pivots taken through a round together, at most: their scalars
+// found one after another on one thread, then applied with each thread over
+// its own stretch of rows.
+inline constexpr std::size_t kPivotesJuntos = 64;
+
 // Applies the k recorded pivots to the rows and columns k … m − 1 of the m×m
 // block Ab (rows 0 … k − 1 already hold their columns 0 … k − 1 eliminated),
 // extending the record to m rows, and marks the pivot rows in usada.
@@ -76,6 +81,40 @@ bool convieneGuardar(const Historia& historia, const std::vector<std::int32_t>& 
 bool aplicaHistoria(Matrix& Ab, Historia& historia, std::size_t k, std::size_t m,
                     std::vector<std::int32_t>& usada, Vector& columnas, std::size_t kAncho,
                     unsigned hilos);
+
+// The same in steps, for a caller that takes another vector (the
+// right-hand side) through the recorded pivots in the same passes over their
+// factors, which are then read once for both. In order:
+//   abreHistoria: the pivot rows marked, the record extended to m rows with
+//     the added rows' factors (they depend on the old columns alone); false
+//     when one is not finite;
+//   reuneAnadidas: the added columns of the old rows gathered in columnas
+//     (room for (m − k)·k values, column j at j·k);
+//   aplicaTramo, once for each stretch [t0, t1) of at most kPivotesJuntos
+//     pivots, in order: the gathered columns c0 … c0 + w − 1 receive them, and
+//     otro, when given, in the same pass; false when an added entry of a pivot
+//     row is not finite;
+//   completaHistoria: the columns back in Ab, and the added rows' added columns.
+bool abreHistoria(Matrix& Ab, Historia& historia, std::size_t k, std::size_t m,
+                  std::vector<std::int32_t>& usada, unsigned hilos);
+void reuneAnadidas(const Matrix& Ab, Vector& columnas, std::size_t k, std::size_t m);
+
+// The other vector: v[filas[r]] is block row r's value, r < largo (every
+// row of the block); each pivot of the stretch subtracts its scalar times its
+// factors, the pivot row keeping its value, as the columns do. juntas is
+// scratch room for largo values.
+struct Acompanante {
+  double* v;
+  const std::int32_t* filas;
+  std::size_t largo;
+  const double* escalares;  // per pivot of the stretch, from t0
+  double* juntas;
+};
+
+bool aplicaTramo(Historia& historia, Vector& columnas, std::size_t k, std::size_t c0, std::size_t w,
+                 std::size_t t0, std::size_t t1, const Acompanante* otro, unsigned hilos);
+void completaHistoria(Matrix& Ab, const Historia& historia, const Vector& columnas, std::size_t k,
+                      std::size_t m, unsigned hilos);
 
 // Records block column c: its pivot row, the row as chosen and the factors
 // of the block's m rows.
