@@ -37,8 +37,9 @@ struct Eliminacion;
 struct Bloque {
   std::vector<std::int32_t> indices;   // the block's rows/columns, ascending
   std::vector<std::int32_t> fuera;     // the other indices, ascending
-  std::vector<std::int32_t> posicion;  // per index: its place in indices, −1 outside
+  std::vector<std::int32_t> posicion;  // per index: its place in indices, kFuera outside
 };
+inline constexpr std::int32_t kFuera = -1;
 
 // The block of the marked indices.
 Bloque calculaBloque(const Marcas& marcas);
